@@ -1,0 +1,121 @@
+#include "core/Element.h"
+#include "core/Message.h"
+#include "core/Note.h"
+#include "core/Tempo.h"
+#include "core/TimeString.h"
+#include "core/Volume.h"
+#include "support/Capture.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+TEST(TimeStringTest, WholeQuartersFractionsAndMixed)
+{
+    struct Case {
+        int value, units;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 480, "  0    "},   {480, 480, "  1    "},   {120, 480, "1/4"},
+        {720, 480, "  1+1/2"}, {1000, 480, "  2+1/12"}, {18, 24, "3/4"},
+        {30, 24, "  1+1/4"},   {2400, 480, "  5    "},  {48000, 480, "100    "},
+        {1, 96, "1/96"},       {0, 24, "  0    "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(timeString(c.value, c.units), c.text) << c.value << "/" << c.units;
+}
+
+TEST(TimeStringTest, ExtremeValuesStayDefined)
+{
+    // Wrapped running times may be negative; nothing may overflow.
+    EXPECT_EQ(timeString(INT_MIN, 1), "-2147483648    ");
+    EXPECT_EQ(timeString(INT_MAX, 2), "1073741823+1/2");
+    EXPECT_EQ(timeString(-6, 24), "1/-4");
+}
+
+class ElementDumpTest : public ::testing::Test {
+protected:
+    void SetUp() override { setVerbosity(5); }
+    void TearDown() override { setVerbosity(Message::msgLevelDefault); }
+};
+
+TEST_F(ElementDumpTest, NoteLineAfterQuantisation)
+{
+    Note note(720, 0, 60, 100);
+    note.delta = 12;
+    note.duration = 240;
+    note.length = 12;
+    StdoutCapture capture;
+    note.print(480);
+    EXPECT_EQ(capture.take(),
+              "Info:   Time   1+1/2 (1/2)Channel 1: Note 60, Velocity 100, Duration 1/2 (1/2)\n");
+}
+
+TEST_F(ElementDumpTest, UnquantisedNoteShowsZeroLengthAndNoDelta)
+{
+    Note note(0, 9, 36, 1);
+    StdoutCapture capture;
+    note.print(96);
+    EXPECT_EQ(capture.take(), "Info:   Time   0    Channel 10: Note 36, Velocity 1, Duration   0     (  0    )\n");
+}
+
+TEST_F(ElementDumpTest, TempoAndVolumeLines)
+{
+    Tempo tempo(960, 15, 140);
+    tempo.delta = 48;
+    Volume volume(1200, 2, 100);
+    StdoutCapture capture;
+    tempo.print(480);
+    volume.print(480);
+    EXPECT_EQ(capture.take(), "Info:   Time   2     (  2    )Channel 16: Tempo 140\n"
+                              "Info:   Time   2+1/2Channel 3: Volume 100\n");
+}
+
+TEST_F(ElementDumpTest, DeltaBelowOneTickIsNotShown)
+{
+    // With 12 ticks to the quarter a delta of one 24th is half a tick.
+    Volume volume(0, 0, 5);
+    volume.delta = 1;
+    StdoutCapture capture;
+    volume.print(12);
+    volume.delta = 2;
+    volume.print(12);
+    EXPECT_EQ(capture.take(), "Info:   Time   0    Channel 1: Volume 5\n"
+                              "Info:   Time   0     (1/12)Channel 1: Volume 5\n");
+}
+
+TEST_F(ElementDumpTest, HiddenBelowLevelFive)
+{
+    setVerbosity(4);
+    Note note(0, 0, 60, 64);
+    StdoutCapture capture;
+    note.print(96);
+    EXPECT_EQ(capture.take(), "");
+}
+
+TEST_F(ElementDumpTest, HugeDeltaWrapsInTheTickTest)
+{
+    // delta x division passes 2^31: the test wraps instead of overflowing.
+    Tempo tempo(0, 15, 120);
+    tempo.delta = INT_MAX;
+    StdoutCapture capture;
+    tempo.print(480);
+    EXPECT_NE(capture.take().find("Tempo 120\n"), std::string::npos);
+}
+
+TEST(TempoCopyTest, CopyCarriesItsOwnChannel)
+{
+    Tempo original(100, 15, 90);
+    original.delta = 6;
+    Tempo copy(original, 3);
+    EXPECT_EQ(copy.time, 100);
+    EXPECT_EQ(copy.delta, 6);
+    EXPECT_EQ(copy.bpm, 90);
+    EXPECT_EQ(copy.channel, 3);
+    EXPECT_EQ(original.channel, 15);
+}
+
+} // namespace
