@@ -12,7 +12,7 @@
 // The converter's model: settings, tracks, sixteen channels and their tunes.
 class Song {
 public:
-    static const int channelCount = 16;
+    static constexpr int channelCount = 16;
 
     Song();
     Song(int tempo, int division);

@@ -9,7 +9,7 @@ public:
 
     int msgLevel;
 
-    static const int msgLevelDefault = 4;
+    static constexpr int msgLevelDefault = 4;
     static Message* _instance;
     static const char* const msgString[10];
 
