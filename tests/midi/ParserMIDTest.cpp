@@ -1,0 +1,761 @@
+#include "midi/ParserMID.h"
+
+#include "arrange/Song.h"
+#include "core/Note.h"
+#include "core/TimeString.h"
+#include "core/Tempo.h"
+#include "core/Volume.h"
+#include "support/Capture.h"
+#include "support/MidiWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+using midi::bytes;
+using midi::TrackBody;
+
+// One track chunk decoded from memory, with what it printed and what it
+// left unread in the stream.
+struct Decoded {
+    std::unique_ptr<Track> track;
+    std::string out;
+    std::string rest;
+};
+
+Decoded decode(const std::string& data, int division = 96)
+{
+    std::istringstream in(data);
+    Song song(division);
+    ParserMID parser;
+    Decoded d;
+    StdoutCapture capture;
+    d.track = parser.loadTrack(in, &song);
+    d.out = capture.take();
+    in.clear();
+    d.rest.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return d;
+}
+
+Decoded decodeBody(const TrackBody& body, int division = 96)
+{
+    return decode(body.chunk(), division);
+}
+
+template <class T>
+const T* elementAt(const Track& track, std::size_t index)
+{
+    if (index >= track.elements.size())
+        return nullptr;
+    return dynamic_cast<const T*>(track.elements[index].get());
+}
+
+const std::string noChannels = "Info:   Track uses no channels.\n";
+const std::string complete0 = "Info:   Time   0    : Track complete.\n";
+
+class ParserMIDTest : public ::testing::Test {
+protected:
+    void SetUp() override { setVerbosity(9); }
+    void TearDown() override
+    {
+        setVerbosity(4);
+        for (const auto& path : files_)
+            std::remove(path.c_str());
+    }
+
+    std::string tempFile(const std::string& data)
+    {
+        const std::string path = ::testing::TempDir() + "parsermid_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                                 std::to_string(files_.size()) + ".mid";
+        EXPECT_TRUE(midi::writeFile(path, data));
+        files_.push_back(path);
+        return path;
+    }
+
+    // Loads `data` as a file; returns the result, the output and the song.
+    bool load(const std::string& data, Song& song, std::string& out, std::string* pathOut = nullptr)
+    {
+        const std::string path = tempFile(data);
+        if (pathOut != nullptr)
+            *pathOut = path;
+        ParserMID parser;
+        StdoutCapture capture;
+        const bool ok = parser.loadSong(path, &song);
+        out = capture.take();
+        return ok;
+    }
+
+private:
+    std::vector<std::string> files_;
+};
+
+// ---------------------------------------------------------------- file header
+
+TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
+{
+    const std::string data = "MThd" + bytes({0, 0, 0, 6, 0, 0, 0, 1, 0, 0x60}) + "MTrk" +
+                             bytes({0, 0, 0, 0x0C, 0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF,
+                                    0x2F, 0x00});
+    Song song;
+    std::string out, path;
+    ASSERT_TRUE(load(data, song, out, &path));
+    EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\n"
+                   "Info:   Found MIDI Type 0.\n"
+                   "Info:   Found 1 Track.\n"
+                   "Info:   Time division is 96.\n"
+                   "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                   "Debug:  Time   1    : Note 60(64) off on channel 1.\n"
+                   "Info:   Time   1    : Track complete.\n"
+                   "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(song.division, 96);
+    ASSERT_EQ(song.tracks.size(), 1u);
+    const Track& track = *song.tracks[0];
+    EXPECT_TRUE(track.used);
+    ASSERT_EQ(track.elements.size(), 1u);
+    const Note* note = elementAt<Note>(track, 0);
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->time, 0);
+    EXPECT_EQ(note->channel, 0);
+    EXPECT_EQ(note->pitch, 60);
+    EXPECT_EQ(note->velocity, 64);
+    EXPECT_EQ(note->duration, 96);
+}
+
+TEST_F(ParserMIDTest, UnopenableFile)
+{
+    Song song;
+    ParserMID parser;
+    const std::string path = ::testing::TempDir() + "parsermid_no_such_dir/none.mid";
+    StdoutCapture capture;
+    EXPECT_FALSE(parser.loadSong(path, &song));
+    EXPECT_EQ(capture.take(), "FATAL:  Could not open \"" + path + "\".\n");
+}
+
+TEST_F(ParserMIDTest, RejectedHeaders)
+{
+    const std::string valid = midi::header(0, 0, 96);
+    const struct {
+        const char* name;
+        std::string data;
+    } cases[] = {
+        {"header length 8", "MThd" + midi::be32(8) + bytes({0, 0, 0, 0, 0, 96, 0, 0})},
+        {"wrong identifier", "MThx" + valid.substr(4)},
+        {"empty file", ""},
+        {"ends inside identifier", "MTh"},
+        {"ends inside length", "MThd" + bytes({0, 0})},
+        {"ends inside the six data bytes", valid.substr(0, 13)},
+        {"ends after the identifier and length", valid.substr(0, 8)},
+    };
+    for (const auto& c : cases) {
+        Song song;
+        song.tracks.push_back(std::make_unique<Track>());
+        std::string out, path;
+        EXPECT_FALSE(load(c.data, song, out, &path)) << c.name;
+        EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nFATAL:  Not a MIDI File.\n") << c.name;
+        EXPECT_EQ(song.tracks.size(), 1u) << c.name;
+        EXPECT_EQ(song.division, 240) << c.name;
+    }
+}
+
+TEST_F(ParserMIDTest, TrackCountZero)
+{
+    Song song;
+    std::string out, path;
+    ASSERT_TRUE(load(midi::header(1, 0, 480), song, out, &path));
+    EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\n"
+                   "Info:   Found MIDI Type 1.\n"
+                   "Info:   Found 0 Tracks.\n"
+                   "Info:   Time division is 480.\n");
+    EXPECT_TRUE(song.tracks.empty());
+    EXPECT_EQ(song.division, 480);
+}
+
+TEST_F(ParserMIDTest, DivisionsAndTypes)
+{
+    const struct {
+        int type;
+        int word;
+        std::string lines; // after "Found 0 Tracks."
+        std::string typeLines;
+        int division;
+    } cases[] = {
+        {0, 96, "Info:   Time division is 96.\n", "", 96},
+        {0, 100, "WARN:   Warning! Time division of 100 not supported!\n", "", 100},
+        {0, 0xE728, "WARN:   Warning! SMPTE time division found (25 fps, 40 tps), using 1000.\n", "", 1000},
+        {0, 0xE250, "WARN:   Warning! SMPTE time division found (30 fps, 80 tps), using 2400.\n", "", 2400},
+        {0, 0x8001, "WARN:   Warning! SMPTE time division found (128 fps, 1 tps), using 128.\n", "", 128},
+        {2, 96, "Info:   Time division is 96.\n", "WARN:   Note: MIDI type 2 probably not supported.\n", 96},
+        {3, 96, "Info:   Time division is 96.\n", "FORMAT: Warning! Found invalid MIDI type 3!\n", 96},
+        {65535, 96, "Info:   Time division is 96.\n", "FORMAT: Warning! Found invalid MIDI type 65535!\n", 96},
+    };
+    for (const auto& c : cases) {
+        Song song;
+        std::string out, path;
+        EXPECT_TRUE(load(midi::header(c.type, 0, c.word), song, out, &path)) << c.word;
+        EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nInfo:   Found MIDI Type " + std::to_string(c.type) +
+                           ".\n" + c.typeLines + "Info:   Found 0 Tracks.\n" + c.lines)
+            << c.word;
+        EXPECT_EQ(song.division, c.division) << c.word;
+    }
+}
+
+TEST_F(ParserMIDTest, DivisionZeroIsRejected)
+{
+    const struct {
+        int word;
+        std::string line;
+    } cases[] = {
+        {0, "Info:   Time division is 0.\n"},
+        {0xE700, "WARN:   Warning! SMPTE time division found (25 fps, 0 tps), using 0.\n"},
+    };
+    for (const auto& c : cases) {
+        Song song;
+        std::string out, path;
+        const std::string data = midi::header(0, 1, c.word) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(1).chunk();
+        EXPECT_FALSE(load(data, song, out, &path));
+        EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nInfo:   Found MIDI Type 0.\nInfo:   Found 1 Track.\n" +
+                           c.line + "FATAL:  Invalid time division 0!\n");
+        EXPECT_TRUE(song.tracks.empty());
+        EXPECT_EQ(song.division, 240);
+    }
+}
+
+TEST_F(ParserMIDTest, TracksAreAppendedInFileOrder)
+{
+    const std::string data = midi::header(1, 3, 96) + TrackBody().tempo(0, 500000).endOfTrack(0).chunk() +
+                             TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk() +
+                             TrackBody().noteOn(0, 9, 36, 100).endOfTrack(48).chunk();
+    Song song;
+    std::string out;
+    setVerbosity(4);
+    ASSERT_TRUE(load(data, song, out));
+    ASSERT_EQ(song.tracks.size(), 3u);
+    EXPECT_FALSE(song.tracks[0]->used);
+    EXPECT_NE(elementAt<Tempo>(*song.tracks[0], 0), nullptr);
+    ASSERT_NE(elementAt<Note>(*song.tracks[1], 0), nullptr);
+    EXPECT_EQ(elementAt<Note>(*song.tracks[1], 0)->duration, 96);
+    ASSERT_NE(elementAt<Note>(*song.tracks[2], 0), nullptr);
+    EXPECT_EQ(elementAt<Note>(*song.tracks[2], 0)->channel, 9);
+    EXPECT_EQ(elementAt<Note>(*song.tracks[2], 0)->duration, 48);
+}
+
+TEST_F(ParserMIDTest, MissingTrackChunks)
+{
+    const std::string data = midi::header(1, 3, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
+    Song song;
+    std::string out;
+    setVerbosity(2);
+    ASSERT_TRUE(load(data, song, out));
+    EXPECT_EQ(out, "FORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\n");
+    EXPECT_EQ(song.tracks.size(), 1u);
+}
+
+TEST_F(ParserMIDTest, ForeignChunkIsNotSkipped)
+{
+    // "JUNK", its length and its 4-byte body take one iteration each.
+    const std::string junk = "JUNK" + midi::be32(4) + "abcd";
+    const std::string track = TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
+    for (int count : {3, 4}) {
+        Song song;
+        std::string out;
+        setVerbosity(2);
+        ASSERT_TRUE(load(midi::header(1, count, 96) + junk + track, song, out));
+        EXPECT_EQ(out, "FORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\n");
+        EXPECT_EQ(song.tracks.size(), count == 4 ? 1u : 0u);
+    }
+}
+
+TEST_F(ParserMIDTest, HugeTrackCountWithFileEndingEarlyIsCheap)
+{
+    const std::string data = midi::header(1, 65535, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
+    Song song;
+    std::string out;
+    setVerbosity(0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(load(data, song, out));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(song.tracks.size(), 1u);
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
+}
+
+TEST_F(ParserMIDTest, DeclaredLengthBeyondFileInSong)
+{
+    const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
+    const std::string data = midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body;
+    Song song;
+    std::string out;
+    setVerbosity(1);
+    ASSERT_TRUE(load(data, song, out));
+    EXPECT_EQ(out, "ERROR:  Warning! Track is 10 bytes too short!\n");
+    ASSERT_EQ(song.tracks.size(), 1u);
+    ASSERT_NE(elementAt<Note>(*song.tracks[0], 0), nullptr);
+    EXPECT_EQ(elementAt<Note>(*song.tracks[0], 0)->duration, 96);
+}
+
+// ---------------------------------------------------------------- track chunk
+
+TEST_F(ParserMIDTest, NotATrackChunkConsumesOnlyItsIdentifier)
+{
+    Decoded d = decode("MThd" + midi::be32(6));
+    EXPECT_EQ(d.track, nullptr);
+    EXPECT_EQ(d.out, "FORMAT: Not a MIDI Track.\n");
+    EXPECT_EQ(d.rest, midi::be32(6));
+
+    d = decode("MT");
+    EXPECT_EQ(d.track, nullptr);
+    EXPECT_EQ(d.out, "FORMAT: Not a MIDI Track.\n");
+}
+
+TEST_F(ParserMIDTest, EmptyTrack)
+{
+    const Decoded d = decode("MTrk" + midi::be32(0) + "rest");
+    ASSERT_NE(d.track, nullptr);
+    EXPECT_EQ(d.out, noChannels);
+    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_FALSE(d.track->used);
+    EXPECT_EQ(d.rest, "rest");
+}
+
+TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
+{
+    const Decoded d = decode("MTrk" + bytes({0, 0, 1}));
+    ASSERT_NE(d.track, nullptr);
+    EXPECT_EQ(d.out, noChannels);
+    EXPECT_TRUE(d.track->elements.empty());
+}
+
+TEST_F(ParserMIDTest, LoneEndOfTrack)
+{
+    const Decoded d = decodeBody(TrackBody().endOfTrack(0));
+    ASSERT_NE(d.track, nullptr);
+    EXPECT_EQ(d.out, complete0 + noChannels);
+    EXPECT_TRUE(d.track->elements.empty());
+}
+
+TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
+{
+    const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 64).raw(bytes({0x60, 0x3C, 0x00})));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "Notice: Time   1    : Note 60(0) on on channel 1.\n"
+                     "Info:   Track uses channel 1.\n");
+    ASSERT_EQ(d.track->elements.size(), 1u);
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 96);
+}
+
+TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
+{
+    setVerbosity(6);
+    const Decoded d = decodeBody(TrackBody()
+                                     .noteOn(0, 2, 60, 64)
+                                     .event(0, bytes({0xFF, 0x06, 0x01, 'M'}))
+                                     .raw(bytes({0x30, 0x3C, 0x00})));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 3.\n"
+                     "Info:   Time   0    : Marker \"M\".\n"
+                     "Notice: Time 1/2: Note 60(0) on on channel 3.\n"
+                     "Info:   Track uses channel 3.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 48);
+}
+
+TEST_F(ParserMIDTest, SystemExclusiveClearsRunningStatus)
+{
+    setVerbosity(5);
+    const Decoded d = decodeBody(TrackBody()
+                                     .noteOn(0, 0, 60, 64)
+                                     .event(0, bytes({0xF0, 0x02, 0x43, 0xF7}))
+                                     .raw(bytes({0x60, 0x3C, 0x00}))
+                                     .endOfTrack(0));
+    // 3C is then a delta time (60 ticks); its 00 and the end of track's
+    // delta 00 are unknown tokens too, each read again as a delta time.
+    EXPECT_EQ(d.out, "WARN:   Time   0    : SysEx event ignored.\n"
+                     "WARN:   Time   1    : Unknown track token 00 ignored.\n"
+                     "WARN:   Time   1+5/8: Unknown track token 00 ignored.\n"
+                     "WARN:   Time   1+5/8: Unknown track token 00 ignored.\n"
+                     "Info:   Time   1+5/8: Track complete.\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 156);
+}
+
+TEST_F(ParserMIDTest, DataByteWithoutRunningStatusIsReadAgainAsDelta)
+{
+    const Decoded d = decodeBody(TrackBody().raw(bytes({0x00, 0x40})).endOfTrack(0));
+    EXPECT_EQ(d.out, "WARN:   Time   0    : Unknown track token 00 ignored.\n"
+                     "WARN:   Time 2/3: Unknown track token 00 ignored.\n"
+                     "Info:   Time 2/3: Track complete.\n" + noChannels);
+}
+
+TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
+{
+    const std::string data = TrackBody().noteOn(0, 0, 60, 64).chunk() +
+                             TrackBody().raw(bytes({0x00, 0x3C, 0x40})).chunk();
+    std::istringstream in(data);
+    Song song(96);
+    ParserMID parser;
+    setVerbosity(3);
+    StdoutCapture capture;
+    auto first = parser.loadTrack(in, &song);
+    auto second = parser.loadTrack(in, &song);
+    EXPECT_EQ(capture.take(), "WARN:   Time   0    : Unknown track token 00 ignored.\n"
+                              "WARN:   Time 5/8: Unknown track token 00 ignored.\n");
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->elements.empty());
+}
+
+TEST_F(ParserMIDTest, ChannelMessages)
+{
+    const struct {
+        std::string event;
+        std::string line;
+    } cases[] = {
+        {bytes({0xA3, 60, 10}), "Ignore: Time   0    : Note aftertouch on channel 4 ignored.\n"},
+        {bytes({0xC9, 25}), "Ignore: Time   0    : Program change 25 on channel 10 ignored.\n"},
+        {bytes({0xDF, 77}), "Ignore: Time   0    : Channel aftertouch on channel 16 ignored.\n"},
+        {bytes({0xE0, 0x00, 0x40}), "Ignore: Time   0    : Pitch bend 0 on channel 1 ignored.\n"},
+        {bytes({0xE1, 0x7F, 0x7F}), "Ignore: Time   0    : Pitch bend 8191 on channel 2 ignored.\n"},
+        {bytes({0xE1, 0x00, 0x00}), "Ignore: Time   0    : Pitch bend -8192 on channel 2 ignored.\n"},
+        {bytes({0xE1, 0xFF, 0xFF}), "Ignore: Time   0    : Pitch bend 24703 on channel 2 ignored.\n"},
+        {bytes({0xF1}), "WARN:   Time   0    : Unknown system token f1 ignored.\n"},
+        {bytes({0xF8}), "WARN:   Time   0    : Unknown system token f8 ignored.\n"},
+        {bytes({0xFE}), "WARN:   Time   0    : Unknown system token fe ignored.\n"},
+        {bytes({0xF7, 0x00}), "WARN:   Time   0    : SysEx event ignored.\n"},
+    };
+    for (const auto& c : cases) {
+        const Decoded d = decodeBody(TrackBody().event(0, c.event));
+        EXPECT_EQ(d.out, c.line + noChannels) << c.line;
+        EXPECT_TRUE(d.track->elements.empty()) << c.line;
+        EXPECT_EQ(d.rest, "") << c.line;
+    }
+}
+
+TEST_F(ParserMIDTest, Controllers)
+{
+    const struct {
+        int number;
+        int value;
+        std::string line;
+        bool notesEnd;
+    } cases[] = {
+        {0x5B, 40, "", false},
+        {0x50, 40, "", false},
+        {0x5F, 40, "", false},
+        {1, 40, "WARN:   Time   1    : Unknown controller event 01 on channel 2 ignored.\n", false},
+        {0x4F, 40, "WARN:   Time   1    : Unknown controller event 4f on channel 2 ignored.\n", false},
+        {0x60, 40, "WARN:   Time   1    : Unknown controller event 60 on channel 2 ignored.\n", false},
+        {0, 3, "Ignore: Time   1    : Bank select to 3 on channel 2 ignored.\n", false},
+        {32, 4, "Ignore: Time   1    : Bank select to 4 on channel 2 ignored.\n", false},
+        {10, 64, "Ignore: Time   1    : Panning to 64 on channel 2 ignored.\n", false},
+        {64, 127, "Debug:  Time   1    : Sustain ignored on channel 2 ignored.\n", false},
+        {121, 0, "Debug:  Time   1    : Reset controllers on channel 2 ignored.\n", false},
+        {120, 0, "Info:   Time   1    : All sound off on channel 2.\n", true},
+        {123, 0, "Info:   Time   1    : All notes off on channel 2.\n", true},
+        {127, 0, "Info:   Time   1    : Poly mode on (and all notes off) on channel 2.\n", true},
+    };
+    for (const auto& c : cases) {
+        setVerbosity(9);
+        const Decoded d = decodeBody(
+            TrackBody().noteOn(0, 1, 60, 64).noteOn(0, 2, 60, 64).controller(96, 1, c.number, c.value));
+        const std::string head = "Notice: Time   0    : Note 60(64) on on channel 2.\n"
+                                 "Notice: Time   0    : Note 60(64) on on channel 3.\n";
+        EXPECT_EQ(d.out, head + c.line + "Info:   Track uses channel 2 3.\n") << c.number;
+        ASSERT_EQ(d.track->elements.size(), 2u) << c.number;
+        EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, c.notesEnd ? 96 : 0) << c.number;
+        EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 0) << c.number;
+    }
+}
+
+TEST_F(ParserMIDTest, ChannelVolume)
+{
+    const Decoded d = decodeBody(TrackBody().controller(48, 4, 7, 100));
+    EXPECT_EQ(d.out, "Notice: Time 1/2: Channel volume to 100% on channel 5.\n" + noChannels);
+    const Volume* volume = elementAt<Volume>(*d.track, 0);
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->time, 48);
+    EXPECT_EQ(volume->channel, 4);
+    EXPECT_EQ(volume->volume, 100);
+    EXPECT_FALSE(d.track->used);
+}
+
+TEST_F(ParserMIDTest, Tempos)
+{
+    const struct {
+        std::uint32_t micros;
+        std::string shown;
+        int bpm;
+    } cases[] = {
+        {500000, "120", 120},
+        {428571, "140", 140},
+        {16777215, "3.57628", 4},
+        {1, "6e+07", 60000000},
+    };
+    for (const auto& c : cases) {
+        const Decoded d = decodeBody(TrackBody().tempo(0, c.micros));
+        EXPECT_EQ(d.out, "Notice: Time   0    : Tempo is " + c.shown + ".\n" + noChannels);
+        const Tempo* tempo = elementAt<Tempo>(*d.track, 0);
+        ASSERT_NE(tempo, nullptr) << c.micros;
+        EXPECT_EQ(tempo->bpm, c.bpm);
+        EXPECT_EQ(tempo->channel, 15);
+        EXPECT_EQ(tempo->time, 0);
+        EXPECT_FALSE(d.track->used);
+    }
+}
+
+TEST_F(ParserMIDTest, TempoZeroIsIgnored)
+{
+    const Decoded d = decodeBody(TrackBody().tempo(96, 0));
+    EXPECT_EQ(d.out, "FORMAT: Time   1    : Invalid tempo 0 ignored.\n" + noChannels);
+    EXPECT_TRUE(d.track->elements.empty());
+}
+
+TEST_F(ParserMIDTest, WrongLengthBytesAreReportedAndFixedSizeIsRead)
+{
+    const Decoded d = decodeBody(TrackBody()
+                                     .event(0, bytes({0xFF, 0x51, 0x05, 0x07, 0xA1, 0x20}))
+                                     .event(0, bytes({0xFF, 0x21, 0x00, 0x02}))
+                                     .event(0, bytes({0xFF, 0x58, 0x02, 0x03, 0x02, 0x18, 0x08}))
+                                     .event(0, bytes({0xFF, 0x59, 0x00, 0x01, 0x00})));
+    EXPECT_EQ(d.out, "FORMAT: Time   0    : Invalid byte value ignored.\n"
+                     "Notice: Time   0    : Tempo is 120.\n"
+                     "FORMAT: Time   0    : Invalid byte value ignored.\n"
+                     "Ignore: Time   0    : Port prefix 02 ignored.\n"
+                     "FORMAT: Time   0    : Invalid byte value ignored.\n"
+                     "Info:   Time   0    : Time signature 3 4 24 8 ignored.\n"
+                     "FORMAT: Time   0    : Invalid byte value ignored.\n"
+                     "Info:   Time   0    : Key is G major.\n" +
+                         noChannels);
+    EXPECT_EQ(d.rest, "");
+}
+
+TEST_F(ParserMIDTest, TimeSignatures)
+{
+    const struct {
+        int dd;
+        std::string shown;
+    } cases[] = {{3, "6 8 24 8"}, {0, "6 1 24 8"}, {30, "6 1073741824 24 8"},
+                 {31, "6 -2147483648 24 8"}, {32, "6 0 24 8"}, {255, "6 0 24 8"}};
+    for (const auto& c : cases) {
+        const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x58, 0x04, 0x06, c.dd, 0x18, 0x08})));
+        EXPECT_EQ(d.out, "Info:   Time   0    : Time signature " + c.shown + " ignored.\n" + noChannels);
+    }
+}
+
+TEST_F(ParserMIDTest, KeySignatures)
+{
+    const struct {
+        int sf;
+        int mi;
+        std::string line;
+    } cases[] = {
+        {-3, 0, "Info:   Time   0    : Key is Eb major.\n"},
+        {0, 0, "Info:   Time   0    : Key is C major.\n"},
+        {0, 1, "Info:   Time   0    : Key is A minor.\n"},
+        {-7, 0, "Info:   Time   0    : Key is Cb major.\n"},
+        {7, 0, "Info:   Time   0    : Key is C# major.\n"},
+        {-7, 1, "Info:   Time   0    : Key is Ab minor.\n"},
+        {7, 1, "Info:   Time   0    : Key is A# minor.\n"},
+        {-3, 1, "Info:   Time   0    : Key is C minor.\n"},
+        {2, 5, "Info:   Time   0    : Key is B minor.\n"},
+        {8, 0, "FORMAT: Time   0    : Warning! Invalid key 8 ignored!\n"},
+        {-8, 0, "FORMAT: Time   0    : Warning! Invalid key -8 ignored!\n"},
+        {-128, 1, "FORMAT: Time   0    : Warning! Invalid key -128 ignored!\n"},
+    };
+    for (const auto& c : cases) {
+        const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x59, 0x02, c.sf, c.mi})));
+        EXPECT_EQ(d.out, c.line + noChannels) << c.sf << " " << c.mi;
+    }
+}
+
+TEST_F(ParserMIDTest, TextEvents)
+{
+    const char* const kinds[] = {"Text ", "Copyright ", "Track ", "Inst ", "Lyrics ", "Marker ", "Cue "};
+    for (int type = 1; type <= 7; ++type) {
+        const Decoded d =
+            decodeBody(TrackBody().event(0, bytes({0xFF, type, 5}) + "Piano").event(0, bytes({0xFF, type, 0})));
+        EXPECT_EQ(d.out, std::string("Info:   Time   0    : ") + kinds[type - 1] + "\"Piano\".\n" +
+                             "Info:   Time   0    : " + kinds[type - 1] + "\"\".\n" + noChannels);
+    }
+    // The text ends at its first zero byte; the rest of its length is still read.
+    const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x03, 0x05, 'P', 'i', 0, 'a', 'n'})).endOfTrack(0));
+    EXPECT_EQ(d.out, "Info:   Time   0    : Track \"Pi\".\n" + complete0 + noChannels);
+}
+
+TEST_F(ParserMIDTest, LongTextIsReadWhole)
+{
+    const std::string text(10000, 'x');
+    const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x01}) + midi::vlq(10000) + text).endOfTrack(0));
+    EXPECT_EQ(d.out, "Info:   Time   0    : Text \"" + text + "\".\n" + complete0 + noChannels);
+}
+
+TEST_F(ParserMIDTest, UnknownMetaEventIsSkipped)
+{
+    const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x7F, 0x03, 0x90, 0x3C, 0x40})).endOfTrack(0));
+    EXPECT_EQ(d.out, "WARN:   Time   0    : Unknown event token 7f ignored.\n" + complete0 + noChannels);
+    EXPECT_TRUE(d.track->elements.empty());
+}
+
+TEST_F(ParserMIDTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
+{
+    // The announced byte (00) is the next event's delta time.
+    const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 64).event(48, bytes({0xFF, 0x2F, 0x01})).raw(
+        bytes({0x00, 0x90, 0x3E, 0x40})));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "FORMAT: Time 1/2: Invalid byte value ignored.\n"
+                     "Info:   Time 1/2: Track complete.\n"
+                     "Notice: Time 1/2: Note 62(64) on on channel 1.\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 48);
+    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, 48);
+}
+
+TEST_F(ParserMIDTest, TwoEndOfTrackEvents)
+{
+    const Decoded d = decodeBody(
+        TrackBody().noteOn(0, 0, 60, 64).endOfTrack(24).noteOn(0, 1, 62, 64).endOfTrack(24).noteOn(0, 2, 64, 64));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "Info:   Time 1/4: Track complete.\n"
+                     "Notice: Time 1/4: Note 62(64) on on channel 2.\n"
+                     "Info:   Time 1/2: Track complete.\n"
+                     "Notice: Time 1/2: Note 64(64) on on channel 3.\n"
+                     "Info:   Track uses channel 1 2 3.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 24);
+    EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 24);
+    EXPECT_EQ(elementAt<Note>(*d.track, 2)->duration, 0);
+}
+
+TEST_F(ParserMIDTest, MessageComesBeforeTrackWarning)
+{
+    const Decoded d = decodeBody(TrackBody().noteOff(0, 3, 50, 10).noteOn(0, 3, 52, 64).noteOn(12, 3, 52, 70));
+    EXPECT_EQ(d.out, "Debug:  Time   0    : Note 50(10) off on channel 4.\n"
+                     "FORMAT: Warning, did not find an active note for 0 ch 3 note 50.\n"
+                     "Notice: Time   0    : Note 52(64) on on channel 4.\n"
+                     "Notice: Time 1/8: Note 52(70) on on channel 4.\n"
+                     "FORMAT: Warning, note 52 hasn't been released yet!\n"
+                     "Info:   Track uses channel 4.\n");
+}
+
+TEST_F(ParserMIDTest, ChannelUseCountsVelocityZeroNoteOns)
+{
+    setVerbosity(5);
+    const Decoded d = decodeBody(TrackBody().noteOn(0, 15, 60, 0).noteOn(0, 9, 40, 64).noteOn(0, 0, 40, 64));
+    EXPECT_EQ(d.out, "FORMAT: Warning, did not find an active note for 0 ch 15 note 60.\n"
+                     "Info:   Track uses channel 1 10 16.\n");
+    EXPECT_TRUE(d.track->used);
+}
+
+TEST_F(ParserMIDTest, OnlyVelocityZeroLeavesTrackUnused)
+{
+    setVerbosity(5);
+    const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 0));
+    EXPECT_EQ(d.out, "FORMAT: Warning, did not find an active note for 0 ch 0 note 60.\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_FALSE(d.track->used);
+}
+
+TEST_F(ParserMIDTest, DeclaredLengthShorterThanEvents)
+{
+    // L = 2 but the first event is four bytes long: it is read whole and
+    // the stream is left after it.
+    const Decoded d = decode("MTrk" + midi::be32(2) + bytes({0x00, 0x90, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "ERROR:  Warning! Track is -2 bytes too short!\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(d.rest, bytes({0x00, 0xFF, 0x2F, 0x00}));
+}
+
+TEST_F(ParserMIDTest, DeclaredLengthBeyondFile)
+{
+    const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
+    const Decoded d = decode("MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body);
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "Debug:  Time   1    : Note 60(64) off on channel 1.\n"
+                     "ERROR:  Warning! Track is 10 bytes too short!\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 96);
+}
+
+TEST_F(ParserMIDTest, LengthsPastEndOfFile)
+{
+    // Each body is the whole rest of the file; L declares 1000 bytes.
+    const struct {
+        const char* name;
+        std::string body;
+        std::string lines;
+        int missing;
+    } cases[] = {
+        {"text of 2^28 bytes", bytes({0x00, 0xFF, 0x01}) + midi::vlq(1u << 28) + "abc", "", 1000 - 11},
+        {"text length cut", bytes({0x00, 0xFF, 0x01, 0x81}), "", 1000 - 4},
+        {"sysex", bytes({0x00, 0xF0}) + midi::vlq(100000) + "12345", "", 1000 - 10},
+        {"sysex length cut", bytes({0x00, 0xF0, 0xFF}), "", 1000 - 3},
+        {"unknown meta", bytes({0x00, 0xFF, 0x7E}) + midi::vlq(0xFFFFFFFFu) + "1234567",
+         "WARN:   Time   0    : Unknown event token 7e ignored.\n", 1000 - 15},
+        {"unknown meta length cut", bytes({0x00, 0xFF, 0x7E, 0x80}),
+         "WARN:   Time   0    : Unknown event token 7e ignored.\n", 1000 - 4},
+        {"tempo with wrong length", bytes({0x00, 0xFF, 0x51, 0x05, 0x07}),
+         "FORMAT: Time   0    : Invalid byte value ignored.\n", 1000 - 5},
+        {"tempo length cut", bytes({0x00, 0xFF, 0x51}), "", 1000 - 3},
+        {"key signature", bytes({0x00, 0xFF, 0x59, 0x02, 0x01}), "", 1000 - 5},
+        {"time signature", bytes({0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0x18}), "", 1000 - 7},
+        {"port", bytes({0x00, 0xFF, 0x21, 0x01}), "", 1000 - 4},
+        {"end of track", bytes({0x00, 0xFF, 0x2F, 0x80}), "", 1000 - 4},
+        {"meta type", bytes({0x00, 0xFF}), "", 1000 - 2},
+        {"note-on", bytes({0x00, 0x90, 0x3C}), "", 1000 - 3},
+        {"note-off", bytes({0x00, 0x80, 0x3C}), "", 1000 - 3},
+        {"controller", bytes({0x00, 0xB0, 0x7B}), "", 1000 - 3},
+        {"program", bytes({0x00, 0xC0}), "", 1000 - 2},
+        {"pitch bend", bytes({0x00, 0xE0, 0x00}), "", 1000 - 3},
+        {"delta time", bytes({0x81, 0x80}), "", 1000 - 2},
+    };
+    for (const auto& c : cases) {
+        const Decoded d = decode("MTrk" + midi::be32(1000) + c.body);
+        ASSERT_NE(d.track, nullptr) << c.name;
+        EXPECT_EQ(d.out, c.lines + "ERROR:  Warning! Track is " + std::to_string(c.missing) +
+                             " bytes too short!\n" + noChannels)
+            << c.name;
+        EXPECT_TRUE(d.track->elements.empty()) << c.name;
+    }
+}
+
+TEST_F(ParserMIDTest, CutShortEventHasNoEffect)
+{
+    // The end of track lacks its length: the note stays sounding.
+    const Decoded d = decode("MTrk" + midi::be32(20) + bytes({0x00, 0x90, 0x3C, 0x40, 0x10, 0xFF, 0x2F}));
+    EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
+                     "ERROR:  Warning! Track is 13 bytes too short!\n"
+                     "Info:   Track uses channel 1.\n");
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 0);
+}
+
+TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
+{
+    // 0x7FFFFFFF ticks, then 2 more: the running time wraps past INT_MAX.
+    setVerbosity(0);
+    Decoded d = decodeBody(TrackBody().noteOn(0x7FFFFFFF, 0, 60, 64).noteOn(2, 0, 62, 64).endOfTrack(0));
+    ASSERT_EQ(d.track->elements.size(), 2u);
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->time, INT_MAX);
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 2);
+    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, INT_MIN + 1);
+    EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 0);
+
+    // A VLQ of more bytes than fit keeps the low 32 bits: 1 << 35 is 0,
+    // 0xF << 28 | ... is 0xFFFFFFFF (-1).
+    d = decodeBody(TrackBody()
+                       .raw(bytes({0x81, 0x80, 0x80, 0x80, 0x80, 0x00, 0x90, 0x3C, 0x40}))
+                       .raw(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3E, 0x40})));
+    ASSERT_EQ(d.track->elements.size(), 2u);
+    EXPECT_EQ(elementAt<Note>(*d.track, 0)->time, 0);
+    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, -1);
+}
+
+TEST_F(ParserMIDTest, NegativeTimeStringsAreSafe)
+{
+    const Decoded d = decodeBody(TrackBody().raw(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x7F})).raw(bytes({0xFF, 0x2F, 0x00})));
+    EXPECT_EQ(d.out, "Info:   Time " + timeString(-1, 96) + ": Track complete.\n" + noChannels);
+}
+
+} // namespace
