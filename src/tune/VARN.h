@@ -10,15 +10,15 @@ class Channel;
 // the encoding had to make.
 class VARN {
 public:
-    static const int lowestNote = 48;
-    static const int ENone = 0;
-    static const int ENUnder = 1;
-    static const int ENOver = 2;
-    static const int ETUnder = 8;
-    static const int ETOver = 16;
-    static const int ENShort = 32;
-    static const int ENLong = 64;
-    static const int EMLong = 128;
+    static constexpr int lowestNote = 48;
+    static constexpr int ENone = 0;
+    static constexpr int ENUnder = 1;
+    static constexpr int ENOver = 2;
+    static constexpr int ETUnder = 8;
+    static constexpr int ETOver = 16;
+    static constexpr int ENShort = 32;
+    static constexpr int ENLong = 64;
+    static constexpr int EMLong = 128;
 
     // A note held over rests under the long-chords option.
     struct longNotes {

@@ -1,0 +1,226 @@
+#include "tune/VARN.h"
+
+#include "support/Capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+class MacroWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override { setVerbosity(4); }
+    void TearDown() override { setVerbosity(4); }
+
+    // The macro block that printMacro writes for `varn`.
+    static std::string macro(VARN& varn, int channel = 0)
+    {
+        std::FILE* file = std::tmpfile();
+        EXPECT_NE(file, nullptr);
+        if (file == nullptr)
+            return "";
+        varn.printMacro(file, channel);
+        std::rewind(file);
+        std::string result;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            result.append(buffer, n);
+        std::fclose(file);
+        return result;
+    }
+
+    // The "/use" lines expected for the given pieces.
+    static std::string block(int channel, const std::vector<std::string>& lines)
+    {
+        std::string s = "\"/playthis\"\n{\n  // Channel " + std::to_string(channel) + "\n";
+        for (const auto& line : lines)
+            s += "  \"/use " + line + "\\r\"\n";
+        return s + "}\n\n";
+    }
+};
+
+// A text of `n` characters that never has a backslash.
+std::string plain(std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i)
+        s += "abcdefg"[i % 7];
+    return s;
+}
+
+TEST_F(MacroWriterTest, SingleLine)
+{
+    VARN varn;
+    varn.text = "C";
+    EXPECT_EQ(macro(varn), "\"/playthis\"\n{\n  // Channel 1\n  \"/use C\\r\"\n}\n\n");
+    EXPECT_EQ(macro(varn, 15), block(16, {"C"}));
+    EXPECT_EQ(varn.status, VARN::ENone);
+}
+
+TEST_F(MacroWriterTest, EmptyTextWritesNothing)
+{
+    VARN varn;
+    EXPECT_EQ(macro(varn), "");
+}
+
+TEST_F(MacroWriterTest, CuttingIntoParts)
+{
+    const std::string t501 = plain(501), t502 = plain(502), t990 = plain(990), t991 = plain(991);
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {t501, {t501}},
+        {t502, {"/part " + t502.substr(0, 495), t502.substr(495)}},
+        {t990, {"/part " + t990.substr(0, 495), "/part " + t990.substr(495)}},
+        {t991, {"/part " + t991.substr(0, 495), "/part " + t991.substr(495, 495), t991.substr(990)}},
+    };
+    for (const auto& c : cases) {
+        VARN varn;
+        varn.text = c.text;
+        EXPECT_EQ(macro(varn, 2), block(3, c.lines)) << c.text.size();
+        EXPECT_EQ(varn.status, VARN::ENone) << c.text.size();
+    }
+}
+
+TEST_F(MacroWriterTest, BackslashMovesToNextPiece)
+{
+    std::string text = plain(1000);
+    text[494] = '\\';
+    text[494 + 494 + 3] = '\\'; // not at a cut
+    VARN varn;
+    varn.text = text;
+    EXPECT_EQ(macro(varn),
+              block(1, {"/part " + text.substr(0, 494), "/part " + text.substr(494, 495), text.substr(989)}));
+
+    // With fewer than 495 characters left there is no cut to move.
+    text = plain(988);
+    text[494] = '\\';
+    text[987] = '\\';
+    varn.text = text;
+    EXPECT_EQ(macro(varn), block(1, {"/part " + text.substr(0, 494), text.substr(494)}));
+}
+
+TEST_F(MacroWriterTest, TooManyParts)
+{
+    const struct {
+        std::string text;
+        int pieces;
+        int status;
+    } cases[] = {
+        {plain(2475), 5, VARN::ENone},
+        {plain(2476), 6, VARN::EMLong},
+        // Every piece shortened by a backslash: 2475 characters make 6 pieces.
+        {std::string(2475, '\\'), 6, VARN::EMLong},
+        {std::string(2470, '\\'), 5, VARN::ENone},
+    };
+    for (const auto& c : cases) {
+        VARN varn;
+        varn.text = c.text;
+        varn.status = VARN::ENShort;
+        const std::string out = macro(varn);
+        std::size_t lines = 0;
+        for (std::size_t pos = out.find("\"/use "); pos != std::string::npos; pos = out.find("\"/use ", pos + 1))
+            ++lines;
+        EXPECT_EQ(lines, static_cast<std::size_t>(c.pieces)) << c.text.size();
+        // Every piece is written, and no other bit is touched.
+        EXPECT_EQ(varn.status, VARN::ENShort | c.status) << c.text.size();
+        std::string joined;
+        for (std::size_t pos = 0; (pos = out.find("\"/use ", pos)) != std::string::npos;) {
+            pos += 6;
+            if (out.compare(pos, 6, "/part ") == 0)
+                pos += 6;
+            const std::size_t end = out.find("\\r\"\n", pos + 1);
+            joined += out.substr(pos, end - pos);
+        }
+        EXPECT_EQ(joined, c.text);
+    }
+}
+
+TEST_F(MacroWriterTest, PrintShowsTheTune)
+{
+    VARN varn;
+    varn.text = "@90C";
+    StdoutCapture capture;
+    varn.print();
+    EXPECT_EQ(capture.take(), "@90C\n");
+
+    StdoutCapture quiet;
+    setVerbosity(3);
+    varn.print();
+    varn.text.clear();
+    setVerbosity(9);
+    varn.print();
+    EXPECT_EQ(quiet.take(), "");
+}
+
+TEST_F(MacroWriterTest, StatusMessages)
+{
+    const struct {
+        int status;
+        const char* console;
+    } cases[] = {
+        {VARN::ENUnder, "ERROR:  Some notes were too low!\n"},
+        {VARN::ENOver, "ERROR:  Some notes were too high!\n"},
+        {VARN::ENShort, "ERROR:  Some notes were too short!\n"},
+        {VARN::ENLong, "WARN:   Some notes were too long!\n"},
+        {VARN::ETUnder, "WARN:   Tempo was too slow!\n"},
+        {VARN::ETOver, "WARN:   Tempo was too fast!\n"},
+        {VARN::EMLong, "ERROR:  The resulting macro has too many parts!\n"},
+        {0xFF,
+         "ERROR:  Some notes were too low!\n"
+         "ERROR:  Some notes were too high!\n"
+         "ERROR:  Some notes were too short!\n"
+         "WARN:   Some notes were too long!\n"
+         "WARN:   Tempo was too slow!\n"
+         "WARN:   Tempo was too fast!\n"
+         "ERROR:  The resulting macro has too many parts!\n"},
+        {VARN::EMLong | VARN::ETOver | VARN::ENUnder,
+         "ERROR:  Some notes were too low!\n"
+         "WARN:   Tempo was too fast!\n"
+         "ERROR:  The resulting macro has too many parts!\n"},
+    };
+    setVerbosity(9);
+    for (const auto& c : cases) {
+        VARN varn;
+        varn.text = "C";
+        varn.status = c.status;
+        StdoutCapture capture;
+        varn.showStatus();
+        EXPECT_EQ(capture.take(), c.console) << c.status;
+    }
+}
+
+TEST_F(MacroWriterTest, StatusFollowsVerbosity)
+{
+    VARN varn;
+    varn.text = "C";
+    const struct {
+        int verbosity;
+        int status;
+        const char* console;
+    } cases[] = {
+        {5, VARN::ENone, "Info:   VARN conversion was successful!\n"},
+        {4, VARN::ENone, ""},
+        {2, VARN::ENLong | VARN::ENOver, "ERROR:  Some notes were too high!\n"},
+    };
+    for (const auto& c : cases) {
+        setVerbosity(c.verbosity);
+        varn.status = c.status;
+        StdoutCapture capture;
+        varn.showStatus();
+        EXPECT_EQ(capture.take(), c.console) << c.verbosity;
+    }
+    // No tune, no success message.
+    setVerbosity(9);
+    VARN empty;
+    StdoutCapture capture;
+    empty.showStatus();
+    EXPECT_EQ(capture.take(), "");
+}
+
+} // namespace
