@@ -1,0 +1,349 @@
+// End-to-end runs of the built converter on MIDI files written by the tests.
+#include "support/MidiWriter.h"
+#include "support/Run.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
+
+const std::string usage =
+    "Usage: midi2varn [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n"
+    "If the output file is missing, the input name with a .TXT extension will be used.\n"
+    "If the output file is \"-\", stdout is used.\n"
+    "Valid channel numbers are 1..16.\n"
+    "Options can appear more than once.\n"
+    "\n"
+    "Valid options:\n"
+    "  -a              auto-transpose: transpose the lowest note found to \\c\n"
+    "  -d C1[,C2...]   disable channels C1..CN\n"
+    "  -d all          disable all channels (for combination with -s, obviously)\n"
+    "  -e              eliminate identical notes\n"
+    "  -h              print this text and exit\n"
+    "  -l              allow long chords (as [...]$)\n"
+    "  -n              do not use triplets (default: allow triplets)\n"
+    "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"
+    "  -m all          merge all channels into target channel 1\n"
+    "  -p N | C@N      set number of allowed simultaneous notes to N\n"
+    "                  (for all channels/for channel C)\n"
+    "                  N=0: unlimited (default: unlimited for all channels)\n"
+    "  -s C1[,C2...]   output channels C1..CN only (default: all)\n"
+    "  -t N            transpose input by N (can be combined with -a)\n"
+    "  -u              allow upper c (as /b#)\n"
+    "  -v N            set verbosity level to N (0..9, default==4)\n";
+
+// One macro block as written to the output.
+std::string block(int channel, const std::string& tune)
+{
+    return "\"/playthis\"\n{\n  // Channel " + std::to_string(channel) + "\n  \"/use " + tune + "\\r\"\n}\n\n";
+}
+
+// Division 96; middle C, velocity 64, channel 1, from tick 0 to tick 96.
+std::string oneNoteFile()
+{
+    midi::TrackBody track;
+    track.noteOn(0, 0, 60, 64).noteOff(96, 0, 60, 64).endOfTrack(0);
+    return midi::header(0, 1, 96) + track.chunk();
+}
+
+// Console lines of a run on oneNoteFile() up to the point where the output is opened.
+std::string oneNoteConsoleBeforeOutput(const std::string& inputName)
+{
+    return "Output: Parsing \"" + inputName + "\"...\n"
+           "Output: Current polyphony on channel 1: 1\n"
+           "Output: Tempo 120\n"
+           "Output: 1/1 tracks:\n"
+           "Output: 1 channels.\n";
+}
+
+const std::string oneNoteTuneLines = "Output: VARN channel 1:\n%6C\nOutput: Macro version:\n";
+
+// Type 1, division 96, two tracks. Tempo 100, and 120 again at beat 3.
+// Channel 1: the chord c-e-g for a quarter, a quarter rest, then middle C.
+// Channel 2: the low c for a quarter, then middle C for a quarter.
+std::string twoChannelFile()
+{
+    midi::TrackBody first;
+    first.tempo(0, 600000)
+        .noteOn(0, 0, 60, 100)
+        .noteOn(0, 0, 64, 100)
+        .noteOn(0, 0, 67, 100)
+        .noteOff(96, 0, 60)
+        .noteOff(0, 0, 64)
+        .noteOff(0, 0, 67)
+        .tempo(96, 500000)
+        .noteOn(0, 0, 60, 100)
+        .noteOff(96, 0, 60)
+        .endOfTrack(0);
+    midi::TrackBody second;
+    second.noteOn(0, 1, 48, 100)
+        .noteOff(96, 1, 48)
+        .noteOn(0, 1, 60, 100)
+        .noteOff(96, 1, 60)
+        .endOfTrack(0);
+    return midi::header(1, 2, 96) + first.chunk() + second.chunk();
+}
+
+class DriverTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::path(testing::TempDir()) / "driverXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // Runs the converter in the test's directory as "midi2varn ARGS...".
+    RunResult run(std::vector<std::string> args, const std::string& stdoutPath = "",
+                  const std::string& subDir = "")
+    {
+        args.insert(args.begin(), "midi2varn");
+        return runProgram(MIDI2VARN_EXE, args, (dir / subDir).string(), stdoutPath);
+    }
+
+    void write(const std::string& name, const std::string& bytes)
+    {
+        fs::create_directories((dir / name).parent_path());
+        ASSERT_TRUE(midi::writeFile((dir / name).string(), bytes));
+    }
+
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(dir / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::set<std::string> files() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(dir))
+            names.insert(fs::relative(entry.path(), dir).string());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(DriverTest, OneNoteFileGivesItsMacroBlock)
+{
+    write("one.mid", oneNoteFile());
+    const RunResult r = run({"one.mid"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read("one.txt"), "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
+}
+
+TEST_F(DriverTest, DashWritesTheMacroBetweenTheDiagnostics)
+{
+    write("two.mid", twoChannelFile());
+    const RunResult r = run({"two.mid", "-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner +
+                         "Output: Parsing \"two.mid\"...\n"
+                         "Output: Current polyphony on channel 1: 3\n"
+                         "Output: Current polyphony on channel 2: 1\n"
+                         "Output: Tempo 120\n"
+                         "Output: 2/2 tracks:\n"
+                         "Output: 2 channels.\n"
+                         "Output: VARN channel 1:\n"
+                         "@100[ce]Gp4@C\n"
+                         "Output: Macro version:\n" +
+                         block(1, "@100[ce]Gp4@C") +
+                         "Output: VARN channel 2:\n"
+                         "@100\\C=C@\n"
+                         "Output: Macro version:\n" +
+                         block(2, "@100\\C=C@"));
+    EXPECT_EQ(files(), std::set<std::string>({"two.mid"}));
+}
+
+TEST_F(DriverTest, OptionsReachTheConversion)
+{
+    write("two.mid", twoChannelFile());
+    RunResult r = run({"-d", "1", "two.mid"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner +
+                         "Output: Deactivating channel 1.\n"
+                         "Output: Parsing \"two.mid\"...\n"
+                         "Output: Current polyphony on channel 2: 1\n"
+                         "Output: Tempo 120\n"
+                         "Output: 2/2 tracks:\n"
+                         "Output: 1 channels.\n"
+                         "Output: VARN channel 2:\n"
+                         "@100\\C=C@\n"
+                         "Output: Macro version:\n");
+    EXPECT_EQ(read("two.txt"), block(2, "@100\\C=C@"));
+
+    // Transposed below the lowest note: written all the same, and reported.
+    write("one.mid", oneNoteFile());
+    r = run({"-t", "-13", "one.mid", "low.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "Output: Transposing input by -13.\n" + oneNoteConsoleBeforeOutput("one.mid") +
+                         "Output: VARN channel 1:\n%6\\B\nOutput: Macro version:\n"
+                         "ERROR:  Some notes were too low!\n");
+    EXPECT_EQ(read("low.txt"), block(1, "%6\\B"));
+}
+
+TEST_F(DriverTest, VerbosityZeroShowsOnlyItsOwnConfirmation)
+{
+    write("one.mid", oneNoteFile());
+    const RunResult r = run({"-v", "0", "one.mid", "out.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "Output: Setting verbosity to \"FATAL\".\n");
+    EXPECT_EQ(read("out.txt"), block(1, "%6C"));
+}
+
+TEST_F(DriverTest, RefusedCommandLines)
+{
+    write("one.mid", oneNoteFile());
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"-h"}, banner + usage},
+        {{"-h", "one.mid"}, banner + usage},
+        {{}, banner + usage},
+        {{"one.mid", "a.txt", "b.txt"}, banner + usage},
+        {{"-v", "10", "one.mid"}, banner + usage},
+        {{"-d", "17", "one.mid"}, banner + "FATAL:  Invalid channel 17!\n"},
+        {{"one.mid", "one.mid"}, banner + "FATAL:  Cannot write output to the input file \"one.mid\"! Aborting.\n"},
+        {{"one.mid", "./one.mid"},
+         banner + "FATAL:  Cannot write output to the input file \"./one.mid\"! Aborting.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult r = run(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(files(), std::set<std::string>({"one.mid"}));
+        EXPECT_EQ(read("one.mid"), oneNoteFile());
+    }
+
+    const RunResult r = run({"-x", "one.mid"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + usage);
+    EXPECT_NE(r.err, ""); // the scanner's own complaint
+}
+
+TEST_F(DriverTest, InputNamedLikeItsDerivedOutputIsKept)
+{
+    write("tune.txt", oneNoteFile());
+    const RunResult r = run({"tune.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + "FATAL:  Cannot write output to the input file \"tune.txt\"! Aborting.\n");
+    EXPECT_EQ(read("tune.txt"), oneNoteFile());
+}
+
+TEST_F(DriverTest, UnreadableMidiFileLeavesOutputUntouched)
+{
+    write("out.txt", "keep me\n");
+    write("bad.mid", "RIFF this is no MIDI file");
+    struct Case {
+        std::string input;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"missing.mid", banner + "FATAL:  Could not open \"missing.mid\".\n"
+                                 "FATAL:  Could not parse MIDI file.\n"},
+        {"bad.mid", banner + "Output: Parsing \"bad.mid\"...\n"
+                             "FATAL:  Not a MIDI File.\n"
+                             "FATAL:  Could not parse MIDI file.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        const RunResult r = run({c.input, "out.txt"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(read("out.txt"), "keep me\n");
+    }
+    // Without an output name nothing is created either.
+    EXPECT_EQ(run({"missing.mid"}).status, 1);
+    EXPECT_EQ(files(), std::set<std::string>({"out.txt", "bad.mid"}));
+}
+
+TEST_F(DriverTest, SongWithoutNotesGivesEmptyOutputFile)
+{
+    midi::TrackBody track;
+    track.endOfTrack(0);
+    write("empty.mid", midi::header(0, 1, 96) + track.chunk());
+    write("empty.txt", "old contents\n");
+    const RunResult r = run({"empty.mid"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner +
+                         "Output: Parsing \"empty.mid\"...\n"
+                         "Output: Tempo 120\n"
+                         "Output: 0/1 tracks:\n"
+                         "Output: 0 channels.\n");
+    ASSERT_TRUE(fs::exists(dir / "empty.txt"));
+    EXPECT_EQ(read("empty.txt"), "");
+}
+
+TEST_F(DriverTest, DerivedOutputNameLooksOnlyAtTheFileName)
+{
+    write("old.d/tune", oneNoteFile());
+    write("work/keep", "");
+    write("song", oneNoteFile());
+    EXPECT_EQ(run({"old.d/tune"}).status, 0);
+    EXPECT_EQ(run({"../song"}, "", "work").status, 0);
+    EXPECT_EQ(files(), std::set<std::string>({"old.d", "old.d/tune", "old.d/tune.txt", "work", "work/keep", "song",
+                                              "song.txt"}));
+    EXPECT_EQ(read("old.d/tune.txt"), block(1, "%6C"));
+    EXPECT_EQ(read("song.txt"), block(1, "%6C"));
+}
+
+TEST_F(DriverTest, OutputThatCannotBeOpened)
+{
+    write("one.mid", oneNoteFile());
+    const RunResult r = run({"one.mid", "nodir/out.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + "FATAL:  Could not open \"nodir/out.txt\".\n");
+}
+
+TEST_F(DriverTest, WriteErrorsFailTheRun)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    write("one.mid", oneNoteFile());
+    RunResult r = run({"one.mid", "/dev/full"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines +
+                         "FATAL:  Could not write \"/dev/full\".\n");
+
+    r = run({"one.mid", "-"}, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(DriverTest, ExampleConvertsCleanly)
+{
+    const fs::path example = fs::path(MIDI2VARN_SOURCE_DIR) / "examples" / "example.mid";
+    const RunResult r = runProgram(MIDI2VARN_EXE, {"midi2varn", example.string(), (dir / "example.txt").string()},
+                                   dir.string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("FATAL:"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("ERROR:"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("WARN:"), std::string::npos) << r.out;
+    const std::string text = read("example.txt");
+    EXPECT_EQ(text.rfind("\"/playthis\"\n{\n  // Channel 1\n", 0), 0u) << text;
+    EXPECT_NE(text.find("  // Channel 2\n"), std::string::npos) << text;
+}
+
+} // namespace
