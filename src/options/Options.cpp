@@ -5,11 +5,15 @@
 #include "arrange/Song.h"
 #include "core/Message.h"
 
-#include <sys/stat.h>
+#if defined(_WIN32)
+#include <getopt.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,11 +94,10 @@ bool namesInput(const std::string& input, const std::string& output)
         return false;
     if (output == input)
         return true;
-    struct stat in {};
-    struct stat out {};
-    if (stat(input.c_str(), &in) != 0 || stat(output.c_str(), &out) != 0)
-        return false;
-    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+    // False when either does not exist; another name or a hard link of the
+    // same file counts as the input.
+    std::error_code error;
+    return std::filesystem::equivalent(input, output, error);
 }
 
 } // namespace

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +15,28 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Text as the converter writes it through a text-mode stream: Windows ends
+// each line with CR LF.
+std::string textMode(const std::string& text)
+{
+#ifdef _WIN32
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n')
+            converted += '\r';
+        converted += c;
+    }
+    return converted;
+#else
+    return text;
+#endif
+}
+
+// The converter and the sources, as absolute names of this platform (under
+// Wine a build path gets its drive letter).
+const std::string exe = fs::absolute(MIDI2VARN_EXE).string();
+const fs::path sourceDir = fs::absolute(MIDI2VARN_SOURCE_DIR);
 
 const std::string banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
@@ -100,9 +121,13 @@ class DriverTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::path(testing::TempDir()) / "driverXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
+            const fs::path candidate = fs::path(testing::TempDir()) / ("driver" + std::to_string(random()));
+            if (fs::create_directory(candidate))
+                dir = candidate;
+        }
+        ASSERT_FALSE(dir.empty());
     }
 
     void TearDown() override
@@ -116,7 +141,7 @@ protected:
                   const std::string& subDir = "")
     {
         args.insert(args.begin(), "midi2varn");
-        return runProgram(MIDI2VARN_EXE, args, (dir / subDir).string(), stdoutPath);
+        return runProgram(exe, args, (dir / subDir).string(), stdoutPath);
     }
 
     void write(const std::string& name, const std::string& bytes)
@@ -135,7 +160,7 @@ protected:
     {
         std::set<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(dir))
-            names.insert(fs::relative(entry.path(), dir).string());
+            names.insert(fs::relative(entry.path(), dir).generic_string());
         return names;
     }
 
@@ -147,9 +172,9 @@ TEST_F(DriverTest, OneNoteFileGivesItsMacroBlock)
     write("one.mid", oneNoteFile());
     const RunResult r = run({"one.mid"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines);
+    EXPECT_EQ(r.out, textMode(banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines));
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read("one.txt"), "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
+    EXPECT_EQ(read("one.txt"), textMode("\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n"));
 }
 
 TEST_F(DriverTest, DashWritesTheMacroBetweenTheDiagnostics)
@@ -157,21 +182,21 @@ TEST_F(DriverTest, DashWritesTheMacroBetweenTheDiagnostics)
     write("two.mid", twoChannelFile());
     const RunResult r = run({"two.mid", "-"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner +
-                         "Output: Parsing \"two.mid\"...\n"
-                         "Output: Current polyphony on channel 1: 3\n"
-                         "Output: Current polyphony on channel 2: 1\n"
-                         "Output: Tempo 120\n"
-                         "Output: 2/2 tracks:\n"
-                         "Output: 2 channels.\n"
-                         "Output: VARN channel 1:\n"
-                         "@100[ce]Gp4@C\n"
-                         "Output: Macro version:\n" +
-                         block(1, "@100[ce]Gp4@C") +
-                         "Output: VARN channel 2:\n"
-                         "@100\\C=C@\n"
-                         "Output: Macro version:\n" +
-                         block(2, "@100\\C=C@"));
+    EXPECT_EQ(r.out, textMode(banner +
+                              "Output: Parsing \"two.mid\"...\n"
+                              "Output: Current polyphony on channel 1: 3\n"
+                              "Output: Current polyphony on channel 2: 1\n"
+                              "Output: Tempo 120\n"
+                              "Output: 2/2 tracks:\n"
+                              "Output: 2 channels.\n"
+                              "Output: VARN channel 1:\n"
+                              "@100[ce]Gp4@C\n"
+                              "Output: Macro version:\n" +
+                              block(1, "@100[ce]Gp4@C") +
+                              "Output: VARN channel 2:\n"
+                              "@100\\C=C@\n"
+                              "Output: Macro version:\n" +
+                              block(2, "@100\\C=C@")));
     EXPECT_EQ(files(), std::set<std::string>({"two.mid"}));
 }
 
@@ -180,26 +205,26 @@ TEST_F(DriverTest, OptionsReachTheConversion)
     write("two.mid", twoChannelFile());
     RunResult r = run({"-d", "1", "two.mid"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner +
-                         "Output: Deactivating channel 1.\n"
-                         "Output: Parsing \"two.mid\"...\n"
-                         "Output: Current polyphony on channel 2: 1\n"
-                         "Output: Tempo 120\n"
-                         "Output: 2/2 tracks:\n"
-                         "Output: 1 channels.\n"
-                         "Output: VARN channel 2:\n"
-                         "@100\\C=C@\n"
-                         "Output: Macro version:\n");
-    EXPECT_EQ(read("two.txt"), block(2, "@100\\C=C@"));
+    EXPECT_EQ(r.out, textMode(banner +
+                              "Output: Deactivating channel 1.\n"
+                              "Output: Parsing \"two.mid\"...\n"
+                              "Output: Current polyphony on channel 2: 1\n"
+                              "Output: Tempo 120\n"
+                              "Output: 2/2 tracks:\n"
+                              "Output: 1 channels.\n"
+                              "Output: VARN channel 2:\n"
+                              "@100\\C=C@\n"
+                              "Output: Macro version:\n"));
+    EXPECT_EQ(read("two.txt"), textMode(block(2, "@100\\C=C@")));
 
     // Transposed below the lowest note: written all the same, and reported.
     write("one.mid", oneNoteFile());
     r = run({"-t", "-13", "one.mid", "low.txt"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner + "Output: Transposing input by -13.\n" + oneNoteConsoleBeforeOutput("one.mid") +
-                         "Output: VARN channel 1:\n%6\\B\nOutput: Macro version:\n"
-                         "ERROR:  Some notes were too low!\n");
-    EXPECT_EQ(read("low.txt"), block(1, "%6\\B"));
+    EXPECT_EQ(r.out, textMode(banner + "Output: Transposing input by -13.\n" + oneNoteConsoleBeforeOutput("one.mid") +
+                              "Output: VARN channel 1:\n%6\\B\nOutput: Macro version:\n"
+                              "ERROR:  Some notes were too low!\n"));
+    EXPECT_EQ(read("low.txt"), textMode(block(1, "%6\\B")));
 }
 
 TEST_F(DriverTest, VerbosityZeroShowsOnlyItsOwnConfirmation)
@@ -207,8 +232,8 @@ TEST_F(DriverTest, VerbosityZeroShowsOnlyItsOwnConfirmation)
     write("one.mid", oneNoteFile());
     const RunResult r = run({"-v", "0", "one.mid", "out.txt"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner + "Output: Setting verbosity to \"FATAL\".\n");
-    EXPECT_EQ(read("out.txt"), block(1, "%6C"));
+    EXPECT_EQ(r.out, textMode(banner + "Output: Setting verbosity to \"FATAL\".\n"));
+    EXPECT_EQ(read("out.txt"), textMode(block(1, "%6C")));
 }
 
 TEST_F(DriverTest, RefusedCommandLines)
@@ -233,14 +258,14 @@ TEST_F(DriverTest, RefusedCommandLines)
         SCOPED_TRACE(testing::PrintToString(c.args));
         const RunResult r = run(c.args);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.out, textMode(c.out));
         EXPECT_EQ(files(), std::set<std::string>({"one.mid"}));
         EXPECT_EQ(read("one.mid"), oneNoteFile());
     }
 
     const RunResult r = run({"-x", "one.mid"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + usage);
+    EXPECT_EQ(r.out, textMode(banner + usage));
     EXPECT_NE(r.err, ""); // the scanner's own complaint
 }
 
@@ -249,7 +274,7 @@ TEST_F(DriverTest, InputNamedLikeItsDerivedOutputIsKept)
     write("tune.txt", oneNoteFile());
     const RunResult r = run({"tune.txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + "FATAL:  Cannot write output to the input file \"tune.txt\"! Aborting.\n");
+    EXPECT_EQ(r.out, textMode(banner + "FATAL:  Cannot write output to the input file \"tune.txt\"! Aborting.\n"));
     EXPECT_EQ(read("tune.txt"), oneNoteFile());
 }
 
@@ -272,7 +297,7 @@ TEST_F(DriverTest, UnreadableMidiFileLeavesOutputUntouched)
         SCOPED_TRACE(c.input);
         const RunResult r = run({c.input, "out.txt"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.out, textMode(c.out));
         EXPECT_EQ(read("out.txt"), "keep me\n");
     }
     // Without an output name nothing is created either.
@@ -288,11 +313,11 @@ TEST_F(DriverTest, SongWithoutNotesGivesEmptyOutputFile)
     write("empty.txt", "old contents\n");
     const RunResult r = run({"empty.mid"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, banner +
-                         "Output: Parsing \"empty.mid\"...\n"
-                         "Output: Tempo 120\n"
-                         "Output: 0/1 tracks:\n"
-                         "Output: 0 channels.\n");
+    EXPECT_EQ(r.out, textMode(banner +
+                              "Output: Parsing \"empty.mid\"...\n"
+                              "Output: Tempo 120\n"
+                              "Output: 0/1 tracks:\n"
+                              "Output: 0 channels.\n"));
     ASSERT_TRUE(fs::exists(dir / "empty.txt"));
     EXPECT_EQ(read("empty.txt"), "");
 }
@@ -306,8 +331,8 @@ TEST_F(DriverTest, DerivedOutputNameLooksOnlyAtTheFileName)
     EXPECT_EQ(run({"../song"}, "", "work").status, 0);
     EXPECT_EQ(files(), std::set<std::string>({"old.d", "old.d/tune", "old.d/tune.txt", "work", "work/keep", "song",
                                               "song.txt"}));
-    EXPECT_EQ(read("old.d/tune.txt"), block(1, "%6C"));
-    EXPECT_EQ(read("song.txt"), block(1, "%6C"));
+    EXPECT_EQ(read("old.d/tune.txt"), textMode(block(1, "%6C")));
+    EXPECT_EQ(read("song.txt"), textMode(block(1, "%6C")));
 }
 
 TEST_F(DriverTest, OutputThatCannotBeOpened)
@@ -315,35 +340,49 @@ TEST_F(DriverTest, OutputThatCannotBeOpened)
     write("one.mid", oneNoteFile());
     const RunResult r = run({"one.mid", "nodir/out.txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + "FATAL:  Could not open \"nodir/out.txt\".\n");
+    EXPECT_EQ(r.out, textMode(banner + oneNoteConsoleBeforeOutput("one.mid") +
+                              "FATAL:  Could not open \"nodir/out.txt\".\n"));
 }
 
 TEST_F(DriverTest, WriteErrorsFailTheRun)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no device that is always full";
+#endif
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     write("one.mid", oneNoteFile());
     RunResult r = run({"one.mid", "/dev/full"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines +
-                         "FATAL:  Could not write \"/dev/full\".\n");
+    EXPECT_EQ(r.out, textMode(banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines +
+                              "FATAL:  Could not write \"/dev/full\".\n"));
 
     r = run({"one.mid", "-"}, "/dev/full");
     EXPECT_EQ(r.status, 1);
 }
 
+// The bundled example gives the bundled text, with the platform's line ends.
 TEST_F(DriverTest, ExampleConvertsCleanly)
 {
-    const fs::path example = fs::path(MIDI2VARN_SOURCE_DIR) / "examples" / "example.mid";
-    const RunResult r = runProgram(MIDI2VARN_EXE, {"midi2varn", example.string(), (dir / "example.txt").string()},
-                                   dir.string());
+    const fs::path examples = sourceDir / "examples";
+    const RunResult r = runProgram(
+        exe, {"midi2varn", (examples / "example.mid").string(), (dir / "example.txt").string()}, dir.string());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("FATAL:"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("ERROR:"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("WARN:"), std::string::npos) << r.out;
-    const std::string text = read("example.txt");
-    EXPECT_EQ(text.rfind("\"/playthis\"\n{\n  // Channel 1\n", 0), 0u) << text;
-    EXPECT_NE(text.find("  // Channel 2\n"), std::string::npos) << text;
+    std::ifstream in(examples / "example.txt", std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_NE(expected, "");
+    EXPECT_EQ(read("example.txt"), textMode(expected));
+}
+
+// Started by a full Windows path, the usage line names the program file alone.
+TEST_F(DriverTest, UsageNamesTheProgramWithoutItsDirectory)
+{
+    const RunResult r = runProgram(exe, {"C:\\some\\dir\\midi2varn.exe", "-h"}, dir.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, textMode(banner + "Usage: midi2varn.exe" + usage.substr(usage.find(" [OPTIONS]"))));
 }
 
 } // namespace
