@@ -1,6 +1,6 @@
-// Order, clean-up and polyphony of a channel: the element order,
-// the lowest pitch, the per-channel tempo copies, the removal of identical
-// notes, the polyphony limit and the element dump.
+// Order and clean-up of a channel: the element order, the lowest pitch, the
+// per-channel tempo copies, the removal of identical notes and the element
+// dump. The polyphony limit is in ChannelPolyphony.cpp.
 #include "arrange/Channel.h"
 
 #include "core/Message.h"
@@ -14,6 +14,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,15 @@ namespace {
 // after the notes so that the ordering stays consistent.
 int kindRank(const Element* e)
 {
+    // The exact kinds are recognised by their type at once; anything derived
+    // from them goes through the down-casts below.
+    const std::type_info& type = typeid(*e);
+    if (type == typeid(Note))
+        return 2;
+    if (type == typeid(Tempo))
+        return 0;
+    if (type == typeid(Volume))
+        return 1;
     if (dynamic_cast<const Tempo*>(e) != nullptr)
         return 0;
     if (dynamic_cast<const Volume*>(e) != nullptr)
@@ -53,6 +64,37 @@ int foldPitch(int pitch)
         return static_cast<int>(high - 12 + (p - high) % 12);
     }
     return pitch;
+}
+
+// Sort keys: tick time in the upper 32 bits, the kind's rank in the next 2,
+// the list index in the lower 30.
+constexpr int keyIndexBits = 30;
+constexpr std::uint64_t keyIndexMask = (std::uint64_t{1} << keyIndexBits) - 1;
+
+// Sorts the keys by merging the ascending runs already in them: a channel
+// is filled track by track, so it consists of few runs, each mostly in
+// order. A list in random order costs no more than an ordinary sort.
+void sortKeys(std::vector<std::uint64_t>& keys)
+{
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i] < keys[i - 1])
+            bounds.push_back(i);
+    bounds.push_back(keys.size());
+    while (bounds.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        std::size_t r = 0;
+        for (; r + 2 < bounds.size(); r += 2) {
+            const auto first = keys.begin();
+            std::inplace_merge(first + static_cast<std::ptrdiff_t>(bounds[r]),
+                               first + static_cast<std::ptrdiff_t>(bounds[r + 1]),
+                               first + static_cast<std::ptrdiff_t>(bounds[r + 2]));
+            merged.push_back(bounds[r + 2]);
+        }
+        if (r + 1 < bounds.size())
+            merged.push_back(bounds.back());
+        bounds.swap(merged);
+    }
 }
 
 } // namespace
@@ -105,13 +147,69 @@ int Channel::compare(const void* a, const void* b)
 
 void Channel::sort()
 {
-    // Stable, so elements that compare equal keep the order of appending.
-    std::stable_sort(elements.begin(), elements.end(),
-                     [](const std::unique_ptr<Element>& x, const std::unique_ptr<Element>& y) {
-                         const Element* ex = x.get();
-                         const Element* ey = y.get();
-                         return compare(&ex, &ey) < 0;
-                     });
+    const std::size_t n = elements.size();
+    if (n > keyIndexMask) {
+        // Too long for the packed keys below (never in practice).
+        std::stable_sort(elements.begin(), elements.end(),
+                         [](const std::unique_ptr<Element>& x, const std::unique_ptr<Element>& y) {
+                             const Element* ex = x.get();
+                             const Element* ey = y.get();
+                             return compare(&ex, &ey) < 0;
+                         });
+        return;
+    }
+
+    // The order of compare, made stable: one 64-bit key per element holds
+    // the tick time, the kind's rank and the list index, so that keys are
+    // distinct and ordered as compare orders, ties by list position. Notes
+    // on the same tick are ordered by duration and pitch afterwards, run by
+    // run. Missing entries go last, as compare puts them.
+    std::vector<std::uint64_t> keys;
+    keys.reserve(n);
+    std::size_t missing = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Element* e = elements[i].get();
+        if (e == nullptr) {
+            ++missing;
+            continue;
+        }
+        const auto time = static_cast<std::uint32_t>(e->time) ^ 0x80000000u; // order-preserving
+        const auto rank = static_cast<std::uint64_t>(kindRank(e));
+        keys.push_back((std::uint64_t{time} << 32) | (rank << keyIndexBits) | i);
+    }
+    sortKeys(keys);
+
+    // Runs of notes on the same tick: the longer duration first, then the
+    // lower pitch, then list position.
+    const auto noteOf = [this](std::uint64_t key) {
+        return static_cast<const Note*>(elements[key & keyIndexMask].get());
+    };
+    for (std::size_t a = 0; a < keys.size();) {
+        const std::uint64_t head = keys[a] >> keyIndexBits;
+        std::size_t b = a + 1;
+        while (b < keys.size() && (keys[b] >> keyIndexBits) == head)
+            ++b;
+        if (b - a > 1 && (head & 3u) == 2u) {
+            std::sort(keys.begin() + static_cast<std::ptrdiff_t>(a), keys.begin() + static_cast<std::ptrdiff_t>(b),
+                      [&](std::uint64_t x, std::uint64_t y) {
+                          const Note* nx = noteOf(x);
+                          const Note* ny = noteOf(y);
+                          if (nx->duration != ny->duration)
+                              return nx->duration > ny->duration;
+                          if (nx->pitch != ny->pitch)
+                              return nx->pitch < ny->pitch;
+                          return x < y;
+                      });
+        }
+        a = b;
+    }
+
+    std::vector<std::unique_ptr<Element>> sorted;
+    sorted.reserve(n);
+    for (std::uint64_t key : keys)
+        sorted.push_back(std::move(elements[key & keyIndexMask]));
+    sorted.resize(sorted.size() + missing);
+    elements.swap(sorted);
 }
 
 int Channel::findLowest() const
@@ -177,95 +275,12 @@ void Channel::eliminateIdentical()
     elements.resize(out);
 }
 
-int Channel::fixPolyphony(int limit)
-{
-    if (!used)
-        return 0;
-
-    int now = 0;
-    int groupStart = 0;
-    int count = 0;
-    int peak = 0;
-
-    // The list's length is re-read at every step: notes may be removed.
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        Element* current = elements[i].get();
-        if (current == nullptr)
-            continue;
-        now = addWrap(now, current->delta);
-        if (dynamic_cast<Note*>(current) == nullptr)
-            continue;
-
-        if (now != groupStart) {
-            // A. The note begins a new group: count it and the earlier notes
-            //    that still sound; cut those beyond the limit to end at now.
-            count = 1;
-            int pos = 0;
-            for (std::size_t k = 0; k < i; ++k) {
-                Element* earlier = elements[k].get();
-                if (earlier == nullptr)
-                    continue;
-                pos = addWrap(pos, earlier->delta);
-                auto* x = dynamic_cast<Note*>(earlier);
-                if (x == nullptr || !(addWrap(pos, x->length) > now))
-                    continue;
-                if (limit != 0 && count + 1 > limit)
-                    x->length = correctLength(subWrap(now, pos));
-                else
-                    ++count;
-                if (count > peak) {
-                    peak = count;
-                    Msg(7, "polyphonyA %d @ %g\n", count, (pos / 24) / 3.0 + 1.0);
-                }
-            }
-            groupStart = now;
-        } else {
-            // B. The note joins the current group.
-            ++count;
-            if (limit != 0 && count > limit) {
-                // The first-listed earlier note that still sounds gives way:
-                // dropped if it starts now, else cut to end now.
-                int pos = 0;
-                for (std::size_t k = 0; k < i; ++k) {
-                    Element* earlier = elements[k].get();
-                    if (earlier == nullptr)
-                        continue;
-                    pos = addWrap(pos, earlier->delta);
-                    auto* x = dynamic_cast<Note*>(earlier);
-                    if (x == nullptr || !(addWrap(pos, x->length) > now))
-                        continue;
-                    if (pos == now) {
-                        // Its delta passes to the next element, so that no
-                        // grid position changes. As k < i, that element
-                        // exists (at the latest the current note itself); the
-                        // guard only keeps a missing successor from being
-                        // touched, in which case the delta would be lost.
-                        for (std::size_t s = k + 1; s < elements.size(); ++s) {
-                            if (elements[s]) {
-                                elements[s]->delta = addWrap(elements[s]->delta, x->delta);
-                                break;
-                            }
-                        }
-                        elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(k));
-                        --i; // designates the current note again
-                    } else {
-                        x->length = correctLength(subWrap(now, pos));
-                    }
-                    break;
-                }
-                --count;
-            }
-            if (count > peak) {
-                peak = count;
-                Msg(7, "polyphonyB %d @ %g\n", count, (now / 24) / 3.0 + 1.0);
-            }
-        }
-    }
-    return peak;
-}
-
 void Channel::print(int division) const
 {
+    // Every element's dump line is printed at level 5; below it the lines
+    // (and their time strings) are not built at all.
+    if (Message::instance()->msgLevel < 5)
+        return;
     for (const auto& entry : elements) {
         if (entry)
             entry->print(division);

@@ -40,25 +40,50 @@ bool readBE32(std::istream& in, std::uint32_t& value)
     return true;
 }
 
+// Whether Msg prints at `level`: lines of the event trace are only built
+// (time string and all) when they will be shown.
+bool shown(int level)
+{
+    return level >= 0 && level <= 9 && Message::instance()->msgLevel >= level;
+}
+
 // The body of one track chunk, read byte by byte with the count of the
-// body bytes consumed so far.
+// body bytes consumed so far. Single bytes come straight from the stream's
+// buffer; the stream's state flags are set as its own get and peek would.
 class ChunkReader {
 public:
-    explicit ChunkReader(std::istream& in) : in_(in) {}
+    explicit ChunkReader(std::istream& in) : in_(in), buf_(in.rdbuf()) {}
 
     std::uint32_t consumed = 0;
 
     // True when no further byte can be read.
-    bool atEnd() { return in_.peek() == std::istream::traits_type::eof(); }
+    bool atEnd()
+    {
+        if (!in_.good() || buf_ == nullptr) {
+            in_.setstate(std::ios::failbit);
+            return true;
+        }
+        if (buf_->sgetc() == traits::eof()) {
+            in_.setstate(std::ios::eofbit);
+            return true;
+        }
+        return false;
+    }
 
     // One byte (0..255), or false at the end of input.
     bool byte(int& value)
     {
-        const auto c = in_.get();
-        if (c == std::istream::traits_type::eof())
+        if (!in_.good() || buf_ == nullptr) {
+            in_.setstate(std::ios::failbit);
             return false;
+        }
+        const auto c = buf_->sbumpc();
+        if (c == traits::eof()) {
+            in_.setstate(std::ios::eofbit | std::ios::failbit);
+            return false;
+        }
         ++consumed;
-        value = static_cast<int>(std::istream::traits_type::to_char_type(c)) & 0xFF;
+        value = static_cast<int>(traits::to_char_type(c)) & 0xFF;
         return true;
     }
 
@@ -119,7 +144,9 @@ public:
     }
 
 private:
+    using traits = std::istream::traits_type;
     std::istream& in_;
+    std::streambuf* buf_;
 };
 
 // Decodes the events of one chunk into a track.
@@ -137,7 +164,7 @@ public:
         if (!reader.vlq(delta))
             return;
         time_ = addWrap(time_, static_cast<int>(delta));
-        ts_ = timeString(time_, division_);
+        tsValid_ = false;
 
         int status = 0;
         if (!reader.byte(status))
@@ -160,26 +187,26 @@ public:
         case 0x9: noteOn(channel); break;
         case 0xA: {
             int key = 0, value = 0;
-            if (reader.byte(key) && reader.byte(value))
+            if (reader.byte(key) && reader.byte(value) && shown(8))
                 Msg(8, "Time %s: Note aftertouch on channel %d ignored.\n", ts(), channel + 1);
             break;
         }
         case 0xB: controller(channel); break;
         case 0xC: {
             int program = 0;
-            if (reader.byte(program))
+            if (reader.byte(program) && shown(8))
                 Msg(8, "Time %s: Program change %d on channel %d ignored.\n", ts(), program, channel + 1);
             break;
         }
         case 0xD: {
             int value = 0;
-            if (reader.byte(value))
+            if (reader.byte(value) && shown(8))
                 Msg(8, "Time %s: Channel aftertouch on channel %d ignored.\n", ts(), channel + 1);
             break;
         }
         case 0xE: {
             int low = 0, high = 0;
-            if (reader.byte(low) && reader.byte(high))
+            if (reader.byte(low) && reader.byte(high) && shown(8))
                 Msg(8, "Time %s: Pitch bend %d on channel %d ignored.\n", ts(), low + 128 * high - 8192,
                     channel + 1);
             break;
@@ -199,15 +226,25 @@ private:
     int time_ = 0;
     int runningStatus_ = 0;
     std::string ts_;
+    bool tsValid_ = false;
 
-    const char* ts() const { return ts_.c_str(); }
+    // The event's time as a time string, made on first use.
+    const char* ts()
+    {
+        if (!tsValid_) {
+            ts_ = timeString(time_, division_);
+            tsValid_ = true;
+        }
+        return ts_.c_str();
+    }
 
     void noteOff(int channel)
     {
         int key = 0, velocity = 0;
         if (!reader.byte(key) || !reader.byte(velocity))
             return;
-        Msg(7, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
+        if (shown(7))
+            Msg(7, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
         track_.setNoteOff(time_, channel, key, true);
     }
 
@@ -216,7 +253,8 @@ private:
         int key = 0, velocity = 0;
         if (!reader.byte(key) || !reader.byte(velocity))
             return;
-        Msg(6, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
+        if (shown(6))
+            Msg(6, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
         track_.addNote(time_, channel, key, velocity);
         ++channelUse[static_cast<std::size_t>(channel)];
     }
@@ -231,17 +269,21 @@ private:
         switch (number) {
         case 0:
         case 32:
-            Msg(8, "Time %s: Bank select to %d on channel %d ignored.\n", ts(), value, channel + 1);
+            if (shown(8))
+                Msg(8, "Time %s: Bank select to %d on channel %d ignored.\n", ts(), value, channel + 1);
             break;
         case 7:
-            Msg(6, "Time %s: Channel volume to %d%% on channel %d.\n", ts(), value, channel + 1);
+            if (shown(6))
+                Msg(6, "Time %s: Channel volume to %d%% on channel %d.\n", ts(), value, channel + 1);
             track_.addVolume(time_, channel, value);
             break;
         case 10:
-            Msg(8, "Time %s: Panning to %d on channel %d ignored.\n", ts(), value, channel + 1);
+            if (shown(8))
+                Msg(8, "Time %s: Panning to %d on channel %d ignored.\n", ts(), value, channel + 1);
             break;
         case 64:
-            Msg(7, "Time %s: Sustain ignored on channel %d ignored.\n", ts(), channel + 1);
+            if (shown(7))
+                Msg(7, "Time %s: Sustain ignored on channel %d ignored.\n", ts(), channel + 1);
             break;
         case 120:
             Msg(5, "Time %s: All sound off on channel %d.\n", ts(), channel + 1);

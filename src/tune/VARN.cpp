@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -149,7 +151,20 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
     int channelVolumes[16];
     std::fill(std::begin(channelVolumes), std::end(channelVolumes), 100);
     std::int64_t startTime = 0; // sums of deltas may pass the int range
-    std::vector<std::unique_ptr<longNotes>> held;
+
+    // Held notes. A note's remaining time only ever shrinks by the same
+    // amount for all of them (the length of a single note or of a rest), so
+    // they are kept by the clock value at which their time is up, ordered by
+    // that and by when they were held: a held note's remaining time is its
+    // end minus the clock, 0 once the clock has passed it.
+    struct HeldKey {
+        std::int64_t end;
+        std::uint64_t order;
+        bool operator<(const HeldKey& o) const { return end != o.end ? end < o.end : order < o.order; }
+    };
+    std::map<HeldKey, longNotes> held;
+    std::int64_t clock = 0;
+    std::uint64_t heldCount = 0;
 
     // Writes the octave mark when `octave` differs from the last one written.
     auto putOctave = [&](int octave) {
@@ -159,28 +174,29 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
         }
     };
     // Ends the held notes whose time is up after `L` more sixteenths of rest,
-    // in one group of their own; the others count down.
+    // in one group of their own, in the order they were held; the others
+    // count down.
+    std::vector<std::pair<std::uint64_t, longNotes>> ending;
     auto endHeld = [&](int L) {
         addPause(out, L);
         put(out, "[");
-        for (auto it = held.begin(); it != held.end();) {
-            longNotes& h = **it;
-            if (h.remaining == L) {
-                putOctave(h.octave);
-                put(out, lowerNoteNames[h.letter]);
-                it = held.erase(it);
-            } else {
-                h.remaining -= L;
-                ++it;
-            }
+        ending.clear();
+        while (!held.empty() && held.begin()->first.end <= clock + L) {
+            ending.emplace_back(held.begin()->first.order, held.begin()->second);
+            held.erase(held.begin());
         }
+        std::sort(ending.begin(), ending.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& entry : ending) {
+            putOctave(entry.second.octave);
+            put(out, lowerNoteNames[entry.second.letter]);
+        }
+        clock += L;
         put(out, "]$");
     };
+    // The smallest remaining time among the held notes (there is one).
     auto smallestRemaining = [&]() {
-        int L = INT_MAX;
-        for (const auto& h : held)
-            L = std::min(L, h->remaining);
-        return L;
+        return static_cast<int>(std::max<std::int64_t>(held.begin()->first.end - clock, 0));
     };
 
     for (std::size_t i = 0; i < elements.size() && out; ++i) {
@@ -285,7 +301,7 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
             putOctave(octave);
             put(out, lowerNoteNames[letter]);
             if (isHeld)
-                held.push_back(std::make_unique<longNotes>(longNotes{v, octave, letter}));
+                held.emplace(HeldKey{clock + v, heldCount++}, longNotes{v, octave, letter});
         } else {
             // A single note, which advances the tune's clock.
             if (inGroup) {
@@ -301,8 +317,7 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
                 if (v != 2)
                     put(out, v);
             }
-            for (auto& hn : held)
-                hn->remaining = hn->remaining > v ? hn->remaining - v : 0;
+            clock += v; // every held note counts down, to 0 at the least
         }
 
         // The gap up to the next note, ending held notes whose time is up.
@@ -324,8 +339,7 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
             addPause(out, clampToInt(gap - done));
             // Every held note left outlasts this rest (L > gap - done).
             if (gap > done)
-                for (auto& hn : held)
-                    hn->remaining -= static_cast<int>(gap - done);
+                clock += gap - done;
         }
 
         // A group opened later closes with this length.

@@ -1,0 +1,462 @@
+// The channel's order, identical-note removal and polyphony limit against
+// their straightforward forms, kept here as oracles: the comparison through
+// down-casts with a stable sort, the removal that rescans after each
+// deletion, and the polyphony pass that walks the list from its start for
+// every note. Random channels (chords, long notes, odd lengths, hostile
+// positions) and random MIDI files, limits 0 to 6; the lists, the results
+// and every console line must agree.
+#include "arrange/Channel.h"
+#include "arrange/Song.h"
+#include "core/Message.h"
+#include "core/Note.h"
+#include "core/Tempo.h"
+#include "core/Volume.h"
+#include "core/Wrap.h"
+#include "midi/ParserMID.h"
+#include "support/Capture.h"
+#include "support/MidiWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using List = std::vector<std::unique_ptr<Element>>;
+
+// ---- oracles ----
+
+int oracleCompare(const Element* A, const Element* B)
+{
+    if (A->time != B->time)
+        return A->time < B->time ? -1 : 1;
+    if (dynamic_cast<const Tempo*>(A) != nullptr)
+        return dynamic_cast<const Tempo*>(B) != nullptr ? 0 : -1;
+    if (dynamic_cast<const Tempo*>(B) != nullptr)
+        return 1;
+    if (dynamic_cast<const Volume*>(A) != nullptr)
+        return dynamic_cast<const Volume*>(B) != nullptr ? 0 : -1;
+    if (dynamic_cast<const Volume*>(B) != nullptr)
+        return 1;
+    const auto* a = dynamic_cast<const Note*>(A);
+    const auto* b = dynamic_cast<const Note*>(B);
+    if (a->duration != b->duration)
+        return a->duration > b->duration ? -1 : 1;
+    if (a->pitch != b->pitch)
+        return a->pitch < b->pitch ? -1 : 1;
+    return 0;
+}
+
+void oracleSort(List& list)
+{
+    std::stable_sort(list.begin(), list.end(), [](const auto& x, const auto& y) {
+        return oracleCompare(x.get(), y.get()) < 0;
+    });
+}
+
+int oracleFold(int pitch)
+{
+    while (pitch < 48)
+        pitch += 12;
+    while (pitch >= 84)
+        pitch -= 12;
+    return pitch;
+}
+
+void oracleEliminateIdentical(List& list)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const auto* a = dynamic_cast<const Note*>(list[i].get());
+        if (a == nullptr)
+            continue;
+        bool removed = true;
+        while (removed) {
+            removed = false;
+            for (std::size_t j = i + 1; j < list.size() && list[j]->delta == 0; ++j) {
+                const auto* b = dynamic_cast<const Note*>(list[j].get());
+                if (b != nullptr && oracleFold(a->pitch) == oracleFold(b->pitch)) {
+                    list.erase(list.begin() + static_cast<std::ptrdiff_t>(j));
+                    removed = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+int oracleFixPolyphony(List& list, int limit)
+{
+    int now = 0, groupStart = 0, count = 0, peak = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        now = addWrap(now, list[i]->delta);
+        if (dynamic_cast<Note*>(list[i].get()) == nullptr)
+            continue;
+        if (now != groupStart) {
+            count = 1;
+            int pos = 0;
+            for (std::size_t k = 0; k < i; ++k) {
+                pos = addWrap(pos, list[k]->delta);
+                auto* x = dynamic_cast<Note*>(list[k].get());
+                if (x == nullptr || !(addWrap(pos, x->length) > now))
+                    continue;
+                if (limit != 0 && count + 1 > limit)
+                    x->length = Channel::correctLength(subWrap(now, pos));
+                else
+                    ++count;
+                if (count > peak) {
+                    peak = count;
+                    Msg(7, "polyphonyA %d @ %g\n", count, (pos / 24) / 3.0 + 1.0);
+                }
+            }
+            groupStart = now;
+        } else {
+            ++count;
+            if (limit != 0 && count > limit) {
+                int pos = 0;
+                for (std::size_t k = 0; k < i; ++k) {
+                    pos = addWrap(pos, list[k]->delta);
+                    auto* x = dynamic_cast<Note*>(list[k].get());
+                    if (x == nullptr || !(addWrap(pos, x->length) > now))
+                        continue;
+                    if (pos == now) {
+                        list[k + 1]->delta = addWrap(list[k + 1]->delta, x->delta);
+                        list.erase(list.begin() + static_cast<std::ptrdiff_t>(k));
+                        --i;
+                    } else {
+                        x->length = Channel::correctLength(subWrap(now, pos));
+                    }
+                    break;
+                }
+                --count;
+            }
+            if (count > peak) {
+                peak = count;
+                Msg(7, "polyphonyB %d @ %g\n", count, (now / 24) / 3.0 + 1.0);
+            }
+        }
+    }
+    return peak;
+}
+
+// ---- helpers ----
+
+std::unique_ptr<Element> clone(const Element* e)
+{
+    if (const auto* n = dynamic_cast<const Note*>(e)) {
+        auto c = std::make_unique<Note>(n->time, n->channel, n->pitch, n->velocity);
+        c->duration = n->duration;
+        c->length = n->length;
+        c->delta = n->delta;
+        return c;
+    }
+    if (const auto* t = dynamic_cast<const Tempo*>(e)) {
+        auto c = std::make_unique<Tempo>(t->time, t->channel, t->bpm);
+        c->delta = t->delta;
+        return c;
+    }
+    const auto* v = dynamic_cast<const Volume*>(e);
+    auto c = std::make_unique<Volume>(v->time, v->channel, v->volume);
+    c->delta = v->delta;
+    return c;
+}
+
+List cloneList(const List& list)
+{
+    List out;
+    for (const auto& e : list)
+        out.push_back(clone(e.get()));
+    return out;
+}
+
+// One line per element with every field; equal texts mean equal lists
+// (the same objects in the same order, as far as anything can observe).
+std::string describe(const List& list)
+{
+    std::string s;
+    char line[160];
+    for (const auto& e : list) {
+        if (const auto* n = dynamic_cast<const Note*>(e.get()))
+            std::snprintf(line, sizeof line, "N t%d d%d c%d p%d v%d dur%d len%d\n", n->time, n->delta, n->channel,
+                          n->pitch, n->velocity, n->duration, n->length);
+        else if (const auto* t = dynamic_cast<const Tempo*>(e.get()))
+            std::snprintf(line, sizeof line, "T t%d d%d c%d b%d\n", t->time, t->delta, t->channel, t->bpm);
+        else if (const auto* v = dynamic_cast<const Volume*>(e.get()))
+            std::snprintf(line, sizeof line, "V t%d d%d c%d v%d\n", v->time, v->delta, v->channel, v->volume);
+        s += line;
+    }
+    return s;
+}
+
+// Random channel in list order after quantisation: mostly chords and runs
+// on a grid, some held notes and odd lengths. `hostile` adds deltas and
+// lengths anywhere in the int range.
+List randomGridList(std::mt19937& rng, int size, bool hostile)
+{
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    List list;
+    while (static_cast<int>(list.size()) < size) {
+        const int kind = pick(0, 19);
+        int delta = 0;
+        const int r = pick(0, 9);
+        if (r < 4)
+            delta = 0;
+        else if (r < 8)
+            delta = 3 * pick(1, 16);
+        else
+            delta = pick(1, 200);
+        if (hostile && pick(0, 9) == 0)
+            delta = pick(0, 1) ? pick(INT_MIN, INT_MAX) : pick(-50, 50);
+        if (kind == 0) {
+            auto t = std::make_unique<Tempo>(0, 0, pick(30, 200));
+            t->delta = delta;
+            list.push_back(std::move(t));
+        } else if (kind == 1) {
+            auto v = std::make_unique<Volume>(0, pick(0, 15), pick(0, 127));
+            v->delta = delta;
+            list.push_back(std::move(v));
+        } else {
+            // A chord of up to 8 notes, long ones now and then.
+            const int chord = pick(0, 3) == 0 ? pick(2, 8) : 1;
+            for (int c = 0; c < chord; ++c) {
+                auto n = std::make_unique<Note>(0, 0, pick(20, 110), pick(1, 127));
+                n->delta = c == 0 ? delta : 0;
+                const int lr = pick(0, 19);
+                if (lr < 12)
+                    n->length = 6 * pick(1, 8);
+                else if (lr < 15)
+                    n->length = 6 * pick(9, 60); // held across many groups
+                else if (lr < 18)
+                    n->length = pick(-3, 40);    // odd, zero and negative lengths
+                else
+                    n->length = 3 * pick(1, 20);
+                if (hostile && pick(0, 15) == 0)
+                    n->length = pick(0, 1) ? pick(INT_MIN, INT_MAX) : INT_MAX - pick(0, 5);
+                list.push_back(std::move(n));
+            }
+        }
+    }
+    return list;
+}
+
+// Runs eliminateIdentical (optionally) and fixPolyphony on the channel and
+// the oracles on a copy; both must print the same and leave the same list.
+void checkAgainstOracle(Channel& channel, int limit, bool eliminate, const std::string& what)
+{
+    List copy = cloneList(channel.elements);
+
+    StdoutCapture fastOut;
+    if (eliminate)
+        channel.eliminateIdentical();
+    const int fastPeak = channel.fixPolyphony(limit);
+    const std::string fastText = fastOut.take();
+
+    StdoutCapture oracleOut;
+    if (eliminate)
+        oracleEliminateIdentical(copy);
+    const int oraclePeak = oracleFixPolyphony(copy, limit);
+    const std::string oracleText = oracleOut.take();
+
+    ASSERT_EQ(fastPeak, oraclePeak) << what;
+    ASSERT_EQ(fastText, oracleText) << what;
+    ASSERT_EQ(describe(channel.elements), describe(copy)) << what;
+}
+
+class PolyphonyOracleTest : public ::testing::Test {
+protected:
+    void SetUp() override { setVerbosity(9); }
+    void TearDown() override { setVerbosity(4); }
+};
+
+TEST_F(PolyphonyOracleTest, CompareAgreesWithDownCasts)
+{
+    std::mt19937 rng(7);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    List pool;
+    for (int i = 0; i < 300; ++i) {
+        const int time = pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : pick(0, 5);
+        const int kind = pick(0, 4);
+        if (kind == 0) {
+            pool.push_back(std::make_unique<Tempo>(time, 0, pick(40, 200)));
+        } else if (kind == 1) {
+            pool.push_back(std::make_unique<Volume>(time, 0, pick(0, 127)));
+        } else {
+            auto n = std::make_unique<Note>(time, 0, pick(58, 62), 64);
+            n->duration = pick(0, 2) == 0 ? pick(INT_MIN, INT_MAX) : pick(0, 3);
+            pool.push_back(std::move(n));
+        }
+    }
+    for (const auto& a : pool) {
+        for (const auto& b : pool) {
+            const Element* pa = a.get();
+            const Element* pb = b.get();
+            const int fast = Channel::compare(&pa, &pb);
+            const int oracle = oracleCompare(pa, pb);
+            ASSERT_EQ((fast > 0) - (fast < 0), oracle);
+        }
+    }
+}
+
+TEST_F(PolyphonyOracleTest, SortIsTheStableSortOfCompare)
+{
+    std::mt19937 rng(11);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        Channel channel;
+        const int size = pick(0, 120);
+        const bool wide = round % 5 == 0;
+        int time = 0;
+        for (int i = 0; i < size; ++i) {
+            // Mostly in order, as a channel filled track by track.
+            if (pick(0, 30) == 0)
+                time = pick(0, 500);
+            time += pick(0, 2) * 10;
+            const int t = wide && pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : time;
+            const int kind = pick(0, 9);
+            if (kind == 0) {
+                channel.elements.push_back(std::make_unique<Tempo>(t, pick(0, 15), pick(40, 200)));
+            } else if (kind == 1) {
+                channel.elements.push_back(std::make_unique<Volume>(t, pick(0, 15), pick(0, 127)));
+            } else {
+                auto n = std::make_unique<Note>(t, pick(0, 15), pick(40, 80), pick(1, 127));
+                n->duration = wide && pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : 10 * pick(0, 4);
+                channel.elements.push_back(std::move(n));
+            }
+        }
+        List copy = cloneList(channel.elements);
+        channel.sort();
+        oracleSort(copy);
+        ASSERT_EQ(describe(channel.elements), describe(copy)) << "round " << round;
+    }
+}
+
+TEST_F(PolyphonyOracleTest, RandomChannelsAllLimits)
+{
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 700; ++round) {
+        const int limit = round % 7;
+        const bool eliminate = (round / 7) % 2 == 1;
+        const int size = std::uniform_int_distribution<int>(0, 160)(rng);
+        Channel channel;
+        channel.used = true;
+        channel.elements = randomGridList(rng, size, false);
+        checkAgainstOracle(channel, limit, eliminate,
+                           "round " + std::to_string(round) + " limit " + std::to_string(limit));
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST_F(PolyphonyOracleTest, LongChordsOfEqualNotes)
+{
+    // Many equal notes on one position, some held from before, all limits.
+    for (int limit = 0; limit <= 6; ++limit) {
+        for (int chord = 1; chord <= 40; chord += 13) {
+            Channel channel;
+            channel.used = true;
+            for (int held = 0; held < 3; ++held) {
+                auto n = std::make_unique<Note>(0, 0, 50 + held, 64);
+                n->length = 96;
+                channel.elements.push_back(std::move(n));
+            }
+            for (int c = 0; c < chord; ++c) {
+                auto n = std::make_unique<Note>(0, 0, 60 + c % 5, 64);
+                n->delta = c == 0 ? 24 : 0;
+                n->length = 24;
+                channel.elements.push_back(std::move(n));
+            }
+            auto last = std::make_unique<Note>(0, 0, 72, 64);
+            last->delta = 10;
+            last->length = 6;
+            channel.elements.push_back(std::move(last));
+            checkAgainstOracle(channel, limit, chord % 2 == 0,
+                               "limit " + std::to_string(limit) + " chord " + std::to_string(chord));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
+TEST_F(PolyphonyOracleTest, HostilePositionsAndLengths)
+{
+    std::mt19937 rng(99);
+    for (int round = 0; round < 300; ++round) {
+        const int limit = round % 9 == 8 ? -1 : round % 7;
+        const int size = std::uniform_int_distribution<int>(0, 60)(rng);
+        Channel channel;
+        channel.used = true;
+        channel.elements = randomGridList(rng, size, true);
+        checkAgainstOracle(channel, limit, round % 2 == 0, "hostile round " + std::to_string(round));
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+// Random MIDI files through the reader and the song's distribution: each
+// channel must come out in the oracle's order, and clean-up and polyphony
+// must match the oracles after quantisation.
+TEST_F(PolyphonyOracleTest, RandomFiles)
+{
+    std::mt19937 rng(5);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const std::string path = ::testing::TempDir() + "polyphony_oracle.mid";
+    for (int round = 0; round < 40; ++round) {
+        const int tracks = pick(1, 4);
+        std::string file = midi::header(1, tracks, 96 * pick(1, 5));
+        for (int t = 0; t < tracks; ++t) {
+            midi::TrackBody body;
+            if (t == 0)
+                body.tempo(0, static_cast<std::uint32_t>(pick(300000, 900000)));
+            const int events = pick(0, 150);
+            for (int e = 0; e < events; ++e) {
+                const std::uint32_t delta = pick(0, 2) == 0 ? 0u : static_cast<std::uint32_t>(pick(1, 200));
+                const int channel = pick(0, 2);
+                const int key = pick(55, 70);
+                const int r = pick(0, 9);
+                if (r < 5)
+                    body.noteOn(delta, channel, key, pick(1, 127));
+                else if (r < 7)
+                    body.noteOff(delta, channel, key);
+                else if (r < 9)
+                    body.noteOn(delta, channel, key, 0);
+                else
+                    body.controller(delta, channel, 7, pick(0, 127));
+            }
+            body.endOfTrack(static_cast<std::uint32_t>(pick(0, 500)));
+            file += body.chunk();
+        }
+        ASSERT_TRUE(midi::writeFile(path, file));
+
+        setVerbosity(0);
+        Song song;
+        ParserMID parser;
+        ASSERT_TRUE(parser.loadSong(path, &song));
+        song.sortToChannels();
+        setVerbosity(9);
+        for (int ch = 0; ch < Song::channelCount; ++ch) {
+            Channel& channel = *song.channels[ch];
+            if (!channel.used)
+                continue;
+            List resorted = cloneList(channel.elements);
+            oracleSort(resorted);
+            ASSERT_EQ(describe(channel.elements), describe(resorted)) << "round " << round;
+            {
+                StdoutCapture quiet; // quantisation warnings are not under test here
+                channel.smooth(song.division, round % 3 != 0);
+            }
+            checkAgainstOracle(channel, round % 7, round % 2 == 0, "file round " + std::to_string(round));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+    std::remove(path.c_str());
+}
+
+} // namespace

@@ -1,0 +1,282 @@
+// The track's note bookkeeping against its straightforward form, kept here
+// as an oracle: a note-off searches the element list backwards for the
+// sounding note. Random operation sequences and random track chunks (both
+// kinds of note-off, re-struck pitches, notes ended on their own tick,
+// all-notes-off, times that wrap) must leave the same elements and print
+// the same warnings.
+#include "midi/Track.h"
+
+#include "arrange/Song.h"
+#include "core/Message.h"
+#include "core/Note.h"
+#include "core/Tempo.h"
+#include "core/Volume.h"
+#include "core/Wrap.h"
+#include "midi/ParserMID.h"
+#include "support/Capture.h"
+#include "support/MidiWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The bookkeeping with a backward search over the whole list.
+class OracleTrack {
+public:
+    std::vector<std::unique_ptr<Element>> elements;
+    bool used = false;
+
+    Note* findActiveNote(int time, int channel, int pitch) const
+    {
+        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
+            auto* note = dynamic_cast<Note*>(it->get());
+            if (note != nullptr && note->duration == 0 && note->channel == channel && note->time <= time &&
+                note->pitch == pitch)
+                return note;
+        }
+        return nullptr;
+    }
+    void addNote(int time, int channel, int pitch, int velocity)
+    {
+        if (velocity == 0) {
+            if (Note* n = findActiveNote(time, channel, pitch))
+                n->duration = subWrap(time, n->time);
+            else
+                Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+            return;
+        }
+        auto note = std::make_unique<Note>(time, channel, pitch, velocity);
+        setNoteOff(time, channel, pitch, false);
+        elements.push_back(std::move(note));
+        used = true;
+    }
+    void setNoteOff(int time, int channel, int pitch, bool report)
+    {
+        if (Note* n = findActiveNote(time, channel, pitch)) {
+            n->duration = subWrap(time, n->time);
+            if (!report)
+                Msg(2, "Warning, note %d hasn't been released yet!\n", pitch);
+        } else if (report) {
+            Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+        }
+    }
+    void allNotesOff(int time, int channel) { allNotesOff(time, &channel); }
+    void allNotesOff(int time) { allNotesOff(time, nullptr); }
+    void addTempo(int time, int channel, int bpm) { elements.push_back(std::make_unique<Tempo>(time, channel, bpm)); }
+    void addVolume(int time, int channel, int volume)
+    {
+        elements.push_back(std::make_unique<Volume>(time, channel, volume));
+    }
+    void allNotesOff(int time, const int* channel)
+    {
+        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
+            auto* note = dynamic_cast<Note*>(it->get());
+            if (note != nullptr && note->duration == 0 && (channel == nullptr || note->channel == *channel))
+                note->duration = subWrap(time, note->time);
+        }
+    }
+};
+
+std::string describe(const std::vector<std::unique_ptr<Element>>& list)
+{
+    std::string s;
+    char line[160];
+    for (const auto& e : list) {
+        if (e == nullptr)
+            s += "-\n";
+        else if (const auto* n = dynamic_cast<const Note*>(e.get())) {
+            std::snprintf(line, sizeof line, "N t%d c%d p%d v%d dur%d\n", n->time, n->channel, n->pitch,
+                          n->velocity, n->duration);
+            s += line;
+        } else if (const auto* t = dynamic_cast<const Tempo*>(e.get())) {
+            std::snprintf(line, sizeof line, "T t%d c%d b%d\n", t->time, t->channel, t->bpm);
+            s += line;
+        } else if (const auto* v = dynamic_cast<const Volume*>(e.get())) {
+            std::snprintf(line, sizeof line, "V t%d c%d v%d\n", v->time, v->channel, v->volume);
+            s += line;
+        }
+    }
+    return s;
+}
+
+// Index of a found note in its list, -1 for none.
+template <typename List>
+long indexOf(const List& list, const Note* note)
+{
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].get() == note)
+            return static_cast<long>(i);
+    return -1;
+}
+
+class TrackOracleTest : public ::testing::Test {
+protected:
+    void SetUp() override { setVerbosity(9); }
+    void TearDown() override { setVerbosity(4); }
+};
+
+// One step of a random sequence, applied alike to the track and the oracle.
+struct Step {
+    int op; // 0 addNote, 1 setNoteOff, 2 allNotesOff(ch), 3 allNotesOff, 4 addTempo,
+            // 5 addVolume, 6 append from outside, 7 empty an entry, 8 findActiveNote
+    int time, channel, pitch, value;
+};
+
+template <typename T>
+std::vector<long> run(T& track, const std::vector<Step>& steps)
+{
+    std::vector<long> found;
+    for (const Step& s : steps) {
+        switch (s.op) {
+        case 0: track.addNote(s.time, s.channel, s.pitch, s.value); break;
+        case 1: track.setNoteOff(s.time, s.channel, s.pitch, s.value != 0); break;
+        case 2: track.allNotesOff(s.time, s.channel); break;
+        case 3: track.allNotesOff(s.time); break;
+        case 4: track.addTempo(s.time, 15, s.value); break;
+        case 5: track.addVolume(s.time, s.channel, s.value); break;
+        case 6: track.elements.push_back(std::make_unique<Note>(s.time, s.channel, s.pitch, 64)); break;
+        case 7:
+            if (!track.elements.empty())
+                track.elements[static_cast<std::size_t>(s.value) % track.elements.size()].reset();
+            break;
+        default: found.push_back(indexOf(track.elements, track.findActiveNote(s.time, s.channel, s.pitch)));
+        }
+        found.push_back(static_cast<long>(track.used));
+    }
+    return found;
+}
+
+TEST_F(TrackOracleTest, RandomOperations)
+{
+    std::mt19937 rng(31);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<Step> steps;
+        int time = round % 10 == 0 ? INT_MAX - 500 : 0; // some rounds wrap
+        const int count = pick(0, 250);
+        for (int i = 0; i < count; ++i) {
+            const int r = pick(0, 99);
+            if (r < 70)
+                time = addWrap(time, pick(0, 3) == 0 ? 0 : pick(1, 60));
+            else if (r < 72)
+                time = subWrap(time, pick(1, 100)); // a time before earlier notes
+            const int channel = pick(0, 30) == 0 ? pick(-2, 20) : pick(0, 2);
+            const int pitch = pick(0, 30) == 0 ? pick(-5, 300) : pick(58, 63);
+            const int o = pick(0, 99);
+            Step s{8, time, channel, pitch, 0};
+            if (o < 40)
+                s = Step{0, time, channel, pitch, pick(0, 4) == 0 ? 0 : pick(1, 127)};
+            else if (o < 75)
+                s = Step{1, time, channel, pitch, pick(0, 3) != 0 ? 1 : 0};
+            else if (o < 80)
+                s = Step{2, time, channel, pitch, 0};
+            else if (o < 82)
+                s = Step{3, time, channel, pitch, 0};
+            else if (o < 86)
+                s = Step{4, time, channel, pitch, pick(40, 200)};
+            else if (o < 90)
+                s = Step{5, time, channel, pitch, pick(0, 127)};
+            else if (o < 92 && round % 3 == 0)
+                s = Step{6, time, channel, pitch, 0};
+            else if (o < 93 && round % 3 == 0)
+                s = Step{7, time, channel, pitch, pick(0, 1000)};
+            steps.push_back(s);
+        }
+        Track track;
+        StdoutCapture fastOut;
+        const std::vector<long> fastFound = run(track, steps);
+        const std::string fastText = fastOut.take();
+        OracleTrack oracle;
+        StdoutCapture oracleOut;
+        const std::vector<long> oracleFound = run(oracle, steps);
+        const std::string oracleText = oracleOut.take();
+
+        ASSERT_EQ(fastText, oracleText) << "round " << round;
+        ASSERT_EQ(fastFound, oracleFound) << "round " << round;
+        ASSERT_EQ(describe(track.elements), describe(oracle.elements)) << "round " << round;
+    }
+}
+
+// Random track chunks read by the decoder, replayed on the oracle.
+TEST_F(TrackOracleTest, RandomChunks)
+{
+    struct Op {
+        int kind; // 0 note-on, 1 note-off, 2 all notes off, 3 volume
+        int time, channel, key, velocity;
+    };
+    std::mt19937 rng(8);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 200; ++round) {
+        midi::TrackBody body;
+        std::vector<Op> ops;
+        int time = 0;
+        const int events = pick(0, 300);
+        for (int e = 0; e < events; ++e) {
+            const auto delta = static_cast<std::uint32_t>(pick(0, 2) == 0 ? 0 : pick(1, 100));
+            time = addWrap(time, static_cast<int>(delta));
+            const int channel = pick(0, 3);
+            const int key = pick(60, 66);
+            const int r = pick(0, 19);
+            if (r < 9) {
+                const int velocity = pick(1, 127);
+                body.noteOn(delta, channel, key, velocity);
+                ops.push_back(Op{0, time, channel, key, velocity});
+            } else if (r < 13) {
+                body.noteOff(delta, channel, key);
+                ops.push_back(Op{1, time, channel, key, 0});
+            } else if (r < 17) {
+                body.noteOn(delta, channel, key, 0); // the other kind of note-off
+                ops.push_back(Op{0, time, channel, key, 0});
+            } else if (r < 18) {
+                body.controller(delta, channel, 123, 0);
+                ops.push_back(Op{2, time, channel, 0, 0});
+            } else {
+                body.controller(delta, channel, 7, 100);
+                ops.push_back(Op{3, time, channel, 0, 100});
+            }
+        }
+        const auto last = static_cast<std::uint32_t>(pick(0, 50));
+        body.endOfTrack(last);
+
+        // Only the bookkeeping's warnings (level 2) are compared.
+        setVerbosity(2);
+        std::istringstream in(body.chunk());
+        Song song(96);
+        ParserMID parser;
+        StdoutCapture fastOut;
+        std::unique_ptr<Track> track = parser.loadTrack(in, &song);
+        const std::string fastText = fastOut.take();
+
+        OracleTrack oracle;
+        StdoutCapture oracleOut;
+        for (const Op& op : ops) {
+            if (op.kind == 0)
+                oracle.addNote(op.time, op.channel, op.key, op.velocity);
+            else if (op.kind == 1)
+                oracle.setNoteOff(op.time, op.channel, op.key, true);
+            else if (op.kind == 2)
+                oracle.allNotesOff(op.time, &op.channel);
+            else
+                oracle.elements.push_back(std::make_unique<Volume>(op.time, op.channel, op.velocity));
+        }
+        oracle.allNotesOff(addWrap(time, static_cast<int>(last)), nullptr);
+        const std::string oracleText = oracleOut.take();
+        setVerbosity(9);
+
+        ASSERT_NE(track, nullptr);
+        ASSERT_EQ(fastText, oracleText) << "round " << round;
+        ASSERT_EQ(describe(track->elements), describe(oracle.elements)) << "round " << round;
+        ASSERT_EQ(track->used, oracle.used) << "round " << round;
+    }
+}
+
+} // namespace
