@@ -1,5 +1,6 @@
 #include "arrange/Channel.h"
 
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Note.h"
 #include "core/Wrap.h"
@@ -109,7 +110,7 @@ void Channel::smooth(int division, bool triplets)
         if (!entry)
             continue;
         entry->delta = smoothFindFraction(subWrap(entry->time, previous), division, triplets);
-        if (auto* note = dynamic_cast<Note*>(entry.get()))
+        if (auto* note = elementCast<Note>(entry.get()))
             note->length = correctLength(smoothFindFraction(note->duration, division, triplets));
         previous = entry->time;
     }

@@ -3,6 +3,7 @@
 // dump. The polyphony limit is in ChannelPolyphony.cpp.
 #include "arrange/Channel.h"
 
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Note.h"
 #include "core/Tempo.h"
@@ -15,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -26,21 +26,12 @@ namespace {
 // after the notes so that the ordering stays consistent.
 int kindRank(const Element* e)
 {
-    // The exact kinds are recognised by their type at once; anything derived
-    // from them goes through the down-casts below.
-    const std::type_info& type = typeid(*e);
-    if (type == typeid(Note))
+    if (elementCast<Note>(e) != nullptr)
         return 2;
-    if (type == typeid(Tempo))
+    if (elementCast<Tempo>(e) != nullptr)
         return 0;
-    if (type == typeid(Volume))
+    if (elementCast<Volume>(e) != nullptr)
         return 1;
-    if (dynamic_cast<const Tempo*>(e) != nullptr)
-        return 0;
-    if (dynamic_cast<const Volume*>(e) != nullptr)
-        return 1;
-    if (dynamic_cast<const Note*>(e) != nullptr)
-        return 2;
     return 3;
 }
 
@@ -126,8 +117,8 @@ int Channel::compare(const void* a, const void* b)
     if (rankA != rankB)
         return rankA < rankB ? -1 : 1;
 
-    const Note* noteA = dynamic_cast<const Note*>(A);
-    const Note* noteB = dynamic_cast<const Note*>(B);
+    const Note* noteA = elementCast<Note>(A);
+    const Note* noteB = elementCast<Note>(B);
     if (noteA == nullptr || noteB == nullptr)
         return 0;
 
@@ -216,7 +207,7 @@ int Channel::findLowest() const
 {
     int lowest = 127;
     for (const auto& entry : elements) {
-        if (const auto* note = dynamic_cast<const Note*>(entry.get())) {
+        if (const auto* note = elementCast<Note>(entry.get())) {
             if (note->pitch < lowest)
                 lowest = note->pitch;
         }
@@ -250,7 +241,7 @@ void Channel::eliminateIdentical()
             continue;
         if (e->delta != 0)
             seen.fill(false); // a new run begins at a non-zero delta
-        auto* note = dynamic_cast<Note*>(e);
+        auto* note = elementCast<Note>(e);
         if (note == nullptr)
             continue;
         const auto slot = static_cast<std::size_t>(foldPitch(note->pitch) - VARN::lowestNote);

@@ -2,6 +2,7 @@
 // are cut where a new group starts, or dropped when they start with it.
 #include "arrange/Channel.h"
 
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Note.h"
 #include "core/Wrap.h"
@@ -13,7 +14,6 @@
 #include <limits>
 #include <memory>
 #include <queue>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -36,7 +36,7 @@ int fixPolyphonyRescan(std::vector<std::unique_ptr<Element>>& elements, int limi
         if (current == nullptr)
             continue;
         now = addWrap(now, current->delta);
-        if (dynamic_cast<Note*>(current) == nullptr)
+        if (elementCast<Note>(current) == nullptr)
             continue;
 
         if (now != groupStart) {
@@ -49,7 +49,7 @@ int fixPolyphonyRescan(std::vector<std::unique_ptr<Element>>& elements, int limi
                 if (earlier == nullptr)
                     continue;
                 pos = addWrap(pos, earlier->delta);
-                auto* x = dynamic_cast<Note*>(earlier);
+                auto* x = elementCast<Note>(earlier);
                 if (x == nullptr || !(addWrap(pos, x->length) > now))
                     continue;
                 if (limit != 0 && count + 1 > limit)
@@ -74,7 +74,7 @@ int fixPolyphonyRescan(std::vector<std::unique_ptr<Element>>& elements, int limi
                     if (earlier == nullptr)
                         continue;
                     pos = addWrap(pos, earlier->delta);
-                    auto* x = dynamic_cast<Note*>(earlier);
+                    auto* x = elementCast<Note>(earlier);
                     if (x == nullptr || !(addWrap(pos, x->length) > now))
                         continue;
                     if (pos == now) {
@@ -112,13 +112,6 @@ int fixPolyphonyRescan(std::vector<std::unique_ptr<Element>>& elements, int limi
 // range that no sum it forms can wrap.
 constexpr std::int64_t fastBound = std::int64_t{1} << 29;
 
-Note* asNote(Element* e)
-{
-    if (typeid(*e) == typeid(Note))
-        return static_cast<Note*>(e);
-    return dynamic_cast<Note*>(e);
-}
-
 // The polyphony pass with an index of the notes that still sound: they are
 // kept in list order (a list with lazily removed entries) together with a
 // heap of their end positions, so that each note costs about the number of
@@ -146,7 +139,7 @@ bool fixPolyphonyFast(std::vector<std::unique_ptr<Element>>& elements, int limit
         if (sum > fastBound)
             return false;
         posOf[i] = static_cast<int>(sum);
-        if (const Note* note = asNote(e)) {
+        if (const Note* note = elementCast<Note>(e)) {
             if (note->length < -fastBound || note->length > fastBound)
                 return false;
             state[i] = isNote;

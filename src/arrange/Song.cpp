@@ -1,5 +1,6 @@
 #include "arrange/Song.h"
 
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Note.h"
 #include "core/Tempo.h"
@@ -43,11 +44,15 @@ int mergeTarget(const std::array<std::vector<int>, Song::channelCount>& mergeLis
 
 void Song::sortToChannels()
 {
+    std::array<int, channelCount> targets;
+    for (int ch = 0; ch < channelCount; ++ch)
+        targets[ch] = mergeTarget(mergeList, ch);
+
     for (auto& track : tracks) {
         for (auto& entry : track->elements) {
             if (!entry)
                 continue;
-            if (const auto* tempoChange = dynamic_cast<const Tempo*>(entry.get())) {
+            if (const auto* tempoChange = elementCast<Tempo>(entry.get())) {
                 // An inactive merge target still gets its sources' notes, so it
                 // needs the tempo changes as well.
                 for (int ch = 0; ch < channelCount; ++ch)
@@ -60,8 +65,8 @@ void Song::sortToChannels()
                 entry.reset();
                 continue;
             }
-            Channel& target = *channels[mergeTarget(mergeList, ch)];
-            if (dynamic_cast<const Note*>(entry.get()) != nullptr)
+            Channel& target = *channels[targets[ch]];
+            if (elementCast<Note>(entry.get()) != nullptr)
                 target.used = true;
             target.elements.push_back(std::move(entry));
         }

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 Message* Message::_instance = nullptr;
 
@@ -29,16 +30,32 @@ bool shown(int level)
     return Message::instance()->msgLevel >= level;
 }
 
+// The labels padded with blanks to 8 characters, as printed.
+const char* const paddedLabels[10] = {
+    "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
+    "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
+};
+
+void print(const char* fmt, va_list args)
+{
+    // Most messages are plain text: written as they stand, without the cost
+    // of formatting them.
+    if (std::strchr(fmt, '%') == nullptr)
+        std::fputs(fmt, stdout);
+    else
+        std::vprintf(fmt, args);
+}
+
 } // namespace
 
 void Msg(int level, const char* fmt, ...)
 {
     if (!shown(level))
         return;
-    std::printf("%-8s", Message::msgString[level]);
+    std::fputs(paddedLabels[level], stdout);
     va_list args;
     va_start(args, fmt);
-    std::vprintf(fmt, args);
+    print(fmt, args);
     va_end(args);
 }
 
@@ -48,7 +65,7 @@ void MsgSilent(int level, const char* fmt, ...)
         return;
     va_list args;
     va_start(args, fmt);
-    std::vprintf(fmt, args);
+    print(fmt, args);
     va_end(args);
 }
 

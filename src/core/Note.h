@@ -2,7 +2,7 @@
 
 #include "core/Element.h"
 
-class Note : public Element {
+class Note final : public Element {
 public:
     Note(int time, int channel, int pitch, int velocity);
 

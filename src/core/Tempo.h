@@ -2,7 +2,7 @@
 
 #include "core/Element.h"
 
-class Tempo : public Element {
+class Tempo final : public Element {
 public:
     Tempo(int time, int channel, int bpm);
     // A copy of `other` that belongs to `channel` (the per-channel tempo copies).

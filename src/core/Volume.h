@@ -2,7 +2,7 @@
 
 #include "core/Element.h"
 
-class Volume : public Element {
+class Volume final : public Element {
 public:
     Volume(int time, int channel, int volume);
 

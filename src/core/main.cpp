@@ -6,12 +6,14 @@
 #include "options/Options.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 int main(int argc, char* argv[])
 {
-    auto song = std::make_unique<Song>();
+    // The song lives until the process ends, like the option and message
+    // records: freeing a million elements one by one at the end would only
+    // cost time. The static pointer keeps it reachable for leak checkers.
+    static Song* const song = new Song();
 
     MsgSilent(0, "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n");
 
@@ -19,12 +21,12 @@ int main(int argc, char* argv[])
     Options::_argv = argv;
     if (Options::_instance == nullptr)
         Options::_instance = new Options();
-    if (!Options::_instance->parseOptions(song.get()))
+    if (!Options::_instance->parseOptions(song))
         return 1;
 
     const std::string inputName = Options::_instance->inputName;
     ParserMID parser;
-    if (!parser.loadSong(inputName, song.get())) {
+    if (!parser.loadSong(inputName, song)) {
         Msg(0, "Could not parse MIDI file.\n");
         return 1;
     }

@@ -1,11 +1,11 @@
 #include "midi/Track.h"
 
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Tempo.h"
 #include "core/Volume.h"
 #include "core/Wrap.h"
 
-#include <typeinfo>
 
 namespace {
 
@@ -38,7 +38,7 @@ void Track::syncIndex() const
     // The list was changed from outside: index it again from the start.
     sounding_.clear();
     for (std::size_t i = 0; i < elements.size(); ++i) {
-        const auto* note = dynamic_cast<const Note*>(elements[i].get());
+        const auto* note = elementCast<Note>(elements[i].get());
         if (note != nullptr && note->duration == 0)
             sounding_[key(note->channel, note->pitch)].push_back(Slot{i, note});
     }
@@ -52,9 +52,7 @@ Note* Track::slotNote(const Slot& slot) const
     Element* element = elements[slot.index].get();
     if (element == nullptr || element != slot.element)
         return nullptr;
-    if (typeid(*element) == typeid(Note))
-        return static_cast<Note*>(element);
-    return dynamic_cast<Note*>(element);
+    return elementCast<Note>(element);
 }
 
 Note* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place) const

@@ -2,6 +2,7 @@
 #include "tune/VARN.h"
 
 #include "arrange/Channel.h"
+#include "core/ElementCast.h"
 #include "core/Message.h"
 #include "core/Note.h"
 #include "core/Tempo.h"
@@ -9,6 +10,7 @@
 #include "core/Wrap.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <map>
@@ -30,6 +32,15 @@ const char* const upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
                                         "G", "A.", "A", "B.", "B", "B#"};
 const char* const octaveMarks[3] = {"\\", "=", "/"};
 
+// The stream word that holds one more than the number of characters written
+// to a tune so far (0: not yet known). Asking the stream for its position at
+// every token would cost more than the writing itself.
+int writtenWord()
+{
+    static const int index = std::ios_base::xalloc();
+    return index;
+}
+
 // Appends `count` copies of `piece`: the one way text enters a tune. The text
 // never grows past maxText; what would pass it is dropped and the stream's
 // failbit marks the tune as cut, which also turns every later write into a
@@ -41,13 +52,25 @@ bool put(std::stringstream& out, std::string_view piece, std::int64_t count = 1)
         return false;
     if (piece.empty() || count <= 0)
         return true;
+    long& word = out.iword(writtenWord());
+    if (word == 0)
+        word = static_cast<long>(out.tellp()) + 1;
+    std::streambuf& buffer = *out.rdbuf();
+    const auto write = [&](const char* data, std::int64_t n) {
+        buffer.sputn(data, static_cast<std::streamsize>(n));
+        word += static_cast<long>(n);
+    };
+
     const std::int64_t size = static_cast<std::int64_t>(piece.size());
-    const std::int64_t room = std::max<std::int64_t>(0, maxText - static_cast<std::int64_t>(out.tellp()));
+    const std::int64_t room = std::max<std::int64_t>(0, maxText - (word - 1));
     const std::int64_t fit = room / size;
     const std::int64_t copies = std::min(count, fit);
 
-    if (copies == 1) {
-        out.write(piece.data(), static_cast<std::streamsize>(size));
+    if (copies == 1 && size == 1) {
+        buffer.sputc(piece[0]); // most tokens are one character
+        ++word;
+    } else if (copies == 1) {
+        write(piece.data(), size);
     } else if (copies > 1) {
         // Long runs (rests) go out in blocks rather than token by token.
         const std::int64_t perBlock = std::min<std::int64_t>(copies, 4096);
@@ -55,13 +78,11 @@ bool put(std::stringstream& out, std::string_view piece, std::int64_t count = 1)
         block.reserve(static_cast<std::size_t>(perBlock * size));
         for (std::int64_t i = 0; i < perBlock; ++i)
             block.append(piece);
-        for (std::int64_t left = copies; left > 0; left -= perBlock) {
-            const std::int64_t n = std::min(left, perBlock);
-            out.write(block.data(), static_cast<std::streamsize>(n * size));
-        }
+        for (std::int64_t left = copies; left > 0; left -= perBlock)
+            write(block.data(), std::min(left, perBlock) * size);
     }
     if (count > fit) {
-        out.write(piece.data(), static_cast<std::streamsize>(room - fit * size));
+        write(piece.data(), room - fit * size);
         out.setstate(std::ios::failbit);
         return false;
     }
@@ -70,7 +91,9 @@ bool put(std::stringstream& out, std::string_view piece, std::int64_t count = 1)
 
 bool put(std::stringstream& out, int number)
 {
-    return put(out, std::to_string(number));
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    return put(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 // A count of sixteenths as the int that addPause takes. Anything beyond the
@@ -203,10 +226,10 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
         const Element* element = elements[i].get();
         if (element == nullptr)
             continue;
-        const auto* note = dynamic_cast<const Note*>(element);
+        const auto* note = elementCast<Note>(element);
         if (note == nullptr) {
             startTime += element->delta;
-            if (const auto* tempo = dynamic_cast<const Tempo*>(element)) {
+            if (const auto* tempo = elementCast<Tempo>(element)) {
                 int b = tempo->bpm;
                 if (b <= 59) {
                     status |= ETUnder;
@@ -221,7 +244,7 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
                         put(out, b);
                     tempoState = b;
                 }
-            } else if (const auto* volume = dynamic_cast<const Volume*>(element)) {
+            } else if (const auto* volume = elementCast<Volume>(element)) {
                 // A channel outside 0..15 has no volume to keep.
                 if (volume->channel >= 0 && volume->channel < 16)
                     channelVolumes[volume->channel] = volume->volume;
@@ -280,7 +303,7 @@ void VARN::create(const Channel* channel, int transpose, bool triplets, bool lon
             if (next == nullptr)
                 continue;
             sum += next->delta;
-            if (dynamic_cast<const Note*>(next) != nullptr) {
+            if (elementCast<Note>(next) != nullptr) {
                 hasNext = true;
                 break;
             }
