@@ -1,6 +1,7 @@
 // End-to-end runs of the built converter on MIDI files written by the tests.
 #include "support/MidiWriter.h"
 #include "support/Run.h"
+#include "support/UsageText.h"
 
 #include <gtest/gtest.h>
 
@@ -40,30 +41,7 @@ const fs::path sourceDir = fs::absolute(MIDI2VARN_SOURCE_DIR);
 
 const std::string banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
-const std::string usage =
-    "Usage: midi2varn [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n"
-    "If the output file is missing, the input name with a .TXT extension will be used.\n"
-    "If the output file is \"-\", stdout is used.\n"
-    "Valid channel numbers are 1..16.\n"
-    "Options can appear more than once.\n"
-    "\n"
-    "Valid options:\n"
-    "  -a              auto-transpose: transpose the lowest note found to \\c\n"
-    "  -d C1[,C2...]   disable channels C1..CN\n"
-    "  -d all          disable all channels (for combination with -s, obviously)\n"
-    "  -e              eliminate identical notes\n"
-    "  -h              print this text and exit\n"
-    "  -l              allow long chords (as [...]$)\n"
-    "  -n              do not use triplets (default: allow triplets)\n"
-    "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"
-    "  -m all          merge all channels into target channel 1\n"
-    "  -p N | C@N      set number of allowed simultaneous notes to N\n"
-    "                  (for all channels/for channel C)\n"
-    "                  N=0: unlimited (default: unlimited for all channels)\n"
-    "  -s C1[,C2...]   output channels C1..CN only (default: all)\n"
-    "  -t N            transpose input by N (can be combined with -a)\n"
-    "  -u              allow upper c (as /b#)\n"
-    "  -v N            set verbosity level to N (0..9, default==4)\n";
+const std::string usage = usageText("midi2varn");
 
 // One macro block as written to the output.
 std::string block(int channel, const std::string& tune)
@@ -382,7 +360,7 @@ TEST_F(DriverTest, UsageNamesTheProgramWithoutItsDirectory)
 {
     const RunResult r = runProgram(exe, {"C:\\some\\dir\\midi2varn.exe", "-h"}, dir.string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, textMode(banner + "Usage: midi2varn.exe" + usage.substr(usage.find(" [OPTIONS]"))));
+    EXPECT_EQ(r.out, textMode(banner + usageText("midi2varn.exe")));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "arrange/Song.h"
 #include "core/Message.h"
 #include "support/Capture.h"
+#include "support/UsageText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,32 +17,7 @@
 
 namespace {
 
-const std::string usageAfterName =
-    " [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n"
-    "If the output file is missing, the input name with a .TXT extension will be used.\n"
-    "If the output file is \"-\", stdout is used.\n"
-    "Valid channel numbers are 1..16.\n"
-    "Options can appear more than once.\n"
-    "\n"
-    "Valid options:\n"
-    "  -a              auto-transpose: transpose the lowest note found to \\c\n"
-    "  -d C1[,C2...]   disable channels C1..CN\n"
-    "  -d all          disable all channels (for combination with -s, obviously)\n"
-    "  -e              eliminate identical notes\n"
-    "  -h              print this text and exit\n"
-    "  -l              allow long chords (as [...]$)\n"
-    "  -n              do not use triplets (default: allow triplets)\n"
-    "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"
-    "  -m all          merge all channels into target channel 1\n"
-    "  -p N | C@N      set number of allowed simultaneous notes to N\n"
-    "                  (for all channels/for channel C)\n"
-    "                  N=0: unlimited (default: unlimited for all channels)\n"
-    "  -s C1[,C2...]   output channels C1..CN only (default: all)\n"
-    "  -t N            transpose input by N (can be combined with -a)\n"
-    "  -u              allow upper c (as /b#)\n"
-    "  -v N            set verbosity level to N (0..9, default==4)\n";
-
-const std::string usage = "Usage: conv" + usageAfterName;
+const std::string usage = usageText("conv");
 
 class OptionsTest : public testing::Test {
 protected:
@@ -253,15 +229,15 @@ TEST_F(OptionsTest, UnknownOptionAndMissingArgument)
 TEST_F(OptionsTest, ProgramNameInUsage)
 {
     EXPECT_FALSE(parse({"-h"}, "C:\\tools\\conv.exe"));
-    EXPECT_EQ(out, "Usage: conv.exe" + usageAfterName);
+    EXPECT_EQ(out, usageText("conv.exe"));
     EXPECT_STREQ(Options::_argv[0], "conv.exe");
 
     // Only the backslash separates: a forward-slash path is shown whole.
     EXPECT_FALSE(parse({"-h"}, "/usr/bin/conv"));
-    EXPECT_EQ(out, "Usage: /usr/bin/conv" + usageAfterName);
+    EXPECT_EQ(out, usageText("/usr/bin/conv"));
 
     EXPECT_FALSE(parse({"-h"}, "dir\\"));
-    EXPECT_EQ(out, "Usage: " + usageAfterName);
+    EXPECT_EQ(out, usageText(""));
 }
 
 TEST_F(OptionsTest, NoArgumentsAtAll)
@@ -272,7 +248,7 @@ TEST_F(OptionsTest, NoArgumentsAtAll)
     optind = 0;
     StdoutCapture capture;
     EXPECT_FALSE(options.parseOptions(song.get()));
-    EXPECT_EQ(capture.take(), "Usage: " + usageAfterName);
+    EXPECT_EQ(capture.take(), usageText(""));
     EXPECT_EQ(options.inputName, "");
 }
 
