@@ -1,27 +1,52 @@
+// Child processes for the end-to-end tests on POSIX systems: fork/exec with
+// pipes for standard output and error, an optional hang guard and the
+// child's peak memory.
+#include "support/Measure.h"
 #include "support/Run.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 
 namespace {
 
-// Reads both pipes until the child has closed them.
-void drain(int outFd, int errFd, std::string& out, std::string& err)
+// Where the child's standard output goes and how long it may run.
+struct ChildSetup {
+    std::string stdoutPath; // a file to write it to, or "" for the pipe
+    bool discardStdout = false;
+    int guardSeconds = 0;   // 0: wait as long as it takes
+    bool smallQuarantine = false;
+};
+
+// Reads both pipes until the child has closed them or the guard runs out;
+// false when it ran out.
+bool drain(int outFd, int errFd, std::string& out, std::string& err, int guardSeconds)
 {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + seconds(guardSeconds);
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     std::string* sinks[2] = {&out, &err};
     int open = (outFd >= 0 ? 1 : 0) + 1;
-    if (outFd < 0)
-        fds[0].fd = -1;
     while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        int timeout = -1;
+        if (guardSeconds > 0) {
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0)
+                return false;
+            timeout = static_cast<int>(left);
+        }
+        const int ready = poll(fds, 2, timeout);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            return;
+            return true;
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
@@ -37,33 +62,46 @@ void drain(int outFd, int errFd, std::string& out, std::string& err)
             }
         }
     }
+    return true;
 }
 
-} // namespace
-
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& workDir, const std::string& stdoutPath)
+MeasuredRun runChild(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir, const ChildSetup& setup)
 {
-    RunResult result;
+    MeasuredRun result;
+    const bool pipeStdout = setup.stdoutPath.empty() && !setup.discardStdout;
     int outPipe[2] = {-1, -1};
     int errPipe[2] = {-1, -1};
-    if ((stdoutPath.empty() && pipe(outPipe) != 0) || pipe(errPipe) != 0)
+    if ((pipeStdout && pipe(outPipe) != 0) || pipe(errPipe) != 0)
         return result;
 
-    std::vector<char*> argv;
     std::vector<std::string> copies(args);
+    std::vector<char*> argv;
     for (auto& arg : copies)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
 
+    // Under AddressSanitizer freed memory waits in a quarantine (256 MB by
+    // default) that would count as the program's own; keep it small.
+    std::string asanOptions;
+    if (setup.smallQuarantine) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        asanOptions = std::string(asan != nullptr ? asan : "") + (asan != nullptr ? ":" : "") +
+                      "quarantine_size_mb=16";
+    }
+
     const pid_t pid = fork();
     if (pid == 0) {
+        if (setup.smallQuarantine)
+            setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
         if (!workDir.empty() && chdir(workDir.c_str()) != 0)
             _exit(126);
-        if (stdoutPath.empty()) {
+        if (pipeStdout) {
             dup2(outPipe[1], STDOUT_FILENO);
         } else {
-            const int fd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int fd = setup.discardStdout
+                               ? open("/dev/null", O_WRONLY)
+                               : open(setup.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (fd < 0)
                 _exit(126);
             dup2(fd, STDOUT_FILENO);
@@ -86,14 +124,42 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         close(errPipe[0]);
         return result;
     }
-    drain(outPipe[0], errPipe[0], result.out, result.err);
+    if (!drain(outPipe[0], errPipe[0], result.out, result.err, setup.guardSeconds)) {
+        result.hung = true;
+        kill(pid, SIGKILL);
+        for (int fd : {outPipe[0], errPipe[0]})
+            if (fd >= 0)
+                close(fd);
+    }
 
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.peakKb = usage.ru_maxrss;
     if (WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         result.status = 128 + WTERMSIG(status);
     return result;
+}
+
+} // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir, const std::string& stdoutPath)
+{
+    ChildSetup setup;
+    setup.stdoutPath = stdoutPath;
+    return runChild(program, args, workDir, setup);
+}
+
+MeasuredRun runMeasured(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& workDir, int guardSeconds, bool keepStdout)
+{
+    ChildSetup setup;
+    setup.discardStdout = !keepStdout;
+    setup.guardSeconds = guardSeconds;
+    setup.smallQuarantine = true;
+    return runChild(program, args, workDir, setup);
 }
