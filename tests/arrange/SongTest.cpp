@@ -56,6 +56,22 @@ int tempoCopies(const Channel& channel, int ch)
     return count;
 }
 
+// Runs printVARN into a temporary file and returns what it wrote.
+std::string writeMacros(Song& song)
+{
+    std::FILE* out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    if (out == nullptr)
+        return "";
+    song.printVARN(out);
+    std::rewind(out);
+    std::string file;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        file.push_back(static_cast<char>(c));
+    std::fclose(out);
+    return file;
+}
+
 class SongTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(4); }
@@ -226,16 +242,9 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
     StdoutCapture capture;
     song.smoothChannels();
     song.createVARN();
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    song.printVARN(out);
+    const std::string file = writeMacros(song);
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n"
                               "Output: VARN channel 1:\n%6C\nOutput: Macro version:\n");
-    std::rewind(out);
-    std::string file;
-    for (int c; (c = std::fgetc(out)) != EOF;)
-        file.push_back(static_cast<char>(c));
-    std::fclose(out);
     EXPECT_EQ(file, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
     EXPECT_EQ(song.tunes[0].status, VARN::ENone);
 }
@@ -251,10 +260,7 @@ TEST_F(SongTest, PolyphonyLimitAndTunesPerChannel)
     StdoutCapture capture;
     song.smoothChannels();
     song.createVARN();
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    song.printVARN(out);
-    std::fclose(out);
+    writeMacros(song);
     // A chord under a limit of 1 keeps its highest note.
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 3: 1\n"
                               "Output: Current polyphony on channel 6: 1\n"
