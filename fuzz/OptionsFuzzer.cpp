@@ -1,12 +1,10 @@
 // Fuzz target for the command line: the input, split at zero bytes, is the
 // argument vector after the program name. Every accepted command line must
-// leave the song in a state the later stages rely on.
-#include "arrange/Song.h"
+// give settings the later stages rely on, and every reading must record
+// whole lines and depend on nothing but its arguments.
 #include "core/Message.h"
+#include "core/Settings.h"
 #include "options/Options.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstddef>
@@ -19,31 +17,62 @@ namespace {
 constexpr std::size_t maxArgs = 64;
 
 // Merge lists name each channel at most once, never a target as a source.
-bool mergesValid(const Song& song)
+bool mergesValid(const Settings& settings)
 {
-    std::array<int, Song::channelCount> seen{};
-    for (int t = 0; t < Song::channelCount; ++t) {
-        for (int source : song.mergeList[t]) {
-            if (source < 0 || source >= Song::channelCount || source == t)
+    std::array<int, channelCount> seen{};
+    for (int t = 0; t < channelCount; ++t) {
+        for (int source : settings.mergeList[t]) {
+            if (source < 0 || source >= channelCount || source == t)
                 return false;
-            if (++seen[source] > 1 || !song.mergeList[source].empty())
+            if (++seen[source] > 1 || !settings.mergeList[source].empty())
                 return false;
         }
     }
     return true;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+bool settingsValid(const Settings& settings)
 {
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-        dup2(null, STDOUT_FILENO);
-        close(null);
+    const int level = static_cast<int>(settings.verbosity);
+    if (level < 0 || level > 9 || !mergesValid(settings))
+        return false;
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (settings.polyphony[ch] < 0)
+            return false;
+        if (settings.longChords && settings.active[ch] && settings.polyphony[ch] == 1)
+            return false;
     }
-    return 0;
+    return true;
 }
+
+// The banner first, then whole lines only.
+bool linesValid(const std::vector<ConsoleLine>& lines)
+{
+    if (lines.empty() || lines[0].level != Level::Fatal)
+        return false;
+    for (const ConsoleLine& line : lines)
+        if (line.text.empty() || line.text.find('\n') != line.text.size() - 1)
+            return false;
+    return true;
+}
+
+bool sameResult(const CommandLine& a, const CommandLine& b)
+{
+    if (a.proceed != b.proceed || a.status != b.status || a.inputName != b.inputName ||
+        a.outputName != b.outputName || a.errors != b.errors || a.lines.size() != b.lines.size())
+        return false;
+    for (std::size_t i = 0; i < a.lines.size(); ++i)
+        if (a.lines[i].level != b.lines[i].level || a.lines[i].text != b.lines[i].text)
+            return false;
+    const Settings& s = a.settings;
+    const Settings& t = b.settings;
+    return s.autoTranspose == t.autoTranspose && s.transpose == t.transpose && s.longChords == t.longChords &&
+           s.upperC == t.upperC && s.eliminateIdentical == t.eliminateIdentical && s.triplets == t.triplets &&
+           s.mergeList == t.mergeList && s.active == t.active && s.polyphony == t.polyphony &&
+           s.verbosity == t.verbosity;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -60,32 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (args.size() < maxArgs && (size == 0 || data[size - 1] != 0))
         args.push_back(current);
 
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    Message::instance()->msgLevel = Message::msgLevelDefault;
-    optind = 0; // restart the scanner
-    opterr = 0; // keep its complaints off the fuzzer's log
-    Options::_argc = static_cast<int>(args.size());
-    Options::_argv = argv.data();
-    Options options;
-    Options::_instance = &options;
-    Song song;
-    const bool accepted = options.parseOptions(&song);
-    Options::_instance = nullptr;
-
-    if (accepted) {
-        const int level = Message::instance()->msgLevel;
-        if (level < 0 || level > 9 || !mergesValid(song))
-            __builtin_trap();
-        for (int ch = 0; ch < Song::channelCount; ++ch) {
-            if (song.polyphony[ch] < 0)
-                __builtin_trap();
-            if (song.longChords && song.active[ch] && song.polyphony[ch] == 1)
-                __builtin_trap();
-        }
-    }
+    const CommandLine result = parseOptions(args);
+    if (!linesValid(result.lines) || result.status != (result.proceed ? 0 : 1))
+        __builtin_trap();
+    if (result.proceed && !settingsValid(result.settings))
+        __builtin_trap();
+    // A second reading of the same line gives the same result.
+    if (!sameResult(result, parseOptions(args)))
+        __builtin_trap();
     return 0;
 }

@@ -2,22 +2,16 @@
 
 #include "core/Element.h"
 
-#include <memory>
 #include <vector>
-
-class Tempo;
 
 // One MIDI channel's elements, owned by the channel, with quantisation to the
 // grid of 24ths, the element order, clean-up and the polyphony limit.
 class Channel {
 public:
-    Channel() = default;
-    ~Channel();
-    Channel(const Channel&) = delete;
-    Channel& operator=(const Channel&) = delete;
-
+    // Whether the channel has notes to convert.
     bool used = false;
-    std::vector<std::unique_ptr<Element>> elements;
+    // The channel's elements; in the element order once sorted.
+    std::vector<Element> elements;
 
     // --- quantisation ---
     // Sets every element's delta and every note's (corrected) length.
@@ -28,12 +22,20 @@ public:
     static int correctLength(int m);
 
     // --- order, clean-up and polyphony ---
-    // qsort-style ordering of two entries (pointers to `const Element*`).
-    static int compare(const void* a, const void* b);
+    // The element order: by tick time; at equal time tempo, then volume,
+    // then notes, longer notes first, then lower pitch first.
+    static bool before(const Element& a, const Element& b);
+    // Sorts the elements stably into the element order.
     void sort();
+    // The lowest pitch of the channel's notes (127 without notes).
     int findLowest() const;
-    void copyTempo(const Tempo* tempo, int channel);
+    // Appends a copy of `tempo` that belongs to `channel`.
+    void copyTempo(const Element& tempo, int channel);
+    // Keeps one of the notes of equal folded pitch that start together.
     void eliminateIdentical();
+    // Cuts or drops notes so that at most `limit` sound at once (0: no
+    // limit); returns the highest count of notes sounding together.
     int fixPolyphony(int limit);
+    // The element dump at verbosity 5.
     void print(int division) const;
 };

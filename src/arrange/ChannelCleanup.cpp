@@ -3,45 +3,31 @@
 // dump. The polyphony limit is in ChannelPolyphony.cpp.
 #include "arrange/Channel.h"
 
-#include "core/ElementCast.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
-#include "core/Wrap.h"
-#include "tune/VARN.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
 
 namespace {
 
 // Rank of an element's kind at equal time: tempo changes first, then volume
-// changes, then notes. Any other kind (none exists in the converter) comes
-// after the notes so that the ordering stays consistent.
-int kindRank(const Element* e)
+// changes, then notes (the order of ElementKind).
+int kindRank(const Element& e)
 {
-    if (elementCast<Note>(e) != nullptr)
-        return 2;
-    if (elementCast<Tempo>(e) != nullptr)
-        return 0;
-    if (elementCast<Volume>(e) != nullptr)
-        return 1;
-    return 3;
+    return static_cast<int>(e.kind);
 }
 
-// A pitch folded by whole octaves into VARN::lowestNote .. lowestNote + 35:
+// A pitch folded by whole octaves into lowestNote .. lowestNote + 35:
 // add 12 while below 48, subtract 12 while 84 or more. Computed in closed form
 // (64-bit, so that no int pitch overflows) instead of a loop of octave steps.
 int foldPitch(int pitch)
 {
-    const std::int64_t low = VARN::lowestNote;     // 48
-    const std::int64_t high = VARN::lowestNote + 36; // 84, first pitch folded down
+    const std::int64_t low = lowestNote;     // 48
+    const std::int64_t high = lowestNote + 36; // 84, first pitch folded down
     const std::int64_t p = pitch;
     if (p < low) {
         // Smallest p + 12n >= 48: lands in 48..59.
@@ -88,52 +74,46 @@ void sortKeys(std::vector<std::uint64_t>& keys)
     }
 }
 
+void sortNoteRuns(const std::vector<Element>& elements, std::vector<std::uint64_t>& keys)
+{
+    // Runs of notes on the same tick: the longer duration first, then the
+    // lower pitch, then list position.
+    const auto noteOf = [&elements](std::uint64_t key) -> const Element& { return elements[key & keyIndexMask]; };
+    for (std::size_t a = 0; a < keys.size();) {
+        const std::uint64_t head = keys[a] >> keyIndexBits;
+        std::size_t b = a + 1;
+        while (b < keys.size() && (keys[b] >> keyIndexBits) == head)
+            ++b;
+        if (b - a > 1 && (head & 3u) == static_cast<unsigned>(ElementKind::Note)) {
+            std::sort(keys.begin() + static_cast<std::ptrdiff_t>(a), keys.begin() + static_cast<std::ptrdiff_t>(b),
+                      [&](std::uint64_t x, std::uint64_t y) {
+                          const Element& nx = noteOf(x);
+                          const Element& ny = noteOf(y);
+                          if (nx.duration != ny.duration)
+                              return nx.duration > ny.duration;
+                          if (nx.pitch != ny.pitch)
+                              return nx.pitch < ny.pitch;
+                          return x < y;
+                      });
+        }
+        a = b;
+    }
+}
+
 } // namespace
 
-int Channel::compare(const void* a, const void* b)
+bool Channel::before(const Element& a, const Element& b)
 {
-    const Element* const* pa = static_cast<const Element* const*>(a);
-    const Element* const* pb = static_cast<const Element* const*>(b);
-    const Element* A = pa != nullptr ? *pa : nullptr;
-    const Element* B = pb != nullptr ? *pb : nullptr;
-
-    // Defensive: a missing entry goes after every element; two compare equal.
-    if (A == nullptr || B == nullptr) {
-        if (A == nullptr && B == nullptr)
-            return 0;
-        return A == nullptr ? 1 : -1;
-    }
-
-    // 1. By exact tick time.
-    if (A->time < B->time)
-        return -1;
-    if (A->time > B->time)
-        return 1;
-
-    // 2. Tempo before volume before notes; two tempos (or two volumes) on the
-    //    same tick compare equal, so the order stays consistent.
-    const int rankA = kindRank(A);
-    const int rankB = kindRank(B);
-    if (rankA != rankB)
-        return rankA < rankB ? -1 : 1;
-
-    const Note* noteA = elementCast<Note>(A);
-    const Note* noteB = elementCast<Note>(B);
-    if (noteA == nullptr || noteB == nullptr)
-        return 0;
-
-    // 3. The longer duration first.
-    if (noteA->duration > noteB->duration)
-        return -1;
-    if (noteA->duration < noteB->duration)
-        return 1;
-
-    // 4. The lower pitch first; equal pitch compares equal.
-    if (noteA->pitch < noteB->pitch)
-        return -1;
-    if (noteA->pitch > noteB->pitch)
-        return 1;
-    return 0;
+    if (a.time != b.time)
+        return a.time < b.time;
+    if (a.kind != b.kind)
+        return kindRank(a) < kindRank(b);
+    // Two tempos (or two volumes) on the same tick are equal in the order.
+    if (!a.isNote())
+        return false;
+    if (a.duration != b.duration)
+        return a.duration > b.duration;
+    return a.pitch < b.pitch;
 }
 
 void Channel::sort()
@@ -141,85 +121,47 @@ void Channel::sort()
     const std::size_t n = elements.size();
     if (n > keyIndexMask) {
         // Too long for the packed keys below (never in practice).
-        std::stable_sort(elements.begin(), elements.end(),
-                         [](const std::unique_ptr<Element>& x, const std::unique_ptr<Element>& y) {
-                             const Element* ex = x.get();
-                             const Element* ey = y.get();
-                             return compare(&ex, &ey) < 0;
-                         });
+        std::stable_sort(elements.begin(), elements.end(), before);
         return;
     }
 
-    // The order of compare, made stable: one 64-bit key per element holds
-    // the tick time, the kind's rank and the list index, so that keys are
-    // distinct and ordered as compare orders, ties by list position. Notes
-    // on the same tick are ordered by duration and pitch afterwards, run by
-    // run. Missing entries go last, as compare puts them.
+    // The element order, made stable, in near-linear time for the usual
+    // channel: one 64-bit key per element holds the tick time, the kind's
+    // rank and the list index, so that keys are distinct and ordered as the
+    // order has them, ties by list position. Notes on the same tick are
+    // ordered by duration and pitch afterwards, run by run.
     std::vector<std::uint64_t> keys;
     keys.reserve(n);
-    std::size_t missing = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const Element* e = elements[i].get();
-        if (e == nullptr) {
-            ++missing;
-            continue;
-        }
-        const auto time = static_cast<std::uint32_t>(e->time) ^ 0x80000000u; // order-preserving
+        const Element& e = elements[i];
+        const auto time = static_cast<std::uint32_t>(e.time) ^ 0x80000000u; // order-preserving
         const auto rank = static_cast<std::uint64_t>(kindRank(e));
         keys.push_back((std::uint64_t{time} << 32) | (rank << keyIndexBits) | i);
     }
     sortKeys(keys);
+    sortNoteRuns(elements, keys);
 
-    // Runs of notes on the same tick: the longer duration first, then the
-    // lower pitch, then list position.
-    const auto noteOf = [this](std::uint64_t key) {
-        return static_cast<const Note*>(elements[key & keyIndexMask].get());
-    };
-    for (std::size_t a = 0; a < keys.size();) {
-        const std::uint64_t head = keys[a] >> keyIndexBits;
-        std::size_t b = a + 1;
-        while (b < keys.size() && (keys[b] >> keyIndexBits) == head)
-            ++b;
-        if (b - a > 1 && (head & 3u) == 2u) {
-            std::sort(keys.begin() + static_cast<std::ptrdiff_t>(a), keys.begin() + static_cast<std::ptrdiff_t>(b),
-                      [&](std::uint64_t x, std::uint64_t y) {
-                          const Note* nx = noteOf(x);
-                          const Note* ny = noteOf(y);
-                          if (nx->duration != ny->duration)
-                              return nx->duration > ny->duration;
-                          if (nx->pitch != ny->pitch)
-                              return nx->pitch < ny->pitch;
-                          return x < y;
-                      });
-        }
-        a = b;
-    }
-
-    std::vector<std::unique_ptr<Element>> sorted;
+    std::vector<Element> sorted;
     sorted.reserve(n);
     for (std::uint64_t key : keys)
-        sorted.push_back(std::move(elements[key & keyIndexMask]));
-    sorted.resize(sorted.size() + missing);
+        sorted.push_back(elements[key & keyIndexMask]);
     elements.swap(sorted);
 }
 
 int Channel::findLowest() const
 {
     int lowest = 127;
-    for (const auto& entry : elements) {
-        if (const auto* note = elementCast<Note>(entry.get())) {
-            if (note->pitch < lowest)
-                lowest = note->pitch;
-        }
-    }
+    for (const Element& e : elements)
+        if (e.isNote() && e.pitch < lowest)
+            lowest = e.pitch;
     return lowest;
 }
 
-void Channel::copyTempo(const Tempo* tempo, int channel)
+void Channel::copyTempo(const Element& tempo, int channel)
 {
-    if (tempo == nullptr)
-        return;
-    elements.push_back(std::make_unique<Tempo>(*tempo, channel));
+    Element copy = tempo;
+    copy.channel = channel;
+    elements.push_back(copy);
 }
 
 void Channel::eliminateIdentical()
@@ -232,19 +174,15 @@ void Channel::eliminateIdentical()
     // pitch. This pass computes just that, in one pass with a table of the 36
     // folded pitches per run, and closes the gaps once at the end (the walk
     // would rescan the run after each removal and shift the list each time).
-    // Missing entries are passed over like non-notes.
     std::array<bool, 36> seen{};
     std::vector<bool> removed;
     for (std::size_t i = 0; i < elements.size(); ++i) {
-        Element* e = elements[i].get();
-        if (e == nullptr)
-            continue;
-        if (e->delta != 0)
+        const Element& e = elements[i];
+        if (e.delta != 0)
             seen.fill(false); // a new run begins at a non-zero delta
-        auto* note = elementCast<Note>(e);
-        if (note == nullptr)
+        if (!e.isNote())
             continue;
-        const auto slot = static_cast<std::size_t>(foldPitch(note->pitch) - VARN::lowestNote);
+        const auto slot = static_cast<std::size_t>(foldPitch(e.pitch) - lowestNote);
         if (seen[slot]) {
             if (removed.empty())
                 removed.resize(elements.size(), false);
@@ -257,12 +195,9 @@ void Channel::eliminateIdentical()
         return;
     // Delete the removed notes and close the gaps, keeping the order.
     std::size_t out = 0;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        if (removed[i])
-            elements[i].reset();
-        else
-            elements[out++] = std::move(elements[i]);
-    }
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        if (!removed[i])
+            elements[out++] = elements[i];
     elements.resize(out);
 }
 
@@ -270,10 +205,8 @@ void Channel::print(int division) const
 {
     // Every element's dump line is printed at level 5; below it the lines
     // (and their time strings) are not built at all.
-    if (Message::instance()->msgLevel < 5)
+    if (!shown(Level::Info))
         return;
-    for (const auto& entry : elements) {
-        if (entry)
-            entry->print(division);
-    }
+    for (const Element& e : elements)
+        e.print(division);
 }

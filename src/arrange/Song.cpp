@@ -1,27 +1,13 @@
 #include "arrange/Song.h"
 
-#include "core/ElementCast.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
 #include "core/Wrap.h"
 
-Song::Song() : Song(120, 240) {}
+#include <utility>
 
-Song::Song(int division) : Song(120, division) {}
-
-Song::Song(int tempo, int division) : tempo(tempo), division(division)
+Song::Song(const Settings& settings, MidiFile file)
+    : settings(settings), division(file.division), tracks(std::move(file.tracks)), transpose(settings.transpose)
 {
-    active.fill(true);
-    polyphony.fill(0);
-    for (auto& channel : channels)
-        channel = std::make_unique<Channel>();
-}
-
-Song::~Song()
-{
-    for (auto& channel : channels)
-        channel.reset();
 }
 
 namespace {
@@ -29,11 +15,11 @@ namespace {
 // The channel whose list receives an element of the active channel `ch`: a
 // merge target keeps its own events, a source goes to the lowest target
 // that lists it.
-int mergeTarget(const std::array<std::vector<int>, Song::channelCount>& mergeList, int ch)
+int mergeTarget(const std::array<std::vector<int>, channelCount>& mergeList, int ch)
 {
     if (!mergeList[ch].empty())
         return ch;
-    for (int t = 0; t < Song::channelCount; ++t)
+    for (int t = 0; t < channelCount; ++t)
         for (int source : mergeList[t])
             if (source == ch)
                 return t;
@@ -44,106 +30,110 @@ int mergeTarget(const std::array<std::vector<int>, Song::channelCount>& mergeLis
 
 void Song::sortToChannels()
 {
+    const auto& mergeList = settings.mergeList;
+    const auto& active = settings.active;
     std::array<int, channelCount> targets;
     for (int ch = 0; ch < channelCount; ++ch)
         targets[ch] = mergeTarget(mergeList, ch);
 
-    for (auto& track : tracks) {
-        for (auto& entry : track->elements) {
-            if (!entry)
-                continue;
-            if (const auto* tempoChange = elementCast<Tempo>(entry.get())) {
+    reserveChannels(targets);
+    for (Track& track : tracks) {
+        for (const Element& element : track.elements) {
+            if (element.kind == ElementKind::Tempo) {
                 // An inactive merge target still gets its sources' notes, so it
                 // needs the tempo changes as well.
                 for (int ch = 0; ch < channelCount; ++ch)
                     if (active[ch] || !mergeList[ch].empty())
-                        channels[ch]->copyTempo(tempoChange, ch);
+                        channels[ch].copyTempo(element, ch);
                 continue;
             }
-            const int ch = entry->channel;
-            if (ch < 0 || ch >= channelCount || !active[ch]) {
-                entry.reset();
+            const int ch = element.channel;
+            if (ch < 0 || ch >= channelCount || !active[ch])
                 continue;
-            }
-            Channel& target = *channels[targets[ch]];
-            if (elementCast<Note>(entry.get()) != nullptr)
+            Channel& target = channels[targets[ch]];
+            if (element.isNote())
                 target.used = true;
-            target.elements.push_back(std::move(entry));
+            target.elements.push_back(element);
         }
+        // The track's elements now live in the channels.
+        track.elements = std::vector<Element>();
     }
 
-    for (auto& channel : channels) {
-        if (!channel->used)
+    for (Channel& channel : channels) {
+        if (!channel.used)
             continue;
-        channel->sort();
-        const int lowest = channel->findLowest();
+        channel.sort();
+        const int lowest = channel.findLowest();
         if (lowest < lowestPitch)
             lowestPitch = lowest;
     }
 
-    if (autoTranspose)
-        transpose = subWrap(transpose, subWrap(lowestPitch, VARN::lowestNote));
+    if (settings.autoTranspose)
+        transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
+}
+
+void Song::reserveChannels(const std::array<int, channelCount>& targets)
+{
+    // Each channel's list is sized once, to what it will receive, instead of
+    // growing (and copying) as the elements arrive.
+    const auto& active = settings.active;
+    std::array<std::size_t, channelCount> counts{};
+    std::size_t tempos = 0;
+    for (const Track& track : tracks) {
+        for (const Element& element : track.elements) {
+            if (element.kind == ElementKind::Tempo)
+                ++tempos;
+            else if (element.channel >= 0 && element.channel < channelCount && active[element.channel])
+                ++counts[targets[element.channel]];
+        }
+    }
+    for (int ch = 0; ch < channelCount; ++ch) {
+        const bool getsTempos = active[ch] || !settings.mergeList[ch].empty();
+        if (counts[ch] > 0)
+            channels[ch].elements.reserve(counts[ch] + (getsTempos ? tempos : 0));
+    }
 }
 
 void Song::smoothChannels()
 {
     for (int ch = 0; ch < channelCount; ++ch) {
-        Channel& channel = *channels[ch];
+        Channel& channel = channels[ch];
         if (!channel.used)
             continue;
-        channel.smooth(division, triplets);
-        if (eliminateIdentical)
+        channel.smooth(division, settings.triplets);
+        if (settings.eliminateIdentical)
             channel.eliminateIdentical();
-        const int peak = channel.fixPolyphony(polyphony[ch]);
-        Msg(4, "Current polyphony on channel %d: %d\n", ch + 1, peak);
-        if (polyphony[ch] != 0 && polyphony[ch] < peak)
-            Msg(0, "BUG! Wrong polyphony after pass 1!\n");
+        const int limit = settings.polyphony[ch];
+        const int peak = channel.fixPolyphony(limit);
+        Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
+        if (limit != 0 && limit < peak)
+            Msg(Level::Fatal, "BUG! Wrong polyphony after pass 1!\n");
     }
 }
 
 void Song::print() const
 {
-    Msg(5, "\n");
-    Msg(5, "Song!\n");
-    Msg(4, "Tempo %d\n", tempo);
+    Msg(Level::Info, "\n");
+    Msg(Level::Info, "Song!\n");
+    Msg(Level::Output, "Tempo %d\n", tempo);
 
     int usedTracks = 0;
-    for (const auto& track : tracks)
-        if (track->used)
+    for (const Track& track : tracks)
+        if (track.used)
             ++usedTracks;
-    Msg(4, "%d/%d tracks:\n", usedTracks, static_cast<int>(tracks.size()));
+    Msg(Level::Output, "%d/%d tracks:\n", usedTracks, static_cast<int>(tracks.size()));
 
     int usedChannels = 0;
-    for (const auto& channel : channels)
-        if (channel->used)
+    for (const Channel& channel : channels)
+        if (channel.used)
             ++usedChannels;
-    Msg(4, "%d channels.\n", usedChannels);
+    Msg(Level::Output, "%d channels.\n", usedChannels);
 
     for (int ch = 0; ch < channelCount; ++ch) {
-        if (!channels[ch]->used)
+        if (!channels[ch].used)
             continue;
-        Msg(5, "Channel %d:\n", ch + 1);
-        channels[ch]->print(division);
+        Msg(Level::Info, "Channel %d:\n", ch + 1);
+        channels[ch].print(division);
     }
 }
 
-void Song::createVARN()
-{
-    for (int ch = 0; ch < channelCount; ++ch)
-        if (channels[ch]->used)
-            tunes[ch].create(channels[ch].get(), transpose, triplets, longChords, upperC);
-}
-
-void Song::printVARN(FILE* out)
-{
-    for (int ch = 0; ch < channelCount; ++ch) {
-        VARN& tune = tunes[ch];
-        if (tune.text.empty())
-            continue;
-        Msg(4, "VARN channel %d:\n", ch + 1);
-        tune.print();
-        Msg(4, "Macro version:\n");
-        tune.printMacro(out, ch);
-        tune.showStatus();
-    }
-}

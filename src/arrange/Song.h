@@ -1,45 +1,45 @@
 #pragma once
 
 #include "arrange/Channel.h"
+#include "core/Settings.h"
+#include "midi/ParserMID.h"
 #include "midi/Track.h"
-#include "tune/VARN.h"
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <vector>
 
-// The converter's model: settings, tracks, sixteen channels and their tunes.
+// The converter's model of one conversion: the tracks as read, and the
+// sixteen channels they are arranged into under the settings.
 class Song {
 public:
-    static constexpr int channelCount = 16;
+    static constexpr int channelCount = ::channelCount;
 
-    Song();
-    Song(int tempo, int division);
-    explicit Song(int division);
-    ~Song();
-    Song(const Song&) = delete;
-    Song& operator=(const Song&) = delete;
+    // A song of `file`'s tracks, arranged as `settings` say.
+    Song(const Settings& settings, MidiFile file);
 
-    int tempo;
+    // The settings of the conversion (a copy: no stage changes them).
+    const Settings settings;
+    // Quarter notes per minute the report names.
+    int tempo = 120;
+    // Ticks per quarter note.
     int division;
-    bool autoTranspose = false;
-    int transpose = 0;
-    bool longChords = false;
-    bool upperC = false;
-    bool eliminateIdentical = false;
-    bool triplets = true;
-    std::array<std::vector<int>, channelCount> mergeList;
-    std::array<bool, channelCount> active;
-    std::array<int, channelCount> polyphony;
+    // The tracks as read; emptied into the channels by sortToChannels.
+    std::vector<Track> tracks;
+    // The channels, 0-based.
+    std::array<Channel, channelCount> channels;
+    // The lowest pitch of all channels' notes (127 without notes).
     int lowestPitch = 127;
-    std::vector<std::unique_ptr<Track>> tracks;
-    std::array<std::unique_ptr<Channel>, channelCount> channels;
-    std::array<VARN, channelCount> tunes;
+    // The transposition the tunes use: the setting, plus the auto-transposition.
+    int transpose;
 
+    // Moves the elements of the active channels into their (merge) target
+    // channels, sorts them and works out the auto-transposition.
     void sortToChannels();
+    // Quantises each used channel and applies the clean-up and polyphony limit.
     void smoothChannels();
+    // The song report at verbosity 4 and the element dump at 5.
     void print() const;
-    void createVARN();
-    void printVARN(FILE* out);
+
+private:
+    void reserveChannels(const std::array<int, channelCount>& targets);
 };

@@ -1,21 +1,43 @@
 #pragma once
 
-// A timed musical event of one channel. The kinds (Note, Tempo, Volume) are
-// told apart by dynamic down-casts.
-class Element {
-public:
-    Element(int time, int channel);
-    virtual ~Element() = default;
+// The timed musical events a song carries from the MIDI file to the tune:
+// notes, tempo changes and volume changes, stored by value and told apart
+// by their kind.
 
-    // Dump line at verbosity 5; the base class prints the common head only
-    // ("Time ..., (delta), Channel n: ") without a line end.
-    virtual void print(int division) const;
+// The kinds, in the order they take at equal time (tempo, volume, note).
+enum class ElementKind : unsigned char { Tempo, Volume, Note };
 
-    int time;    // start in ticks from the start of the file
-    int delta;   // quantised distance from the previous element, in 24ths
-    int channel; // 0-based MIDI channel
+// Lowest pitch the tune notation can write (its low c).
+inline constexpr int lowestNote = 48;
 
-protected:
-    Element(const Element&) = default;
-    Element& operator=(const Element&) = default;
+struct Element {
+    // A note-on of `pitch` with `velocity`; its duration is set when it ends.
+    static Element makeNote(int time, int channel, int pitch, int velocity);
+    // A tempo change to `bpm` quarter notes per minute.
+    static Element makeTempo(int time, int channel, int bpm);
+    // A change of the channel-volume controller to `volume` (0..127).
+    static Element makeVolume(int time, int channel, int volume);
+
+    ElementKind kind = ElementKind::Note;
+    int time = 0;    // start in ticks from the start of the file
+    int delta = 0;   // quantised distance from the previous element, in 24ths
+    int channel = 0; // 0-based MIDI channel
+    // The value of the kind: one of these, as `kind` says. Sharing the
+    // place keeps an element at 32 bytes.
+    union {
+        int pitch;  // note: MIDI key number
+        int bpm;    // tempo: quarter notes per minute, rounded
+        int volume; // volume: raw controller value
+    };
+    // Notes only.
+    int velocity = 0; // note-on velocity
+    int duration = 0; // ticks; 0 while the note still sounds
+    int length = 0;   // quantised length in 24ths
+
+    Element() : pitch(0) {}
+
+    // Whether this is a note (the kind most stages look for).
+    bool isNote() const { return kind == ElementKind::Note; }
+    // Dump line at verbosity 5: "Time ... (delta)Channel n: " and the kind's values.
+    void print(int division) const;
 };

@@ -1,33 +1,24 @@
 #include "core/Message.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-
-Message* Message::_instance = nullptr;
+#include <utility>
 
 const char* const Message::msgString[10] = {
     "FATAL:", "ERROR:", "FORMAT:", "WARN:", "Output:",
     "Info:",  "Notice:", "Debug:", "Ignore:", "All:",
 };
 
-Message::Message() : msgLevel(msgLevelDefault) {}
-
-Message* Message::instance()
-{
-    if (_instance == nullptr)
-        _instance = new Message();
-    return _instance;
-}
-
 namespace {
 
-bool shown(int level)
+// The record of the run in progress on this thread. It lives only as long
+// as the run's scope: nothing of one run is left for the next.
+thread_local Message* current = nullptr;
+
+bool inRange(Level level)
 {
-    // A level outside the table is never printed (it has no label).
-    if (level < 0 || level > 9)
-        return false;
-    return Message::instance()->msgLevel >= level;
+    const int value = static_cast<int>(level);
+    return value >= 0 && value <= 9;
 }
 
 // The labels padded with blanks to 8 characters, as printed.
@@ -36,37 +27,174 @@ const char* const paddedLabels[10] = {
     "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
 };
 
-void print(const char* fmt, va_list args)
+// Appends the formatted text; plain text (most messages) is appended as it
+// stands, without the cost of formatting it.
+void format(std::string& out, const char* fmt, va_list args)
 {
-    // Most messages are plain text: written as they stand, without the cost
-    // of formatting them.
-    if (std::strchr(fmt, '%') == nullptr)
-        std::fputs(fmt, stdout);
-    else
-        std::vprintf(fmt, args);
+    if (std::strchr(fmt, '%') == nullptr) {
+        out.append(fmt);
+        return;
+    }
+    char small[256];
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(small, sizeof small, fmt, copy);
+    va_end(copy);
+    if (n < 0)
+        return;
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        out.append(small, static_cast<std::size_t>(n));
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data() + start, static_cast<std::size_t>(n) + 1, fmt, args);
+    out.resize(start + static_cast<std::size_t>(n));
+}
+
+// Without a record, text goes straight to standard output.
+void printDirect(const char* label, const char* fmt, va_list args)
+{
+    std::string text;
+    if (label != nullptr)
+        text = label;
+    format(text, fmt, args);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 } // namespace
 
-void Msg(int level, const char* fmt, ...)
+Message::Message(ConsoleSink sink, Level level) : msgLevel(level), sink_(std::move(sink)) {}
+
+Message::~Message()
+{
+    flush();
+}
+
+bool Message::shown(Level level) const
+{
+    return inRange(level) && static_cast<int>(msgLevel) >= static_cast<int>(level);
+}
+
+void Message::add(Level level, const char* fmt, va_list args)
+{
+    if (line_.empty())
+        lineLevel_ = level;
+    format(line_, fmt, args);
+    emitComplete();
+}
+
+void Message::emitComplete()
+{
+    // Every complete line goes out; a partial one waits for its end.
+    std::size_t start = 0;
+    for (std::size_t end = line_.find('\n'); end != std::string::npos; end = line_.find('\n', start)) {
+        if (sink_)
+            sink_(ConsoleText{lineLevel_, false, std::string_view(line_).substr(start, end + 1 - start)});
+        start = end + 1;
+    }
+    line_.erase(0, start);
+}
+
+void Message::begin(Level level, const char* fmt, va_list args)
+{
+    flush();
+    lineLevel_ = level;
+    line_ = paddedLabels[static_cast<int>(level)];
+    add(level, fmt, args);
+}
+
+void Message::append(Level level, const char* fmt, va_list args)
+{
+    add(level, fmt, args);
+}
+
+void Message::appendText(Level level, std::string_view text)
+{
+    if (line_.empty())
+        lineLevel_ = level;
+    line_.append(text);
+    emitComplete();
+}
+
+void Message::macro(std::string_view text)
+{
+    flush();
+    if (sink_ && !text.empty())
+        sink_(ConsoleText{Level::Output, true, text});
+}
+
+void Message::flush()
+{
+    if (line_.empty())
+        return;
+    if (sink_)
+        sink_(ConsoleText{lineLevel_, false, line_});
+    line_.clear();
+}
+
+MessageScope::MessageScope(Message& message) : previous_(current)
+{
+    current = &message;
+}
+
+MessageScope::~MessageScope()
+{
+    current = previous_;
+}
+
+Message* currentMessage()
+{
+    return current;
+}
+
+bool shown(Level level)
+{
+    if (current != nullptr)
+        return current->shown(level);
+    return inRange(level) && static_cast<int>(Message::msgLevelDefault) >= static_cast<int>(level);
+}
+
+void Msg(Level level, const char* fmt, ...)
 {
     if (!shown(level))
         return;
-    std::fputs(paddedLabels[level], stdout);
     va_list args;
     va_start(args, fmt);
-    print(fmt, args);
+    if (current != nullptr)
+        current->begin(level, fmt, args);
+    else
+        printDirect(paddedLabels[static_cast<int>(level)], fmt, args);
     va_end(args);
 }
 
-void MsgSilent(int level, const char* fmt, ...)
+void MsgSilent(Level level, const char* fmt, ...)
 {
     if (!shown(level))
         return;
     va_list args;
     va_start(args, fmt);
-    print(fmt, args);
+    if (current != nullptr)
+        current->append(level, fmt, args);
+    else
+        printDirect(nullptr, fmt, args);
     va_end(args);
+}
+
+void MsgText(Level level, std::string_view text)
+{
+    if (!shown(level))
+        return;
+    if (current != nullptr)
+        current->appendText(level, text);
+    else
+        std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void flushMessages()
+{
+    if (current != nullptr)
+        current->flush();
 }
 
 int GgT(int a, int b)

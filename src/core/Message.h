@@ -1,21 +1,96 @@
 #pragma once
 
-// Console diagnostics: every line the converter prints goes through Msg or
-// MsgSilent and is filtered by one global verbosity level (0..9).
+#include <cstdarg>
+#include <functional>
+#include <string>
+#include <string_view>
 
+// Console diagnostics. Every line the converter prints goes through Msg or
+// MsgSilent to the Message record installed for the current run, which
+// filters by its verbosity level and hands whole lines to the run's sink.
+
+// The ten verbosity levels; a message is shown when the current level is at
+// least its own.
+enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug, Ignore, All };
+
+// One piece of the console stream as it reaches a sink: a diagnostic line
+// with its line end and the level of the message that began it, or, when
+// `macro` is set, macro text that the run writes to standard output ("-").
+struct ConsoleText {
+    Level level;
+    bool macro;
+    std::string_view text;
+};
+
+// Receives the console stream of a run, piece by piece, in order.
+using ConsoleSink = std::function<void(const ConsoleText&)>;
+
+// A console line kept for later (the switch parser's confirmations).
+struct ConsoleLine {
+    Level level;
+    std::string text;
+};
+
+// The diagnostics of one run: the verbosity filter and the sink its lines
+// go to. Text is gathered until its line ends, so that a line built from
+// several pieces reaches the sink whole.
 class Message {
 public:
-    Message();
-
-    int msgLevel;
-
-    static constexpr int msgLevelDefault = 4;
-    static Message* _instance;
+    static constexpr Level msgLevelDefault = Level::Output;
+    // The labels of the levels, "FATAL:" to "All:".
     static const char* const msgString[10];
 
-    // The one instance, created on first use with the default level.
-    static Message* instance();
+    // A record that writes to `sink`, filtering at `level`.
+    explicit Message(ConsoleSink sink, Level level = msgLevelDefault);
+    // Hands a pending partial line to the sink.
+    ~Message();
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
+
+    // The current verbosity; messages above it are not shown.
+    Level msgLevel;
+
+    // Whether a message of `level` is shown now (never for a level outside 0..9).
+    bool shown(Level level) const;
+    // Starts a line at `level` with its padded label, then the formatted text.
+    void begin(Level level, const char* fmt, va_list args);
+    // Continues the current line with the formatted text.
+    void append(Level level, const char* fmt, va_list args);
+    // Continues the current line with `text` as it stands.
+    void appendText(Level level, std::string_view text);
+    // Passes macro text through, after any pending partial line.
+    void macro(std::string_view text);
+    // Hands a pending partial line to the sink now.
+    void flush();
+
+private:
+    ConsoleSink sink_;
+    std::string line_;
+    Level lineLevel_ = Level::Fatal;
+
+    void add(Level level, const char* fmt, va_list args);
+    void emitComplete();
 };
+
+// Makes `message` the record that Msg and MsgSilent write to on this thread
+// until the scope ends; the record in place before comes back then.
+class MessageScope {
+public:
+    explicit MessageScope(Message& message);
+    ~MessageScope();
+    MessageScope(const MessageScope&) = delete;
+    MessageScope& operator=(const MessageScope&) = delete;
+
+private:
+    Message* previous_;
+};
+
+// The record installed on this thread, or null: without one, messages go
+// straight to standard output at the default level.
+Message* currentMessage();
+
+// Whether Msg would print a message of `level` now.
+bool shown(Level level);
 
 #if defined(__GNUC__)
 #define MIDI2VARN_PRINTF(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
@@ -25,10 +100,17 @@ public:
 
 // Prints the level's label padded to 8 characters, then the formatted text,
 // when the current level is at least `level`.
-void Msg(int level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
+void Msg(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
 
 // The same filter, without the label: continues a line begun by Msg.
-void MsgSilent(int level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
+void MsgSilent(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
+
+// Continues the current line with `text` as it stands (no formatting), at
+// the same filter as MsgSilent: for long texts such as a whole tune.
+void MsgText(Level level, std::string_view text);
+
+// Hands the pending partial line of this thread's record to its sink.
+void flushMessages();
 
 // Greatest common divisor by Euclid's method (remainders truncated toward zero).
 int GgT(int a, int b);

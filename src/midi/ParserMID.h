@@ -1,17 +1,27 @@
 #pragma once
 
+#include "midi/ByteReader.h"
 #include "midi/Track.h"
 
-#include <istream>
-#include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
-class Song;
+// What a MIDI file holds for the converter: its ticks per quarter note and
+// its track chunks.
+struct MidiFile {
+    int division = 240;        // ticks per quarter note
+    std::vector<Track> tracks; // the track chunks read, in file order
+};
 
-// Reads a Standard MIDI File into the song's division and tracks.
+// Reads a Standard MIDI File from memory.
 class ParserMID {
 public:
-    bool loadSong(const std::string& fileName, Song* song);
-    // Reads one track chunk from the stream's position; none if it is not "MTrk".
-    std::unique_ptr<Track> loadTrack(std::istream& in, const Song* song);
+    // Reads the file `bytes`, named `fileName` in messages, into `file`;
+    // false, with a message, when it is no usable MIDI file.
+    bool loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file);
+    // Reads one track chunk from the reader's position, timing its messages
+    // with `division`; none if the chunk is not "MTrk".
+    std::optional<Track> loadTrack(ByteReader& in, int division);
 };

@@ -1,65 +1,49 @@
 #include "midi/Track.h"
 
-#include "core/ElementCast.h"
 #include "core/Message.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
 #include "core/Wrap.h"
-
 
 namespace {
 
 // A note ends at `time`: its duration is the distance from its start.
-void endNote(Note& note, int time)
+void endNote(Element& note, int time)
 {
     note.duration = subWrap(time, note.time);
 }
 
 } // namespace
 
-Track::~Track()
-{
-    // Destroy the remaining elements from the last to the first.
-    while (!elements.empty()) {
-        elements.back().reset();
-        elements.pop_back();
-    }
-}
-
 std::uint64_t Track::key(int channel, int pitch)
 {
     return (std::uint64_t{static_cast<std::uint32_t>(channel)} << 32) | static_cast<std::uint32_t>(pitch);
 }
 
-void Track::syncIndex() const
+void Track::syncIndex()
 {
     if (indexed_ == elements.size())
         return;
     // The list was changed from outside: index it again from the start.
     sounding_.clear();
     for (std::size_t i = 0; i < elements.size(); ++i) {
-        const auto* note = elementCast<Note>(elements[i].get());
-        if (note != nullptr && note->duration == 0)
-            sounding_[key(note->channel, note->pitch)].push_back(Slot{i, note});
+        const Element& e = elements[i];
+        if (e.isNote() && e.duration == 0)
+            sounding_[key(e.channel, e.pitch)].push_back(i);
     }
     indexed_ = elements.size();
 }
 
-Note* Track::slotNote(const Slot& slot) const
+Element* Track::slotNote(std::size_t index)
 {
-    if (slot.index >= elements.size())
+    if (index >= elements.size() || !elements[index].isNote())
         return nullptr;
-    Element* element = elements[slot.index].get();
-    if (element == nullptr || element != slot.element)
-        return nullptr;
-    return elementCast<Note>(element);
+    return &elements[index];
 }
 
-Note* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place) const
+Element* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place)
 {
     // The latest sounding note of this channel and pitch that began by `time`.
     for (std::size_t j = slots.size(); j-- > 0;) {
-        Note* note = slotNote(slots[j]);
+        Element* note = slotNote(slots[j]);
         if (note != nullptr && note->duration == 0 && note->channel == channel && note->time <= time &&
             note->pitch == pitch) {
             place = j;
@@ -69,7 +53,7 @@ Note* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::size
     return nullptr;
 }
 
-Note* Track::findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place) const
+Element* Track::findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place)
 {
     syncIndex();
     const auto found = sounding_.find(key(channel, pitch));
@@ -79,7 +63,7 @@ Note* Track::findSounding(int time, int channel, int pitch, Bucket*& bucket, std
     return latestIn(found->second, time, channel, pitch, place);
 }
 
-void Track::endSounding(Bucket& bucket, std::size_t place, Note& note, int time)
+void Track::endSounding(Bucket& bucket, std::size_t place, Element& note, int time)
 {
     endNote(note, time);
     // A note ended on its own start tick keeps duration 0 and still sounds.
@@ -93,24 +77,24 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         // A note-on with velocity 0 is the usual form of a note-off.
         Bucket* bucket = nullptr;
         std::size_t place = 0;
-        if (Note* active = findSounding(time, channel, pitch, bucket, place))
+        if (Element* active = findSounding(time, channel, pitch, bucket, place))
             endSounding(*bucket, place, *active, time);
         else
-            Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+            Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel,
+                pitch);
         return;
     }
-    auto note = std::make_unique<Note>(time, channel, pitch, velocity);
     // A pitch struck again while it still sounds cuts the earlier note here
     // (setNoteOff without report, on the bucket the new note goes into).
     syncIndex();
     Bucket& bucket = sounding_[key(channel, pitch)];
     std::size_t place = 0;
-    if (Note* active = latestIn(bucket, time, channel, pitch, place)) {
+    if (Element* active = latestIn(bucket, time, channel, pitch, place)) {
         endSounding(bucket, place, *active, time);
-        Msg(2, "Warning, note %d hasn't been released yet!\n", pitch);
+        Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
     }
-    bucket.push_back(Slot{elements.size(), note.get()});
-    elements.push_back(std::move(note));
+    bucket.push_back(elements.size());
+    elements.push_back(Element::makeNote(time, channel, pitch, velocity));
     indexed_ = elements.size();
     used = true;
 }
@@ -119,33 +103,33 @@ void Track::setNoteOff(int time, int channel, int pitch, bool report)
 {
     Bucket* bucket = nullptr;
     std::size_t place = 0;
-    if (Note* active = findSounding(time, channel, pitch, bucket, place)) {
+    if (Element* active = findSounding(time, channel, pitch, bucket, place)) {
         endSounding(*bucket, place, *active, time);
         if (!report)
-            Msg(2, "Warning, note %d hasn't been released yet!\n", pitch);
+            Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
     } else if (report) {
-        Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+        Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
     }
 }
 
-Note* Track::findActiveNote(int time, int channel, int pitch) const
+Element* Track::findActiveNote(int time, int channel, int pitch)
 {
     Bucket* bucket = nullptr;
     std::size_t place = 0;
     return findSounding(time, channel, pitch, bucket, place);
 }
 
-bool Track::endAll(Bucket& bucket, int time, const int* channel)
+bool Track::endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int* channel)
 {
     std::size_t kept = 0;
-    for (const Slot& slot : bucket) {
-        Note* note = slotNote(slot);
-        if (note == nullptr || note->duration != 0)
+    for (const std::size_t index : bucket) {
+        Element* note = slotNote(index);
+        if (note == nullptr || note->duration != 0 || key(note->channel, note->pitch) != bucketKey)
             continue; // no longer a sounding note of this list
         if (channel == nullptr || note->channel == *channel)
             endNote(*note, time);
         if (note->duration == 0)
-            bucket[kept++] = slot;
+            bucket[kept++] = index;
     }
     bucket.resize(kept);
     return bucket.empty();
@@ -160,7 +144,7 @@ void Track::allNotesOff(int time, int channel)
             ++it;
             continue;
         }
-        if (endAll(it->second, time, &channel))
+        if (endAll(it->first, it->second, time, &channel))
             it = sounding_.erase(it);
         else
             ++it;
@@ -171,32 +155,34 @@ void Track::allNotesOff(int time)
 {
     syncIndex();
     for (auto it = sounding_.begin(); it != sounding_.end();) {
-        if (endAll(it->second, time, nullptr))
+        if (endAll(it->first, it->second, time, nullptr))
             it = sounding_.erase(it);
         else
             ++it;
     }
 }
 
+void Track::append(const Element& element)
+{
+    // Catch up with changes from outside first: the new element could bring
+    // the list back to the length the index was built for.
+    syncIndex();
+    elements.push_back(element);
+    indexed_ = elements.size(); // the index has no entries for other kinds
+}
+
 void Track::addTempo(int time, int channel, int bpm)
 {
-    const bool indexed = indexed_ == elements.size();
-    elements.push_back(std::make_unique<Tempo>(time, channel, bpm));
-    if (indexed)
-        indexed_ = elements.size(); // the index has no entries for other kinds
+    append(Element::makeTempo(time, channel, bpm));
 }
 
 void Track::addVolume(int time, int channel, int volume)
 {
-    const bool indexed = indexed_ == elements.size();
-    elements.push_back(std::make_unique<Volume>(time, channel, volume));
-    if (indexed)
-        indexed_ = elements.size();
+    append(Element::makeVolume(time, channel, volume));
 }
 
 void Track::print(int division) const
 {
-    for (const auto& element : elements)
-        if (element)
-            element->print(division);
+    for (const Element& element : elements)
+        element.print(division);
 }

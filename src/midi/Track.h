@@ -1,11 +1,9 @@
 #pragma once
 
 #include "core/Element.h"
-#include "core/Note.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -13,48 +11,49 @@
 // note-offs: a note sounds while its duration is 0.
 class Track {
 public:
-    Track() = default;
-    ~Track();
-    Track(const Track&) = delete;
-    Track& operator=(const Track&) = delete;
-
+    // Whether the track holds any note.
     bool used = false;
-    // Entries distributed to the channels by the song are left empty (null).
-    std::vector<std::unique_ptr<Element>> elements;
+    // The elements in the order the file gives them.
+    std::vector<Element> elements;
 
+    // A note-on; velocity 0 ends the sounding note of that pitch instead.
     void addNote(int time, int channel, int pitch, int velocity);
+    // Ends the sounding note of that pitch; `report` warns when there is none.
     void setNoteOff(int time, int channel, int pitch, bool report);
-    Note* findActiveNote(int time, int channel, int pitch) const;
+    // The latest sounding note of that channel and pitch begun by `time`, or null.
+    Element* findActiveNote(int time, int channel, int pitch);
+    // Ends every sounding note of `channel`.
     void allNotesOff(int time, int channel);
+    // Ends every sounding note.
     void allNotesOff(int time);
+    // Appends a tempo change.
     void addTempo(int time, int channel, int bpm);
+    // Appends a change of channel volume.
     void addVolume(int time, int channel, int volume);
+    // The dump of every element at verbosity 5.
     void print(int division) const;
 
 private:
-    // The sounding notes (duration 0) per channel and pitch, in list order,
-    // so that a note-off finds its note without walking the whole list. An
-    // entry holds the list index and the element it designated; it no longer
-    // counts once that entry of the list holds something else (distributed,
-    // reset) or the note has ended. Elements appended to the list directly,
-    // not through the operations above, are picked up by rebuilding the index
-    // when the list's length is not the one it was built for.
-    struct Slot {
-        std::size_t index;
-        const Element* element;
-    };
-    using Bucket = std::vector<Slot>;
-    mutable std::unordered_map<std::uint64_t, Bucket> sounding_;
-    mutable std::size_t indexed_ = 0;
+    // The sounding notes (duration 0) per channel and pitch, as list indices
+    // in list order, so that a note-off finds its note without walking the
+    // whole list. An index no longer counts once its entry is not a sounding
+    // note of that key. Elements appended to the list directly, not through
+    // the operations above, are picked up by rebuilding the index when the
+    // list's length is not the one it was built for.
+    using Bucket = std::vector<std::size_t>;
+    std::unordered_map<std::uint64_t, Bucket> sounding_;
+    std::size_t indexed_ = 0;
 
     static std::uint64_t key(int channel, int pitch);
-    void syncIndex() const;
-    Note* slotNote(const Slot& slot) const;
-    Note* latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place) const;
+    void syncIndex();
+    Element* slotNote(std::size_t index);
+    Element* latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place);
     // The note findActiveNote answers, with its bucket and place in it.
-    Note* findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place) const;
-    void endSounding(Bucket& bucket, std::size_t place, Note& note, int time);
+    Element* findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place);
+    void endSounding(Bucket& bucket, std::size_t place, Element& note, int time);
     // Ends the bucket's sounding notes (of `channel` when given) and keeps
     // those still sounding; true when none is left.
-    bool endAll(Bucket& bucket, int time, const int* channel);
+    bool endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int* channel);
+    // Appends an element that is not a note, keeping the index in step.
+    void append(const Element& element);
 };

@@ -1,77 +1,40 @@
-// Command line: options are applied to the song in command-line order, each
-// confirmed by a message; the remaining arguments name the input and output.
+// Command line: switches are applied in command-line order, each confirmed
+// by a message; the remaining arguments name the input and output.
 #include "options/Options.h"
 
-#include "arrange/Song.h"
-#include "core/Message.h"
-
-#if defined(_WIN32)
-#include <getopt.h>
-#else
-#include <unistd.h>
-#endif
+#include "options/ChannelList.h"
+#include "options/Scanner.h"
 
 #include <algorithm>
-#include <cstring>
-#include <filesystem>
+#include <cstddef>
 #include <sstream>
 #include <string>
 #include <vector>
 
-Options* Options::_instance = nullptr;
-int Options::_argc = 0;
-char** Options::_argv = nullptr;
-
 namespace {
 
-const char* const optionString = "+ad:ehlnm:p:s:t:uv:";
+// The switch letters; those followed by ':' take an argument.
+const char* const switchLetters = "ad:ehlnm:p:s:t:uv:";
 
-bool onlyChars(const std::string& text, const char* allowed)
+const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
+
+// Started as C:\tools\conv.exe, the program calls itself conv.exe.
+std::string programName(const std::vector<std::string>& args)
 {
-    return text.find_first_not_of(allowed) == std::string::npos;
+    if (args.empty())
+        return "";
+    const std::size_t slash = args[0].rfind('\\');
+    return slash == std::string::npos ? args[0] : args[0].substr(slash + 1);
 }
 
-// A whole signed number filling the entire argument (leading blanks allowed).
-bool readWhole(const char* text, int& value)
+// Arguments reach a program as C strings: each ends at its first zero byte.
+std::vector<std::string> asArguments(const std::vector<std::string>& args)
 {
-    std::istringstream in(text);
-    in >> value;
-    return !in.fail() && in.eof();
-}
-
-// "1,2,3": reads numbers separated by commas; an item that is not a number
-// (an empty item, or one too large to read) ends the list quietly.
-std::vector<int> readList(const std::string& text)
-{
-    std::vector<int> values;
-    std::istringstream in(text);
-    int value = 0;
-    while (in >> value) {
-        values.push_back(value);
-        char separator = 0;
-        if (!in.get(separator) || separator != ',')
-            break;
-    }
-    return values;
-}
-
-bool validChannel(int number)
-{
-    if (number >= 1 && number <= Song::channelCount)
-        return true;
-    Msg(0, "Invalid channel %d!\n", number);
-    return false;
-}
-
-// A channel that is a merge target (it has sources) or a merge source.
-bool beingMerged(const Song& song, int ch)
-{
-    if (!song.mergeList[ch].empty())
-        return true;
-    for (const auto& list : song.mergeList)
-        if (std::find(list.begin(), list.end(), ch) != list.end())
-            return true;
-    return false;
+    std::vector<std::string> result;
+    result.reserve(args.size());
+    for (const std::string& arg : args)
+        result.emplace_back(arg.c_str());
+    return result;
 }
 
 // The output name for an input name given alone: the extension of the last
@@ -87,293 +50,375 @@ std::string deriveOutputName(const std::string& input)
     return input + ".txt";
 }
 
-// True when writing `output` would overwrite the file `input`.
-bool namesInput(const std::string& input, const std::string& output)
+// One reading of a command line. Every handler returns false when the run
+// stops there, having printed why.
+class Parser {
+public:
+    Parser(const std::vector<std::string>& args, const SameFileCheck& sameFile, Message& recorder,
+           CommandLine& result)
+        : args_(args), sameFile_(sameFile), recorder_(recorder), result_(result), settings_(result.settings),
+          program_(programName(args))
+    {
+    }
+
+    bool run();
+
+private:
+    const std::vector<std::string>& args_;
+    const SameFileCheck& sameFile_;
+    Message& recorder_;
+    CommandLine& result_;
+    Settings& settings_;
+    std::string program_;
+
+    bool apply(int letter, const std::string& arg);
+    bool refuse();
+    bool listDone(ListEnd end);
+    bool beingMerged(int ch) const;
+
+    bool enable(bool& setting, bool value, const char* confirmation);
+    bool deactivateAll();
+    bool deactivate(const std::string& arg);
+    bool activate(const std::string& arg);
+    bool mergeAll();
+    bool merge(const std::string& arg);
+    bool addSource(int& target, int number);
+    void confirmMerge(int target);
+    bool polyphony(const std::string& arg);
+    bool transpose(const std::string& arg);
+    bool verbosity(const std::string& arg);
+    bool finish(std::size_t first);
+};
+
+bool Parser::run()
 {
-    if (output == "-")
-        return false;
-    if (output == input)
-        return true;
-    // False when either does not exist; another name or a hard link of the
-    // same file counts as the input.
-    std::error_code error;
-    return std::filesystem::equivalent(input, output, error);
+    // Without even a program name there is nothing to scan.
+    if (args_.empty())
+        return refuse();
+
+    Scanner scanner(args_, switchLetters, program_);
+    bool going = true;
+    int letter = 0;
+    while (going && (letter = scanner.next()) != Scanner::end)
+        going = apply(letter, scanner.argument());
+    result_.errors = scanner.errors();
+    return going && finish(scanner.index());
 }
 
-} // namespace
-
-bool Options::parseOptions(Song* song)
+bool Parser::apply(int letter, const std::string& arg)
 {
-    // Started as C:\tools\conv.exe, the usage line shows conv.exe.
-    if (_argc > 0 && _argv != nullptr && _argv[0] != nullptr) {
-        if (char* name = std::strrchr(_argv[0], '\\'))
-            _argv[0] = name + 1;
+    switch (letter) {
+    case 'a':
+        return enable(settings_.autoTranspose, true, "Auto-transposing enabled.\n");
+    case 'd':
+        return arg == "all" ? deactivateAll() : deactivate(arg);
+    case 'e':
+        return enable(settings_.eliminateIdentical, true, "Eliminating all but one instance of identical notes.\n");
+    case 'h':
+        return refuse();
+    case 'l':
+        return enable(settings_.longChords, true, "Enabling [...]$.\n");
+    case 'm':
+        return arg == "all" ? mergeAll() : merge(arg);
+    case 'n':
+        return enable(settings_.triplets, false, "Triplet detection disabled.\n");
+    case 'p':
+        return polyphony(arg);
+    case 's':
+        return activate(arg);
+    case 't':
+        return transpose(arg);
+    case 'u':
+        return enable(settings_.upperC, true, "Enabling /b#.\n");
+    case 'v':
+        return verbosity(arg);
+    default: // an unknown letter or a missing argument; the scanner has complained
+        return refuse();
     }
+}
 
-    song->active.fill(true);
+// Prints the usage text and stops.
+bool Parser::refuse()
+{
+    MsgSilent(Level::Fatal, "%s", usageText(program_).c_str());
+    return false;
+}
 
-    // Without even a program name there is nothing to scan.
-    if (_argc < 1 || _argv == nullptr) {
-        printUsage();
-        return false;
-    }
+bool Parser::listDone(ListEnd end)
+{
+    if (end == ListEnd::Malformed)
+        return refuse();
+    return end == ListEnd::Done;
+}
 
-    int option;
-    while ((option = getopt(_argc, _argv, optionString)) != -1) {
-        const std::string arg = (optarg != nullptr) ? optarg : "";
-        switch (option) {
-        case 'a':
-            song->autoTranspose = true;
-            Msg(4, "Auto-transposing enabled.\n");
-            break;
+// A channel that is a merge target (it has sources) or a merge source.
+bool Parser::beingMerged(int ch) const
+{
+    if (!settings_.mergeList[ch].empty())
+        return true;
+    for (const auto& list : settings_.mergeList)
+        if (std::find(list.begin(), list.end(), ch) != list.end())
+            return true;
+    return false;
+}
 
-        case 'd':
-            if (arg == "all") {
-                for (int ch = 0; ch < Song::channelCount; ++ch)
-                    if (!song->mergeList[ch].empty())
-                        Msg(3, "Deactivating merge target %d...\n", ch + 1);
-                song->active.fill(false);
-                Msg(4, "Deactivating all channels.\n");
-                break;
-            }
-            if (!onlyChars(arg, "0123456789,")) {
-                printUsage();
-                return false;
-            }
-            for (int n : readList(arg)) {
-                if (!validChannel(n))
-                    return false;
-                if (song->active[n - 1])
-                    Msg(4, "Deactivating channel %d.\n", n);
-                else
-                    Msg(6, "Deactivating already disabled channel %d.\n", n);
-                if (!song->mergeList[n - 1].empty())
-                    Msg(3, "Deactivating merge target %d...\n", n);
-                song->active[n - 1] = false;
-            }
-            break;
+// -a, -e, -l, -n, -u
+bool Parser::enable(bool& setting, bool value, const char* confirmation)
+{
+    setting = value;
+    Msg(Level::Output, "%s", confirmation);
+    return true;
+}
 
-        case 'e':
-            song->eliminateIdentical = true;
-            Msg(4, "Eliminating all but one instance of identical notes.\n");
-            break;
+// -d all
+bool Parser::deactivateAll()
+{
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (!settings_.mergeList[ch].empty())
+            Msg(Level::Warn, "Deactivating merge target %d...\n", ch + 1);
+    settings_.active.fill(false);
+    Msg(Level::Output, "Deactivating all channels.\n");
+    return true;
+}
 
-        case 'h':
-            printUsage();
-            return false;
+// -d C1[,C2...]
+bool Parser::deactivate(const std::string& arg)
+{
+    return listDone(readChannels(arg, [this](int n) {
+        if (settings_.active[n - 1])
+            Msg(Level::Output, "Deactivating channel %d.\n", n);
+        else
+            Msg(Level::Notice, "Deactivating already disabled channel %d.\n", n);
+        if (!settings_.mergeList[n - 1].empty())
+            Msg(Level::Warn, "Deactivating merge target %d...\n", n);
+        settings_.active[n - 1] = false;
+        return true;
+    }));
+}
 
-        case 'l':
-            song->longChords = true;
-            Msg(4, "Enabling [...]$.\n");
-            break;
+// -s C1[,C2...]
+bool Parser::activate(const std::string& arg)
+{
+    return listDone(readChannels(arg, [this](int n) {
+        if (settings_.active[n - 1])
+            Msg(Level::Notice, "Activating already active channel %d.\n", n);
+        else
+            Msg(Level::Output, "Activating channel %d.\n", n);
+        settings_.active[n - 1] = true;
+        return true;
+    }));
+}
 
-        case 'm': {
-            if (arg == "all") {
-                for (int ch = 0; ch < Song::channelCount; ++ch) {
-                    if (beingMerged(*song, ch)) {
-                        Msg(0, "Channel %d is already being merged!\n", ch + 1);
-                        return false;
-                    }
-                }
-                for (int ch = 1; ch < Song::channelCount; ++ch)
-                    song->mergeList[0].push_back(ch);
-                if (!song->active[0])
-                    Msg(4, "Reactivating channel 1 as merge target.\n");
-                song->active[0] = true;
-                Msg(4, "Merging all channels into channel 1.\n");
-                break;
-            }
-            if (!onlyChars(arg, "0123456789,") || arg.find(',') == std::string::npos) {
-                printUsage();
-                return false;
-            }
-            int target = 0; // 1-based; 0 until the first number is read
-            for (int n : readList(arg)) {
-                if (!validChannel(n))
-                    return false;
-                if (target != 0 && n == target) {
-                    Msg(0, "Cannot merge channel %d into itself!\n", n);
-                    return false;
-                }
-                if (beingMerged(*song, n - 1)) {
-                    Msg(0, "Channel %d is already being merged!\n", n);
-                    return false;
-                }
-                if (target == 0)
-                    target = n;
-                else
-                    song->mergeList[target - 1].push_back(n - 1);
-            }
-            if (target == 0 || song->mergeList[target - 1].empty()) {
-                printUsage();
-                return false;
-            }
-            if (!song->active[target - 1])
-                Msg(4, "Reactivating channel %d as merge target.\n", target);
-            song->active[target - 1] = true;
-
-            const std::vector<int>& sources = song->mergeList[target - 1];
-            Msg(4, "Merging channel%s ", sources.size() > 1 ? "s" : "");
-            for (std::size_t i = 0; i < sources.size(); ++i) {
-                const int source = sources[i];
-                MsgSilent(4, song->active[source] ? "%d" : "(%d)", source + 1);
-                if (i + 1 < sources.size())
-                    MsgSilent(4, ",");
-            }
-            MsgSilent(4, " into channel %d.\n", target);
-            break;
-        }
-
-        case 'n':
-            song->triplets = false;
-            Msg(4, "Triplet detection disabled.\n");
-            break;
-
-        case 'p': {
-            if (!onlyChars(arg, "0123456789@")) {
-                printUsage();
-                return false;
-            }
-            std::istringstream in(arg);
-            int first = 0;
-            if (!(in >> first)) {
-                printUsage();
-                return false;
-            }
-            int channel = 0; // 1-based; 0 for all channels
-            int limit = first;
-            if (!in.eof()) {
-                channel = first;
-                if (!validChannel(channel))
-                    return false;
-                in.get(); // the "@"
-                if (!(in >> limit)) {
-                    printUsage();
-                    return false;
-                }
-            }
-            if (!in.eof()) {
-                printUsage();
-                return false;
-            }
-            if (channel == 0) {
-                song->polyphony.fill(limit);
-                Msg(4, "Setting polyphony of all channels to ");
-            } else {
-                song->polyphony[channel - 1] = limit;
-                Msg(4, "Setting polyphony of channel %d to ", channel);
-            }
-            if (limit == 0)
-                MsgSilent(4, "unlimited.\n");
-            else
-                MsgSilent(4, "%d.\n", limit);
-            break;
-        }
-
-        case 's':
-            if (!onlyChars(arg, "0123456789,")) {
-                printUsage();
-                return false;
-            }
-            for (int n : readList(arg)) {
-                if (!validChannel(n))
-                    return false;
-                if (song->active[n - 1])
-                    Msg(6, "Activating already active channel %d.\n", n);
-                else
-                    Msg(4, "Activating channel %d.\n", n);
-                song->active[n - 1] = true;
-            }
-            break;
-
-        case 't': {
-            int value = 0;
-            if (!readWhole(arg.c_str(), value)) {
-                printUsage();
-                return false;
-            }
-            song->transpose = value;
-            Msg(4, "Transposing input by %d.\n", value);
-            break;
-        }
-
-        case 'u':
-            song->upperC = true;
-            Msg(4, "Enabling /b#.\n");
-            break;
-
-        case 'v': {
-            int level = 0;
-            if (!readWhole(arg.c_str(), level) || level < 0 || level > 9) {
-                printUsage();
-                return false;
-            }
-            // The label without its trailing colon names the level.
-            std::string name = Message::msgString[level];
-            name.pop_back();
-            MsgSilent(1, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
-            Message::instance()->msgLevel = level;
-            break;
-        }
-
-        default: // unknown letter or missing argument; getopt has complained
-            printUsage();
+// -m all
+bool Parser::mergeAll()
+{
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (beingMerged(ch)) {
+            Msg(Level::Fatal, "Channel %d is already being merged!\n", ch + 1);
             return false;
         }
     }
+    for (int ch = 1; ch < channelCount; ++ch)
+        settings_.mergeList[0].push_back(ch);
+    if (!settings_.active[0])
+        Msg(Level::Output, "Reactivating channel 1 as merge target.\n");
+    settings_.active[0] = true;
+    Msg(Level::Output, "Merging all channels into channel 1.\n");
+    return true;
+}
 
-    if (song->longChords) {
-        for (int ch = 0; ch < Song::channelCount; ++ch) {
-            if (song->active[ch] && song->polyphony[ch] == 1) {
-                Msg(0, "Cannot use long chords without polyphony! Aborting.\n");
+// -m T,C1[,C2...]
+bool Parser::merge(const std::string& arg)
+{
+    if (arg.find(',') == std::string::npos)
+        return refuse();
+    int target = 0; // 1-based; 0 until the first number is read
+    if (!listDone(readChannels(arg, [&](int n) { return addSource(target, n); })))
+        return false;
+    if (target == 0 || settings_.mergeList[target - 1].empty())
+        return refuse();
+    if (!settings_.active[target - 1])
+        Msg(Level::Output, "Reactivating channel %d as merge target.\n", target);
+    settings_.active[target - 1] = true;
+    confirmMerge(target);
+    return true;
+}
+
+// One number of a -m list: the target first, then its sources.
+bool Parser::addSource(int& target, int number)
+{
+    if (target != 0 && number == target) {
+        Msg(Level::Fatal, "Cannot merge channel %d into itself!\n", number);
+        return false;
+    }
+    if (beingMerged(number - 1)) {
+        Msg(Level::Fatal, "Channel %d is already being merged!\n", number);
+        return false;
+    }
+    if (target == 0)
+        target = number;
+    else
+        settings_.mergeList[target - 1].push_back(number - 1);
+    return true;
+}
+
+// "Merging channels 2,(3) into channel 1.": inactive sources in parentheses.
+void Parser::confirmMerge(int target)
+{
+    const std::vector<int>& sources = settings_.mergeList[target - 1];
+    Msg(Level::Output, "Merging channel%s ", sources.size() > 1 ? "s" : "");
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const int source = sources[i];
+        MsgSilent(Level::Output, settings_.active[source] ? "%d" : "(%d)", source + 1);
+        if (i + 1 < sources.size())
+            MsgSilent(Level::Output, ",");
+    }
+    MsgSilent(Level::Output, " into channel %d.\n", target);
+}
+
+// -p N, -p C@N
+bool Parser::polyphony(const std::string& arg)
+{
+    if (!onlyChars(arg, "0123456789@"))
+        return refuse();
+    std::istringstream in(arg);
+    int first = 0;
+    if (!(in >> first))
+        return refuse();
+    int channel = 0; // 1-based; 0 for all channels
+    int limit = first;
+    if (!in.eof()) {
+        channel = first;
+        if (!validChannel(channel))
+            return false;
+        in.get(); // the "@"
+        if (!(in >> limit))
+            return refuse();
+    }
+    if (!in.eof())
+        return refuse();
+    if (channel == 0) {
+        settings_.polyphony.fill(limit);
+        Msg(Level::Output, "Setting polyphony of all channels to ");
+    } else {
+        settings_.polyphony[channel - 1] = limit;
+        Msg(Level::Output, "Setting polyphony of channel %d to ", channel);
+    }
+    if (limit == 0)
+        MsgSilent(Level::Output, "unlimited.\n");
+    else
+        MsgSilent(Level::Output, "%d.\n", limit);
+    return true;
+}
+
+// -t N
+bool Parser::transpose(const std::string& arg)
+{
+    int value = 0;
+    if (!readWhole(arg, value))
+        return refuse();
+    settings_.transpose = value;
+    Msg(Level::Output, "Transposing input by %d.\n", value);
+    return true;
+}
+
+// -v N: the confirmation passes the level in force before the change.
+bool Parser::verbosity(const std::string& arg)
+{
+    int level = 0;
+    if (!readWhole(arg, level) || level < 0 || level > 9)
+        return refuse();
+    // The label without its trailing colon names the level.
+    std::string name = Message::msgString[level];
+    name.pop_back();
+    MsgSilent(Level::Error, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
+    recorder_.msgLevel = static_cast<Level>(level);
+    settings_.verbosity = recorder_.msgLevel;
+    return true;
+}
+
+// After the switches: the checks that need all of them, then the file names
+// from the arguments at `first` on.
+bool Parser::finish(std::size_t first)
+{
+    if (settings_.longChords) {
+        for (int ch = 0; ch < channelCount; ++ch) {
+            if (settings_.active[ch] && settings_.polyphony[ch] == 1) {
+                Msg(Level::Fatal, "Cannot use long chords without polyphony! Aborting.\n");
                 return false;
             }
         }
     }
 
-    const int remaining = _argc - optind;
-    if (remaining < 1 || remaining > 2) {
-        printUsage();
-        return false;
-    }
-    inputName = _argv[optind];
-    outputName = (remaining == 2) ? std::string(_argv[optind + 1]) : deriveOutputName(inputName);
+    const std::size_t remaining = args_.size() - first;
+    if (remaining < 1 || remaining > 2)
+        return refuse();
+    result_.inputName = args_[first];
+    result_.outputName = (remaining == 2) ? args_[first + 1] : deriveOutputName(result_.inputName);
 
     // Writing over the input would destroy the MIDI file before it is read.
-    if (namesInput(inputName, outputName)) {
-        Msg(0, "Cannot write output to the input file \"%s\"! Aborting.\n", outputName.c_str());
+    if (sameFile_(result_.inputName, result_.outputName)) {
+        Msg(Level::Fatal, "Cannot write output to the input file \"%s\"! Aborting.\n", result_.outputName.c_str());
         return false;
     }
     return true;
 }
 
-void Options::printUsage()
-{
-    const char* program = "";
-    if (_argc > 0 && _argv != nullptr && _argv[0] != nullptr)
-        program = _argv[0];
+} // namespace
 
-    MsgSilent(0, "Usage: %s [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n", program);
-    MsgSilent(0, "If the output file is missing, the input name with a .TXT extension will be used.\n");
-    MsgSilent(0, "If the output file is \"-\", stdout is used.\n");
-    MsgSilent(0, "Valid channel numbers are 1..%d.\n", Song::channelCount);
-    MsgSilent(0, "Options can appear more than once.\n");
-    MsgSilent(0, "\nValid options:\n");
-    MsgSilent(0, "  -a              auto-transpose: transpose the lowest note found to \\c\n");
-    MsgSilent(0, "  -d C1[,C2...]   disable channels C1..CN\n");
-    MsgSilent(0, "  -d all          disable all channels (for combination with -s, obviously)\n");
-    MsgSilent(0, "  -e              eliminate identical notes\n");
-    MsgSilent(0, "  -h              print this text and exit\n");
-    MsgSilent(0, "  -l              allow long chords (as [...]$)\n");
-    MsgSilent(0, "  -n              do not use triplets (default: allow triplets)\n");
-    MsgSilent(0, "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n");
-    MsgSilent(0, "  -m all          merge all channels into target channel 1\n");
-    MsgSilent(0, "  -p N | C@N      set number of allowed simultaneous notes to N\n");
-    MsgSilent(0, "                  (for all channels/for channel C)\n");
-    MsgSilent(0, "                  N=0: unlimited (default: unlimited for all channels)\n");
-    MsgSilent(0, "  -s C1[,C2...]   output channels C1..CN only (default: all)\n");
-    MsgSilent(0, "  -t N            transpose input by N (can be combined with -a)\n");
-    MsgSilent(0, "  -u              allow upper c (as /b#)\n");
-    MsgSilent(0, "  -v N            set verbosity level to N (0..%d, default==%d)\n", 9,
-              Message::msgLevelDefault);
+bool sameName(const std::string& input, const std::string& output)
+{
+    return output != "-" && output == input;
+}
+
+CommandLine parseOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile)
+{
+    CommandLine result;
+    const std::vector<std::string> arguments = asArguments(args);
+    {
+        // Everything printed is kept in the result, filtered at the verbosity
+        // the switches set, for the caller to replay.
+        Message recorder(
+            [&lines = result.lines](const ConsoleText& piece) {
+                lines.push_back(ConsoleLine{piece.level, std::string(piece.text)});
+            },
+            Level::Output);
+        MessageScope scope(recorder);
+        MsgSilent(Level::Fatal, "%s", banner);
+        result.proceed = Parser(arguments, sameFile, recorder, result).run();
+        recorder.flush();
+    }
+    result.status = result.proceed ? 0 : 1;
+    return result;
+}
+
+std::string usageText(const std::string& program)
+{
+    return "Usage: " + program +
+           " [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n"
+           "If the output file is missing, the input name with a .TXT extension will be used.\n"
+           "If the output file is \"-\", stdout is used.\n"
+           "Valid channel numbers are 1.." +
+           std::to_string(channelCount) +
+           ".\n"
+           "Options can appear more than once.\n"
+           "\n"
+           "Valid options:\n"
+           "  -a              auto-transpose: transpose the lowest note found to \\c\n"
+           "  -d C1[,C2...]   disable channels C1..CN\n"
+           "  -d all          disable all channels (for combination with -s, obviously)\n"
+           "  -e              eliminate identical notes\n"
+           "  -h              print this text and exit\n"
+           "  -l              allow long chords (as [...]$)\n"
+           "  -n              do not use triplets (default: allow triplets)\n"
+           "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"
+           "  -m all          merge all channels into target channel 1\n"
+           "  -p N | C@N      set number of allowed simultaneous notes to N\n"
+           "                  (for all channels/for channel C)\n"
+           "                  N=0: unlimited (default: unlimited for all channels)\n"
+           "  -s C1[,C2...]   output channels C1..CN only (default: all)\n"
+           "  -t N            transpose input by N (can be combined with -a)\n"
+           "  -u              allow upper c (as /b#)\n"
+           "  -v N            set verbosity level to N (0..9, default==" +
+           std::to_string(static_cast<int>(Message::msgLevelDefault)) + ")\n";
 }

@@ -1,24 +1,25 @@
 #pragma once
 
-#include <cstdio>
-#include <sstream>
-#include <string>
+#include "core/Element.h"
+#include "tune/TuneText.h"
 
-class Channel;
+#include <span>
+#include <string>
 
 // One channel's tune in the Varnholt notation, with the set of compromises
 // the encoding had to make.
 class VARN {
 public:
-    static constexpr int lowestNote = 48;
+    static constexpr int lowestNote = ::lowestNote;
+    // Status bits: what the encoding or the macro had to give up.
     static constexpr int ENone = 0;
-    static constexpr int ENUnder = 1;
-    static constexpr int ENOver = 2;
-    static constexpr int ETUnder = 8;
-    static constexpr int ETOver = 16;
-    static constexpr int ENShort = 32;
-    static constexpr int ENLong = 64;
-    static constexpr int EMLong = 128;
+    static constexpr int ENUnder = 1;  // notes too low
+    static constexpr int ENOver = 2;   // notes too high
+    static constexpr int ETUnder = 8;  // tempo too slow
+    static constexpr int ETOver = 16;  // tempo too fast
+    static constexpr int ENShort = 32; // notes too short
+    static constexpr int ENLong = 64;  // notes too long
+    static constexpr int EMLong = 128; // text cut, or too many macro parts
 
     // A note held over rests under the long-chords option.
     struct longNotes {
@@ -27,18 +28,22 @@ public:
         int letter;    // index into the note-name tables
     };
 
-    VARN() = default;
-    VARN(const VARN&) = delete;
-    VARN& operator=(const VARN&) = delete;
-
+    // The tune text; empty when the channel gave none.
     std::string text;
+    // The status bits.
     int status = ENone;
 
-    void create(const Channel* channel, int transpose, bool triplets, bool longChords, bool upperC);
-    void addPause(std::stringstream& out, int sixteenths) const;
-    void putVel(std::stringstream& out, int& current, int wanted) const;
+    // Encodes one channel's quantised elements, in the element order.
+    void create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
+    // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.
+    static void addPause(TuneText& out, int sixteenths);
+    // Writes the volume mark that takes `current` to `wanted`, if it differs.
+    static void putVel(TuneText& out, int& current, int wanted);
 
+    // The tune line of the report at verbosity 4.
     void print() const;
-    void printMacro(FILE* out, int channel);
+    // Appends the channel's macro block (channel 0-based) to `out`.
+    void printMacro(std::string& out, int channel);
+    // The status report of the tune.
     void showStatus() const;
 };

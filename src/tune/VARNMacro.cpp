@@ -4,6 +4,9 @@
 #include "core/Message.h"
 #include "core/Wrap.h"
 
+#include <string>
+#include <string_view>
+
 namespace {
 
 // Longest text written on a single "/use" line, and the piece size when cut.
@@ -16,19 +19,24 @@ constexpr int maxPieces = 5;
 
 void VARN::print() const
 {
-    if (!text.empty())
-        MsgSilent(4, "%s\n", text.c_str());
+    if (text.empty())
+        return;
+    // The text holds no zero byte, so this is what "%s\n" would print.
+    MsgText(Level::Output, text);
+    MsgText(Level::Output, "\n");
 }
 
-void VARN::printMacro(FILE* out, int channel)
+void VARN::printMacro(std::string& out, int channel)
 {
     if (text.empty())
         return;
-    std::fprintf(out, "\"/playthis\"\n");
-    std::fprintf(out, "{\n");
-    std::fprintf(out, "  // Channel %d\n", addWrap(channel, 1));
+    out += "\"/playthis\"\n{\n  // Channel ";
+    out += std::to_string(addWrap(channel, 1));
+    out += '\n';
     if (text.size() <= singleLine) {
-        std::fprintf(out, "  \"/use %s\\r\"\n", text.c_str());
+        out += "  \"/use ";
+        out += text;
+        out += "\\r\"\n";
     } else {
         int pieces = 0;
         for (std::size_t p = 0; p < text.size();) {
@@ -36,39 +44,40 @@ void VARN::printMacro(FILE* out, int channel)
             // A backslash may not end a piece: it moves on to the next one.
             if (text.size() - p >= pieceSize && text[p + pieceSize - 1] == '\\')
                 s = pieceSize - 1;
-            const std::string piece = text.substr(p, s);
-            std::fprintf(out, "  \"/use ");
+            const std::string_view piece = std::string_view(text).substr(p, s);
+            out += "  \"/use ";
             if (piece.size() == s)
-                std::fprintf(out, "/part ");
-            std::fprintf(out, "%s\\r\"\n", piece.c_str());
+                out += "/part ";
+            out += piece;
+            out += "\\r\"\n";
             ++pieces;
             p += s;
         }
         if (pieces > maxPieces)
             status |= EMLong;
     }
-    std::fprintf(out, "}\n\n");
+    out += "}\n\n";
 }
 
 void VARN::showStatus() const
 {
     if (status == ENone) {
         if (!text.empty())
-            Msg(5, "VARN conversion was successful!\n");
+            Msg(Level::Info, "VARN conversion was successful!\n");
         return;
     }
     if (status & ENUnder)
-        Msg(1, "Some notes were too low!\n");
+        Msg(Level::Error, "Some notes were too low!\n");
     if (status & ENOver)
-        Msg(1, "Some notes were too high!\n");
+        Msg(Level::Error, "Some notes were too high!\n");
     if (status & ENShort)
-        Msg(1, "Some notes were too short!\n");
+        Msg(Level::Error, "Some notes were too short!\n");
     if (status & ENLong)
-        Msg(3, "Some notes were too long!\n");
+        Msg(Level::Warn, "Some notes were too long!\n");
     if (status & ETUnder)
-        Msg(3, "Tempo was too slow!\n");
+        Msg(Level::Warn, "Tempo was too slow!\n");
     if (status & ETOver)
-        Msg(3, "Tempo was too fast!\n");
+        Msg(Level::Warn, "Tempo was too fast!\n");
     if (status & EMLong)
-        Msg(1, "The resulting macro has too many parts!\n");
+        Msg(Level::Error, "The resulting macro has too many parts!\n");
 }

@@ -1,8 +1,6 @@
 #include "arrange/Channel.h"
+#include "core/Element.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
 #include "support/Capture.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +36,7 @@ int literalFindFraction(int ticks, int division, bool triplets)
 
 class QuantisationTest : public ::testing::Test {
 protected:
+    void SetUp() override { setVerbosity(Message::msgLevelDefault); }
     void TearDown() override { setVerbosity(Message::msgLevelDefault); }
 };
 
@@ -160,38 +159,38 @@ TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
 TEST_F(QuantisationTest, SmoothMeasuresFromThePreviousElementsTime)
 {
     Channel channel;
-    channel.elements.push_back(std::make_unique<Tempo>(0, 0, 100));
-    auto first = std::make_unique<Note>(480, 0, 60, 100);
-    first->duration = 170;
-    channel.elements.push_back(std::move(first));
-    channel.elements.push_back(std::make_unique<Volume>(1000, 0, 90));
-    auto second = std::make_unique<Note>(1010, 0, 62, 100);
-    second->duration = 1;
-    channel.elements.push_back(std::move(second));
+    channel.elements.push_back(Element::makeTempo(0, 0, 100));
+    Element first = Element::makeNote(480, 0, 60, 100);
+    first.duration = 170;
+    channel.elements.push_back(first);
+    channel.elements.push_back(Element::makeVolume(1000, 0, 90));
+    Element second = Element::makeNote(1010, 0, 62, 100);
+    second.duration = 1;
+    channel.elements.push_back(second);
 
     StdoutCapture capture;
     channel.smooth(480, false);
     EXPECT_EQ(capture.take(), "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"
                               "WARN:   Warning! Setting note length to 0!\n");
-    EXPECT_EQ(channel.elements[0]->delta, 0);
-    EXPECT_EQ(channel.elements[1]->delta, 24);
-    EXPECT_EQ(static_cast<Note&>(*channel.elements[1]).length, 12);
-    EXPECT_EQ(channel.elements[2]->delta, 24); // 520 ticks
-    EXPECT_EQ(channel.elements[3]->delta, 0);  // 10 ticks from the volume change
-    EXPECT_EQ(static_cast<Note&>(*channel.elements[3]).length, 6);
+    EXPECT_EQ(channel.elements[0].delta, 0);
+    EXPECT_EQ(channel.elements[1].delta, 24);
+    EXPECT_EQ(channel.elements[1].length, 12);
+    EXPECT_EQ(channel.elements[2].delta, 24); // 520 ticks
+    EXPECT_EQ(channel.elements[3].delta, 0);  // 10 ticks from the volume change
+    EXPECT_EQ(channel.elements[3].length, 6);
 }
 
 TEST_F(QuantisationTest, TripletLengthAboveAQuarterIsKept)
 {
     Channel channel;
-    auto note = std::make_unique<Note>(0, 0, 60, 100);
-    note->duration = 640;
-    channel.elements.push_back(std::move(note));
-    setVerbosity(2);
+    Element note = Element::makeNote(0, 0, 60, 100);
+    note.duration = 640;
+    channel.elements.push_back(note);
+    setVerbosity(Level::Error);
     channel.smooth(480, true);
-    EXPECT_EQ(static_cast<Note&>(*channel.elements[0]).length, 32);
+    EXPECT_EQ(channel.elements[0].length, 32);
     channel.smooth(480, false);
-    EXPECT_EQ(static_cast<Note&>(*channel.elements[0]).length, 30);
+    EXPECT_EQ(channel.elements[0].length, 30);
 }
 
 } // namespace

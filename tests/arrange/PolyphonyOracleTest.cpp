@@ -1,16 +1,15 @@
 // The channel's order, identical-note removal and polyphony limit against
 // their straightforward forms, kept here as oracles: the comparison through
-// down-casts with a stable sort, the removal that rescans after each
+// a walk over the kinds with a stable sort, the removal that rescans after each
 // deletion, and the polyphony pass that walks the list from its start for
 // every note. Random channels (chords, long notes, odd lengths, hostile
 // positions) and random MIDI files, limits 0 to 6; the lists, the results
 // and every console line must agree.
 #include "arrange/Channel.h"
 #include "arrange/Song.h"
+#include "core/Element.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
+#include "core/Settings.h"
 #include "core/Wrap.h"
 #include "midi/ParserMID.h"
 #include "support/Capture.h"
@@ -22,44 +21,51 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <random>
-#include <sstream>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-using List = std::vector<std::unique_ptr<Element>>;
+using List = std::vector<Element>;
 
 // ---- oracles ----
 
-int oracleCompare(const Element* A, const Element* B)
+bool isTempo(const Element& e)
 {
-    if (A->time != B->time)
-        return A->time < B->time ? -1 : 1;
-    if (dynamic_cast<const Tempo*>(A) != nullptr)
-        return dynamic_cast<const Tempo*>(B) != nullptr ? 0 : -1;
-    if (dynamic_cast<const Tempo*>(B) != nullptr)
+    return e.kind == ElementKind::Tempo;
+}
+
+bool isVolume(const Element& e)
+{
+    return e.kind == ElementKind::Volume;
+}
+
+int oracleCompare(const Element& a, const Element& b)
+{
+    if (a.time != b.time)
+        return a.time < b.time ? -1 : 1;
+    if (isTempo(a))
+        return isTempo(b) ? 0 : -1;
+    if (isTempo(b))
         return 1;
-    if (dynamic_cast<const Volume*>(A) != nullptr)
-        return dynamic_cast<const Volume*>(B) != nullptr ? 0 : -1;
-    if (dynamic_cast<const Volume*>(B) != nullptr)
+    if (isVolume(a))
+        return isVolume(b) ? 0 : -1;
+    if (isVolume(b))
         return 1;
-    const auto* a = dynamic_cast<const Note*>(A);
-    const auto* b = dynamic_cast<const Note*>(B);
-    if (a->duration != b->duration)
-        return a->duration > b->duration ? -1 : 1;
-    if (a->pitch != b->pitch)
-        return a->pitch < b->pitch ? -1 : 1;
+    if (a.duration != b.duration)
+        return a.duration > b.duration ? -1 : 1;
+    if (a.pitch != b.pitch)
+        return a.pitch < b.pitch ? -1 : 1;
     return 0;
 }
 
 void oracleSort(List& list)
 {
-    std::stable_sort(list.begin(), list.end(), [](const auto& x, const auto& y) {
-        return oracleCompare(x.get(), y.get()) < 0;
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const Element& x, const Element& y) { return oracleCompare(x, y) < 0; });
 }
 
 int oracleFold(int pitch)
@@ -74,15 +80,13 @@ int oracleFold(int pitch)
 void oracleEliminateIdentical(List& list)
 {
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const auto* a = dynamic_cast<const Note*>(list[i].get());
-        if (a == nullptr)
+        if (!list[i].isNote())
             continue;
         bool removed = true;
         while (removed) {
             removed = false;
-            for (std::size_t j = i + 1; j < list.size() && list[j]->delta == 0; ++j) {
-                const auto* b = dynamic_cast<const Note*>(list[j].get());
-                if (b != nullptr && oracleFold(a->pitch) == oracleFold(b->pitch)) {
+            for (std::size_t j = i + 1; j < list.size() && list[j].delta == 0; ++j) {
+                if (list[j].isNote() && oracleFold(list[i].pitch) == oracleFold(list[j].pitch)) {
                     list.erase(list.begin() + static_cast<std::ptrdiff_t>(j));
                     removed = true;
                     break;
@@ -96,24 +100,24 @@ int oracleFixPolyphony(List& list, int limit)
 {
     int now = 0, groupStart = 0, count = 0, peak = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
-        now = addWrap(now, list[i]->delta);
-        if (dynamic_cast<Note*>(list[i].get()) == nullptr)
+        now = addWrap(now, list[i].delta);
+        if (!list[i].isNote())
             continue;
         if (now != groupStart) {
             count = 1;
             int pos = 0;
             for (std::size_t k = 0; k < i; ++k) {
-                pos = addWrap(pos, list[k]->delta);
-                auto* x = dynamic_cast<Note*>(list[k].get());
-                if (x == nullptr || !(addWrap(pos, x->length) > now))
+                pos = addWrap(pos, list[k].delta);
+                Element& x = list[k];
+                if (!x.isNote() || !(addWrap(pos, x.length) > now))
                     continue;
                 if (limit != 0 && count + 1 > limit)
-                    x->length = Channel::correctLength(subWrap(now, pos));
+                    x.length = Channel::correctLength(subWrap(now, pos));
                 else
                     ++count;
                 if (count > peak) {
                     peak = count;
-                    Msg(7, "polyphonyA %d @ %g\n", count, (pos / 24) / 3.0 + 1.0);
+                    Msg(Level::Debug, "polyphonyA %d @ %g\n", count, (pos / 24) / 3.0 + 1.0);
                 }
             }
             groupStart = now;
@@ -122,16 +126,16 @@ int oracleFixPolyphony(List& list, int limit)
             if (limit != 0 && count > limit) {
                 int pos = 0;
                 for (std::size_t k = 0; k < i; ++k) {
-                    pos = addWrap(pos, list[k]->delta);
-                    auto* x = dynamic_cast<Note*>(list[k].get());
-                    if (x == nullptr || !(addWrap(pos, x->length) > now))
+                    pos = addWrap(pos, list[k].delta);
+                    Element& x = list[k];
+                    if (!x.isNote() || !(addWrap(pos, x.length) > now))
                         continue;
                     if (pos == now) {
-                        list[k + 1]->delta = addWrap(list[k + 1]->delta, x->delta);
+                        list[k + 1].delta = addWrap(list[k + 1].delta, x.delta);
                         list.erase(list.begin() + static_cast<std::ptrdiff_t>(k));
                         --i;
                     } else {
-                        x->length = Channel::correctLength(subWrap(now, pos));
+                        x.length = Channel::correctLength(subWrap(now, pos));
                     }
                     break;
                 }
@@ -139,7 +143,7 @@ int oracleFixPolyphony(List& list, int limit)
             }
             if (count > peak) {
                 peak = count;
-                Msg(7, "polyphonyB %d @ %g\n", count, (now / 24) / 3.0 + 1.0);
+                Msg(Level::Debug, "polyphonyB %d @ %g\n", count, (now / 24) / 3.0 + 1.0);
             }
         }
     }
@@ -148,48 +152,55 @@ int oracleFixPolyphony(List& list, int limit)
 
 // ---- helpers ----
 
-std::unique_ptr<Element> clone(const Element* e)
+// A copy of the list made field by field through the factories, so that it
+// shares nothing with the channel's own list.
+Element clone(const Element& e)
 {
-    if (const auto* n = dynamic_cast<const Note*>(e)) {
-        auto c = std::make_unique<Note>(n->time, n->channel, n->pitch, n->velocity);
-        c->duration = n->duration;
-        c->length = n->length;
-        c->delta = n->delta;
-        return c;
+    Element c;
+    switch (e.kind) {
+    case ElementKind::Note:
+        c = Element::makeNote(e.time, e.channel, e.pitch, e.velocity);
+        c.duration = e.duration;
+        c.length = e.length;
+        break;
+    case ElementKind::Tempo:
+        c = Element::makeTempo(e.time, e.channel, e.bpm);
+        break;
+    case ElementKind::Volume:
+        c = Element::makeVolume(e.time, e.channel, e.volume);
+        break;
     }
-    if (const auto* t = dynamic_cast<const Tempo*>(e)) {
-        auto c = std::make_unique<Tempo>(t->time, t->channel, t->bpm);
-        c->delta = t->delta;
-        return c;
-    }
-    const auto* v = dynamic_cast<const Volume*>(e);
-    auto c = std::make_unique<Volume>(v->time, v->channel, v->volume);
-    c->delta = v->delta;
+    c.delta = e.delta;
     return c;
 }
 
 List cloneList(const List& list)
 {
     List out;
-    for (const auto& e : list)
-        out.push_back(clone(e.get()));
+    for (const Element& e : list)
+        out.push_back(clone(e));
     return out;
 }
 
-// One line per element with every field; equal texts mean equal lists
-// (the same objects in the same order, as far as anything can observe).
+// One line per element with every field its kind has; equal texts mean
+// equal lists (the same elements in the same order, as far as anything can observe).
 std::string describe(const List& list)
 {
     std::string s;
     char line[160];
-    for (const auto& e : list) {
-        if (const auto* n = dynamic_cast<const Note*>(e.get()))
-            std::snprintf(line, sizeof line, "N t%d d%d c%d p%d v%d dur%d len%d\n", n->time, n->delta, n->channel,
-                          n->pitch, n->velocity, n->duration, n->length);
-        else if (const auto* t = dynamic_cast<const Tempo*>(e.get()))
-            std::snprintf(line, sizeof line, "T t%d d%d c%d b%d\n", t->time, t->delta, t->channel, t->bpm);
-        else if (const auto* v = dynamic_cast<const Volume*>(e.get()))
-            std::snprintf(line, sizeof line, "V t%d d%d c%d v%d\n", v->time, v->delta, v->channel, v->volume);
+    for (const Element& e : list) {
+        switch (e.kind) {
+        case ElementKind::Note:
+            std::snprintf(line, sizeof line, "N t%d d%d c%d p%d v%d dur%d len%d\n", e.time, e.delta, e.channel,
+                          e.pitch, e.velocity, e.duration, e.length);
+            break;
+        case ElementKind::Tempo:
+            std::snprintf(line, sizeof line, "T t%d d%d c%d b%d\n", e.time, e.delta, e.channel, e.bpm);
+            break;
+        case ElementKind::Volume:
+            std::snprintf(line, sizeof line, "V t%d d%d c%d v%d\n", e.time, e.delta, e.channel, e.volume);
+            break;
+        }
         s += line;
     }
     return s;
@@ -215,31 +226,33 @@ List randomGridList(std::mt19937& rng, int size, bool hostile)
         if (hostile && pick(0, 9) == 0)
             delta = pick(0, 1) ? pick(INT_MIN, INT_MAX) : pick(-50, 50);
         if (kind == 0) {
-            auto t = std::make_unique<Tempo>(0, 0, pick(30, 200));
-            t->delta = delta;
-            list.push_back(std::move(t));
+            Element t = Element::makeTempo(0, 0, pick(30, 200));
+            t.delta = delta;
+            list.push_back(t);
         } else if (kind == 1) {
-            auto v = std::make_unique<Volume>(0, pick(0, 15), pick(0, 127));
-            v->delta = delta;
-            list.push_back(std::move(v));
+            const int channel = pick(0, 15);
+            Element v = Element::makeVolume(0, channel, pick(0, 127));
+            v.delta = delta;
+            list.push_back(v);
         } else {
             // A chord of up to 8 notes, long ones now and then.
             const int chord = pick(0, 3) == 0 ? pick(2, 8) : 1;
             for (int c = 0; c < chord; ++c) {
-                auto n = std::make_unique<Note>(0, 0, pick(20, 110), pick(1, 127));
-                n->delta = c == 0 ? delta : 0;
+                const int pitch = pick(20, 110);
+                Element n = Element::makeNote(0, 0, pitch, pick(1, 127));
+                n.delta = c == 0 ? delta : 0;
                 const int lr = pick(0, 19);
                 if (lr < 12)
-                    n->length = 6 * pick(1, 8);
+                    n.length = 6 * pick(1, 8);
                 else if (lr < 15)
-                    n->length = 6 * pick(9, 60); // held across many groups
+                    n.length = 6 * pick(9, 60); // held across many groups
                 else if (lr < 18)
-                    n->length = pick(-3, 40);    // odd, zero and negative lengths
+                    n.length = pick(-3, 40);    // odd, zero and negative lengths
                 else
-                    n->length = 3 * pick(1, 20);
+                    n.length = 3 * pick(1, 20);
                 if (hostile && pick(0, 15) == 0)
-                    n->length = pick(0, 1) ? pick(INT_MIN, INT_MAX) : INT_MAX - pick(0, 5);
-                list.push_back(std::move(n));
+                    n.length = pick(0, 1) ? pick(INT_MIN, INT_MAX) : INT_MAX - pick(0, 5);
+                list.push_back(n);
             }
         }
     }
@@ -284,22 +297,25 @@ TEST_F(PolyphonyOracleTest, CompareAgreesWithDownCasts)
         const int time = pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : pick(0, 5);
         const int kind = pick(0, 4);
         if (kind == 0) {
-            pool.push_back(std::make_unique<Tempo>(time, 0, pick(40, 200)));
+            pool.push_back(Element::makeTempo(time, 0, pick(40, 200)));
         } else if (kind == 1) {
-            pool.push_back(std::make_unique<Volume>(time, 0, pick(0, 127)));
+            pool.push_back(Element::makeVolume(time, 0, pick(0, 127)));
         } else {
-            auto n = std::make_unique<Note>(time, 0, pick(58, 62), 64);
-            n->duration = pick(0, 2) == 0 ? pick(INT_MIN, INT_MAX) : pick(0, 3);
-            pool.push_back(std::move(n));
+            const int pitch = pick(58, 62);
+            Element n = Element::makeNote(time, 0, pitch, 64);
+            n.duration = pick(0, 2) == 0 ? pick(INT_MIN, INT_MAX) : pick(0, 3);
+            pool.push_back(n);
         }
     }
-    for (const auto& a : pool) {
-        for (const auto& b : pool) {
-            const Element* pa = a.get();
-            const Element* pb = b.get();
-            const int fast = Channel::compare(&pa, &pb);
-            const int oracle = oracleCompare(pa, pb);
-            ASSERT_EQ((fast > 0) - (fast < 0), oracle);
+    for (const Element& a : pool) {
+        for (const Element& b : pool) {
+            // before(a, b) is the oracle's "a < b"; neither way is its "a == b".
+            const bool ab = Channel::before(a, b);
+            const bool ba = Channel::before(b, a);
+            ASSERT_FALSE(ab && ba);
+            const int fast = ab ? -1 : (ba ? 1 : 0);
+            const int oracle = oracleCompare(a, b);
+            ASSERT_EQ(fast, oracle);
         }
     }
 }
@@ -321,13 +337,17 @@ TEST_F(PolyphonyOracleTest, SortIsTheStableSortOfCompare)
             const int t = wide && pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : time;
             const int kind = pick(0, 9);
             if (kind == 0) {
-                channel.elements.push_back(std::make_unique<Tempo>(t, pick(0, 15), pick(40, 200)));
+                const int ch = pick(0, 15);
+                channel.elements.push_back(Element::makeTempo(t, ch, pick(40, 200)));
             } else if (kind == 1) {
-                channel.elements.push_back(std::make_unique<Volume>(t, pick(0, 15), pick(0, 127)));
+                const int ch = pick(0, 15);
+                channel.elements.push_back(Element::makeVolume(t, ch, pick(0, 127)));
             } else {
-                auto n = std::make_unique<Note>(t, pick(0, 15), pick(40, 80), pick(1, 127));
-                n->duration = wide && pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : 10 * pick(0, 4);
-                channel.elements.push_back(std::move(n));
+                const int ch = pick(0, 15);
+                const int pitch = pick(40, 80);
+                Element n = Element::makeNote(t, ch, pitch, pick(1, 127));
+                n.duration = wide && pick(0, 3) == 0 ? pick(INT_MIN, INT_MAX) : 10 * pick(0, 4);
+                channel.elements.push_back(n);
             }
         }
         List copy = cloneList(channel.elements);
@@ -362,20 +382,20 @@ TEST_F(PolyphonyOracleTest, LongChordsOfEqualNotes)
             Channel channel;
             channel.used = true;
             for (int held = 0; held < 3; ++held) {
-                auto n = std::make_unique<Note>(0, 0, 50 + held, 64);
-                n->length = 96;
-                channel.elements.push_back(std::move(n));
+                Element n = Element::makeNote(0, 0, 50 + held, 64);
+                n.length = 96;
+                channel.elements.push_back(n);
             }
             for (int c = 0; c < chord; ++c) {
-                auto n = std::make_unique<Note>(0, 0, 60 + c % 5, 64);
-                n->delta = c == 0 ? 24 : 0;
-                n->length = 24;
-                channel.elements.push_back(std::move(n));
+                Element n = Element::makeNote(0, 0, 60 + c % 5, 64);
+                n.delta = c == 0 ? 24 : 0;
+                n.length = 24;
+                channel.elements.push_back(n);
             }
-            auto last = std::make_unique<Note>(0, 0, 72, 64);
-            last->delta = 10;
-            last->length = 6;
-            channel.elements.push_back(std::move(last));
+            Element last = Element::makeNote(0, 0, 72, 64);
+            last.delta = 10;
+            last.length = 6;
+            channel.elements.push_back(last);
             checkAgainstOracle(channel, limit, chord % 2 == 0,
                                "limit " + std::to_string(limit) + " chord " + std::to_string(chord));
             if (HasFatalFailure())
@@ -406,7 +426,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
 {
     std::mt19937 rng(5);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const std::string path = ::testing::TempDir() + "polyphony_oracle.mid";
+    int checked = 0; // channels compared, so that the test cannot pass on empty songs
     for (int round = 0; round < 40; ++round) {
         const int tracks = pick(1, 4);
         std::string file = midi::header(1, tracks, 96 * pick(1, 5));
@@ -432,16 +452,18 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
             body.endOfTrack(static_cast<std::uint32_t>(pick(0, 500)));
             file += body.chunk();
         }
-        ASSERT_TRUE(midi::writeFile(path, file));
 
         setVerbosity(0);
-        Song song;
+        MidiFile read;
         ParserMID parser;
-        ASSERT_TRUE(parser.loadSong(path, &song));
+        const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(file.data()),
+                                                   file.size());
+        ASSERT_TRUE(parser.loadSong(bytes, "polyphony_oracle.mid", read));
+        Song song(Settings{}, std::move(read));
         song.sortToChannels();
         setVerbosity(9);
         for (int ch = 0; ch < Song::channelCount; ++ch) {
-            Channel& channel = *song.channels[ch];
+            Channel& channel = song.channels[ch];
             if (!channel.used)
                 continue;
             List resorted = cloneList(channel.elements);
@@ -454,9 +476,10 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
             checkAgainstOracle(channel, round % 7, round % 2 == 0, "file round " + std::to_string(round));
             if (HasFatalFailure())
                 return;
+            ++checked;
         }
     }
-    std::remove(path.c_str());
+    EXPECT_GT(checked, 40);
 }
 
 } // namespace

@@ -1,75 +1,84 @@
 #include "arrange/Song.h"
+#include "convert/Conversion.h"
+#include "core/Element.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
+#include "core/Settings.h"
 #include "support/Capture.h"
+#include "support/MidiWriter.h"
+#include "tune/VARN.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // Appends elements to a track directly, as the reader would leave them.
 struct TrackBuilder {
-    std::unique_ptr<Track> track = std::make_unique<Track>();
+    Track track;
 
     TrackBuilder& note(int time, int channel, int pitch, int duration, int velocity = 100)
     {
-        auto n = std::make_unique<Note>(time, channel, pitch, velocity);
-        n->duration = duration;
-        track->elements.push_back(std::move(n));
-        track->used = true;
+        Element n = Element::makeNote(time, channel, pitch, velocity);
+        n.duration = duration;
+        track.elements.push_back(n);
+        track.used = true;
         return *this;
     }
     TrackBuilder& tempo(int time, int bpm)
     {
-        track->elements.push_back(std::make_unique<Tempo>(time, 15, bpm));
+        track.elements.push_back(Element::makeTempo(time, 15, bpm));
         return *this;
     }
     TrackBuilder& volume(int time, int channel, int value)
     {
-        track->elements.push_back(std::make_unique<Volume>(time, channel, value));
+        track.elements.push_back(Element::makeVolume(time, channel, value));
         return *this;
     }
 };
 
+// A file of `division` without tracks (the tests add theirs to the song).
+MidiFile emptyFile(int division = 240)
+{
+    MidiFile file;
+    file.division = division;
+    return file;
+}
+
 std::vector<int> pitchesOf(const Channel& channel)
 {
     std::vector<int> pitches;
-    for (const auto& e : channel.elements)
-        if (const auto* n = dynamic_cast<const Note*>(e.get()))
-            pitches.push_back(n->pitch);
+    for (const Element& e : channel.elements)
+        if (e.isNote())
+            pitches.push_back(e.pitch);
     return pitches;
 }
 
 int tempoCopies(const Channel& channel, int ch)
 {
     int count = 0;
-    for (const auto& e : channel.elements)
-        if (const auto* t = dynamic_cast<const Tempo*>(e.get())) {
-            EXPECT_EQ(t->channel, ch);
+    for (const Element& e : channel.elements)
+        if (e.kind == ElementKind::Tempo) {
+            EXPECT_EQ(e.channel, ch);
             ++count;
         }
     return count;
 }
 
-// Runs printVARN into a temporary file and returns what it wrote.
-std::string writeMacros(Song& song)
+// Converts the MIDI file `midi` as the program would, writing the macro
+// blocks to a named output; the console text it produces goes to `console`.
+Conversion convertBytes(const std::string& midi, const Settings& settings, std::string& console)
 {
-    std::FILE* out = std::tmpfile();
-    EXPECT_NE(out, nullptr);
-    if (out == nullptr)
-        return "";
-    song.printVARN(out);
-    std::rewind(out);
-    std::string file;
-    for (int c; (c = std::fgetc(out)) != EOF;)
-        file.push_back(static_cast<char>(c));
-    std::fclose(out);
-    return file;
+    ConversionRequest request;
+    request.settings = settings;
+    request.inputName = "song.mid";
+    request.outputName = "song.txt";
+    request.midi = std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
+    return convert(request, [&console](const ConsoleText& piece) { console += piece.text; });
 }
 
 class SongTest : public ::testing::Test {
@@ -80,100 +89,130 @@ protected:
 
 TEST_F(SongTest, Defaults)
 {
-    Song song;
+    Song song(Settings{}, MidiFile{});
     EXPECT_EQ(song.tempo, 120);
     EXPECT_EQ(song.division, 240);
-    EXPECT_TRUE(song.triplets);
-    EXPECT_FALSE(song.autoTranspose || song.longChords || song.upperC || song.eliminateIdentical);
+    EXPECT_TRUE(song.settings.triplets);
+    EXPECT_FALSE(song.settings.autoTranspose || song.settings.longChords || song.settings.upperC ||
+                 song.settings.eliminateIdentical);
     EXPECT_EQ(song.lowestPitch, 127);
+    EXPECT_EQ(song.transpose, 0);
+    EXPECT_TRUE(song.tracks.empty());
     for (int ch = 0; ch < Song::channelCount; ++ch) {
-        EXPECT_TRUE(song.active[ch]);
-        EXPECT_EQ(song.polyphony[ch], 0);
-        EXPECT_TRUE(song.mergeList[ch].empty());
-        ASSERT_NE(song.channels[ch], nullptr);
-        EXPECT_FALSE(song.channels[ch]->used);
+        EXPECT_TRUE(song.settings.active[ch]);
+        EXPECT_EQ(song.settings.polyphony[ch], 0);
+        EXPECT_TRUE(song.settings.mergeList[ch].empty());
+        EXPECT_TRUE(song.channels[ch].elements.empty());
+        EXPECT_FALSE(song.channels[ch].used);
     }
-    Song other(96);
+    Song other(Settings{}, emptyFile(96));
     EXPECT_EQ(other.tempo, 120);
     EXPECT_EQ(other.division, 96);
-    Song third(90, 480);
-    EXPECT_EQ(third.tempo, 90);
+    // The tempo the report names is not taken from the file: it stays 120.
+    Song third(Settings{}, emptyFile(480));
+    EXPECT_EQ(third.tempo, 120);
     EXPECT_EQ(third.division, 480);
+}
+
+TEST_F(SongTest, TakesTheFilesTracksAndACopyOfTheSettings)
+{
+    Settings settings;
+    settings.transpose = 5;
+    settings.polyphony[3] = 2;
+    settings.active[4] = false;
+    MidiFile file = emptyFile(96);
+    TrackBuilder t;
+    t.note(0, 0, 60, 96).note(0, 1, 62, 96);
+    file.tracks.push_back(std::move(t.track));
+    file.tracks.emplace_back();
+    Song song(settings, std::move(file));
+    settings.transpose = 7; // later changes of the caller's settings do not reach the song
+    EXPECT_EQ(song.settings.transpose, 5);
+    EXPECT_EQ(song.transpose, 5);
+    EXPECT_EQ(song.settings.polyphony[3], 2);
+    EXPECT_FALSE(song.settings.active[4]);
+    EXPECT_EQ(song.division, 96);
+    ASSERT_EQ(song.tracks.size(), 2u);
+    EXPECT_TRUE(song.tracks[0].used);
+    EXPECT_EQ(song.tracks[0].elements.size(), 2u);
+    EXPECT_FALSE(song.tracks[1].used);
 }
 
 TEST_F(SongTest, MergedSourcesGoToTheTargetAndGetOnlyTempoCopies)
 {
-    Song song(96);
-    song.mergeList[0] = {1, 2}; // -m 1,2,3
+    Settings settings;
+    settings.mergeList[0] = {1, 2}; // -m 1,2,3
+    Song song(settings, emptyFile(96));
     TrackBuilder t;
     t.tempo(0, 100).note(0, 0, 60, 96).note(0, 1, 64, 96).note(96, 2, 67, 96);
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
 
-    EXPECT_TRUE(song.channels[0]->used);
-    EXPECT_EQ(pitchesOf(*song.channels[0]), (std::vector<int>{60, 64, 67}));
+    EXPECT_TRUE(song.channels[0].used);
+    EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{60, 64, 67}));
     for (int ch : {1, 2}) {
-        EXPECT_FALSE(song.channels[ch]->used);
-        EXPECT_TRUE(pitchesOf(*song.channels[ch]).empty());
+        EXPECT_FALSE(song.channels[ch].used);
+        EXPECT_TRUE(pitchesOf(song.channels[ch]).empty());
     }
     for (int ch = 0; ch < Song::channelCount; ++ch)
-        EXPECT_EQ(tempoCopies(*song.channels[ch], ch), 1) << "channel " << ch;
+        EXPECT_EQ(tempoCopies(song.channels[ch], ch), 1) << "channel " << ch;
 
-    // The track keeps its tempo change; distributed notes left it.
-    const auto& entries = song.tracks[0]->elements;
-    EXPECT_NE(dynamic_cast<const Tempo*>(entries[0].get()), nullptr);
-    for (size_t i = 1; i < entries.size(); ++i)
-        EXPECT_EQ(entries[i], nullptr);
+    // Every element of the track moved on into the channels (the tempo
+    // change as one copy per channel); the track keeps none of them.
+    ASSERT_EQ(song.tracks.size(), 1u);
+    EXPECT_TRUE(song.tracks[0].elements.empty());
 }
 
 TEST_F(SongTest, MergeTargetsAndInactiveChannels)
 {
-    Song song(96);
-    song.mergeList[3] = {5};
-    song.mergeList[1] = {5, 7}; // 6 is listed twice: the lower target 2 wins
-    song.mergeList[0] = {3};    // 4 is a target itself and keeps its notes
-    song.active[7] = false;     // an inactive source contributes nothing
-    song.active[9] = false;
+    Settings settings;
+    settings.mergeList[3] = {5};
+    settings.mergeList[1] = {5, 7}; // 6 is listed twice: the lower target 2 wins
+    settings.mergeList[0] = {3};    // 4 is a target itself and keeps its notes
+    settings.active[7] = false;     // an inactive source contributes nothing
+    settings.active[9] = false;
+    Song song(settings, emptyFile(96));
     TrackBuilder t;
     t.note(0, 5, 50, 96).note(0, 3, 53, 96).note(0, 7, 55, 96).note(0, 9, 57, 96).note(0, 0, 59, 96);
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
 
-    EXPECT_EQ(pitchesOf(*song.channels[1]), (std::vector<int>{50}));
-    EXPECT_EQ(pitchesOf(*song.channels[3]), (std::vector<int>{53}));
-    EXPECT_EQ(pitchesOf(*song.channels[0]), (std::vector<int>{59}));
-    EXPECT_FALSE(song.channels[5]->used);
-    EXPECT_FALSE(song.channels[7]->used);
-    EXPECT_FALSE(song.channels[9]->used);
-    EXPECT_TRUE(song.channels[9]->elements.empty());
+    EXPECT_EQ(pitchesOf(song.channels[1]), (std::vector<int>{50}));
+    EXPECT_EQ(pitchesOf(song.channels[3]), (std::vector<int>{53}));
+    EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{59}));
+    EXPECT_FALSE(song.channels[5].used);
+    EXPECT_FALSE(song.channels[7].used);
+    EXPECT_FALSE(song.channels[9].used);
+    EXPECT_TRUE(song.channels[9].elements.empty());
 }
 
 TEST_F(SongTest, InactiveMergeTargetKeepsTheTempo)
 {
     // -m 1,2 -d 1: channel 1 still receives channel 2's notes and needs the
     // song's tempo changes too; other inactive channels get none.
-    Song song(96);
-    song.mergeList[0] = {1};
-    song.active[0] = false;
-    song.active[5] = false;
+    Settings settings;
+    settings.mergeList[0] = {1};
+    settings.active[0] = false;
+    settings.active[5] = false;
+    Song song(settings, emptyFile(96));
     TrackBuilder t;
     t.tempo(0, 90).note(0, 1, 60, 96);
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
-    EXPECT_EQ(pitchesOf(*song.channels[0]), (std::vector<int>{60}));
-    EXPECT_EQ(tempoCopies(*song.channels[0], 0), 1);
-    EXPECT_EQ(tempoCopies(*song.channels[5], 5), 0);
+    EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{60}));
+    EXPECT_EQ(tempoCopies(song.channels[0], 0), 1);
+    EXPECT_EQ(tempoCopies(song.channels[5], 5), 0);
 }
 
 TEST_F(SongTest, VolumeAloneDoesNotMakeAChannelUsed)
 {
-    Song song(96);
+    Song song(Settings{}, emptyFile(96));
     TrackBuilder t;
     t.volume(0, 4, 100).note(0, 1, 60, 96);
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
-    EXPECT_FALSE(song.channels[4]->used);
-    EXPECT_EQ(song.channels[4]->elements.size(), 1u);
+    EXPECT_FALSE(song.channels[4].used);
+    EXPECT_EQ(song.channels[4].elements.size(), 1u);
     StdoutCapture capture;
     song.smoothChannels();
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 2: 1\n");
@@ -181,39 +220,41 @@ TEST_F(SongTest, VolumeAloneDoesNotMakeAChannelUsed)
 
 TEST_F(SongTest, AutoTransposition)
 {
-    Song song(96);
-    song.autoTranspose = true;
-    song.transpose = 2;
+    Settings settings;
+    settings.autoTranspose = true;
+    settings.transpose = 2;
+    Song song(settings, emptyFile(96));
     TrackBuilder t;
     t.note(0, 0, 60, 96).note(0, 3, 36, 96).note(96, 0, 40, 96);
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
     EXPECT_EQ(song.lowestPitch, 36);
     EXPECT_EQ(song.transpose, 14);
+    EXPECT_EQ(song.settings.transpose, 2); // the setting itself stays as given
 }
 
 TEST_F(SongTest, AutoTranspositionWithoutNotesAndAtTheIntLimit)
 {
-    Song empty;
-    empty.autoTranspose = true;
+    Settings automatic;
+    automatic.autoTranspose = true;
+    Song empty(automatic, MidiFile{});
     empty.sortToChannels();
     EXPECT_EQ(empty.lowestPitch, 127);
     EXPECT_EQ(empty.transpose, -79);
 
-    Song song;
-    song.autoTranspose = true;
-    song.transpose = INT_MIN;
+    automatic.transpose = INT_MIN;
+    Song song(automatic, MidiFile{});
     song.sortToChannels(); // wraps instead of overflowing
     EXPECT_EQ(song.transpose, INT_MAX - 78);
 }
 
 TEST_F(SongTest, PrintCountsTracksAndChannels)
 {
-    Song song(96);
+    Song song(Settings{}, emptyFile(96));
     TrackBuilder a, b;
     a.tempo(0, 120);
     b.note(0, 0, 60, 96);
-    a.track->used = false;
+    a.track.used = false;
     song.tracks.push_back(std::move(a.track));
     song.tracks.push_back(std::move(b.track));
     song.sortToChannels();
@@ -233,7 +274,28 @@ TEST_F(SongTest, PrintCountsTracksAndChannels)
 TEST_F(SongTest, OneNoteSongEndToEnd)
 {
     // Middle C, velocity 64, one quarter at division 96.
-    Song song(96);
+    const std::string midi =
+        midi::header(0, 1, 96) + midi::TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).endOfTrack(0).chunk();
+    std::string console;
+    StdoutCapture capture;
+    const Conversion result = convertBytes(midi, Settings{}, console);
+    EXPECT_EQ(capture.take(), ""); // the report goes to the sink only
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(console, "Output: Parsing \"song.mid\"...\n"
+                       "Output: Current polyphony on channel 1: 1\n"
+                       "Output: Tempo 120\nOutput: 1/1 tracks:\nOutput: 1 channels.\n"
+                       "Output: VARN channel 1:\n%6C\nOutput: Macro version:\n");
+    EXPECT_EQ(result.macroText, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
+    ASSERT_EQ(result.tunes.size(), 1u);
+    EXPECT_EQ(result.tunes[0].channel, 1);
+    EXPECT_EQ(result.tunes[0].text, "%6C");
+    EXPECT_EQ(result.tunes[0].status, VARN::ENone);
+}
+
+TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
+{
+    // The same song built by hand: the song's stages and the tune of its channel.
+    Song song(Settings{}, emptyFile(96));
     TrackBuilder t;
     t.note(0, 0, 60, 96, 64);
     song.tracks.push_back(std::move(t.track));
@@ -241,31 +303,50 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
 
     StdoutCapture capture;
     song.smoothChannels();
-    song.createVARN();
-    const std::string file = writeMacros(song);
-    EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n"
-                              "Output: VARN channel 1:\n%6C\nOutput: Macro version:\n");
+    VARN tune;
+    tune.create(song.channels[0].elements, song.transpose, song.settings.triplets, song.settings.longChords,
+                song.settings.upperC);
+    std::string file;
+    tune.printMacro(file, 0);
+    EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n");
+    EXPECT_EQ(tune.text, "%6C");
     EXPECT_EQ(file, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
-    EXPECT_EQ(song.tunes[0].status, VARN::ENone);
+    EXPECT_EQ(tune.status, VARN::ENone);
 }
 
 TEST_F(SongTest, PolyphonyLimitAndTunesPerChannel)
 {
-    Song song(96);
-    song.polyphony[2] = 1;
-    TrackBuilder t;
-    t.note(0, 2, 60, 96).note(0, 2, 64, 96).note(0, 2, 67, 96).note(0, 5, 72, 48);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
-    StdoutCapture capture;
-    song.smoothChannels();
-    song.createVARN();
-    writeMacros(song);
+    Settings settings;
+    settings.polyphony[2] = 1;
+    // A C major chord of quarters on channel 3 and an eighth c on channel 6, division 96.
+    const std::string midi = midi::header(0, 1, 96) + midi::TrackBody()
+                                                          .noteOn(0, 2, 60, 100)
+                                                          .noteOn(0, 2, 64, 100)
+                                                          .noteOn(0, 2, 67, 100)
+                                                          .noteOn(0, 5, 72, 100)
+                                                          .noteOff(48, 5, 72)
+                                                          .noteOff(48, 2, 60)
+                                                          .noteOff(0, 2, 64)
+                                                          .noteOff(0, 2, 67)
+                                                          .endOfTrack(0)
+                                                          .chunk();
+    std::string console;
+    const Conversion result = convertBytes(midi, settings, console);
+    EXPECT_EQ(result.status, 0);
     // A chord under a limit of 1 keeps its highest note.
-    EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 3: 1\n"
-                              "Output: Current polyphony on channel 6: 1\n"
-                              "Output: VARN channel 3:\nG\nOutput: Macro version:\n"
-                              "Output: VARN channel 6:\n/c\nOutput: Macro version:\n");
+    EXPECT_EQ(console, "Output: Parsing \"song.mid\"...\n"
+                       "Output: Current polyphony on channel 3: 1\n"
+                       "Output: Current polyphony on channel 6: 1\n"
+                       "Output: Tempo 120\nOutput: 1/1 tracks:\nOutput: 2 channels.\n"
+                       "Output: VARN channel 3:\nG\nOutput: Macro version:\n"
+                       "Output: VARN channel 6:\n/c\nOutput: Macro version:\n");
+    ASSERT_EQ(result.tunes.size(), 2u);
+    EXPECT_EQ(result.tunes[0].channel, 3);
+    EXPECT_EQ(result.tunes[0].text, "G");
+    EXPECT_EQ(result.tunes[1].channel, 6);
+    EXPECT_EQ(result.tunes[1].text, "/c");
+    EXPECT_EQ(result.macroText, "\"/playthis\"\n{\n  // Channel 3\n  \"/use G\\r\"\n}\n\n"
+                                "\"/playthis\"\n{\n  // Channel 6\n  \"/use /c\\r\"\n}\n\n");
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "core/Element.h"
+
+#include "arrange/Channel.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
 #include "core/TimeString.h"
-#include "core/Volume.h"
 #include "support/Capture.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +35,34 @@ TEST(TimeStringTest, ExtremeValuesStayDefined)
     EXPECT_EQ(timeString(-6, 24), "1/-4");
 }
 
+TEST(ElementFactoryTest, EachKindCarriesItsOwnValues)
+{
+    const Element note = Element::makeNote(10, 3, 60, 100);
+    EXPECT_EQ(note.kind, ElementKind::Note);
+    EXPECT_TRUE(note.isNote());
+    EXPECT_EQ(note.time, 10);
+    EXPECT_EQ(note.channel, 3);
+    EXPECT_EQ(note.pitch, 60);
+    EXPECT_EQ(note.velocity, 100);
+    EXPECT_EQ(note.duration, 0);
+    EXPECT_EQ(note.length, 0);
+    EXPECT_EQ(note.delta, 0);
+
+    const Element tempo = Element::makeTempo(20, 15, 140);
+    EXPECT_EQ(tempo.kind, ElementKind::Tempo);
+    EXPECT_FALSE(tempo.isNote());
+    EXPECT_EQ(tempo.time, 20);
+    EXPECT_EQ(tempo.channel, 15);
+    EXPECT_EQ(tempo.bpm, 140);
+
+    const Element volume = Element::makeVolume(30, 2, 90);
+    EXPECT_EQ(volume.kind, ElementKind::Volume);
+    EXPECT_FALSE(volume.isNote());
+    EXPECT_EQ(volume.time, 30);
+    EXPECT_EQ(volume.channel, 2);
+    EXPECT_EQ(volume.volume, 90);
+}
+
 class ElementDumpTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(5); }
@@ -44,7 +71,7 @@ protected:
 
 TEST_F(ElementDumpTest, NoteLineAfterQuantisation)
 {
-    Note note(720, 0, 60, 100);
+    Element note = Element::makeNote(720, 0, 60, 100);
     note.delta = 12;
     note.duration = 240;
     note.length = 12;
@@ -56,7 +83,7 @@ TEST_F(ElementDumpTest, NoteLineAfterQuantisation)
 
 TEST_F(ElementDumpTest, UnquantisedNoteShowsZeroLengthAndNoDelta)
 {
-    Note note(0, 9, 36, 1);
+    const Element note = Element::makeNote(0, 9, 36, 1);
     StdoutCapture capture;
     note.print(96);
     EXPECT_EQ(capture.take(), "Info:   Time   0    Channel 10: Note 36, Velocity 1, Duration   0     (  0    )\n");
@@ -64,9 +91,9 @@ TEST_F(ElementDumpTest, UnquantisedNoteShowsZeroLengthAndNoDelta)
 
 TEST_F(ElementDumpTest, TempoAndVolumeLines)
 {
-    Tempo tempo(960, 15, 140);
+    Element tempo = Element::makeTempo(960, 15, 140);
     tempo.delta = 48;
-    Volume volume(1200, 2, 100);
+    const Element volume = Element::makeVolume(1200, 2, 100);
     StdoutCapture capture;
     tempo.print(480);
     volume.print(480);
@@ -77,7 +104,7 @@ TEST_F(ElementDumpTest, TempoAndVolumeLines)
 TEST_F(ElementDumpTest, DeltaBelowOneTickIsNotShown)
 {
     // With 12 ticks to the quarter a delta of one 24th is half a tick.
-    Volume volume(0, 0, 5);
+    Element volume = Element::makeVolume(0, 0, 5);
     volume.delta = 1;
     StdoutCapture capture;
     volume.print(12);
@@ -90,7 +117,7 @@ TEST_F(ElementDumpTest, DeltaBelowOneTickIsNotShown)
 TEST_F(ElementDumpTest, HiddenBelowLevelFive)
 {
     setVerbosity(4);
-    Note note(0, 0, 60, 64);
+    const Element note = Element::makeNote(0, 0, 60, 64);
     StdoutCapture capture;
     note.print(96);
     EXPECT_EQ(capture.take(), "");
@@ -99,7 +126,7 @@ TEST_F(ElementDumpTest, HiddenBelowLevelFive)
 TEST_F(ElementDumpTest, HugeDeltaWrapsInTheTickTest)
 {
     // delta x division passes 2^31: the test wraps instead of overflowing.
-    Tempo tempo(0, 15, 120);
+    Element tempo = Element::makeTempo(0, 15, 120);
     tempo.delta = INT_MAX;
     StdoutCapture capture;
     tempo.print(480);
@@ -108,9 +135,14 @@ TEST_F(ElementDumpTest, HugeDeltaWrapsInTheTickTest)
 
 TEST(TempoCopyTest, CopyCarriesItsOwnChannel)
 {
-    Tempo original(100, 15, 90);
+    // The per-channel tempo copies are made by the channel.
+    Element original = Element::makeTempo(100, 15, 90);
     original.delta = 6;
-    Tempo copy(original, 3);
+    Channel channel;
+    channel.copyTempo(original, 3);
+    ASSERT_EQ(channel.elements.size(), 1u);
+    const Element& copy = channel.elements[0];
+    EXPECT_EQ(copy.kind, ElementKind::Tempo);
     EXPECT_EQ(copy.time, 100);
     EXPECT_EQ(copy.delta, 6);
     EXPECT_EQ(copy.bpm, 90);

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace {
 
 class MessageTest : public ::testing::Test {
@@ -10,11 +15,41 @@ protected:
     void TearDown() override { setVerbosity(Message::msgLevelDefault); }
 };
 
+// What a sink received: one entry per piece handed to it.
+struct Piece {
+    Level level;
+    bool macro;
+    std::string text;
+};
+
+ConsoleSink collectInto(std::vector<Piece>& pieces)
+{
+    return [&pieces](const ConsoleText& piece) { pieces.push_back(Piece{piece.level, piece.macro, std::string(piece.text)}); };
+}
+
 TEST_F(MessageTest, DefaultLevelIsFour)
 {
-    EXPECT_EQ(Message::msgLevelDefault, 4);
-    EXPECT_EQ(Message().msgLevel, 4);
-    EXPECT_EQ(Message::instance()->msgLevel, 4);
+    EXPECT_EQ(static_cast<int>(Message::msgLevelDefault), 4);
+    EXPECT_EQ(Message::msgLevelDefault, Level::Output);
+    EXPECT_EQ(Message(ConsoleSink{}).msgLevel, Level::Output);
+
+    // A thread without a record of its own prints straight to standard
+    // output at the default level.
+    StdoutCapture capture;
+    bool noRecord = false, outputShown = false, infoShown = true;
+    std::thread bare([&] {
+        noRecord = currentMessage() == nullptr;
+        outputShown = shown(Level::Output);
+        infoShown = shown(Level::Info);
+        Msg(Level::Output, "shown %d\n", 4);
+        Msg(Level::Info, "hidden\n");
+        std::fflush(stdout);
+    });
+    bare.join();
+    EXPECT_TRUE(noRecord);
+    EXPECT_TRUE(outputShown);
+    EXPECT_FALSE(infoShown);
+    EXPECT_EQ(capture.take(), "Output: shown 4\n");
 }
 
 TEST_F(MessageTest, LabelsArePaddedToEightCharacters)
@@ -25,7 +60,7 @@ TEST_F(MessageTest, LabelsArePaddedToEightCharacters)
                                 "Ignore: x\n", "All:    x\n"};
     for (int level = 0; level <= 9; ++level) {
         StdoutCapture capture;
-        Msg(level, "x\n");
+        Msg(static_cast<Level>(level), "x\n");
         EXPECT_EQ(capture.take(), expected[level]) << "level " << level;
     }
 }
@@ -36,8 +71,8 @@ TEST_F(MessageTest, PrintsUpToTheCurrentLevelOnly)
         setVerbosity(current);
         for (int level = 0; level <= 9; ++level) {
             StdoutCapture capture;
-            Msg(level, "%d", level);
-            MsgSilent(level, "+");
+            Msg(static_cast<Level>(level), "%d", level);
+            MsgSilent(static_cast<Level>(level), "+");
             const std::string out = capture.take();
             if (level <= current)
                 EXPECT_EQ(out, std::string(Message::msgString[level]).append(8 - std::string(Message::msgString[level]).size(), ' ') +
@@ -51,16 +86,16 @@ TEST_F(MessageTest, PrintsUpToTheCurrentLevelOnly)
 TEST_F(MessageTest, LineBuiltFromPiecesHasOneLabel)
 {
     StdoutCapture capture;
-    Msg(4, "Setting polyphony of channel %d to ", 3);
-    MsgSilent(4, "%d.\n", 2);
+    Msg(Level::Output, "Setting polyphony of channel %d to ", 3);
+    MsgSilent(Level::Output, "%d.\n", 2);
     EXPECT_EQ(capture.take(), "Output: Setting polyphony of channel 3 to 2.\n");
 }
 
 TEST_F(MessageTest, HiddenLineIsMissingAsAWhole)
 {
     StdoutCapture capture;
-    Msg(5, "Time %s", "  0    ");
-    MsgSilent(5, "Channel %d: \n", 1);
+    Msg(Level::Info, "Time %s", "  0    ");
+    MsgSilent(Level::Info, "Channel %d: \n", 1);
     EXPECT_EQ(capture.take(), "");
 }
 
@@ -68,10 +103,77 @@ TEST_F(MessageTest, LevelsOutsideTheTablePrintNothing)
 {
     setVerbosity(9);
     StdoutCapture capture;
-    Msg(-1, "a");
-    Msg(10, "b");
-    MsgSilent(10, "c");
+    Msg(static_cast<Level>(-1), "a");
+    Msg(static_cast<Level>(10), "b");
+    MsgSilent(static_cast<Level>(10), "c");
     EXPECT_EQ(capture.take(), "");
+}
+
+TEST_F(MessageTest, LineFromPiecesReachesTheSinkWholeWithItsFirstLevel)
+{
+    std::vector<Piece> pieces;
+    Message message(collectInto(pieces), Level::All);
+    MessageScope scope(message);
+    Msg(Level::Warn, "Track %d ", 1);
+    MsgSilent(Level::Info, "uses ");
+    EXPECT_TRUE(pieces.empty()); // nothing before the line ends
+    MsgSilent(Level::Debug, "channel %d.\n", 2);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].level, Level::Warn);
+    EXPECT_FALSE(pieces[0].macro);
+    EXPECT_EQ(pieces[0].text, "WARN:   Track 1 uses channel 2.\n");
+}
+
+TEST_F(MessageTest, FlushHandsOverTextWithoutLineEnd)
+{
+    std::vector<Piece> pieces;
+    {
+        Message message(collectInto(pieces), Level::All);
+        MessageScope scope(message);
+        Msg(Level::Error, "partial %s", "line");
+        EXPECT_TRUE(pieces.empty());
+        flushMessages();
+        ASSERT_EQ(pieces.size(), 1u);
+        EXPECT_EQ(pieces[0].level, Level::Error);
+        EXPECT_EQ(pieces[0].text, "ERROR:  partial line");
+        message.flush(); // nothing pending: nothing handed over
+        EXPECT_EQ(pieces.size(), 1u);
+        // The record's end hands over what is still pending.
+        Msg(Level::Notice, "tail");
+        EXPECT_EQ(pieces.size(), 1u);
+    }
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[1].level, Level::Notice);
+    EXPECT_EQ(pieces[1].text, "Notice: tail");
+}
+
+TEST_F(MessageTest, NestedRecordsShareNeitherLevelNorPendingText)
+{
+    std::vector<Piece> outerPieces, innerPieces;
+    Message outer(collectInto(outerPieces), Level::Warn);
+    MessageScope outerScope(outer);
+    Msg(Level::Warn, "outer ");
+    {
+        Message inner(collectInto(innerPieces), Level::All);
+        MessageScope innerScope(inner);
+        EXPECT_EQ(currentMessage(), &inner);
+        EXPECT_TRUE(shown(Level::Info));
+        Msg(Level::Info, "inner line\n");
+        Msg(Level::Debug, "inner pending");
+    }
+    EXPECT_EQ(currentMessage(), &outer);
+    EXPECT_FALSE(shown(Level::Info)); // the outer record's level again
+    Msg(Level::Info, "hidden\n");
+    MsgSilent(Level::Warn, "rest\n");
+
+    ASSERT_EQ(innerPieces.size(), 2u);
+    EXPECT_EQ(innerPieces[0].text, "Info:   inner line\n");
+    EXPECT_EQ(innerPieces[1].text, "Debug:  inner pending"); // handed over when the record ended
+    EXPECT_EQ(innerPieces[1].level, Level::Debug);
+    ASSERT_EQ(outerPieces.size(), 1u);
+    EXPECT_EQ(outerPieces[0].text, "WARN:   outer rest\n");
+    EXPECT_EQ(outerPieces[0].level, Level::Warn);
+    EXPECT_EQ(outer.msgLevel, Level::Warn);
 }
 
 TEST(GgTTest, Euclid)

@@ -1,45 +1,54 @@
 #include "midi/ParserMID.h"
 
-#include "arrange/Song.h"
-#include "core/Note.h"
+#include "convert/Conversion.h"
 #include "core/TimeString.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
+#include "midi/ByteReader.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
-#include <cstdio>
-#include <iterator>
-#include <sstream>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace {
 
 using midi::bytes;
 using midi::TrackBody;
 
+std::span<const unsigned char> asBytes(const std::string& data)
+{
+    return {reinterpret_cast<const unsigned char*>(data.data()), data.size()};
+}
+
+// What `data` holds after the reader's position.
+std::string unread(const std::string& data, const ByteReader& in)
+{
+    return data.substr(std::min(in.position(), data.size()));
+}
+
 // One track chunk decoded from memory, with what it printed and what it
-// left unread in the stream.
+// left unread.
 struct Decoded {
-    std::unique_ptr<Track> track;
+    std::optional<Track> track;
     std::string out;
     std::string rest;
 };
 
 Decoded decode(const std::string& data, int division = 96)
 {
-    std::istringstream in(data);
-    Song song(division);
+    ByteReader in(asBytes(data));
     ParserMID parser;
     Decoded d;
     StdoutCapture capture;
-    d.track = parser.loadTrack(in, &song);
+    d.track = parser.loadTrack(in, division);
     d.out = capture.take();
-    in.clear();
-    d.rest.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    d.rest = unread(data, in);
     return d;
 }
 
@@ -48,12 +57,17 @@ Decoded decodeBody(const TrackBody& body, int division = 96)
     return decode(body.chunk(), division);
 }
 
-template <class T>
-const T* elementAt(const Track& track, std::size_t index)
+// The element at `index` when it is of `kind`, else null.
+const Element* elementAt(const Track& track, std::size_t index, ElementKind kind)
 {
-    if (index >= track.elements.size())
+    if (index >= track.elements.size() || track.elements[index].kind != kind)
         return nullptr;
-    return dynamic_cast<const T*>(track.elements[index].get());
+    return &track.elements[index];
+}
+
+const Element* noteAt(const Track& track, std::size_t index)
+{
+    return elementAt(track, index, ElementKind::Note);
 }
 
 const std::string noChannels = "Info:   Track uses no channels.\n";
@@ -62,38 +76,26 @@ const std::string complete0 = "Info:   Time   0    : Track complete.\n";
 class ParserMIDTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(9); }
-    void TearDown() override
-    {
-        setVerbosity(4);
-        for (const auto& path : files_)
-            std::remove(path.c_str());
-    }
+    void TearDown() override { setVerbosity(4); }
 
-    std::string tempFile(const std::string& data)
+    // Loads `data` as a file of a name of its own; returns the result, the
+    // output and the file's contents.
+    bool load(const std::string& data, MidiFile& file, std::string& out, std::string* pathOut = nullptr)
     {
-        const std::string path = ::testing::TempDir() + "parsermid_" +
+        const std::string path = std::string("parsermid_") +
                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-                                 std::to_string(files_.size()) + ".mid";
-        EXPECT_TRUE(midi::writeFile(path, data));
-        files_.push_back(path);
-        return path;
-    }
-
-    // Loads `data` as a file; returns the result, the output and the song.
-    bool load(const std::string& data, Song& song, std::string& out, std::string* pathOut = nullptr)
-    {
-        const std::string path = tempFile(data);
+                                 std::to_string(loads_++) + ".mid";
         if (pathOut != nullptr)
             *pathOut = path;
         ParserMID parser;
         StdoutCapture capture;
-        const bool ok = parser.loadSong(path, &song);
+        const bool ok = parser.loadSong(asBytes(data), path, file);
         out = capture.take();
         return ok;
     }
 
 private:
-    std::vector<std::string> files_;
+    int loads_ = 0;
 };
 
 // ---------------------------------------------------------------- file header
@@ -103,9 +105,9 @@ TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
     const std::string data = "MThd" + bytes({0, 0, 0, 6, 0, 0, 0, 1, 0, 0x60}) + "MTrk" +
                              bytes({0, 0, 0, 0x0C, 0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF,
                                     0x2F, 0x00});
-    Song song;
+    MidiFile file;
     std::string out, path;
-    ASSERT_TRUE(load(data, song, out, &path));
+    ASSERT_TRUE(load(data, file, out, &path));
     EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\n"
                    "Info:   Found MIDI Type 0.\n"
                    "Info:   Found 1 Track.\n"
@@ -114,12 +116,12 @@ TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
                    "Debug:  Time   1    : Note 60(64) off on channel 1.\n"
                    "Info:   Time   1    : Track complete.\n"
                    "Info:   Track uses channel 1.\n");
-    EXPECT_EQ(song.division, 96);
-    ASSERT_EQ(song.tracks.size(), 1u);
-    const Track& track = *song.tracks[0];
+    EXPECT_EQ(file.division, 96);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    const Track& track = file.tracks[0];
     EXPECT_TRUE(track.used);
     ASSERT_EQ(track.elements.size(), 1u);
-    const Note* note = elementAt<Note>(track, 0);
+    const Element* note = noteAt(track, 0);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->time, 0);
     EXPECT_EQ(note->channel, 0);
@@ -130,12 +132,21 @@ TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
 
 TEST_F(ParserMIDTest, UnopenableFile)
 {
-    Song song;
-    ParserMID parser;
+    // A file that could not be read never reaches the parser: the
+    // conversion reports it, and that the song could not be parsed.
+    ConversionRequest request;
+    request.settings.verbosity = Level::All;
     const std::string path = ::testing::TempDir() + "parsermid_no_such_dir/none.mid";
-    StdoutCapture capture;
-    EXPECT_FALSE(parser.loadSong(path, &song));
-    EXPECT_EQ(capture.take(), "FATAL:  Could not open \"" + path + "\".\n");
+    request.inputName = path;
+    request.outputName = "-";
+    request.inputRead = false;
+    std::string out;
+    const Conversion result =
+        convert(request, [&out](const ConsoleText& piece) { out.append(piece.text); });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(out, "FATAL:  Could not open \"" + path + "\".\n"
+                   "FATAL:  Could not parse MIDI file.\n");
+    EXPECT_TRUE(result.tunes.empty());
 }
 
 TEST_F(ParserMIDTest, RejectedHeaders)
@@ -154,27 +165,27 @@ TEST_F(ParserMIDTest, RejectedHeaders)
         {"ends after the identifier and length", valid.substr(0, 8)},
     };
     for (const auto& c : cases) {
-        Song song;
-        song.tracks.push_back(std::make_unique<Track>());
+        MidiFile file;
+        file.tracks.emplace_back();
         std::string out, path;
-        EXPECT_FALSE(load(c.data, song, out, &path)) << c.name;
+        EXPECT_FALSE(load(c.data, file, out, &path)) << c.name;
         EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nFATAL:  Not a MIDI File.\n") << c.name;
-        EXPECT_EQ(song.tracks.size(), 1u) << c.name;
-        EXPECT_EQ(song.division, 240) << c.name;
+        EXPECT_EQ(file.tracks.size(), 1u) << c.name;
+        EXPECT_EQ(file.division, 240) << c.name;
     }
 }
 
 TEST_F(ParserMIDTest, TrackCountZero)
 {
-    Song song;
+    MidiFile file;
     std::string out, path;
-    ASSERT_TRUE(load(midi::header(1, 0, 480), song, out, &path));
+    ASSERT_TRUE(load(midi::header(1, 0, 480), file, out, &path));
     EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\n"
                    "Info:   Found MIDI Type 1.\n"
                    "Info:   Found 0 Tracks.\n"
                    "Info:   Time division is 480.\n");
-    EXPECT_TRUE(song.tracks.empty());
-    EXPECT_EQ(song.division, 480);
+    EXPECT_TRUE(file.tracks.empty());
+    EXPECT_EQ(file.division, 480);
 }
 
 TEST_F(ParserMIDTest, DivisionsAndTypes)
@@ -196,13 +207,13 @@ TEST_F(ParserMIDTest, DivisionsAndTypes)
         {65535, 96, "Info:   Time division is 96.\n", "FORMAT: Warning! Found invalid MIDI type 65535!\n", 96},
     };
     for (const auto& c : cases) {
-        Song song;
+        MidiFile file;
         std::string out, path;
-        EXPECT_TRUE(load(midi::header(c.type, 0, c.word), song, out, &path)) << c.word;
+        EXPECT_TRUE(load(midi::header(c.type, 0, c.word), file, out, &path)) << c.word;
         EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nInfo:   Found MIDI Type " + std::to_string(c.type) +
                            ".\n" + c.typeLines + "Info:   Found 0 Tracks.\n" + c.lines)
             << c.word;
-        EXPECT_EQ(song.division, c.division) << c.word;
+        EXPECT_EQ(file.division, c.division) << c.word;
     }
 }
 
@@ -216,14 +227,14 @@ TEST_F(ParserMIDTest, DivisionZeroIsRejected)
         {0xE700, "WARN:   Warning! SMPTE time division found (25 fps, 0 tps), using 0.\n"},
     };
     for (const auto& c : cases) {
-        Song song;
+        MidiFile file;
         std::string out, path;
         const std::string data = midi::header(0, 1, c.word) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(1).chunk();
-        EXPECT_FALSE(load(data, song, out, &path));
+        EXPECT_FALSE(load(data, file, out, &path));
         EXPECT_EQ(out, "Output: Parsing \"" + path + "\"...\nInfo:   Found MIDI Type 0.\nInfo:   Found 1 Track.\n" +
                            c.line + "FATAL:  Invalid time division 0!\n");
-        EXPECT_TRUE(song.tracks.empty());
-        EXPECT_EQ(song.division, 240);
+        EXPECT_TRUE(file.tracks.empty());
+        EXPECT_EQ(file.division, 240);
     }
 }
 
@@ -232,29 +243,29 @@ TEST_F(ParserMIDTest, TracksAreAppendedInFileOrder)
     const std::string data = midi::header(1, 3, 96) + TrackBody().tempo(0, 500000).endOfTrack(0).chunk() +
                              TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk() +
                              TrackBody().noteOn(0, 9, 36, 100).endOfTrack(48).chunk();
-    Song song;
+    MidiFile file;
     std::string out;
     setVerbosity(4);
-    ASSERT_TRUE(load(data, song, out));
-    ASSERT_EQ(song.tracks.size(), 3u);
-    EXPECT_FALSE(song.tracks[0]->used);
-    EXPECT_NE(elementAt<Tempo>(*song.tracks[0], 0), nullptr);
-    ASSERT_NE(elementAt<Note>(*song.tracks[1], 0), nullptr);
-    EXPECT_EQ(elementAt<Note>(*song.tracks[1], 0)->duration, 96);
-    ASSERT_NE(elementAt<Note>(*song.tracks[2], 0), nullptr);
-    EXPECT_EQ(elementAt<Note>(*song.tracks[2], 0)->channel, 9);
-    EXPECT_EQ(elementAt<Note>(*song.tracks[2], 0)->duration, 48);
+    ASSERT_TRUE(load(data, file, out));
+    ASSERT_EQ(file.tracks.size(), 3u);
+    EXPECT_FALSE(file.tracks[0].used);
+    EXPECT_NE(elementAt(file.tracks[0], 0, ElementKind::Tempo), nullptr);
+    ASSERT_NE(noteAt(file.tracks[1], 0), nullptr);
+    EXPECT_EQ(noteAt(file.tracks[1], 0)->duration, 96);
+    ASSERT_NE(noteAt(file.tracks[2], 0), nullptr);
+    EXPECT_EQ(noteAt(file.tracks[2], 0)->channel, 9);
+    EXPECT_EQ(noteAt(file.tracks[2], 0)->duration, 48);
 }
 
 TEST_F(ParserMIDTest, MissingTrackChunks)
 {
     const std::string data = midi::header(1, 3, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
-    Song song;
+    MidiFile file;
     std::string out;
     setVerbosity(2);
-    ASSERT_TRUE(load(data, song, out));
+    ASSERT_TRUE(load(data, file, out));
     EXPECT_EQ(out, "FORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\n");
-    EXPECT_EQ(song.tracks.size(), 1u);
+    EXPECT_EQ(file.tracks.size(), 1u);
 }
 
 TEST_F(ParserMIDTest, ForeignChunkIsNotSkipped)
@@ -263,26 +274,26 @@ TEST_F(ParserMIDTest, ForeignChunkIsNotSkipped)
     const std::string junk = "JUNK" + midi::be32(4) + "abcd";
     const std::string track = TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
     for (int count : {3, 4}) {
-        Song song;
+        MidiFile file;
         std::string out;
         setVerbosity(2);
-        ASSERT_TRUE(load(midi::header(1, count, 96) + junk + track, song, out));
+        ASSERT_TRUE(load(midi::header(1, count, 96) + junk + track, file, out));
         EXPECT_EQ(out, "FORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\nFORMAT: Not a MIDI Track.\n");
-        EXPECT_EQ(song.tracks.size(), count == 4 ? 1u : 0u);
+        EXPECT_EQ(file.tracks.size(), count == 4 ? 1u : 0u);
     }
 }
 
 TEST_F(ParserMIDTest, HugeTrackCountWithFileEndingEarlyIsCheap)
 {
     const std::string data = midi::header(1, 65535, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
-    Song song;
+    MidiFile file;
     std::string out;
     setVerbosity(0);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(load(data, song, out));
+    ASSERT_TRUE(load(data, file, out));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(out, "");
-    EXPECT_EQ(song.tracks.size(), 1u);
+    EXPECT_EQ(file.tracks.size(), 1u);
     EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
@@ -290,14 +301,14 @@ TEST_F(ParserMIDTest, DeclaredLengthBeyondFileInSong)
 {
     const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
     const std::string data = midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body;
-    Song song;
+    MidiFile file;
     std::string out;
     setVerbosity(1);
-    ASSERT_TRUE(load(data, song, out));
+    ASSERT_TRUE(load(data, file, out));
     EXPECT_EQ(out, "ERROR:  Warning! Track is 10 bytes too short!\n");
-    ASSERT_EQ(song.tracks.size(), 1u);
-    ASSERT_NE(elementAt<Note>(*song.tracks[0], 0), nullptr);
-    EXPECT_EQ(elementAt<Note>(*song.tracks[0], 0)->duration, 96);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    ASSERT_NE(noteAt(file.tracks[0], 0), nullptr);
+    EXPECT_EQ(noteAt(file.tracks[0], 0)->duration, 96);
 }
 
 // ---------------------------------------------------------------- track chunk
@@ -305,19 +316,19 @@ TEST_F(ParserMIDTest, DeclaredLengthBeyondFileInSong)
 TEST_F(ParserMIDTest, NotATrackChunkConsumesOnlyItsIdentifier)
 {
     Decoded d = decode("MThd" + midi::be32(6));
-    EXPECT_EQ(d.track, nullptr);
+    EXPECT_FALSE(d.track.has_value());
     EXPECT_EQ(d.out, "FORMAT: Not a MIDI Track.\n");
     EXPECT_EQ(d.rest, midi::be32(6));
 
     d = decode("MT");
-    EXPECT_EQ(d.track, nullptr);
+    EXPECT_FALSE(d.track.has_value());
     EXPECT_EQ(d.out, "FORMAT: Not a MIDI Track.\n");
 }
 
 TEST_F(ParserMIDTest, EmptyTrack)
 {
     const Decoded d = decode("MTrk" + midi::be32(0) + "rest");
-    ASSERT_NE(d.track, nullptr);
+    ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, noChannels);
     EXPECT_TRUE(d.track->elements.empty());
     EXPECT_FALSE(d.track->used);
@@ -327,7 +338,7 @@ TEST_F(ParserMIDTest, EmptyTrack)
 TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
 {
     const Decoded d = decode("MTrk" + bytes({0, 0, 1}));
-    ASSERT_NE(d.track, nullptr);
+    ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, noChannels);
     EXPECT_TRUE(d.track->elements.empty());
 }
@@ -335,7 +346,7 @@ TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
 TEST_F(ParserMIDTest, LoneEndOfTrack)
 {
     const Decoded d = decodeBody(TrackBody().endOfTrack(0));
-    ASSERT_NE(d.track, nullptr);
+    ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, complete0 + noChannels);
     EXPECT_TRUE(d.track->elements.empty());
 }
@@ -347,7 +358,7 @@ TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
                      "Notice: Time   1    : Note 60(0) on on channel 1.\n"
                      "Info:   Track uses channel 1.\n");
     ASSERT_EQ(d.track->elements.size(), 1u);
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 96);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 96);
 }
 
 TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
@@ -361,7 +372,7 @@ TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
                      "Info:   Time   0    : Marker \"M\".\n"
                      "Notice: Time 1/2: Note 60(0) on on channel 3.\n"
                      "Info:   Track uses channel 3.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 48);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 48);
 }
 
 TEST_F(ParserMIDTest, SystemExclusiveClearsRunningStatus)
@@ -380,7 +391,7 @@ TEST_F(ParserMIDTest, SystemExclusiveClearsRunningStatus)
                      "WARN:   Time   1+5/8: Unknown track token 00 ignored.\n"
                      "Info:   Time   1+5/8: Track complete.\n"
                      "Info:   Track uses channel 1.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 156);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 156);
 }
 
 TEST_F(ParserMIDTest, DataByteWithoutRunningStatusIsReadAgainAsDelta)
@@ -395,16 +406,15 @@ TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
 {
     const std::string data = TrackBody().noteOn(0, 0, 60, 64).chunk() +
                              TrackBody().raw(bytes({0x00, 0x3C, 0x40})).chunk();
-    std::istringstream in(data);
-    Song song(96);
+    ByteReader in(asBytes(data));
     ParserMID parser;
     setVerbosity(3);
     StdoutCapture capture;
-    auto first = parser.loadTrack(in, &song);
-    auto second = parser.loadTrack(in, &song);
+    auto first = parser.loadTrack(in, 96);
+    auto second = parser.loadTrack(in, 96);
     EXPECT_EQ(capture.take(), "WARN:   Time   0    : Unknown track token 00 ignored.\n"
                               "WARN:   Time 5/8: Unknown track token 00 ignored.\n");
-    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(second.has_value());
     EXPECT_TRUE(second->elements.empty());
 }
 
@@ -465,8 +475,8 @@ TEST_F(ParserMIDTest, Controllers)
                                  "Notice: Time   0    : Note 60(64) on on channel 3.\n";
         EXPECT_EQ(d.out, head + c.line + "Info:   Track uses channel 2 3.\n") << c.number;
         ASSERT_EQ(d.track->elements.size(), 2u) << c.number;
-        EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, c.notesEnd ? 96 : 0) << c.number;
-        EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 0) << c.number;
+        EXPECT_EQ(noteAt(*d.track, 0)->duration, c.notesEnd ? 96 : 0) << c.number;
+        EXPECT_EQ(noteAt(*d.track, 1)->duration, 0) << c.number;
     }
 }
 
@@ -474,7 +484,7 @@ TEST_F(ParserMIDTest, ChannelVolume)
 {
     const Decoded d = decodeBody(TrackBody().controller(48, 4, 7, 100));
     EXPECT_EQ(d.out, "Notice: Time 1/2: Channel volume to 100% on channel 5.\n" + noChannels);
-    const Volume* volume = elementAt<Volume>(*d.track, 0);
+    const Element* volume = elementAt(*d.track, 0, ElementKind::Volume);
     ASSERT_NE(volume, nullptr);
     EXPECT_EQ(volume->time, 48);
     EXPECT_EQ(volume->channel, 4);
@@ -497,7 +507,7 @@ TEST_F(ParserMIDTest, Tempos)
     for (const auto& c : cases) {
         const Decoded d = decodeBody(TrackBody().tempo(0, c.micros));
         EXPECT_EQ(d.out, "Notice: Time   0    : Tempo is " + c.shown + ".\n" + noChannels);
-        const Tempo* tempo = elementAt<Tempo>(*d.track, 0);
+        const Element* tempo = elementAt(*d.track, 0, ElementKind::Tempo);
         ASSERT_NE(tempo, nullptr) << c.micros;
         EXPECT_EQ(tempo->bpm, c.bpm);
         EXPECT_EQ(tempo->channel, 15);
@@ -609,8 +619,8 @@ TEST_F(ParserMIDTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
                      "Info:   Time 1/2: Track complete.\n"
                      "Notice: Time 1/2: Note 62(64) on on channel 1.\n"
                      "Info:   Track uses channel 1.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 48);
-    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, 48);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 48);
+    EXPECT_EQ(noteAt(*d.track, 1)->time, 48);
 }
 
 TEST_F(ParserMIDTest, TwoEndOfTrackEvents)
@@ -623,9 +633,9 @@ TEST_F(ParserMIDTest, TwoEndOfTrackEvents)
                      "Info:   Time 1/2: Track complete.\n"
                      "Notice: Time 1/2: Note 64(64) on on channel 3.\n"
                      "Info:   Track uses channel 1 2 3.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 24);
-    EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 24);
-    EXPECT_EQ(elementAt<Note>(*d.track, 2)->duration, 0);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 24);
+    EXPECT_EQ(noteAt(*d.track, 1)->duration, 24);
+    EXPECT_EQ(noteAt(*d.track, 2)->duration, 0);
 }
 
 TEST_F(ParserMIDTest, MessageComesBeforeTrackWarning)
@@ -676,7 +686,7 @@ TEST_F(ParserMIDTest, DeclaredLengthBeyondFile)
                      "Debug:  Time   1    : Note 60(64) off on channel 1.\n"
                      "ERROR:  Warning! Track is 10 bytes too short!\n"
                      "Info:   Track uses channel 1.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 96);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 96);
 }
 
 TEST_F(ParserMIDTest, LengthsPastEndOfFile)
@@ -713,7 +723,7 @@ TEST_F(ParserMIDTest, LengthsPastEndOfFile)
     };
     for (const auto& c : cases) {
         const Decoded d = decode("MTrk" + midi::be32(1000) + c.body);
-        ASSERT_NE(d.track, nullptr) << c.name;
+        ASSERT_TRUE(d.track.has_value()) << c.name;
         EXPECT_EQ(d.out, c.lines + "ERROR:  Warning! Track is " + std::to_string(c.missing) +
                              " bytes too short!\n" + noChannels)
             << c.name;
@@ -728,7 +738,7 @@ TEST_F(ParserMIDTest, CutShortEventHasNoEffect)
     EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
                      "ERROR:  Warning! Track is 13 bytes too short!\n"
                      "Info:   Track uses channel 1.\n");
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 0);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 0);
 }
 
 TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
@@ -737,10 +747,10 @@ TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
     setVerbosity(0);
     Decoded d = decodeBody(TrackBody().noteOn(0x7FFFFFFF, 0, 60, 64).noteOn(2, 0, 62, 64).endOfTrack(0));
     ASSERT_EQ(d.track->elements.size(), 2u);
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->time, INT_MAX);
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->duration, 2);
-    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, INT_MIN + 1);
-    EXPECT_EQ(elementAt<Note>(*d.track, 1)->duration, 0);
+    EXPECT_EQ(noteAt(*d.track, 0)->time, INT_MAX);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 2);
+    EXPECT_EQ(noteAt(*d.track, 1)->time, INT_MIN + 1);
+    EXPECT_EQ(noteAt(*d.track, 1)->duration, 0);
 
     // A VLQ of more bytes than fit keeps the low 32 bits: 1 << 35 is 0,
     // 0xF << 28 | ... is 0xFFFFFFFF (-1).
@@ -748,8 +758,8 @@ TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
                        .raw(bytes({0x81, 0x80, 0x80, 0x80, 0x80, 0x00, 0x90, 0x3C, 0x40}))
                        .raw(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3E, 0x40})));
     ASSERT_EQ(d.track->elements.size(), 2u);
-    EXPECT_EQ(elementAt<Note>(*d.track, 0)->time, 0);
-    EXPECT_EQ(elementAt<Note>(*d.track, 1)->time, -1);
+    EXPECT_EQ(noteAt(*d.track, 0)->time, 0);
+    EXPECT_EQ(noteAt(*d.track, 1)->time, -1);
 }
 
 TEST_F(ParserMIDTest, NegativeTimeStringsAreSafe)

@@ -6,12 +6,9 @@
 // the same warnings.
 #include "midi/Track.h"
 
-#include "arrange/Song.h"
 #include "core/Message.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
 #include "core/Wrap.h"
+#include "midi/ByteReader.h"
 #include "midi/ParserMID.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
@@ -21,9 +18,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <optional>
 #include <random>
-#include <sstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,90 +29,92 @@ namespace {
 // The bookkeeping with a backward search over the whole list.
 class OracleTrack {
 public:
-    std::vector<std::unique_ptr<Element>> elements;
+    std::vector<Element> elements;
     bool used = false;
 
-    Note* findActiveNote(int time, int channel, int pitch) const
+    Element* findActiveNote(int time, int channel, int pitch)
     {
         for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            auto* note = dynamic_cast<Note*>(it->get());
-            if (note != nullptr && note->duration == 0 && note->channel == channel && note->time <= time &&
-                note->pitch == pitch)
-                return note;
+            Element& note = *it;
+            if (note.isNote() && note.duration == 0 && note.channel == channel && note.time <= time &&
+                note.pitch == pitch)
+                return &note;
         }
         return nullptr;
     }
     void addNote(int time, int channel, int pitch, int velocity)
     {
         if (velocity == 0) {
-            if (Note* n = findActiveNote(time, channel, pitch))
+            if (Element* n = findActiveNote(time, channel, pitch))
                 n->duration = subWrap(time, n->time);
             else
-                Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+                Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel,
+                    pitch);
             return;
         }
-        auto note = std::make_unique<Note>(time, channel, pitch, velocity);
+        const Element note = Element::makeNote(time, channel, pitch, velocity);
         setNoteOff(time, channel, pitch, false);
-        elements.push_back(std::move(note));
+        elements.push_back(note);
         used = true;
     }
     void setNoteOff(int time, int channel, int pitch, bool report)
     {
-        if (Note* n = findActiveNote(time, channel, pitch)) {
+        if (Element* n = findActiveNote(time, channel, pitch)) {
             n->duration = subWrap(time, n->time);
             if (!report)
-                Msg(2, "Warning, note %d hasn't been released yet!\n", pitch);
+                Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
         } else if (report) {
-            Msg(2, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+            Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
         }
     }
     void allNotesOff(int time, int channel) { allNotesOff(time, &channel); }
     void allNotesOff(int time) { allNotesOff(time, nullptr); }
-    void addTempo(int time, int channel, int bpm) { elements.push_back(std::make_unique<Tempo>(time, channel, bpm)); }
-    void addVolume(int time, int channel, int volume)
-    {
-        elements.push_back(std::make_unique<Volume>(time, channel, volume));
-    }
+    void addTempo(int time, int channel, int bpm) { elements.push_back(Element::makeTempo(time, channel, bpm)); }
+    void addVolume(int time, int channel, int volume) { elements.push_back(Element::makeVolume(time, channel, volume)); }
     void allNotesOff(int time, const int* channel)
     {
         for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            auto* note = dynamic_cast<Note*>(it->get());
-            if (note != nullptr && note->duration == 0 && (channel == nullptr || note->channel == *channel))
-                note->duration = subWrap(time, note->time);
+            Element& note = *it;
+            if (note.isNote() && note.duration == 0 && (channel == nullptr || note.channel == *channel))
+                note.duration = subWrap(time, note.time);
         }
     }
 };
 
-std::string describe(const std::vector<std::unique_ptr<Element>>& list)
+std::string describe(const std::vector<Element>& list)
 {
     std::string s;
     char line[160];
-    for (const auto& e : list) {
-        if (e == nullptr)
-            s += "-\n";
-        else if (const auto* n = dynamic_cast<const Note*>(e.get())) {
-            std::snprintf(line, sizeof line, "N t%d c%d p%d v%d dur%d\n", n->time, n->channel, n->pitch,
-                          n->velocity, n->duration);
-            s += line;
-        } else if (const auto* t = dynamic_cast<const Tempo*>(e.get())) {
-            std::snprintf(line, sizeof line, "T t%d c%d b%d\n", t->time, t->channel, t->bpm);
-            s += line;
-        } else if (const auto* v = dynamic_cast<const Volume*>(e.get())) {
-            std::snprintf(line, sizeof line, "V t%d c%d v%d\n", v->time, v->channel, v->volume);
-            s += line;
+    for (const Element& e : list) {
+        switch (e.kind) {
+        case ElementKind::Note:
+            std::snprintf(line, sizeof line, "N t%d c%d p%d v%d dur%d\n", e.time, e.channel, e.pitch, e.velocity,
+                          e.duration);
+            break;
+        case ElementKind::Tempo:
+            std::snprintf(line, sizeof line, "T t%d c%d b%d\n", e.time, e.channel, e.bpm);
+            break;
+        case ElementKind::Volume:
+            std::snprintf(line, sizeof line, "V t%d c%d v%d\n", e.time, e.channel, e.volume);
+            break;
         }
+        s += line;
     }
     return s;
 }
 
 // Index of a found note in its list, -1 for none.
-template <typename List>
-long indexOf(const List& list, const Note* note)
+long indexOf(const std::vector<Element>& list, const Element* note)
 {
     for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i].get() == note)
+        if (&list[i] == note)
             return static_cast<long>(i);
     return -1;
+}
+
+std::span<const unsigned char> asBytes(const std::string& data)
+{
+    return {reinterpret_cast<const unsigned char*>(data.data()), data.size()};
 }
 
 class TrackOracleTest : public ::testing::Test {
@@ -127,7 +126,8 @@ protected:
 // One step of a random sequence, applied alike to the track and the oracle.
 struct Step {
     int op; // 0 addNote, 1 setNoteOff, 2 allNotesOff(ch), 3 allNotesOff, 4 addTempo,
-            // 5 addVolume, 6 append from outside, 7 empty an entry, 8 findActiveNote
+            // 5 addVolume, 6 append from outside, 7 replace an entry from outside
+            // by a non-note, 8 findActiveNote
     int time, channel, pitch, value;
 };
 
@@ -143,10 +143,13 @@ std::vector<long> run(T& track, const std::vector<Step>& steps)
         case 3: track.allNotesOff(s.time); break;
         case 4: track.addTempo(s.time, 15, s.value); break;
         case 5: track.addVolume(s.time, s.channel, s.value); break;
-        case 6: track.elements.push_back(std::make_unique<Note>(s.time, s.channel, s.pitch, 64)); break;
+        case 6: track.elements.push_back(Element::makeNote(s.time, s.channel, s.pitch, 64)); break;
         case 7:
+            // The entry's place is taken by a volume change: the list keeps its
+            // length and the entry is no longer a note.
             if (!track.elements.empty())
-                track.elements[static_cast<std::size_t>(s.value) % track.elements.size()].reset();
+                track.elements[static_cast<std::size_t>(s.value) % track.elements.size()] =
+                    Element::makeVolume(s.time, s.channel, 0);
             break;
         default: found.push_back(indexOf(track.elements, track.findActiveNote(s.time, s.channel, s.pitch)));
         }
@@ -249,11 +252,11 @@ TEST_F(TrackOracleTest, RandomChunks)
 
         // Only the bookkeeping's warnings (level 2) are compared.
         setVerbosity(2);
-        std::istringstream in(body.chunk());
-        Song song(96);
+        const std::string chunk = body.chunk();
+        ByteReader in(asBytes(chunk));
         ParserMID parser;
         StdoutCapture fastOut;
-        std::unique_ptr<Track> track = parser.loadTrack(in, &song);
+        std::optional<Track> track = parser.loadTrack(in, 96);
         const std::string fastText = fastOut.take();
 
         OracleTrack oracle;
@@ -266,13 +269,13 @@ TEST_F(TrackOracleTest, RandomChunks)
             else if (op.kind == 2)
                 oracle.allNotesOff(op.time, &op.channel);
             else
-                oracle.elements.push_back(std::make_unique<Volume>(op.time, op.channel, op.velocity));
+                oracle.addVolume(op.time, op.channel, op.velocity);
         }
         oracle.allNotesOff(addWrap(time, static_cast<int>(last)), nullptr);
         const std::string oracleText = oracleOut.take();
         setVerbosity(9);
 
-        ASSERT_NE(track, nullptr);
+        ASSERT_TRUE(track.has_value());
         ASSERT_EQ(fastText, oracleText) << "round " << round;
         ASSERT_EQ(describe(track->elements), describe(oracle.elements)) << "round " << round;
         ASSERT_EQ(track->used, oracle.used) << "round " << round;

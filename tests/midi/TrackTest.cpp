@@ -1,8 +1,5 @@
 #include "midi/Track.h"
 
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
 #include "support/Capture.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +13,11 @@ protected:
     void SetUp() override { setVerbosity(9); }
     void TearDown() override { setVerbosity(4); }
 
-    static const Note& noteAt(const Track& track, std::size_t index)
+    static const Element& noteAt(const Track& track, std::size_t index)
     {
-        const auto* note = dynamic_cast<const Note*>(track.elements.at(index).get());
-        EXPECT_NE(note, nullptr) << "element " << index << " is not a note";
-        static const Note none(0, 0, 0, 0);
-        return note != nullptr ? *note : none;
+        const Element& element = track.elements.at(index);
+        EXPECT_TRUE(element.isNote()) << "element " << index << " is not a note";
+        return element;
     }
 };
 
@@ -32,7 +28,7 @@ TEST_F(TrackTest, NoteOnAppendsSoundingNoteAndMarksUsed)
     track.addNote(10, 3, 60, 100);
     EXPECT_EQ(out.take(), "");
     ASSERT_EQ(track.elements.size(), 1u);
-    const Note& note = noteAt(track, 0);
+    const Element& note = noteAt(track, 0);
     EXPECT_EQ(note.time, 10);
     EXPECT_EQ(note.channel, 3);
     EXPECT_EQ(note.pitch, 60);
@@ -197,14 +193,14 @@ TEST_F(TrackTest, OnlyVelocityZeroTempoAndVolumeLeaveTrackUnused)
     EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 0 ch 0 note 60.\n");
     EXPECT_FALSE(track.used);
     ASSERT_EQ(track.elements.size(), 2u);
-    const auto* tempo = dynamic_cast<const Tempo*>(track.elements[0].get());
-    ASSERT_NE(tempo, nullptr);
-    EXPECT_EQ(tempo->bpm, 120);
-    EXPECT_EQ(tempo->channel, 15);
-    const auto* volume = dynamic_cast<const Volume*>(track.elements[1].get());
-    ASSERT_NE(volume, nullptr);
-    EXPECT_EQ(volume->volume, 100);
-    EXPECT_EQ(volume->channel, 0);
+    const Element& tempo = track.elements[0];
+    ASSERT_EQ(tempo.kind, ElementKind::Tempo);
+    EXPECT_EQ(tempo.bpm, 120);
+    EXPECT_EQ(tempo.channel, 15);
+    const Element& volume = track.elements[1];
+    ASSERT_EQ(volume.kind, ElementKind::Volume);
+    EXPECT_EQ(volume.volume, 100);
+    EXPECT_EQ(volume.channel, 0);
 }
 
 TEST_F(TrackTest, AllNotesOffOfOneChannel)
@@ -239,21 +235,51 @@ TEST_F(TrackTest, AllNotesOffOfEveryChannel)
     EXPECT_EQ(noteAt(track, 2).duration, 10);
 }
 
-TEST_F(TrackTest, DistributedEntriesAreSkipped)
+TEST_F(TrackTest, EntriesTakenFromTheListAreSkipped)
 {
+    // Entries removed from the list from outside (as the song does when it
+    // distributes them) are no longer found or ended.
     Track track;
     track.addNote(0, 0, 60, 64);
     track.addNote(0, 0, 62, 64);
     track.addTempo(0, 15, 100);
-    track.elements[0].reset();
-    track.elements[2].reset();
+    track.elements.erase(track.elements.begin() + 2);
+    track.elements.erase(track.elements.begin());
     EXPECT_EQ(track.findActiveNote(10, 0, 60), nullptr);
     track.allNotesOff(10, 0);
     track.allNotesOff(20);
-    EXPECT_EQ(noteAt(track, 1).duration, 10);
+    ASSERT_EQ(track.elements.size(), 1u);
+    EXPECT_EQ(noteAt(track, 0).duration, 10);
     StdoutCapture out;
     track.print(96);
     EXPECT_EQ(out.take(), "Info:   Time   0    Channel 1: Note 62, Velocity 64, Duration 5/48 (  0    )\n");
+}
+
+TEST_F(TrackTest, SoundingNoteReplacedInPlaceIsSkipped)
+{
+    // An entry that is no longer a sounding note of its key no longer counts,
+    // though the list keeps its length.
+    Track track;
+    track.addNote(0, 0, 60, 64);
+    track.addNote(0, 0, 62, 64);
+    track.elements[0] = Element::makeTempo(0, 0, 100);
+    EXPECT_EQ(track.findActiveNote(10, 0, 60), nullptr);
+    track.allNotesOff(10, 0);
+    EXPECT_EQ(track.elements[0].kind, ElementKind::Tempo);
+    EXPECT_EQ(track.elements[0].duration, 0);
+    EXPECT_EQ(noteAt(track, 1).duration, 10);
+    StdoutCapture out;
+    track.setNoteOff(20, 0, 60, true);
+    EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 20 ch 0 note 60.\n");
+
+    // A sounding note replaced by an ended note of the same key.
+    track.addNote(30, 0, 64, 64);
+    Element ended = Element::makeNote(30, 0, 64, 64);
+    ended.duration = 6;
+    track.elements[2] = ended;
+    EXPECT_EQ(track.findActiveNote(40, 0, 64), nullptr);
+    track.allNotesOff(50);
+    EXPECT_EQ(noteAt(track, 2).duration, 6);
 }
 
 TEST_F(TrackTest, PrintListsEveryElementInOrder)

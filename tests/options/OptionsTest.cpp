@@ -1,71 +1,86 @@
 #include "options/Options.h"
-
-#include "arrange/Song.h"
-#include "core/Message.h"
-#include "support/Capture.h"
 #include "support/UsageText.h"
+
+#include "core/Message.h"
+#include "core/Settings.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
 
-const std::string usage = usageText("conv");
+const std::string banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
+
+const std::string usage = expectedUsage("conv");
+
+// The recorded text after the banner, which must come first. Each recorded
+// piece is one whole line.
+std::string afterBanner(const CommandLine& result)
+{
+    std::string text;
+    EXPECT_FALSE(result.lines.empty());
+    for (std::size_t i = 0; i < result.lines.size(); ++i) {
+        const ConsoleLine& line = result.lines[i];
+        EXPECT_EQ(line.text.find('\n'), line.text.size() - 1) << "not one line: " << line.text;
+        if (i > 0) {
+            text += line.text;
+        } else {
+            EXPECT_EQ(line.text, banner);
+            EXPECT_EQ(line.level, Level::Fatal);
+        }
+    }
+    return text;
+}
+
+// The confirmation of "-v N" at the default level.
+std::string verbosityConfirmation(int level)
+{
+    const char* const names[10] = {"FATAL", "ERROR", "FORMAT", "WARN",   "Output",
+                                   "Info",  "Notice", "Debug", "Ignore", "All"};
+    return "Output: Setting verbosity to \"" + std::string(names[level]) + "\".\n";
+}
+
+// "-v N" in front of `args`, unless N is the default level 4.
+std::vector<std::string> atLevel(int level, std::vector<std::string> args)
+{
+    if (level != 4)
+        args.insert(args.begin(), {"-v", std::to_string(level)});
+    return args;
+}
 
 class OptionsTest : public testing::Test {
 protected:
-    void SetUp() override { setVerbosity(4); }
-    void TearDown() override
-    {
-        setVerbosity(4);
-        Options::_argc = 0;
-        Options::_argv = nullptr;
-    }
-
-    // Runs parseOptions on "conv" followed by `args`; returns its result and
-    // keeps what it printed on stdout and stderr.
-    bool parse(std::vector<std::string> args, const std::string& program = "conv")
+    // Runs parseOptions on `program` followed by `args`; keeps its result,
+    // what it recorded after the banner (`out`) and the scanner's complaints
+    // (`err`). The parser itself prints nothing.
+    bool parse(std::vector<std::string> args, const std::string& program = "conv",
+               const SameFileCheck& sameFile = sameName)
     {
         args.insert(args.begin(), program);
-        storage_ = args;
-        pointers_.clear();
-        for (auto& arg : storage_)
-            pointers_.push_back(arg.data());
-        pointers_.push_back(nullptr);
-        Options::_argc = static_cast<int>(storage_.size());
-        Options::_argv = pointers_.data();
-        optind = 0; // full reset of glibc's scanner
-
+        testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        StdoutCapture capture;
-        const bool ok = options.parseOptions(song.get());
-        out = capture.take();
-        err = testing::internal::GetCapturedStderr();
-        return ok;
+        result = parseOptions(args, sameFile);
+        const std::string printed = testing::internal::GetCapturedStdout();
+        const std::string printedErrors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(printedErrors, "");
+        EXPECT_EQ(result.status, result.proceed ? 0 : 1);
+        out = afterBanner(result);
+        err = result.errors;
+        return result.proceed;
     }
 
-    // Starts a new run: default song settings and empty names.
-    void fresh()
-    {
-        song = std::make_unique<Song>();
-        options = Options();
-    }
-
-    std::unique_ptr<Song> song = std::make_unique<Song>();
-    Options options;
+    CommandLine result;
     std::string out;
     std::string err;
-
-private:
-    std::vector<std::string> storage_;
-    std::vector<char*> pointers_;
 };
 
 struct Case {
@@ -75,7 +90,9 @@ struct Case {
     std::string output;
 };
 
-// Every option's confirmation or refusal, exactly as printed.
+// Every option's confirmation or refusal, exactly as printed. A verbosity
+// other than the default is set by "-v N" in front, whose confirmation then
+// comes first.
 TEST_F(OptionsTest, MessagesOfEachOption)
 {
     const std::string f = "FATAL:  ";
@@ -158,15 +175,14 @@ TEST_F(OptionsTest, MessagesOfEachOption)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args) + " at level " + std::to_string(c.verbosity));
-        fresh();
-        setVerbosity(c.verbosity);
-        EXPECT_EQ(parse(c.args), c.ok);
-        EXPECT_EQ(out, c.output);
+        EXPECT_EQ(parse(atLevel(c.verbosity, c.args)), c.ok);
+        EXPECT_EQ(out, (c.verbosity == 4 ? "" : verbosityConfirmation(c.verbosity)) + c.output);
         EXPECT_EQ(err, "");
     }
 }
 
-// Arguments the option cannot use: the usage text, and nothing else.
+// Arguments the option cannot use: the usage text, and nothing else. The
+// usage text is shown whatever the level, here after "-v 0".
 TEST_F(OptionsTest, MalformedArgumentsPrintUsage)
 {
     const std::vector<std::vector<std::string>> cases = {
@@ -204,21 +220,30 @@ TEST_F(OptionsTest, MalformedArgumentsPrintUsage)
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
-        fresh();
-        setVerbosity(0); // the usage text is shown whatever the level
-        EXPECT_FALSE(parse(args));
-        EXPECT_EQ(out, usage);
+        EXPECT_FALSE(parse(atLevel(0, args)));
+        EXPECT_EQ(out, verbosityConfirmation(0) + usage);
         EXPECT_EQ(err, "");
     }
 }
 
-// The scanner complains on stderr in its own words; then the usage text.
+// The scanner complains in its own words (for standard error); then the usage text.
 TEST_F(OptionsTest, UnknownOptionAndMissingArgument)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"-x", "in.mid"}, {"-d"}, {"-ax", "in.mid"}}) {
+    struct Complaint {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Complaint> cases = {
+        {{"-x", "in.mid"}, "conv: invalid option -- 'x'\n"},
+        {{"-d"}, "conv: option requires an argument -- 'd'\n"},
+        {{"-ax", "in.mid"}, "conv: invalid option -- 'x'\n"},
+    };
+    for (const auto& c : cases) {
+        const auto& args = c.args;
         SCOPED_TRACE(testing::PrintToString(args));
         EXPECT_FALSE(parse(args));
         EXPECT_NE(err, "");
+        EXPECT_EQ(err, c.err);
         if (args[0] == "-ax")
             EXPECT_EQ(out, "Output: Auto-transposing enabled.\n" + usage);
         else
@@ -228,72 +253,75 @@ TEST_F(OptionsTest, UnknownOptionAndMissingArgument)
 
 TEST_F(OptionsTest, ProgramNameInUsage)
 {
+    EXPECT_EQ(usageText("conv"), usage);
+
     EXPECT_FALSE(parse({"-h"}, "C:\\tools\\conv.exe"));
-    EXPECT_EQ(out, usageText("conv.exe"));
-    EXPECT_STREQ(Options::_argv[0], "conv.exe");
+    EXPECT_EQ(out, expectedUsage("conv.exe"));
+    // The scanner's complaints name the program the same way.
+    EXPECT_FALSE(parse({"-x"}, "C:\\tools\\conv.exe"));
+    EXPECT_EQ(err, "conv.exe: invalid option -- 'x'\n");
 
     // Only the backslash separates: a forward-slash path is shown whole.
     EXPECT_FALSE(parse({"-h"}, "/usr/bin/conv"));
-    EXPECT_EQ(out, usageText("/usr/bin/conv"));
+    EXPECT_EQ(out, expectedUsage("/usr/bin/conv"));
 
     EXPECT_FALSE(parse({"-h"}, "dir\\"));
-    EXPECT_EQ(out, usageText(""));
+    EXPECT_EQ(out, expectedUsage(""));
 }
 
 TEST_F(OptionsTest, NoArgumentsAtAll)
 {
-    char* none[] = {nullptr};
-    Options::_argc = 0;
-    Options::_argv = none;
-    optind = 0;
-    StdoutCapture capture;
-    EXPECT_FALSE(options.parseOptions(song.get()));
-    EXPECT_EQ(capture.take(), usageText(""));
-    EXPECT_EQ(options.inputName, "");
+    const CommandLine none = parseOptions({});
+    EXPECT_FALSE(none.proceed);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(afterBanner(none), expectedUsage(""));
+    EXPECT_EQ(none.inputName, "");
+    EXPECT_EQ(none.errors, "");
 }
 
-TEST_F(OptionsTest, SettingsWrittenIntoSong)
+TEST_F(OptionsTest, SettingsOfAllSwitches)
 {
     ASSERT_TRUE(parse({"-a", "-e", "-l", "-n", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
                        "all", "-s", "2,7,9", "-m", "9,10,11", "in.mid"}));
-    EXPECT_TRUE(song->autoTranspose);
-    EXPECT_TRUE(song->eliminateIdentical);
-    EXPECT_TRUE(song->longChords);
-    EXPECT_FALSE(song->triplets);
-    EXPECT_TRUE(song->upperC);
-    EXPECT_EQ(song->transpose, -3);
+    const Settings& settings = result.settings;
+    EXPECT_TRUE(settings.autoTranspose);
+    EXPECT_TRUE(settings.eliminateIdentical);
+    EXPECT_TRUE(settings.longChords);
+    EXPECT_FALSE(settings.triplets);
+    EXPECT_TRUE(settings.upperC);
+    EXPECT_EQ(settings.transpose, -3);
     for (int ch = 0; ch < 16; ++ch) {
         SCOPED_TRACE(ch);
-        EXPECT_EQ(song->polyphony[ch], ch == 6 ? 0 : 2);
-        EXPECT_EQ(song->active[ch], ch == 1 || ch == 6 || ch == 8);
-        EXPECT_EQ(song->mergeList[ch], ch == 8 ? std::vector<int>({9, 10}) : std::vector<int>());
+        EXPECT_EQ(settings.polyphony[ch], ch == 6 ? 0 : 2);
+        EXPECT_EQ(settings.active[ch], ch == 1 || ch == 6 || ch == 8);
+        EXPECT_EQ(settings.mergeList[ch], ch == 8 ? std::vector<int>({9, 10}) : std::vector<int>());
     }
-    EXPECT_EQ(options.inputName, "in.mid");
-    EXPECT_EQ(options.outputName, "in.txt");
+    EXPECT_EQ(settings.verbosity, Level::Output);
+    EXPECT_EQ(result.inputName, "in.mid");
+    EXPECT_EQ(result.outputName, "in.txt");
 }
 
 TEST_F(OptionsTest, ParsingStartsWithAllChannelsActive)
 {
-    song->active.fill(false);
     ASSERT_TRUE(parse({"-d", "1,,4", "in.mid"}));
     for (int ch = 0; ch < 16; ++ch)
-        EXPECT_EQ(song->active[ch], ch != 0) << ch;
+        EXPECT_EQ(result.settings.active[ch], ch != 0) << ch;
 }
 
 TEST_F(OptionsTest, MergeAllListsEveryOtherChannel)
 {
     ASSERT_TRUE(parse({"-d", "all", "-m", "all", "in.mid"}));
-    EXPECT_EQ(song->mergeList[0], std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
-    EXPECT_TRUE(song->active[0]);
-    EXPECT_FALSE(song->active[1]);
+    EXPECT_EQ(result.settings.mergeList[0], std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_TRUE(result.settings.active[0]);
+    EXPECT_FALSE(result.settings.active[1]);
 }
 
 TEST_F(OptionsTest, VerbosityTakesEffect)
 {
     ASSERT_TRUE(parse({"-v", "8", "in.mid"}));
-    EXPECT_EQ(Message::instance()->msgLevel, 8);
+    EXPECT_EQ(result.settings.verbosity, Level::Ignore);
     ASSERT_TRUE(parse({"-v", "0", "-s", "3", "in.mid"}));
-    EXPECT_EQ(Message::instance()->msgLevel, 0);
+    EXPECT_EQ(result.settings.verbosity, Level::Fatal);
     EXPECT_EQ(out, "Output: Setting verbosity to \"FATAL\".\n");
 }
 
@@ -323,12 +351,23 @@ TEST_F(OptionsTest, FileNames)
     };
     for (const Names& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
-        fresh();
         EXPECT_TRUE(parse(c.args));
-        EXPECT_EQ(options.inputName, c.input);
-        EXPECT_EQ(options.outputName, c.output);
+        EXPECT_EQ(result.inputName, c.input);
+        EXPECT_EQ(result.outputName, c.output);
         EXPECT_EQ(out, "");
     }
+}
+
+// The check the program passes: equal names, or two names of one existing
+// file (another path or a hard link); never standard output.
+bool sameFileOnDisk(const std::string& input, const std::string& output)
+{
+    if (output == "-")
+        return false;
+    if (output == input)
+        return true;
+    std::error_code error;
+    return std::filesystem::equivalent(input, output, error);
 }
 
 TEST_F(OptionsTest, OutputNamingTheInputIsRefused)
@@ -344,25 +383,83 @@ TEST_F(OptionsTest, OutputNamingTheInputIsRefused)
     EXPECT_FALSE(parse({"tune.txt"}));
     EXPECT_EQ(out, message("tune.txt"));
 
+    // Without a check of its own, only equal names count.
+    EXPECT_TRUE(sameName("a.mid", "a.mid"));
+    EXPECT_FALSE(sameName("a.mid", "./a.mid"));
+    EXPECT_FALSE(sameName("-", "-"));
+
     // The same file under another name, once it exists.
     const auto dir = std::filesystem::path(testing::TempDir()) / ("opts" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string input = (dir / "x.mid").string();
     std::ofstream(input) << "MThd";
     const std::string other = (dir / "." / "x.mid").string();
-    EXPECT_FALSE(parse({input, other}));
+    EXPECT_FALSE(parse({input, other}, "conv", sameFileOnDisk));
     EXPECT_EQ(out, message(other));
 
     const std::string linked = (dir / "link.txt").string();
     std::filesystem::create_hard_link(input, linked);
-    EXPECT_FALSE(parse({input, linked}));
+    EXPECT_FALSE(parse({input, linked}, "conv", sameFileOnDisk));
     EXPECT_EQ(out, message(linked));
 
     // Different files, or names that do not exist yet, pass.
-    EXPECT_TRUE(parse({input, (dir / "y.txt").string()}));
-    EXPECT_TRUE(parse({(dir / "missing.mid").string(), (dir / "." / "missing.mid").string()}));
+    EXPECT_TRUE(parse({input, (dir / "y.txt").string()}, "conv", sameFileOnDisk));
+    EXPECT_TRUE(parse({(dir / "missing.mid").string(), (dir / "." / "missing.mid").string()}, "conv",
+                      sameFileOnDisk));
     EXPECT_EQ(out, "");
     std::filesystem::remove_all(dir);
+}
+
+// The check sees the settled names, and only once the switches passed.
+TEST_F(OptionsTest, SameFileCheckGetsTheSettledNames)
+{
+    std::vector<std::string> asked;
+    const SameFileCheck record = [&](const std::string& input, const std::string& output) {
+        asked.push_back(input + "|" + output);
+        return false;
+    };
+    EXPECT_TRUE(parse({"-a", "song.mid"}, "conv", record));
+    EXPECT_TRUE(parse({"--", "a.mid", "-"}, "conv", record));
+    EXPECT_FALSE(parse({"-d", "17", "song.mid"}, "conv", record));
+    EXPECT_FALSE(parse({"-l", "-p", "1", "song.mid"}, "conv", record));
+    EXPECT_FALSE(parse({"a.mid", "b.txt", "c.txt"}, "conv", record));
+    EXPECT_EQ(asked, std::vector<std::string>({"song.mid|song.txt", "a.mid|-"}));
+}
+
+// Nothing of one reading is left for the next: settings, merges and the
+// verbosity start afresh, and the diagnostics record in place is untouched.
+TEST_F(OptionsTest, ReadingsAreIndependent)
+{
+    std::string outer;
+    Message record([&](const ConsoleText& piece) { outer += piece.text; }, Level::Notice);
+    MessageScope scope(record);
+
+    ASSERT_TRUE(parse({"-v", "9", "-a", "-e", "-l", "-n", "-u", "-t", "4", "-p", "3@2", "-d", "all", "-m",
+                       "1,2", "first.mid", "first.out"}));
+    EXPECT_EQ(result.settings.verbosity, Level::All);
+
+    ASSERT_TRUE(parse({"-s", "3", "-m", "1,2", "in.mid"}));
+    // The notice of -s is hidden again at the default level; 1,2 merges anew.
+    EXPECT_EQ(out, "Output: Merging channel 2 into channel 1.\n");
+    const Settings& settings = result.settings;
+    const Settings fresh;
+    EXPECT_EQ(settings.autoTranspose, fresh.autoTranspose);
+    EXPECT_EQ(settings.eliminateIdentical, fresh.eliminateIdentical);
+    EXPECT_EQ(settings.longChords, fresh.longChords);
+    EXPECT_EQ(settings.triplets, fresh.triplets);
+    EXPECT_EQ(settings.upperC, fresh.upperC);
+    EXPECT_EQ(settings.transpose, fresh.transpose);
+    EXPECT_EQ(settings.polyphony, fresh.polyphony);
+    EXPECT_EQ(settings.active, fresh.active);
+    EXPECT_EQ(settings.verbosity, fresh.verbosity);
+    for (int ch = 0; ch < 16; ++ch)
+        EXPECT_EQ(settings.mergeList[ch], ch == 0 ? std::vector<int>({1}) : std::vector<int>()) << ch;
+    EXPECT_EQ(result.inputName, "in.mid");
+    EXPECT_EQ(result.outputName, "in.txt");
+
+    EXPECT_EQ(currentMessage(), &record);
+    EXPECT_EQ(record.msgLevel, Level::Notice);
+    EXPECT_EQ(outer, "");
 }
 
 } // namespace

@@ -18,5 +18,9 @@ private:
     bool active_;
 };
 
-// Sets the diagnostics verbosity (creating the instance if needed).
+#include "core/Message.h"
+
+// Installs the tests' console on this thread (messages straight to standard
+// output) and sets its verbosity.
 void setVerbosity(int level);
+void setVerbosity(Level level);

@@ -3,7 +3,7 @@
 #include <string>
 
 // The usage text as the converter prints it, for the program name `program`.
-inline std::string usageText(const std::string& program)
+inline std::string expectedUsage(const std::string& program)
 {
     return "Usage: " + program +
            " [OPTIONS] <INPUT.MID> [OUTPUT.TXT]\n"

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,18 +17,8 @@ protected:
     // The macro block that printMacro writes for `varn`.
     static std::string macro(VARN& varn, int channel = 0)
     {
-        std::FILE* file = std::tmpfile();
-        EXPECT_NE(file, nullptr);
-        if (file == nullptr)
-            return "";
-        varn.printMacro(file, channel);
-        std::rewind(file);
         std::string result;
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            result.append(buffer, n);
-        std::fclose(file);
+        varn.printMacro(result, channel);
         return result;
     }
 
@@ -59,12 +48,21 @@ TEST_F(MacroWriterTest, SingleLine)
     EXPECT_EQ(macro(varn), "\"/playthis\"\n{\n  // Channel 1\n  \"/use C\\r\"\n}\n\n");
     EXPECT_EQ(macro(varn, 15), block(16, {"C"}));
     EXPECT_EQ(varn.status, VARN::ENone);
+    // The block is appended to what the output holds already.
+    std::string out = "before\n";
+    varn.printMacro(out, 1);
+    EXPECT_EQ(out, "before\n" + block(2, {"C"}));
+    varn.printMacro(out, 2);
+    EXPECT_EQ(out, "before\n" + block(2, {"C"}) + block(3, {"C"}));
 }
 
 TEST_F(MacroWriterTest, EmptyTextWritesNothing)
 {
     VARN varn;
     EXPECT_EQ(macro(varn), "");
+    std::string out = "kept";
+    varn.printMacro(out, 0);
+    EXPECT_EQ(out, "kept");
 }
 
 TEST_F(MacroWriterTest, CuttingIntoParts)

@@ -1,50 +1,43 @@
 #include "tune/VARN.h"
 
-#include "arrange/Channel.h"
-#include "core/Note.h"
-#include "core/Tempo.h"
-#include "core/Volume.h"
+#include "core/Element.h"
 #include "support/Capture.h"
+#include "tune/TuneText.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
-// A channel built by hand with the grid values the encoder reads.
+// A channel's elements built by hand with the grid values the encoder reads.
 class Tune {
 public:
     Tune& note(int delta, int pitch, int length, int velocity = 100, int channel = 0)
     {
-        auto n = std::make_unique<Note>(0, channel, pitch, velocity);
-        n->delta = delta;
-        n->length = length;
-        channel_->elements.push_back(std::move(n));
+        Element n = Element::makeNote(0, channel, pitch, velocity);
+        n.delta = delta;
+        n.length = length;
+        elements_.push_back(n);
         return *this;
     }
     Tune& tempo(int delta, int bpm)
     {
-        auto t = std::make_unique<Tempo>(0, 0, bpm);
-        t->delta = delta;
-        channel_->elements.push_back(std::move(t));
+        Element t = Element::makeTempo(0, 0, bpm);
+        t.delta = delta;
+        elements_.push_back(t);
         return *this;
     }
     Tune& volume(int delta, int value, int channel = 0)
     {
-        auto v = std::make_unique<Volume>(0, channel, value);
-        v->delta = delta;
-        channel_->elements.push_back(std::move(v));
+        Element v = Element::makeVolume(0, channel, value);
+        v.delta = delta;
+        elements_.push_back(v);
         return *this;
     }
-    Tune& null()
-    {
-        channel_->elements.push_back(nullptr);
-        return *this;
-    }
+    const std::vector<Element>& elements() const { return elements_; }
 
     struct Result {
         std::string text;
@@ -56,13 +49,12 @@ public:
     {
         VARN varn;
         StdoutCapture capture;
-        varn.create(channel_.get(), transpose, triplets, longChords, upperC);
+        varn.create(elements_, transpose, triplets, longChords, upperC);
         return {varn.text, varn.status, capture.take()};
     }
 
 private:
-    // Shared, so that tunes can sit in the tables of cases.
-    std::shared_ptr<Channel> channel_ = std::make_shared<Channel>();
+    std::vector<Element> elements_;
 };
 
 class VARNTest : public ::testing::Test {
@@ -230,13 +222,13 @@ TEST_F(VARNTest, PutVelSteps)
         const char* text;
     } cases[] = {{6, 7, "}"}, {7, 6, "{"}, {7, 5, "%5"}, {5, 7, "%7"}, {10, 10, ""},
                  {8, 10, "%"}, {9, 10, "}"}, {1, 10, "%"}, {10, 1, "%1"}, {10, 9, "{"}};
-    VARN varn;
     for (const auto& c : cases) {
-        std::stringstream out;
+        TuneText out;
         int current = c.current;
-        varn.putVel(out, current, c.wanted);
+        VARN::putVel(out, current, c.wanted);
         EXPECT_EQ(out.str(), c.text) << c.current << "->" << c.wanted;
         EXPECT_EQ(current, c.wanted);
+        EXPECT_FALSE(out.cut());
     }
 }
 
@@ -282,10 +274,9 @@ TEST_F(VARNTest, Rests)
         const char* text;
     } cases[] = {{-5, ""}, {0, ""}, {1, "p1"}, {2, "p"}, {3, "p3"}, {4, "p4"}, {8, "p8"},
                  {10, "p8p"}, {12, "p8p4"}, {16, "p8p8"}, {17, "p8p8p1"}, {26, "p8p8p8p"}};
-    VARN varn;
     for (const auto& c : cases) {
-        std::stringstream out;
-        varn.addPause(out, c.n);
+        TuneText out;
+        VARN::addPause(out, c.n);
         EXPECT_EQ(out.str(), c.text) << c.n;
     }
     // Between notes: a quarter, then the next note 2, 10 and 16 sixteenths after its end.
@@ -305,7 +296,7 @@ TEST_F(VARNTest, TempoAndVolumeBetweenNotes)
     } cases[] = {
         {"tempo after the rest", Tune().note(0, 60, 24).tempo(12, 90).note(36, 60, 24), "Cp4@90C"},
         {"volume after the rest", Tune().note(0, 60, 24).volume(12, 50).note(36, 60, 24), "Cp4%5C"},
-        {"several between", Tune().note(0, 60, 24).tempo(6, 90).volume(6, 50).null().tempo(6, 80).note(30, 60, 24),
+        {"several between", Tune().note(0, 60, 24).tempo(6, 90).volume(6, 50).tempo(6, 80).note(30, 60, 24),
          "Cp4@90@80%5C"},
         {"tempo before the leading rest", Tune().tempo(24, 90).note(24, 60, 24), "@90p8C"},
         {"volume before the first note", Tune().volume(24, 50).note(24, 60, 24), "p8%5C"},
@@ -350,24 +341,25 @@ TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
     VARN varn;
     Tune loud;
     loud.note(0, 30, 24);
-    Channel empty;
+    const std::vector<Element> empty;
     StdoutCapture capture;
-    varn.create(&empty, 0, true, false, false);
+    varn.create(empty, 0, true, false, false);
     EXPECT_EQ(varn.text, "");
     varn.status = VARN::EMLong;
-    varn.create(&empty, 0, true, false, false);
+    varn.create(empty, 0, true, false, false);
     EXPECT_EQ(varn.status, VARN::ENone);
     varn.text = "keep";
-    varn.create(&empty, 0, true, false, false);
+    varn.create(empty, 0, true, false, false);
     EXPECT_EQ(varn.text, "keep");
-    varn.create(nullptr, 0, true, false, false);
+    // Elements that write nothing (the default tempo and a volume) keep it too.
+    varn.create(Tune().tempo(0, 120).volume(0, 50).elements(), 0, true, false, false);
     EXPECT_EQ(varn.text, "keep");
     EXPECT_EQ(capture.take(), "");
 }
 
 TEST_F(VARNTest, HostileValuesStayDefined)
 {
-    auto r = Tune().null().note(INT_MIN, 60, INT_MIN).null().note(INT_MIN, 60, 24).encode();
+    auto r = Tune().note(INT_MIN, 60, INT_MIN).note(INT_MIN, 60, 24).encode();
     EXPECT_EQ(r.status, VARN::ENShort);
     EXPECT_EQ(r.console, "WARN:   Triplets NYI! (found -2147483648)\n");
     // Negative distances put the notes in groups but never rest.
@@ -408,20 +400,20 @@ TEST_F(VARNTest, TextIsCappedInLeadingRestAndHeldNotes)
 
 TEST_F(VARNTest, AddPauseStopsAtCapExactly)
 {
-    VARN varn;
-    std::stringstream out;
-    out << std::string(4949998, 'x');
-    varn.addPause(out, 8);
-    EXPECT_TRUE(out.good());
+    static_assert(TuneText::maxText == 4950000);
+    TuneText out;
+    ASSERT_TRUE(out.put(std::string(4949998, 'x')));
+    VARN::addPause(out, 8);
+    EXPECT_FALSE(out.cut());
     EXPECT_EQ(out.str().size(), 4950000u);
-    varn.addPause(out, 1);
-    EXPECT_FALSE(out.good());
+    VARN::addPause(out, 1);
+    EXPECT_TRUE(out.cut());
     EXPECT_EQ(out.str().size(), 4950000u);
 
-    std::stringstream odd;
-    odd << std::string(4949999, 'x');
-    varn.addPause(odd, INT_MAX);
-    EXPECT_FALSE(odd.good());
+    TuneText odd;
+    ASSERT_TRUE(odd.put(std::string(4949999, 'x')));
+    VARN::addPause(odd, INT_MAX);
+    EXPECT_TRUE(odd.cut());
     EXPECT_EQ(odd.str().size(), 4950000u);
     EXPECT_EQ(odd.str().back(), 'p');
 }

@@ -41,7 +41,7 @@ const fs::path sourceDir = fs::absolute(MIDI2VARN_SOURCE_DIR);
 
 const std::string banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
-const std::string usage = usageText("midi2varn");
+const std::string usage = expectedUsage("midi2varn");
 
 // One macro block as written to the output.
 std::string block(int channel, const std::string& tune)
@@ -360,7 +360,7 @@ TEST_F(DriverTest, UsageNamesTheProgramWithoutItsDirectory)
 {
     const RunResult r = runProgram(exe, {"C:\\some\\dir\\midi2varn.exe", "-h"}, dir.string());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, textMode(banner + usageText("midi2varn.exe")));
+    EXPECT_EQ(r.out, textMode(banner + expectedUsage("midi2varn.exe")));
 }
 
 } // namespace

@@ -1,0 +1,108 @@
+// The command-line program: reads the switches and the MIDI file, runs the
+// conversion with its report on standard output, and writes the macro
+// blocks to the output file.
+#include "convert/Conversion.h"
+#include "core/Message.h"
+#include "options/Options.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// The console stream goes to standard output as it is produced.
+void toStdout(const ConsoleText& piece)
+{
+    std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
+}
+
+// True when writing `output` would overwrite the file `input`: the same
+// name, or another name (or a hard link) of the same file.
+bool namesInput(const std::string& input, const std::string& output)
+{
+    if (output == "-")
+        return false;
+    if (output == input)
+        return true;
+    std::error_code error; // false when either does not exist
+    return std::filesystem::equivalent(input, output, error);
+}
+
+// The whole file, or nothing when it cannot be opened. A file that opens
+// but cannot be read (a directory) gives what could be read.
+std::optional<std::vector<unsigned char>> readFile(const std::string& name)
+{
+    std::FILE* in = std::fopen(name.c_str(), "rb");
+    if (in == nullptr)
+        return std::nullopt;
+    std::vector<unsigned char> bytes;
+    unsigned char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(in);
+    return bytes;
+}
+
+// Writes the macro text and closes the output; false when the text did not
+// all reach it (a full disk shows up only when it is flushed or closed).
+bool finishOutput(std::FILE* out, const std::string& text, bool toConsole)
+{
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    written = std::fflush(out) == 0 && std::ferror(out) == 0 && written;
+    if (!toConsole && std::fclose(out) != 0)
+        written = false;
+    return written;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::vector<std::string> args(argv, argv + argc);
+    const CommandLine commandLine = parseOptions(args, namesInput);
+    std::fputs(commandLine.errors.c_str(), stderr);
+    if (!commandLine.proceed) {
+        for (const ConsoleLine& line : commandLine.lines)
+            std::fwrite(line.text.data(), 1, line.text.size(), stdout);
+        return commandLine.status;
+    }
+
+    const std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
+    const std::string& outputName = commandLine.outputName;
+    const bool toConsole = outputName == "-";
+    std::FILE* out = nullptr;
+
+    ConversionRequest request;
+    request.settings = commandLine.settings;
+    request.inputName = commandLine.inputName;
+    request.outputName = outputName;
+    request.inputRead = midi.has_value();
+    if (midi)
+        request.midi = *midi;
+    request.preamble = commandLine.lines;
+    request.openOutput = [&] {
+        out = toConsole ? stdout : std::fopen(outputName.c_str(), "wt");
+        return out != nullptr;
+    };
+    const Conversion result = convert(request, toStdout);
+    if (result.status != 0) {
+        if (out != nullptr && !toConsole)
+            std::fclose(out);
+        return result.status;
+    }
+
+    if (!finishOutput(out, result.macroText, toConsole)) {
+        Message console(toStdout, commandLine.settings.verbosity);
+        MessageScope scope(console);
+        Msg(Level::Fatal, "Could not write \"%s\".\n", outputName.c_str());
+        console.flush();
+        std::fflush(stdout);
+        return 1;
+    }
+    return 0;
+}

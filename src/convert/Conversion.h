@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/Message.h"
+#include "core/Settings.h"
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+// What a conversion is given: the settings, the file names as the user
+// gave them, and the MIDI file's bytes.
+struct ConversionRequest {
+    // The settings of the switches.
+    Settings settings;
+    // The MIDI file's name, for the report.
+    std::string inputName;
+    // The output's name; "-" sends the macro blocks into the console stream.
+    std::string outputName;
+    // The MIDI file's bytes (they must outlive the call).
+    std::span<const unsigned char> midi;
+    // False when the input could not be read: the run fails with "Could not open".
+    bool inputRead = true;
+    // Console lines that come first (the banner and the switches' confirmations).
+    std::vector<ConsoleLine> preamble;
+    // Called once the tunes are ready, before their blocks are written; the
+    // caller opens its output here. False fails the run with "Could not open".
+    std::function<bool()> openOutput;
+};
+
+// One channel's tune as the conversion made it.
+struct TuneRecord {
+    int channel;     // 1..16
+    std::string text; // the tune in the notation
+    int status;      // VARN's status bits
+};
+
+// What a conversion gives back.
+struct Conversion {
+    // The exit status: 0 after a complete conversion, 1 after a failure.
+    int status = 1;
+    // One record per channel that has a tune, in channel order.
+    std::vector<TuneRecord> tunes;
+    // The macro blocks for the output file; empty for the output "-", whose
+    // blocks go into the console stream where the program prints them.
+    std::string macroText;
+};
+
+// Converts one MIDI file. Every console line goes to `sink` as it is
+// produced, filtered by the settings' verbosity. Keeps no state between
+// calls and lets no exception escape.
+Conversion convert(const ConversionRequest& request, const ConsoleSink& sink);

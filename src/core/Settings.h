@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/Message.h"
+
+#include <array>
+#include <vector>
+
+// MIDI channels a song has, numbered 0..15 inside and 1..16 for the user.
+inline constexpr int channelCount = 16;
+
+// Every setting of a conversion, as the switches give them. Plain data:
+// read by every stage, changed by none.
+struct Settings {
+    // Moves the song so that its lowest note becomes the lowest the notation writes.
+    bool autoTranspose = false;
+    // Semitones added to every pitch (before auto-transposition).
+    int transpose = 0;
+    // Notes longer than the notation allows are held over rests as [...]$.
+    bool longChords = false;
+    // Pitch 84 is written as the upper c (/b#).
+    bool upperC = false;
+    // Notes of the same folded pitch starting together are kept once.
+    bool eliminateIdentical = false;
+    // The quantisation grid includes triplets.
+    bool triplets = true;
+    // Per target channel, the 0-based channels merged into it.
+    std::array<std::vector<int>, channelCount> mergeList{};
+    // Channels whose notes are converted.
+    std::array<bool, channelCount> active{true, true, true, true, true, true, true, true,
+                                          true, true, true, true, true, true, true, true};
+    // Notes allowed to sound at once per channel; 0 is unlimited.
+    std::array<int, channelCount> polyphony{};
+    // Verbosity of the console report.
+    Level verbosity = Message::msgLevelDefault;
+};

@@ -1,0 +1,364 @@
+// Track event decoder: the events of one track chunk, with running status,
+// into the track's notes, tempo and volume changes.
+#include "midi/EventDecoder.h"
+
+#include "core/Message.h"
+#include "core/TimeString.h"
+#include "core/Wrap.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+// Key names by number of sharps (positive) or flats (negative) plus 7.
+const char* const majorKeys[15] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C",
+                                   "G",  "D",  "A",  "E",  "B",  "F#", "C#"};
+const char* const minorKeys[15] = {"Ab", "Eb", "Bb", "F", "C",  "G",  "D", "A",
+                                   "E",  "B",  "F#", "C#", "G#", "D#", "A#"};
+
+const char* const textKinds[8] = {"", "Text ", "Copyright ", "Track ", "Inst ", "Lyrics ", "Marker ", "Cue "};
+
+// Largest piece of a text or skip handled at once, so that a declared length
+// is never allocated up front.
+constexpr std::size_t blockSize = 4096;
+
+} // namespace
+
+// One byte (0..255), or false at the end of input.
+bool ChunkReader::byte(int& value)
+{
+    if (!in_.byte(value))
+        return false;
+    ++consumed;
+    return true;
+}
+
+// Puts the byte just read back, to be read again.
+void ChunkReader::stepBack()
+{
+    in_.stepBack();
+    --consumed;
+}
+
+// Variable-length quantity, accumulated modulo 2^32.
+bool ChunkReader::vlq(std::uint32_t& value)
+{
+    value = 0;
+    int b = 0;
+    do {
+        if (!byte(b))
+            return false;
+        value = (value << 7) | static_cast<std::uint32_t>(b & 0x7F);
+    } while ((b & 0x80) != 0);
+    return true;
+}
+
+// Passes over `count` bytes, or as many as the input still holds;
+// true when all of them were there.
+bool ChunkReader::skip(std::uint32_t count)
+{
+    const std::size_t skipped = in_.skip(count);
+    consumed += static_cast<std::uint32_t>(skipped);
+    return skipped == count;
+}
+
+// Reads `count` bytes of text, in blocks, keeping what stands before the
+// first zero byte; true when all of them were there. A declared length
+// is never allocated up front.
+bool ChunkReader::text(std::uint32_t count, std::string& out)
+{
+    out.clear();
+    bool zeroSeen = false;
+    std::array<unsigned char, blockSize> block;
+    std::uint64_t left = count;
+    while (left > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, blockSize));
+        const std::size_t got = in_.good() ? std::min(want, takeInto(block.data(), want)) : 0;
+        consumed += static_cast<std::uint32_t>(got);
+        if (!zeroSeen) {
+            const auto* begin = block.data();
+            const auto* end = std::find(begin, begin + got, '\0');
+            out.append(begin, end);
+            zeroSeen = end != begin + got;
+        }
+        if (got != want)
+            return false;
+        left -= got;
+    }
+    return true;
+}
+
+// Copies up to `want` bytes; returns how many there were.
+std::size_t ChunkReader::takeInto(unsigned char* out, std::size_t want)
+{
+    const std::size_t before = in_.position();
+    in_.read(out, want);
+    return in_.position() - before;
+}
+
+// Reads one event; an event cut short by the end of input has no effect.
+void EventDecoder::readEvent()
+{
+    std::uint32_t delta = 0;
+    if (!reader.vlq(delta))
+        return;
+    time_ = addWrap(time_, static_cast<int>(delta));
+    tsValid_ = false;
+
+    int status = 0;
+    if (!reader.byte(status))
+        return;
+    if (status < 0x80) {
+        // A data byte: running status applies, the byte is read again.
+        reader.stepBack();
+        status = runningStatus_;
+    }
+    if (status >= 0xF0) {
+        if (status != 0xFF)
+            runningStatus_ = 0;
+    } else {
+        runningStatus_ = status;
+    }
+
+    if ((status >> 4) == 0xF)
+        system(status);
+    else
+        channelEvent(status);
+}
+
+// A channel message (status 0x80..0xEF), or a data byte with no running status.
+void EventDecoder::channelEvent(int status)
+{
+    const int channel = status & 0x0F;
+    switch (status >> 4) {
+    case 0x8: noteOff(channel); break;
+    case 0x9: noteOn(channel); break;
+    case 0xA: {
+        int key = 0, value = 0;
+        if (reader.byte(key) && reader.byte(value) && shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Note aftertouch on channel %d ignored.\n", ts(), channel + 1);
+        break;
+    }
+    case 0xB: controller(channel); break;
+    case 0xC: {
+        int program = 0;
+        if (reader.byte(program) && shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Program change %d on channel %d ignored.\n", ts(), program, channel + 1);
+        break;
+    }
+    case 0xD: {
+        int value = 0;
+        if (reader.byte(value) && shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Channel aftertouch on channel %d ignored.\n", ts(), channel + 1);
+        break;
+    }
+    case 0xE: {
+        int low = 0, high = 0;
+        if (reader.byte(low) && reader.byte(high) && shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Pitch bend %d on channel %d ignored.\n", ts(), low + 128 * high - 8192,
+                channel + 1);
+        break;
+    }
+    default:
+        // A data byte with no running status: it stays in the stream and
+        // is read next as the start of a delta time.
+        Msg(Level::Warn, "Time %s: Unknown track token %02x ignored.\n", ts(), 0);
+        break;
+    }
+}
+
+// The event's time as a time string, made on first use.
+const char* EventDecoder::ts()
+{
+    if (!tsValid_) {
+        ts_ = timeString(time_, division_);
+        tsValid_ = true;
+    }
+    return ts_.c_str();
+}
+
+void EventDecoder::noteOff(int channel)
+{
+    int key = 0, velocity = 0;
+    if (!reader.byte(key) || !reader.byte(velocity))
+        return;
+    if (shown(Level::Debug))
+        Msg(Level::Debug, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
+    track_.setNoteOff(time_, channel, key, true);
+}
+
+void EventDecoder::noteOn(int channel)
+{
+    int key = 0, velocity = 0;
+    if (!reader.byte(key) || !reader.byte(velocity))
+        return;
+    if (shown(Level::Notice))
+        Msg(Level::Notice, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
+    track_.addNote(time_, channel, key, velocity);
+    ++channelUse[static_cast<std::size_t>(channel)];
+}
+
+void EventDecoder::controller(int channel)
+{
+    int number = 0, value = 0;
+    if (!reader.byte(number) || !reader.byte(value))
+        return;
+    if (number >= 0x50 && number <= 0x5F)
+        return;
+    switch (number) {
+    case 0:
+    case 32:
+        if (shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Bank select to %d on channel %d ignored.\n", ts(), value, channel + 1);
+        break;
+    case 7:
+        if (shown(Level::Notice))
+            Msg(Level::Notice, "Time %s: Channel volume to %d%% on channel %d.\n", ts(), value, channel + 1);
+        track_.addVolume(time_, channel, value);
+        break;
+    case 10:
+        if (shown(Level::Ignore))
+            Msg(Level::Ignore, "Time %s: Panning to %d on channel %d ignored.\n", ts(), value, channel + 1);
+        break;
+    case 64:
+        if (shown(Level::Debug))
+            Msg(Level::Debug, "Time %s: Sustain ignored on channel %d ignored.\n", ts(), channel + 1);
+        break;
+    case 120:
+        Msg(Level::Info, "Time %s: All sound off on channel %d.\n", ts(), channel + 1);
+        track_.allNotesOff(time_, channel);
+        break;
+    case 121:
+        Msg(Level::Debug, "Time %s: Reset controllers on channel %d ignored.\n", ts(), channel + 1);
+        break;
+    case 123:
+        Msg(Level::Info, "Time %s: All notes off on channel %d.\n", ts(), channel + 1);
+        track_.allNotesOff(time_, channel);
+        break;
+    case 127:
+        Msg(Level::Info, "Time %s: Poly mode on (and all notes off) on channel %d.\n", ts(), channel + 1);
+        track_.allNotesOff(time_, channel);
+        break;
+    default:
+        Msg(Level::Warn, "Time %s: Unknown controller event %02x on channel %d ignored.\n", ts(), number,
+            channel + 1);
+        break;
+    }
+}
+
+void EventDecoder::system(int status)
+{
+    if (status == 0xF0 || status == 0xF7) {
+        std::uint32_t length = 0;
+        if (reader.vlq(length) && reader.skip(length))
+            Msg(Level::Warn, "Time %s: SysEx event ignored.\n", ts());
+    } else if (status == 0xFF) {
+        meta();
+    } else {
+        Msg(Level::Warn, "Time %s: Unknown system token %02x ignored.\n", ts(), status);
+    }
+}
+
+// The single length byte of a fixed-size meta event; a wrong one is
+// reported and the event's usual number of bytes is read all the same.
+bool EventDecoder::fixedLength(int expected)
+{
+    int length = 0;
+    if (!reader.byte(length))
+        return false;
+    if (length != expected)
+        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+    return true;
+}
+
+void EventDecoder::meta()
+{
+    int type = 0;
+    if (!reader.byte(type))
+        return;
+    if (type >= 1 && type <= 7) {
+        textEvent(type);
+        return;
+    }
+    switch (type) {
+    case 0x21: {
+        int port = 0;
+        if (fixedLength(1) && reader.byte(port))
+            Msg(Level::Ignore, "Time %s: Port prefix %02x ignored.\n", ts(), port);
+        break;
+    }
+    case 0x2F: endOfTrack(); break;
+    case 0x51: tempo(); break;
+    case 0x58: timeSignature(); break;
+    case 0x59: keySignature(); break;
+    default: {
+        Msg(Level::Warn, "Time %s: Unknown event token %02x ignored.\n", ts(), type);
+        std::uint32_t length = 0;
+        if (reader.vlq(length))
+            reader.skip(length);
+        break;
+    }
+    }
+}
+
+void EventDecoder::textEvent(int type)
+{
+    std::uint32_t length = 0;
+    std::string text;
+    if (!reader.vlq(length) || !reader.text(length, text))
+        return;
+    Msg(Level::Info, "Time %s: ", ts());
+    MsgSilent(Level::Info, "%s", textKinds[type]);
+    MsgSilent(Level::Info, "\"%s\".\n", text.c_str());
+}
+
+void EventDecoder::endOfTrack()
+{
+    std::uint32_t length = 0;
+    if (!reader.vlq(length))
+        return;
+    if (length != 0)
+        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+    track_.allNotesOff(time_);
+    Msg(Level::Info, "Time %s: Track complete.\n", ts());
+}
+
+void EventDecoder::tempo()
+{
+    int b0 = 0, b1 = 0, b2 = 0;
+    if (!fixedLength(3) || !reader.byte(b0) || !reader.byte(b1) || !reader.byte(b2))
+        return;
+    const int micros = (b0 << 16) | (b1 << 8) | b2;
+    if (micros == 0) {
+        Msg(Level::Format, "Time %s: Invalid tempo 0 ignored.\n", ts());
+        return;
+    }
+    const double bpm = 60000000.0 / micros;
+    Msg(Level::Notice, "Time %s: Tempo is %g.\n", ts(), bpm);
+    track_.addTempo(time_, 15, static_cast<int>(bpm + 0.5));
+}
+
+void EventDecoder::timeSignature()
+{
+    int nn = 0, dd = 0, cc = 0, bb = 0;
+    if (!fixedLength(4) || !reader.byte(nn) || !reader.byte(dd) || !reader.byte(cc) || !reader.byte(bb))
+        return;
+    // 2 to the power dd in 32 bits: 1 << 31 is the lowest int, beyond that 0.
+    const int denominator = dd < 32 ? static_cast<int>(std::uint32_t{1} << dd) : 0;
+    Msg(Level::Info, "Time %s: Time signature %d %d %d %d ignored.\n", ts(), nn, denominator, cc, bb);
+}
+
+void EventDecoder::keySignature()
+{
+    int sfByte = 0, mi = 0;
+    if (!fixedLength(2) || !reader.byte(sfByte) || !reader.byte(mi))
+        return;
+    const int sf = sfByte >= 0x80 ? sfByte - 256 : sfByte;
+    if (sf < -7 || sf > 7)
+        Msg(Level::Format, "Time %s: Warning! Invalid key %d ignored!\n", ts(), sf);
+    else if (mi == 0)
+        Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), majorKeys[sf + 7], "major");
+    else
+        Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), minorKeys[sf + 7], "minor");
+}

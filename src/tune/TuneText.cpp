@@ -1,0 +1,37 @@
+#include "tune/TuneText.h"
+
+#include <algorithm>
+#include <charconv>
+
+bool TuneText::put(std::string_view piece, std::int64_t count)
+{
+    if (cut_)
+        return false;
+    if (piece.empty() || count <= 0)
+        return true;
+    const auto size = static_cast<std::int64_t>(piece.size());
+    const std::int64_t room = std::max<std::int64_t>(0, maxText - static_cast<std::int64_t>(text_.size()));
+    const std::int64_t fit = room / size;
+    const std::int64_t copies = std::min(count, fit);
+    if (size == 1) {
+        text_.append(static_cast<std::size_t>(copies), piece[0]); // most tokens are one character
+    } else {
+        text_.reserve(text_.size() + static_cast<std::size_t>(copies * size));
+        for (std::int64_t i = 0; i < copies; ++i)
+            text_.append(piece);
+    }
+    if (count > fit) {
+        // The cap falls inside this piece: as much of it as fits, then stop.
+        text_.append(piece.substr(0, static_cast<std::size_t>(room - fit * size)));
+        cut_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool TuneText::put(int number)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    return put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}

@@ -1,0 +1,272 @@
+// Tune encoder: one channel's quantised elements as Varnholt tune text.
+#include "tune/TuneWriter.h"
+
+#include "core/Message.h"
+#include "core/Wrap.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+const char* const lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f", "f#",
+                                        "g", "a.", "a", "b.", "b", "b#"};
+const char* const upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
+                                        "G", "A.", "A", "B.", "B", "B#"};
+const char* const octaveMarks[3] = {"\\", "=", "/"};
+
+// A count of sixteenths as the int that addPause takes. Anything beyond the
+// int range is far longer than the cap allows, so the text is the same.
+int clampToInt(std::int64_t value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
+
+// Volume 1..10 of a note from its channel volume and velocity.
+int noteVolume(int channelVolume, int velocity)
+{
+    const double h = static_cast<double>(channelVolume) * velocity / 1000.0 + 0.5;
+    if (h >= 10.0)
+        return 10;
+    if (h < 1.0) // 0, and nonsense negative values, are the softest volume
+        return 1;
+    return static_cast<int>(h);
+}
+
+} // namespace
+
+TuneWriter::TuneWriter(std::span<const Element> elements, const TuneOptions& options)
+    : elements_(elements), options_(options)
+{
+    channelVolumes_.fill(100);
+}
+
+void TuneWriter::write()
+{
+    for (std::size_t i = 0; i < elements_.size() && !out_.cut(); ++i) {
+        const Element& element = elements_[i];
+        if (element.isNote()) {
+            writeNote(i);
+            continue;
+        }
+        startTime_ += element.delta;
+        if (element.kind == ElementKind::Tempo) {
+            writeTempo(element);
+        } else if (element.channel >= 0 && element.channel < 16) {
+            // A volume change; a channel outside 0..15 has no volume to keep.
+            channelVolumes_[static_cast<std::size_t>(element.channel)] = element.volume;
+        }
+    }
+    finish();
+}
+
+void TuneWriter::writeTempo(const Element& tempo)
+{
+    int b = tempo.bpm;
+    if (b <= 59) {
+        status_ |= VARN::ETUnder;
+        b = 60;
+    } else if (b > 180) {
+        status_ |= VARN::ETOver;
+        b = 180;
+    }
+    if (b != tempoState_) {
+        out_.put("@");
+        if (b != 120)
+            out_.put(b);
+        tempoState_ = b;
+    }
+}
+
+int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
+{
+    int length = note.length;
+    if (length % 3 != 0) {
+        if (options_.triplets)
+            Msg(Level::Warn, "Triplets NYI! (found %d)\n", length);
+        else
+            Msg(Level::Fatal, "BUG! Triplet found! (found %d)\n", length);
+    }
+    isHeld = false;
+    if (length <= 5) {
+        status_ |= VARN::ENShort;
+        length = 6;
+    } else if (length > 54) {
+        if (options_.longChords) {
+            isHeld = true;
+        } else {
+            status_ |= VARN::ENLong;
+            length = 54;
+        }
+    }
+    return length / 6;
+}
+
+std::int64_t TuneWriter::gapToNext(std::size_t i, bool& hasNext) const
+{
+    std::int64_t sum = 0;
+    hasNext = false;
+    for (std::size_t j = i + 1; j < elements_.size(); ++j) {
+        sum += elements_[j].delta;
+        if (elements_[j].isNote()) {
+            hasNext = true;
+            break;
+        }
+    }
+    return sum / 6;
+}
+
+void TuneWriter::writeNote(std::size_t i)
+{
+    const Element& note = elements_[i];
+    const int channelVolume =
+        (note.channel >= 0 && note.channel < 16) ? channelVolumes_[static_cast<std::size_t>(note.channel)] : 100;
+    const int volume = noteVolume(channelVolume, note.velocity);
+
+    // Leading rest before the first note.
+    startTime_ += note.delta;
+    if (previousLength_ == 0 && startTime_ != 0) {
+        VARN::addPause(out_, clampToInt(startTime_ / 6));
+        if (out_.cut())
+            return;
+    }
+
+    bool isHeld = false;
+    const int v = noteSixteenths(note, isHeld);
+    const int g = addWrap(note.pitch, options_.transpose);
+    if (g <= 47)
+        status_ |= VARN::ENUnder;
+    else if (g >= (options_.upperC ? 85 : 84))
+        status_ |= VARN::ENOver;
+    const int octave = g <= 59 ? 0 : (g <= 71 ? 1 : 2);
+    const int letter = (options_.upperC && g == 84) ? 12 : ((g % 12) + 12) % 12;
+
+    bool hasNext = false;
+    const std::int64_t gap = gapToNext(i, hasNext);
+    if ((hasNext && gap < v) || isHeld)
+        writeGroupNote(v, volume, octave, letter, isHeld); // the next note starts before this one ends
+    else
+        writeSingleNote(v, volume, octave, letter);
+    if (hasNext && gap != 0)
+        writeGap(gap, v);
+    // A group opened later closes with this length.
+    previousLength_ = v;
+}
+
+void TuneWriter::writeGroupNote(int v, int volume, int octave, int letter, bool isHeld)
+{
+    if (!inGroup_) {
+        out_.put("[");
+        inGroup_ = true;
+    } else if (v != previousLength_ || volume != groupVolume_) {
+        closeGroup(previousLength_);
+        out_.put("[");
+    }
+    VARN::putVel(out_, groupVolume_, volume);
+    putOctave(octave);
+    out_.put(lowerNoteNames[letter]);
+    if (isHeld)
+        held_.emplace(HeldKey{clock_ + v, heldCount_++}, VARN::longNotes{v, octave, letter});
+}
+
+void TuneWriter::writeSingleNote(int v, int volume, int octave, int letter)
+{
+    // A single note advances the tune's clock.
+    if (inGroup_) {
+        closeGroup(previousLength_);
+        inGroup_ = false;
+    }
+    VARN::putVel(out_, noteVolumeState_, volume);
+    putOctave(octave);
+    if (v == 4) {
+        out_.put(upperNoteNames[letter]);
+    } else {
+        out_.put(lowerNoteNames[letter]);
+        if (v != 2)
+            out_.put(v);
+    }
+    clock_ += v; // every held note counts down, to 0 at the least
+}
+
+// The gap up to the next note, ending held notes whose time is up.
+void TuneWriter::writeGap(std::int64_t gap, int v)
+{
+    if (inGroup_) {
+        closeGroup(v);
+        inGroup_ = false;
+    } else {
+        gap -= v;
+    }
+    std::int64_t done = 0;
+    while (!held_.empty() && !out_.cut()) {
+        const int rest = smallestRemaining();
+        if (done + rest > gap)
+            break;
+        endHeld(rest);
+        done += rest;
+    }
+    VARN::addPause(out_, clampToInt(gap - done));
+    // Every held note left outlasts this rest.
+    if (gap > done)
+        clock_ += gap - done;
+}
+
+void TuneWriter::putOctave(int octave)
+{
+    if (octave != octaveState_) {
+        out_.put(octaveMarks[octave]);
+        octaveState_ = octave;
+    }
+}
+
+// The suffix that closes a group of notes `sixteenths` long.
+void TuneWriter::closeGroup(int sixteenths)
+{
+    out_.put("]");
+    if (sixteenths > 9)
+        out_.put("$");
+    else if (sixteenths != 4)
+        out_.put(sixteenths);
+}
+
+// Ends the held notes whose time is up after `rest` more sixteenths of
+// rest, in one group of their own, in the order they were held; the others
+// count down.
+void TuneWriter::endHeld(int rest)
+{
+    VARN::addPause(out_, rest);
+    out_.put("[");
+    ending_.clear();
+    while (!held_.empty() && held_.begin()->first.end <= clock_ + rest) {
+        ending_.emplace_back(held_.begin()->first.order, held_.begin()->second);
+        held_.erase(held_.begin());
+    }
+    std::sort(ending_.begin(), ending_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : ending_) {
+        putOctave(entry.second.octave);
+        out_.put(lowerNoteNames[entry.second.letter]);
+    }
+    clock_ += rest;
+    out_.put("]$");
+}
+
+// The smallest remaining time among the held notes (there is one).
+int TuneWriter::smallestRemaining() const
+{
+    return static_cast<int>(std::max<std::int64_t>(held_.begin()->first.end - clock_, 0));
+}
+
+// End of the channel: close the group and end every held note.
+void TuneWriter::finish()
+{
+    if (!out_.cut()) {
+        if (inGroup_)
+            closeGroup(previousLength_);
+        while (!held_.empty() && !out_.cut())
+            endHeld(smallestRemaining());
+    }
+    if (out_.cut()) {
+        Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
+        status_ |= VARN::EMLong;
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/Element.h"
+#include "tune/TuneText.h"
+#include "tune/VARN.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <utility>
+#include <vector>
+
+// The switches that shape a tune.
+struct TuneOptions {
+    int transpose = 0;
+    bool triplets = true;
+    bool longChords = false;
+    bool upperC = false;
+};
+
+// Writes one channel's elements as tune text: the walk over the elements
+// with the state it keeps between them (tempo, octave, volumes, an open
+// group, held notes and the tune's clock).
+class TuneWriter {
+public:
+    TuneWriter(std::span<const Element> elements, const TuneOptions& options);
+
+    // Walks all elements; the text and status bits are then complete.
+    void write();
+    // The text written.
+    TuneText& text() { return out_; }
+    // The status bits gathered.
+    int status() const { return status_; }
+
+private:
+    // Held notes are kept by the clock value at which their time is up,
+    // ordered by that and by when they were held: a held note's remaining
+    // time is its end minus the clock, 0 once the clock has passed it.
+    struct HeldKey {
+        std::int64_t end;
+        std::uint64_t order;
+        bool operator<(const HeldKey& o) const { return end != o.end ? end < o.end : order < o.order; }
+    };
+
+    std::span<const Element> elements_;
+    TuneOptions options_;
+    TuneText out_;
+    int status_ = VARN::ENone;
+    int tempoState_ = 120;
+    int octaveState_ = 1;
+    int groupVolume_ = 10;
+    int noteVolumeState_ = 10;
+    bool inGroup_ = false;
+    int previousLength_ = 0;
+    std::array<int, 16> channelVolumes_;
+    std::int64_t startTime_ = 0; // sums of deltas may pass the int range
+    std::map<HeldKey, VARN::longNotes> held_;
+    std::int64_t clock_ = 0;
+    std::uint64_t heldCount_ = 0;
+    std::vector<std::pair<std::uint64_t, VARN::longNotes>> ending_;
+
+    void writeTempo(const Element& tempo);
+    void writeNote(std::size_t i);
+    // The sounding length in sixteenths and whether the note is held.
+    int noteSixteenths(const Element& note, bool& isHeld);
+    // Distance in sixteenths to the next note after `i`, and whether there is one.
+    std::int64_t gapToNext(std::size_t i, bool& hasNext) const;
+    void writeGroupNote(int v, int volume, int octave, int letter, bool isHeld);
+    void writeSingleNote(int v, int volume, int octave, int letter);
+    void writeGap(std::int64_t gap, int v);
+    void putOctave(int octave);
+    void closeGroup(int sixteenths);
+    void endHeld(int rest);
+    int smallestRemaining() const;
+    void finish();
+};

@@ -1,0 +1,53 @@
+// The source folders form layers: each includes only from the folders below
+// it, so that the converter stays a library the programs sit on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The layers from the bottom up.
+const std::map<std::string, int> layer = {
+    {"core", 0}, {"midi", 1}, {"arrange", 2}, {"tune", 3}, {"convert", 4}, {"options", 5}, {"app", 6},
+};
+
+TEST(LayeringTest, EveryFolderIncludesOnlyFromTheLayersBelow)
+{
+    const fs::path src = fs::path(MIDI2VARN_SOURCE_DIR) / "src";
+    const std::regex include(R"(^\s*#\s*include\s*"([a-z]+)/)");
+    int files = 0;
+    int includes = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string folder = fs::relative(entry.path(), src).begin()->string();
+        const auto own = layer.find(folder);
+        ASSERT_NE(own, layer.end()) << "a folder of no known layer: " << folder;
+        ++files;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number) {
+            std::smatch match;
+            if (!std::regex_search(line, match, include))
+                continue;
+            ++includes;
+            const auto used = layer.find(match[1].str());
+            ASSERT_NE(used, layer.end()) << entry.path() << ":" << number << " includes from " << match[1];
+            EXPECT_LE(used->second, own->second)
+                << entry.path() << ":" << number << " (" << folder << ") includes from " << match[1];
+            // The programs are front ends: no library folder includes app.
+            EXPECT_FALSE(used->first == "app" && folder != "app") << entry.path() << ":" << number;
+        }
+    }
+    // The walk really saw the tree.
+    EXPECT_GT(files, 20);
+    EXPECT_GT(includes, 40);
+}
+
+} // namespace

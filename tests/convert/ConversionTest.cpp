@@ -1,0 +1,227 @@
+// The conversion as a library call: many conversions in one process, with
+// different settings and failures in between, each give exactly what the
+// program gives when run on its own.
+#include "convert/Conversion.h"
+#include "options/Options.h"
+#include "support/MidiWriter.h"
+#include "support/Run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string exe = fs::absolute(MIDI2VARN_EXE).string();
+
+// What one run shows: its status, standard output and error, and the file written.
+struct Outcome {
+    int status = -1;
+    std::string console;
+    std::string errors;
+    std::string text;
+};
+
+// One run: the switches and names after the program's name, and the input
+// file's bytes (none: the file does not exist).
+struct Case {
+    std::vector<std::string> args;
+    const std::string* midi;
+};
+
+// The bytes as a text-mode stream writes them on this platform.
+std::string textMode(const std::string& text)
+{
+#ifdef _WIN32
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n')
+            converted += '\r';
+        converted += c;
+    }
+    return converted;
+#else
+    return text;
+#endif
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The run in this process, as the program makes it: the switches, then the
+// conversion of the bytes.
+Outcome inProcess(const Case& c)
+{
+    std::vector<std::string> args{"midi2varn"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CommandLine commandLine = parseOptions(args);
+    Outcome outcome;
+    outcome.errors = commandLine.errors;
+    if (!commandLine.proceed) {
+        for (const ConsoleLine& line : commandLine.lines)
+            outcome.console += line.text;
+        outcome.status = commandLine.status;
+        return outcome;
+    }
+    ConversionRequest request;
+    request.settings = commandLine.settings;
+    request.inputName = commandLine.inputName;
+    request.outputName = commandLine.outputName;
+    request.inputRead = c.midi != nullptr;
+    if (c.midi != nullptr)
+        request.midi = std::span(reinterpret_cast<const unsigned char*>(c.midi->data()), c.midi->size());
+    request.preamble = commandLine.lines;
+    const Conversion result = convert(request, [&](const ConsoleText& piece) { outcome.console += piece.text; });
+    outcome.status = result.status;
+    outcome.text = result.macroText;
+    return outcome;
+}
+
+class ConversionTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
+            const fs::path candidate = fs::path(testing::TempDir()) / ("conversion" + std::to_string(random()));
+            if (fs::create_directory(candidate))
+                dir = candidate;
+        }
+        ASSERT_FALSE(dir.empty());
+        example = readFile(fs::path(MIDI2VARN_SOURCE_DIR) / "examples" / "example.mid");
+        ASSERT_FALSE(example.empty());
+        midi::TrackBody cut;
+        cut.noteOn(0, 0, 60, 100).noteOff(96, 0, 60);
+        truncated = midi::header(0, 1, 96) + midi::chunk(cut.str()).substr(0, 12);
+        midi::TrackBody huge;
+        huge.noteOn(0, 0, 60, 100).noteOff(0x0FFFFFFF, 0, 60).noteOn(0, 1, 40, 10).noteOff(1, 1, 40).endOfTrack(0);
+        longRest = midi::header(0, 1, 24) + huge.chunk();
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // The program run on its own, in a fresh process, on the same bytes.
+    Outcome separately(const Case& c)
+    {
+        fs::remove(dir / "song.mid");
+        fs::remove(dir / "song.txt");
+        if (c.midi != nullptr) {
+            EXPECT_TRUE(midi::writeFile((dir / "song.mid").string(), *c.midi));
+        }
+        std::vector<std::string> args{"midi2varn"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult run = runProgram(exe, args, dir.string());
+        Outcome outcome{run.status, run.out, run.err, ""};
+        if (fs::exists(dir / "song.txt"))
+            outcome.text = readFile(dir / "song.txt");
+        return outcome;
+    }
+
+    fs::path dir;
+    std::string example;
+    const std::string empty;
+    const std::string notMidi = "Not a MIDI file at all.\n";
+    std::string truncated;
+    std::string longRest;
+};
+
+TEST_F(ConversionTest, EachOfManyCallsInOneProcessMatchesARunOnItsOwn)
+{
+    const std::vector<Case> cases = {
+        {{"song.mid"}, &example},
+        {{"-p", "3", "-e", "song.mid"}, &example},
+        {{"song.mid"}, &notMidi},
+        {{"-v", "9", "-l", "-u", "-t", "-5", "song.mid"}, &example},
+        {{"song.mid"}, &empty},
+        {{"-m", "all", "-p", "4", "song.mid", "-"}, &example},
+        {{"-x", "song.mid"}, &example},
+        {{"-n", "-a", "-d", "2", "song.mid"}, &example},
+        {{"-v", "7", "song.mid"}, &truncated},
+        {{"song.mid"}, nullptr},
+        {{"-v", "0", "-p", "2@1", "song.mid"}, &example},
+        {{"-h"}, &example},
+        {{"-v", "5", "song.mid"}, &longRest},
+        {{"song.mid", "song.mid"}, &example},
+    };
+    std::vector<Outcome> expected;
+    for (const Case& c : cases)
+        expected.push_back(separately(c));
+
+    // Twice through, the second time in reverse: no call depends on what
+    // ran before it in this process.
+    std::vector<std::size_t> order(cases.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t i : order) {
+            const Outcome got = inProcess(cases[i]);
+            const std::string what = "case " + std::to_string(i) + ", round " + std::to_string(round);
+            EXPECT_EQ(got.status, expected[i].status) << what;
+            EXPECT_EQ(textMode(got.console), expected[i].console) << what;
+            EXPECT_EQ(got.errors, expected[i].errors) << what;
+            EXPECT_EQ(textMode(got.text), expected[i].text) << what;
+        }
+        std::reverse(order.begin(), order.end());
+    }
+}
+
+TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
+{
+    const Case c{{"-v", "9", "song.mid"}, &example};
+    std::vector<ConsoleLine> lines;
+    std::vector<std::string> args{"midi2varn"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CommandLine commandLine = parseOptions(args);
+    ConversionRequest request;
+    request.settings = commandLine.settings;
+    request.inputName = commandLine.inputName;
+    request.outputName = "-";
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(example.data()), example.size());
+    std::string macro;
+    const Conversion result = convert(request, [&](const ConsoleText& piece) {
+        if (piece.macro)
+            macro += piece.text;
+        else
+            lines.push_back({piece.level, std::string(piece.text)});
+    });
+    ASSERT_EQ(result.status, 0);
+    EXPECT_TRUE(result.macroText.empty());
+    ASSERT_FALSE(result.tunes.empty());
+    EXPECT_FALSE(macro.empty());
+    for (const TuneRecord& tune : result.tunes)
+        EXPECT_NE(macro.find(tune.text), std::string::npos) << "channel " << tune.channel;
+
+    const char* const labels[10] = {"FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
+                                    "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    "};
+    int labelled = 0;
+    for (const ConsoleLine& line : lines) {
+        ASSERT_FALSE(line.text.empty());
+        EXPECT_EQ(line.text.back(), '\n') << line.text;
+        EXPECT_EQ(std::count(line.text.begin(), line.text.end(), '\n'), 1) << line.text;
+        // A labelled line carries the label of its own level.
+        for (int level = 0; level < 10; ++level) {
+            if (line.text.rfind(labels[level], 0) == 0) {
+                EXPECT_EQ(static_cast<int>(line.level), level) << line.text;
+                ++labelled;
+            }
+        }
+    }
+    EXPECT_GT(labelled, 100);
+}
+
+} // namespace
