@@ -19,7 +19,7 @@ const std::map<std::string, int> layer = {
 
 TEST(LayeringTest, EveryFolderIncludesOnlyFromTheLayersBelow)
 {
-    const fs::path src = fs::path(MIDI2VARN_SOURCE_DIR) / "src";
+    const fs::path src = fs::absolute(MIDI2VARN_SOURCE_DIR) / "src";
     const std::regex include(R"(^\s*#\s*include\s*"([a-z]+)/)");
     int files = 0;
     int includes = 0;

@@ -99,7 +99,7 @@ protected:
                 dir = candidate;
         }
         ASSERT_FALSE(dir.empty());
-        example = readFile(fs::path(MIDI2VARN_SOURCE_DIR) / "examples" / "example.mid");
+        example = readFile(fs::absolute(MIDI2VARN_SOURCE_DIR) / "examples" / "example.mid");
         ASSERT_FALSE(example.empty());
         midi::TrackBody cut;
         cut.noteOn(0, 0, 60, 100).noteOff(96, 0, 60);
