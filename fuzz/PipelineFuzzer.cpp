@@ -11,7 +11,7 @@
 //   2  transposition (signed byte; -128 and 127 stand for the int limits)
 //   3  merges: bits 0..1 none / all into channel 1 / one target (bits 4..7)
 //      with the sources of bytes 4 and 5; bit 2 sends the macro blocks into
-//      the console stream (output "-")
+//      the console stream (output "-"); bit 3 keeps channels in step
 //   4, 5  merge sources, one bit per channel
 //   6, 7  disabled channels, one bit per channel (applied before the merge,
 //      as "-d ... -m ..." would)
@@ -85,6 +85,7 @@ Settings configure(const std::uint8_t* data, std::size_t size)
             song.active[ch] = false;
 
     const int merge = at(data, size, 3);
+    song.keepInStep = (merge & 8) != 0;
     if ((merge & 3) == 1) {
         for (int ch = 1; ch < channelCount; ++ch)
             song.mergeList[0].push_back(ch);

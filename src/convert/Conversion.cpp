@@ -21,8 +21,9 @@ void createVARN(const Song& song, Tunes& tunes)
     const Settings& settings = song.settings;
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].create(song.channels[ch].elements, song.transpose, settings.triplets, settings.longChords,
-                             settings.upperC);
+            tunes[ch].create(song.channels[ch].elements, TuneOptions{song.transpose, settings.triplets,
+                                                                     settings.longChords, settings.upperC,
+                                                                     settings.keepInStep});
 }
 
 // Each tune's report and macro block, in channel order; the blocks go to

@@ -23,6 +23,9 @@ struct Settings {
     bool eliminateIdentical = false;
     // The quantisation grid includes triplets.
     bool triplets = true;
+    // Each gap is measured from the notes' own grid positions, so that no
+    // rounding carries over from gap to gap and channels stay in step.
+    bool keepInStep = false;
     // Per target channel, the 0-based channels merged into it.
     std::array<std::vector<int>, channelCount> mergeList{};
     // Channels whose notes are converted.

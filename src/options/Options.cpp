@@ -14,7 +14,7 @@
 namespace {
 
 // The switch letters; those followed by ':' take an argument.
-const char* const switchLetters = "ad:ehlnm:p:s:t:uv:";
+const char* const switchLetters = "ad:ehklnm:p:s:t:uv:";
 
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
@@ -116,6 +116,8 @@ bool Parser::apply(int letter, const std::string& arg)
         return enable(settings_.eliminateIdentical, true, "Eliminating all but one instance of identical notes.\n");
     case 'h':
         return refuse();
+    case 'k':
+        return enable(settings_.keepInStep, true, "Keeping channels in step.\n");
     case 'l':
         return enable(settings_.longChords, true, "Enabling [...]$.\n");
     case 'm':
@@ -409,6 +411,7 @@ std::string usageText(const std::string& program)
            "  -d all          disable all channels (for combination with -s, obviously)\n"
            "  -e              eliminate identical notes\n"
            "  -h              print this text and exit\n"
+           "  -k              keep channels in step (no drift from rounded gaps)\n"
            "  -l              allow long chords (as [...]$)\n"
            "  -n              do not use triplets (default: allow triplets)\n"
            "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"

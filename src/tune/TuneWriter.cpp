@@ -113,6 +113,11 @@ std::int64_t TuneWriter::gapToNext(std::size_t i, bool& hasNext) const
             break;
         }
     }
+    if (options_.keepInStep) {
+        // Both starts rounded down to a sixteenth on their own: the gaps of
+        // a channel then add up to its notes' grid positions.
+        return (startTime_ + sum) / 6 - startTime_ / 6;
+    }
     return sum / 6;
 }
 

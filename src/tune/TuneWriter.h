@@ -11,14 +11,6 @@
 #include <utility>
 #include <vector>
 
-// The switches that shape a tune.
-struct TuneOptions {
-    int transpose = 0;
-    bool triplets = true;
-    bool longChords = false;
-    bool upperC = false;
-};
-
 // Writes one channel's elements as tune text: the walk over the elements
 // with the state it keeps between them (tempo, octave, volumes, an open
 // group, held notes and the tune's clock).

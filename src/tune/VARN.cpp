@@ -6,7 +6,12 @@
 
 void VARN::create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC)
 {
-    TuneWriter writer(elements, TuneOptions{transpose, triplets, longChords, upperC});
+    create(elements, TuneOptions{transpose, triplets, longChords, upperC, false});
+}
+
+void VARN::create(std::span<const Element> elements, const TuneOptions& options)
+{
+    TuneWriter writer(elements, options);
     writer.write();
     status = writer.status();
     std::string written = writer.text().take();

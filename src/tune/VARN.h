@@ -6,6 +6,16 @@
 #include <span>
 #include <string>
 
+// The switches that shape a tune.
+struct TuneOptions {
+    int transpose = 0;
+    bool triplets = true;
+    bool longChords = false;
+    bool upperC = false;
+    // Gaps run between the notes' own grid positions (no carried rounding).
+    bool keepInStep = false;
+};
+
 // One channel's tune in the Varnholt notation, with the set of compromises
 // the encoding had to make.
 class VARN {
@@ -34,6 +44,8 @@ public:
     int status = ENone;
 
     // Encodes one channel's quantised elements, in the element order.
+    void create(std::span<const Element> elements, const TuneOptions& options);
+    // The same with the switches one by one.
     void create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
     // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.
     static void addPause(TuneText& out, int sixteenths);

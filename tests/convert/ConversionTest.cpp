@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -222,6 +224,91 @@ TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
         }
     }
     EXPECT_GT(labelled, 100);
+}
+
+// Where each note of a tune starts, in sixteenths: single notes and rests
+// move the clock, notes in a group start together and do not.
+std::vector<long> noteStarts(const std::string& tune)
+{
+    std::vector<long> starts;
+    long clock = 0;
+    bool inGroup = false;
+    const auto number = [&](std::size_t& i, long otherwise) {
+        if (i + 1 >= tune.size() || !std::isdigit(static_cast<unsigned char>(tune[i + 1])))
+            return otherwise;
+        long n = 0;
+        while (i + 1 < tune.size() && std::isdigit(static_cast<unsigned char>(tune[i + 1])))
+            n = n * 10 + (tune[++i] - '0');
+        return n;
+    };
+    for (std::size_t i = 0; i < tune.size(); ++i) {
+        const char c = tune[i];
+        if (c == '[') {
+            inGroup = true;
+        } else if (c == ']') {
+            inGroup = false;
+            if (i + 1 < tune.size() && tune[i + 1] == '$')
+                ++i;
+            else
+                number(i, 0);
+        } else if (c == 'p') {
+            clock += number(i, 2);
+        } else if (c == '%' || c == '@') {
+            number(i, 0);
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            starts.push_back(clock);
+            while (i + 1 < tune.size() && (tune[i + 1] == '#' || tune[i + 1] == '.'))
+                ++i;
+            const long length = number(i, std::isupper(static_cast<unsigned char>(c)) ? 4 : 2);
+            if (!inGroup)
+                clock += length;
+        }
+    }
+    return starts;
+}
+
+// Two channels of different rhythms merged into one tune: with -k every note
+// starts at its quantised position rounded down to a sixteenth, so both
+// parts end where the file ends them; without it the rounded gaps drift.
+TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
+{
+    midi::TrackBody triplets; // eighth-note triplets on channel 1
+    for (int i = 0; i < 12; ++i)
+        triplets.noteOn(i == 0 ? 0 : 8, 0, 60 + i % 5, 100).noteOff(24, 0, 60 + i % 5);
+    midi::TrackBody shuffle; // long-short pairs on channel 2
+    const int shuffleStarts[] = {0, 64, 96, 160, 192, 256, 288, 352};
+    int previousEnd = 0;
+    for (int start : shuffleStarts) {
+        shuffle.noteOn(static_cast<std::uint32_t>(start - previousEnd), 1, 50, 100).noteOff(16, 1, 50);
+        previousEnd = start + 16;
+    }
+    const std::string file = midi::header(1, 2, 96) + triplets.endOfTrack(0).chunk() + shuffle.endOfTrack(0).chunk();
+
+    // The quantised starts in 24ths (division 96: 4 ticks each), merged.
+    std::vector<long> expected;
+    for (int i = 0; i < 12; ++i)
+        expected.push_back(i * 32 / 4 / 6);
+    for (int start : shuffleStarts)
+        expected.push_back(start / 4 / 6);
+    std::sort(expected.begin(), expected.end());
+
+    for (bool keepInStep : {false, true}) {
+        ConversionRequest request;
+        request.settings.mergeList[0] = {1};
+        request.settings.keepInStep = keepInStep;
+        request.settings.verbosity = Level::Fatal;
+        request.inputName = "song.mid";
+        request.outputName = "song.txt";
+        request.midi = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+        const Conversion result = convert(request, nullptr);
+        ASSERT_EQ(result.status, 0);
+        ASSERT_EQ(result.tunes.size(), 1u);
+        const std::vector<long> starts = noteStarts(result.tunes[0].text);
+        if (keepInStep)
+            EXPECT_EQ(starts, expected) << result.tunes[0].text;
+        else
+            EXPECT_NE(starts.back(), expected.back()) << result.tunes[0].text;
+    }
 }
 
 } // namespace

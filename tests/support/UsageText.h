@@ -18,6 +18,7 @@ inline std::string expectedUsage(const std::string& program)
            "  -d all          disable all channels (for combination with -s, obviously)\n"
            "  -e              eliminate identical notes\n"
            "  -h              print this text and exit\n"
+           "  -k              keep channels in step (no drift from rounded gaps)\n"
            "  -l              allow long chords (as [...]$)\n"
            "  -n              do not use triplets (default: allow triplets)\n"
            "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"

@@ -419,3 +419,35 @@ TEST_F(VARNTest, AddPauseStopsAtCapExactly)
 }
 
 } // namespace
+
+namespace {
+
+// A shuffle (quantised starts 0, 16, 24, 40 and 48 24ths, each note 6 long):
+// gaps rounded one by one lose time; measured from the grid positions with
+// keepInStep they do not. On the sixteenth grid both agree.
+TEST_F(VARNTest, KeepInStepMeasuresGapsFromTheGridPositions)
+{
+    const struct {
+        std::vector<int> deltas;
+        bool keepInStep;
+        const char* text;
+    } cases[] = {
+        {{0, 16, 8, 16, 8}, false, "c1p1d1e1p1f1g1"},
+        {{0, 16, 8, 16, 8}, true, "c1p1d1p1e1p1f1p1g1"},
+        {{0, 12, 12, 12, 12}, false, "c1p1d1p1e1p1f1p1g1"},
+        {{0, 12, 12, 12, 12}, true, "c1p1d1p1e1p1f1p1g1"},
+        // Starts 3, 19, 27, 43, 51: rounded down to 0, 3, 4, 7, 8 sixteenths.
+        {{3, 16, 8, 16, 8}, true, "c1pd1e1pf1g1"},
+    };
+    const int pitches[] = {60, 62, 64, 65, 67};
+    for (const auto& c : cases) {
+        Tune tune;
+        for (std::size_t i = 0; i < c.deltas.size(); ++i)
+            tune.note(c.deltas[i], pitches[i], 6);
+        VARN varn;
+        varn.create(tune.elements(), TuneOptions{0, true, false, false, c.keepInStep});
+        EXPECT_EQ(varn.text, c.text) << c.keepInStep << " " << c.deltas[0] << "," << c.deltas[1];
+    }
+}
+
+} // namespace
