@@ -174,7 +174,8 @@ TEST(GridSpanOracle, RandomSpansAndDivisions)
     // Band limits at random quarters: where the two roundings decide.
     for (int i = 0; i < 100000; ++i) {
         const int division = anyDivision(rng);
-        comparison.checkLimits(static_cast<long long>(rng() % (INT_MAX / division + 1)), division);
+        const auto quarters = static_cast<std::uint64_t>(INT_MAX / division) + 1;
+        comparison.checkLimits(static_cast<long long>(rng() % quarters), division);
     }
     EXPECT_GT(comparison.compared, 20000000);
 }
