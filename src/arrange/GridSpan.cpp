@@ -1,6 +1,7 @@
 #include "arrange/GridSpan.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -123,9 +124,10 @@ int gridFraction(int ticks, int division, bool triplets)
 
     const Extended unit = roundedQuotient(magnitude(division), 24);
     const Extended span = roundedQuotient(magnitude(ticks), unit.significand);
-    // span x 2^-unit.exponent is ticks / unit exactly. With both magnitudes
-    // between 1 and 2^31 the span lies between 2^-27 and 2^36, so its
-    // significand has between 28 and 90 bits after the binary point.
+    // ticks / unit is span x 2^-unit.exponent, rounded as the format rounds
+    // it (the power of two only scales). With both magnitudes between 1 and
+    // 2^31 it lies between 2^-27 and 2^36, so its significand has between 28
+    // and 90 bits after the binary point.
     const int pointBits = unit.exponent - span.exponent;
     std::uint64_t integerPart = 0;
     std::uint64_t fraction51 = 0;
