@@ -7,7 +7,8 @@
 
 // A finished child process with the resources it used.
 struct MeasuredRun : RunResult {
-    long peakKb = 0;       // peak resident memory of the child, in KiB
+    long peakKb = 0;       // peak resident memory of the child, in KiB (under an
+                           // emulator: the emulator's, which holds the program's)
     bool hung = false;     // killed after the guard ran out
 };
 

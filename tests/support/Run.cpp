@@ -1,6 +1,8 @@
 // Child processes for the end-to-end tests on POSIX systems: fork/exec with
 // pipes for standard output and error, an optional hang guard and the
-// child's peak memory.
+// child's peak memory. In a cross build tested under an emulator
+// (MIDI2VARN_EMULATOR, the emulator's command as C strings) children start
+// through the emulator.
 #include "support/Measure.h"
 #include "support/Run.h"
 
@@ -14,8 +16,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
+
+#ifdef MIDI2VARN_EMULATOR
+const char* const emulator[] = MIDI2VARN_EMULATOR;
+#endif
 
 // Where the child's standard output goes and how long it may run.
 struct ChildSetup {
@@ -76,6 +83,19 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
         return result;
 
     std::vector<std::string> copies(args);
+#ifdef MIDI2VARN_EMULATOR
+    // The emulator runs the program; qemu hands the program args[0] from
+    // QEMU_ARGV0 (other emulators ignore it).
+    const std::string argv0 = copies.empty() ? program : copies.front();
+    if (copies.empty())
+        copies.push_back(program);
+    else
+        copies.front() = program;
+    copies.insert(copies.begin(), std::begin(emulator), std::end(emulator));
+    const std::string executable = emulator[0];
+#else
+    const std::string& executable = program;
+#endif
     std::vector<char*> argv;
     for (auto& arg : copies)
         argv.push_back(arg.data());
@@ -94,6 +114,9 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
     if (pid == 0) {
         if (setup.smallQuarantine)
             setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
+#ifdef MIDI2VARN_EMULATOR
+        setenv("QEMU_ARGV0", argv0.c_str(), 1);
+#endif
         if (!workDir.empty() && chdir(workDir.c_str()) != 0)
             _exit(126);
         if (pipeStdout) {
@@ -111,7 +134,7 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
         for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
             if (fd >= 0)
                 close(fd);
-        execv(program.c_str(), argv.data());
+        execv(executable.c_str(), argv.data());
         _exit(127);
     }
 
