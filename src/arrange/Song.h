@@ -12,7 +12,7 @@
 // sixteen channels they are arranged into under the settings.
 class Song {
 public:
-    static constexpr int channelCount = ::channelCount;
+    static constexpr int channelCount = ::channelCount; // MIDI channels
 
     // A song of `file`'s tracks, arranged as `settings` say.
     Song(const Settings& settings, MidiFile file);

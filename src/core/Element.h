@@ -10,6 +10,7 @@ enum class ElementKind : unsigned char { Tempo, Volume, Note };
 // Lowest pitch the tune notation can write (its low c).
 inline constexpr int lowestNote = 48;
 
+// One event: its kind, its time and place, and the values of its kind.
 struct Element {
     // A note-on of `pitch` with `velocity`; its duration is set when it ends.
     static Element makeNote(int time, int channel, int pitch, int velocity);
@@ -18,7 +19,7 @@ struct Element {
     // A change of the channel-volume controller to `volume` (0..127).
     static Element makeVolume(int time, int channel, int volume);
 
-    ElementKind kind = ElementKind::Note;
+    ElementKind kind = ElementKind::Note; // what the element is
     int time = 0;    // start in ticks from the start of the file
     int delta = 0;   // quantised distance from the previous element, in 24ths
     int channel = 0; // 0-based MIDI channel
@@ -34,6 +35,7 @@ struct Element {
     int duration = 0; // ticks; 0 while the note still sounds
     int length = 0;   // quantised length in 24ths
 
+    // A note at time 0 with every value 0 (the factories give real elements).
     Element() : pitch(0) {}
 
     // Whether this is a note (the kind most stages look for).

@@ -17,9 +17,9 @@ enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug
 // with its line end and the level of the message that began it, or, when
 // `macro` is set, macro text that the run writes to standard output ("-").
 struct ConsoleText {
-    Level level;
-    bool macro;
-    std::string_view text;
+    Level level;           // the level of the message that began the line
+    bool macro;            // macro text rather than a diagnostic line
+    std::string_view text; // the bytes, valid during the call only
 };
 
 // Receives the console stream of a run, piece by piece, in order.
@@ -27,8 +27,8 @@ using ConsoleSink = std::function<void(const ConsoleText&)>;
 
 // A console line kept for later (the switch parser's confirmations).
 struct ConsoleLine {
-    Level level;
-    std::string text;
+    Level level;      // the level it was printed at
+    std::string text; // the line with its line end
 };
 
 // The diagnostics of one run: the verbosity filter and the sink its lines
@@ -36,6 +36,7 @@ struct ConsoleLine {
 // several pieces reaches the sink whole.
 class Message {
 public:
+    // The level a run starts at.
     static constexpr Level msgLevelDefault = Level::Output;
     // The labels of the levels, "FATAL:" to "All:".
     static const char* const msgString[10];
@@ -44,6 +45,7 @@ public:
     explicit Message(ConsoleSink sink, Level level = msgLevelDefault);
     // Hands a pending partial line to the sink.
     ~Message();
+    // One record per run: not copied.
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;
 
@@ -76,8 +78,11 @@ private:
 // until the scope ends; the record in place before comes back then.
 class MessageScope {
 public:
+    // Installs `message` for this thread.
     explicit MessageScope(Message& message);
+    // Puts the previous record back.
     ~MessageScope();
+    // A scope is bound to its place on the stack.
     MessageScope(const MessageScope&) = delete;
     MessageScope& operator=(const MessageScope&) = delete;
 

@@ -11,6 +11,7 @@
 // body bytes consumed so far.
 class ChunkReader {
 public:
+    // Reads the chunk body from `in`'s position.
     explicit ChunkReader(ByteReader& in) : in_(in) {}
 
     // Body bytes read so far.

@@ -16,6 +16,7 @@
 // group, held notes and the tune's clock).
 class TuneWriter {
 public:
+    // A writer for one channel's elements (quantised, in the element order).
     TuneWriter(std::span<const Element> elements, const TuneOptions& options);
 
     // Walks all elements; the text and status bits are then complete.

@@ -8,10 +8,10 @@
 
 // The switches that shape a tune.
 struct TuneOptions {
-    int transpose = 0;
-    bool triplets = true;
-    bool longChords = false;
-    bool upperC = false;
+    int transpose = 0;       // semitones added to every pitch
+    bool triplets = true;    // the grid had triplets (else a triplet length is a bug)
+    bool longChords = false; // notes longer than 9 sixteenths are held
+    bool upperC = false;     // pitch 84 is written as /b#
     // Gaps run between the notes' own grid positions (no carried rounding).
     bool keepInStep = false;
 };
@@ -20,7 +20,7 @@ struct TuneOptions {
 // the encoding had to make.
 class VARN {
 public:
-    static constexpr int lowestNote = ::lowestNote;
+    static constexpr int lowestNote = ::lowestNote; // the notation's low c
     // Status bits: what the encoding or the macro had to give up.
     static constexpr int ENone = 0;
     static constexpr int ENUnder = 1;  // notes too low
