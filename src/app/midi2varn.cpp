@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -48,12 +49,11 @@ std::optional<std::vector<unsigned char>> readFile(const std::string& name)
     return bytes;
 }
 
-// Writes the macro text and closes the output; false when the text did not
-// all reach it (a full disk shows up only when it is flushed or closed).
-bool finishOutput(std::FILE* out, const std::string& text, bool toConsole)
+// Flushes and closes the output; false when the text did not all reach it
+// (a full disk shows up only when it is flushed or closed).
+bool finishOutput(std::FILE* out, bool toConsole)
 {
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = std::fflush(out) == 0 && std::ferror(out) == 0 && written;
+    bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!toConsole && std::fclose(out) != 0)
         written = false;
     return written;
@@ -89,6 +89,8 @@ int main(int argc, char* argv[])
         out = toConsole ? stdout : std::fopen(outputName.c_str(), "wt");
         return out != nullptr;
     };
+    // Write errors are found when the file is flushed and closed.
+    request.writeOutput = [&](std::string_view block) { std::fwrite(block.data(), 1, block.size(), out); };
     const Conversion result = convert(request, toStdout);
     if (result.status != 0) {
         if (out != nullptr && !toConsole)
@@ -96,7 +98,7 @@ int main(int argc, char* argv[])
         return result.status;
     }
 
-    if (!finishOutput(out, result.macroText, toConsole)) {
+    if (!finishOutput(out, toConsole)) {
         Message console(toStdout, commandLine.settings.verbosity);
         MessageScope scope(console);
         Msg(Level::Fatal, "Could not write \"%s\".\n", outputName.c_str());

@@ -26,10 +26,12 @@ void createVARN(const Song& song, Tunes& tunes)
                                                                      settings.keepInStep});
 }
 
-// Each tune's report and macro block, in channel order; the blocks go to
-// `out`, or into the console stream when `toConsole`.
-void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& result)
+// Each tune's report and macro block, in channel order; the blocks go into
+// the console stream for the output "-", else to the request's writer or
+// the result.
+void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
 {
+    const bool toConsole = request.outputName == "-";
     std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
         VARN& tune = tunes[ch];
@@ -42,6 +44,8 @@ void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& resul
         tune.printMacro(block, ch);
         if (toConsole)
             message.macro(block);
+        else if (request.writeOutput)
+            request.writeOutput(block);
         else
             result.macroText += block;
         tune.showStatus();
@@ -74,7 +78,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         Msg(Level::Fatal, "Could not open \"%s\".\n", request.outputName.c_str());
         return 1;
     }
-    printVARN(tunes, message, request.outputName == "-", result);
+    printVARN(tunes, request, message, result);
     return 0;
 }
 

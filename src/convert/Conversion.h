@@ -6,6 +6,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a conversion is given: the settings, the file names as the user
@@ -26,6 +27,10 @@ struct ConversionRequest {
     // Called once the tunes are ready, before their blocks are written; the
     // caller opens its output here. False fails the run with "Could not open".
     std::function<bool()> openOutput;
+    // When set, each macro block for the output file goes here as it is
+    // written, instead of into Conversion::macroText (a program writes it
+    // straight to its file, so that no copy of all blocks is kept).
+    std::function<void(std::string_view block)> writeOutput;
 };
 
 // One channel's tune as the conversion made it.
@@ -42,7 +47,8 @@ struct Conversion {
     // One record per channel that has a tune, in channel order.
     std::vector<TuneRecord> tunes;
     // The macro blocks for the output file; empty for the output "-", whose
-    // blocks go into the console stream where the program prints them.
+    // blocks go into the console stream where the program prints them, and
+    // when the request's writeOutput took them.
     std::string macroText;
 };
 

@@ -15,10 +15,18 @@ bool TuneText::put(std::string_view piece, std::int64_t count)
     const std::int64_t copies = std::min(count, fit);
     if (size == 1) {
         text_.append(static_cast<std::size_t>(copies), piece[0]); // most tokens are one character
-    } else {
+    } else if (copies == 1) {
+        text_.append(piece);
+    } else if (copies > 1) {
+        // Long runs (rests) go in blocks rather than token by token.
         text_.reserve(text_.size() + static_cast<std::size_t>(copies * size));
-        for (std::int64_t i = 0; i < copies; ++i)
-            text_.append(piece);
+        const std::int64_t perBlock = std::min<std::int64_t>(copies, 4096);
+        std::string block;
+        block.reserve(static_cast<std::size_t>(perBlock * size));
+        for (std::int64_t i = 0; i < perBlock; ++i)
+            block.append(piece);
+        for (std::int64_t left = copies; left > 0; left -= perBlock)
+            text_.append(block, 0, static_cast<std::size_t>(std::min(left, perBlock) * size));
     }
     if (count > fit) {
         // The cap falls inside this piece: as much of it as fits, then stop.
