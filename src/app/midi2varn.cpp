@@ -1,6 +1,7 @@
 // The command-line program: reads the switches and the MIDI file, runs the
 // conversion with its report on standard output, and writes the macro
 // blocks to the output file.
+#include "app/FileAccess.h"
 #include "convert/Conversion.h"
 #include "core/Message.h"
 #include "options/Options.h"
@@ -30,14 +31,14 @@ bool namesInput(const std::string& input, const std::string& output)
     if (output == input)
         return true;
     std::error_code error; // false when either does not exist
-    return std::filesystem::equivalent(input, output, error);
+    return std::filesystem::equivalent(filePath(input), filePath(output), error);
 }
 
 // The whole file, or nothing when it cannot be opened. A file that opens
 // but cannot be read (a directory) gives what could be read.
 std::optional<std::vector<unsigned char>> readFile(const std::string& name)
 {
-    std::FILE* in = std::fopen(name.c_str(), "rb");
+    std::FILE* in = openFile(name, "rb");
     if (in == nullptr)
         return std::nullopt;
     std::vector<unsigned char> bytes;
@@ -63,7 +64,8 @@ bool finishOutput(std::FILE* out, bool toConsole)
 
 int main(int argc, char* argv[])
 {
-    const std::vector<std::string> args(argv, argv + argc);
+    const Utf8Console console;
+    const std::vector<std::string> args = programArguments(argc, argv);
     const CommandLine commandLine = parseOptions(args, namesInput);
     std::fputs(commandLine.errors.c_str(), stderr);
     if (!commandLine.proceed) {
@@ -86,7 +88,7 @@ int main(int argc, char* argv[])
         request.midi = *midi;
     request.preamble = commandLine.lines;
     request.openOutput = [&] {
-        out = toConsole ? stdout : std::fopen(outputName.c_str(), "wt");
+        out = toConsole ? stdout : openFile(outputName, "wt");
         return out != nullptr;
     };
     // Write errors are found when the file is flushed and closed.
@@ -99,10 +101,10 @@ int main(int argc, char* argv[])
     }
 
     if (!finishOutput(out, toConsole)) {
-        Message console(toStdout, commandLine.settings.verbosity);
-        MessageScope scope(console);
+        Message message(toStdout, commandLine.settings.verbosity);
+        MessageScope scope(message);
         Msg(Level::Fatal, "Could not write \"%s\".\n", outputName.c_str());
-        console.flush();
+        message.flush();
         std::fflush(stdout);
         return 1;
     }

@@ -95,6 +95,17 @@ std::string twoChannelFile()
     return midi::header(1, 2, 96) + first.chunk() + second.chunk();
 }
 
+// A file name given as UTF-8, the way the program takes names on every platform.
+fs::path named(const std::string& name)
+{
+    return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string utf8(const std::u8string& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
 class DriverTest : public testing::Test {
 protected:
     void SetUp() override
@@ -119,18 +130,21 @@ protected:
                   const std::string& subDir = "")
     {
         args.insert(args.begin(), "midi2varn");
-        return runProgram(exe, args, (dir / subDir).string(), stdoutPath);
+        return runProgram(exe, args, utf8((dir / named(subDir)).u8string()), stdoutPath);
     }
 
     void write(const std::string& name, const std::string& bytes)
     {
-        fs::create_directories((dir / name).parent_path());
-        ASSERT_TRUE(midi::writeFile((dir / name).string(), bytes));
+        const fs::path path = dir / named(name);
+        fs::create_directories(path.parent_path());
+        std::ofstream out(path, std::ios::binary);
+        out << bytes;
+        ASSERT_TRUE(out.good()) << name;
     }
 
     std::string read(const std::string& name) const
     {
-        std::ifstream in(dir / name, std::ios::binary);
+        std::ifstream in(dir / named(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
@@ -138,7 +152,7 @@ protected:
     {
         std::set<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(dir))
-            names.insert(fs::relative(entry.path(), dir).generic_string());
+            names.insert(utf8(fs::relative(entry.path(), dir).generic_u8string()));
         return names;
     }
 
@@ -361,6 +375,46 @@ TEST_F(DriverTest, UsageNamesTheProgramWithoutItsDirectory)
     const RunResult r = runProgram(exe, {"C:\\some\\dir\\midi2varn.exe", "-h"}, dir.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, textMode(banner + expectedUsage("midi2varn.exe")));
+}
+
+} // namespace
+
+namespace {
+
+// Song names come in every script. They reach the program whole, the
+// output beside the input gets the right name, and the console shows the
+// name's UTF-8 bytes.
+TEST_F(DriverTest, NamesInAnyScript)
+{
+    const struct {
+        std::string input;
+        std::string output; // empty: derived from the input
+        std::string written;
+    } cases[] = {
+        {"千本桜.mid", "", "千本桜.txt"},
+        {"Для Элизы.mid", "Мелодия.txt", "Мелодия.txt"},
+        {"Für Elise – ça va.MID", "", "Für Elise – ça va.txt"},
+        {"노래/아리랑.mid", "노래/아리랑 (2).txt", "노래/아리랑 (2).txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        write(c.input, oneNoteFile());
+        std::vector<std::string> args{c.input};
+        if (!c.output.empty())
+            args.push_back(c.output);
+        const RunResult r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, textMode(banner + oneNoteConsoleBeforeOutput(c.input) + oneNoteTuneLines));
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read(c.written), textMode(block(1, "%6C")));
+    }
+
+    // Writing over the input is refused by its name in any script.
+    const RunResult same = run({"千本桜.mid", "千本桜.mid"});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_NE(same.out.find("Cannot write output to the input file \"千本桜.mid\"! Aborting."), std::string::npos)
+        << same.out;
+    EXPECT_EQ(read("千本桜.mid"), oneNoteFile());
 }
 
 } // namespace

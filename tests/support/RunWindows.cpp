@@ -1,5 +1,6 @@
-// runProgram for Windows: CreateProcess with its standard output and error
-// read through pipes.
+// runProgram for Windows: CreateProcessW with its standard output and error
+// read through pipes. Arguments and names are UTF-8 and reach the child as
+// UTF-16, as a command line typed or dropped in Explorer does.
 #include "support/Run.h"
 
 #include <windows.h>
@@ -44,6 +45,16 @@ std::string commandLine(const std::vector<std::string>& args)
     return line;
 }
 
+std::wstring wide(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n);
+    return result;
+}
+
 void readAll(HANDLE pipe, std::string& sink)
 {
     char buffer[4096];
@@ -77,21 +88,22 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     if (ready && stdoutPath.empty()) {
         ready = CreatePipe(&outRead, &outWrite, &inherit, 0) && SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     } else if (ready) {
-        outWrite = CreateFileA(stdoutPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        outWrite = CreateFileW(wide(stdoutPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ready = outWrite != INVALID_HANDLE_VALUE;
     }
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    std::string line = commandLine(args);
-    ready = ready && CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                    workDir.empty() ? nullptr : workDir.c_str(), &startup, &process);
+    std::wstring line = wide(commandLine(args));
+    const std::wstring directory = wide(workDir);
+    ready = ready && CreateProcessW(wide(program).c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                    nullptr, workDir.empty() ? nullptr : directory.c_str(), &startup, &process);
 
     // Only the child may hold the writing ends, so that the pipes end with it.
     closeAll({input, outWrite, errWrite});
