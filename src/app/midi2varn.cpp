@@ -1,6 +1,7 @@
 // The command-line program: reads the switches and the MIDI file, runs the
 // conversion with its report on standard output, and writes the macro
 // blocks to the output file.
+#include "app/ConsoleWait.h"
 #include "app/OutputCheck.h"
 #include "convert/Conversion.h"
 #include "core/Message.h"
@@ -129,5 +130,8 @@ int run(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    return run(argc, argv);
+    const int status = run(argc, argv);
+    std::fflush(stdout);
+    waitIfOwnConsoleWindow();
+    return status;
 }
