@@ -1,7 +1,9 @@
 // The command-line program: reads the switches and the MIDI file, runs the
 // conversion with its report on standard output, and writes the macro
 // blocks to the output file.
+#include "app/ConsoleWait.h"
 #include "app/FileAccess.h"
+#include "app/OutputCheck.h"
 #include "convert/Conversion.h"
 #include "core/Message.h"
 #include "options/Options.h"
@@ -60,18 +62,39 @@ bool finishOutput(std::FILE* out, bool toConsole)
     return written;
 }
 
-} // namespace
+// Prints the console lines kept so far.
+void replay(const std::vector<ConsoleLine>& lines)
+{
+    for (const ConsoleLine& line : lines)
+        std::fwrite(line.text.data(), 1, line.text.size(), stdout);
+}
 
-int main(int argc, char* argv[])
+// Prints the line `text` as a fatal message at the run's verbosity.
+void fatal(Level verbosity, const std::string& text)
+{
+    Message console(toStdout, verbosity);
+    MessageScope scope(console);
+    Msg(Level::Fatal, "%s", text.c_str());
+    console.flush();
+    std::fflush(stdout);
+}
+
+int run(int argc, char* argv[])
 {
     const Utf8Console console;
     const std::vector<std::string> args = programArguments(argc, argv);
     const CommandLine commandLine = parseOptions(args, namesInput);
     std::fputs(commandLine.errors.c_str(), stderr);
     if (!commandLine.proceed) {
-        for (const ConsoleLine& line : commandLine.lines)
-            std::fwrite(line.text.data(), 1, line.text.size(), stdout);
+        replay(commandLine.lines);
         return commandLine.status;
+    }
+    // Checked before the input is read: a refused run touches no file.
+    if (isMidiOutput(commandLine.outputName)) {
+        replay(commandLine.lines);
+        fatal(commandLine.settings.verbosity,
+              "Output file \"" + commandLine.outputName + "\" is a MIDI file; not overwriting it.\n");
+        return 1;
     }
 
     const std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
@@ -101,12 +124,18 @@ int main(int argc, char* argv[])
     }
 
     if (!finishOutput(out, toConsole)) {
-        Message message(toStdout, commandLine.settings.verbosity);
-        MessageScope scope(message);
-        Msg(Level::Fatal, "Could not write \"%s\".\n", outputName.c_str());
-        message.flush();
-        std::fflush(stdout);
+        fatal(commandLine.settings.verbosity, "Could not write \"" + outputName + "\".\n");
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int status = run(argc, argv);
+    std::fflush(stdout);
+    waitIfOwnConsoleWindow();
+    return status;
 }

@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -353,6 +359,96 @@ TEST_F(DriverTest, WriteErrorsFailTheRun)
     EXPECT_EQ(r.status, 1);
 }
 
+// An existing MIDI file named as the output is refused before the input is
+// read, and stays as it was; any other file by that name is replaced, and
+// "-" is never a file.
+TEST_F(DriverTest, ExistingMidiFileIsNotOverwritten)
+{
+    const std::string riffSize = std::string("\x04\x00\x00\x00", 4);
+    const std::string rmid = "RIFF" + riffSize + "RMID";
+    const auto refusal = [](const std::string& name) {
+        return "FATAL:  Output file \"" + name + "\" is a MIDI file; not overwriting it.\n";
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string target;   // the file the output name means
+        std::string existing; // its bytes before the run
+        std::string refused;  // the console after the banner; "" when the file is replaced
+    };
+    const std::vector<Case> cases = {
+        {"standard-midi-file", {"one.mid", "old.txt"}, "old.txt", oneNoteFile(), refusal("old.txt")},
+        {"rmid", {"one.mid", "old.txt"}, "old.txt", rmid + "data", refusal("old.txt")},
+        {"second-song-named", {"one.mid", "two.mid"}, "two.mid", oneNoteFile(), refusal("two.mid")},
+        {"derived-name", {"one.mid"}, "one.txt", "MThd", refusal("one.txt")},
+        {"before-the-input-is-read", {"missing.mid", "old.txt"}, "old.txt", oneNoteFile(), refusal("old.txt")},
+        {"after-the-confirmations",
+         {"-d", "2", "-v", "0", "one.mid", "old.txt"},
+         "old.txt",
+         oneNoteFile(),
+         "Output: Deactivating channel 2.\nOutput: Setting verbosity to \"FATAL\".\n" + refusal("old.txt")},
+        {"riff-of-another-form", {"one.mid", "old.txt"}, "old.txt", "RIFF" + riffSize + "WAVE", ""},
+        {"rmid-cut-short", {"one.mid", "old.txt"}, "old.txt", rmid.substr(0, 11), ""},
+        {"two-bytes", {"one.mid", "old.txt"}, "old.txt", "MT", ""},
+        {"empty", {"one.mid", "old.txt"}, "old.txt", "", ""},
+        {"lower-case", {"one.mid", "old.txt"}, "old.txt", "mthd", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        write("one.mid", oneNoteFile());
+        write(c.target, c.existing);
+        const auto before = files();
+        const RunResult r = run(c.args);
+        if (!c.refused.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, textMode(banner + c.refused));
+            EXPECT_EQ(read(c.target), c.existing);
+            EXPECT_EQ(files(), before);
+        } else {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(read(c.target), textMode(block(1, "%6C")));
+        }
+    }
+
+    // A MIDI file called "-" stays: that name means standard output.
+    write("-", oneNoteFile());
+    const RunResult r = run({"one.mid", "-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(textMode(block(1, "%6C"))), std::string::npos) << r.out;
+    EXPECT_EQ(read("-"), oneNoteFile());
+}
+
+// An output file that cannot be read cannot be told apart; the run goes on
+// and the file is opened for writing as always.
+TEST_F(DriverTest, UnreadableOutputIsNotChecked)
+{
+    write("one.mid", oneNoteFile());
+    write("old.txt", oneNoteFile());
+#ifdef _WIN32
+    // Held open without sharing, the file can be neither read nor written.
+    const HANDLE held = CreateFileA((dir / "old.txt").string().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const RunResult r = run({"one.mid", "old.txt"});
+    CloseHandle(held);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              textMode(banner + oneNoteConsoleBeforeOutput("one.mid") + "FATAL:  Could not open \"old.txt\".\n"));
+    EXPECT_EQ(read("old.txt"), oneNoteFile());
+#else
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root, which may read any file: no output file can be made unreadable here";
+    // Write-only: the check cannot read it, the conversion can write it.
+    fs::permissions(dir / "old.txt", fs::perms::owner_write);
+    const RunResult r = run({"one.mid", "old.txt"});
+    fs::permissions(dir / "old.txt", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("old.txt"), textMode(block(1, "%6C")));
+#endif
+}
+
 // The bundled example gives the bundled text, with the platform's line ends.
 TEST_F(DriverTest, ExampleConvertsCleanly)
 {
@@ -415,6 +511,13 @@ TEST_F(DriverTest, NamesInAnyScript)
     EXPECT_NE(same.out.find("Cannot write output to the input file \"千本桜.mid\"! Aborting."), std::string::npos)
         << same.out;
     EXPECT_EQ(read("千本桜.mid"), oneNoteFile());
+
+    // So is writing over another MIDI file.
+    const RunResult midi = run({"千本桜.mid", "Для Элизы.mid"});
+    EXPECT_EQ(midi.status, 1);
+    EXPECT_NE(midi.out.find("Output file \"Для Элизы.mid\" is a MIDI file; not overwriting it."), std::string::npos)
+        << midi.out;
+    EXPECT_EQ(read("Для Элизы.mid"), oneNoteFile());
 }
 
 } // namespace
