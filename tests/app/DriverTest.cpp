@@ -1,6 +1,7 @@
 // End-to-end runs of the built converter on MIDI files written by the tests.
 #include "support/MidiWriter.h"
 #include "support/Run.h"
+#include "support/TextMode.h"
 #include "support/UsageText.h"
 
 #include <gtest/gtest.h>
@@ -22,23 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Text as the converter writes it through a text-mode stream: Windows ends
-// each line with CR LF.
-std::string textMode(const std::string& text)
-{
-#ifdef _WIN32
-    std::string converted;
-    for (char c : text) {
-        if (c == '\n')
-            converted += '\r';
-        converted += c;
-    }
-    return converted;
-#else
-    return text;
-#endif
-}
 
 // The converter and the sources, as absolute names of this platform (under
 // Wine a build path gets its drive letter).

@@ -5,6 +5,7 @@
 #include "options/Options.h"
 #include "support/MidiWriter.h"
 #include "support/Run.h"
+#include "support/TextMode.h"
 
 #include <gtest/gtest.h>
 
@@ -38,22 +39,6 @@ struct Case {
     std::vector<std::string> args;
     const std::string* midi;
 };
-
-// The bytes as a text-mode stream writes them on this platform.
-std::string textMode(const std::string& text)
-{
-#ifdef _WIN32
-    std::string converted;
-    for (char c : text) {
-        if (c == '\n')
-            converted += '\r';
-        converted += c;
-    }
-    return converted;
-#else
-    return text;
-#endif
-}
 
 std::string readFile(const fs::path& path)
 {
