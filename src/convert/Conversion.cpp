@@ -45,7 +45,7 @@ void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& resul
         else
             result.macroText += block;
         tune.showStatus();
-        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status});
+        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, block});
     }
 }
 

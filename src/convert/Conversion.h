@@ -30,9 +30,10 @@ struct ConversionRequest {
 
 // One channel's tune as the conversion made it.
 struct TuneRecord {
-    int channel;     // 1..16
-    std::string text; // the tune in the notation
-    int status;      // VARN's status bits
+    int channel;       // 1..16
+    std::string text;  // the tune in the notation
+    int status;        // VARN's status bits
+    std::string block; // the channel's macro block, as written to the output
 };
 
 // What a conversion gives back.

@@ -87,6 +87,12 @@ Outcome inProcess(const Case& c)
     const Conversion result = convert(request, [&](const ConsoleText& piece) { outcome.console += piece.text; });
     outcome.status = result.status;
     outcome.text = result.macroText;
+    // The file holds the channels' blocks one after the other.
+    std::string blocks;
+    for (const TuneRecord& tune : result.tunes)
+        blocks += tune.block;
+    if (request.outputName != "-")
+        EXPECT_EQ(blocks, result.macroText);
     return outcome;
 }
 
@@ -205,8 +211,13 @@ TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
     EXPECT_TRUE(result.macroText.empty());
     ASSERT_FALSE(result.tunes.empty());
     EXPECT_FALSE(macro.empty());
-    for (const TuneRecord& tune : result.tunes)
-        EXPECT_NE(macro.find(tune.text), std::string::npos) << "channel " << tune.channel;
+    std::string blocks;
+    for (const TuneRecord& tune : result.tunes) {
+        EXPECT_NE(tune.block.find(tune.text), std::string::npos) << "channel " << tune.channel;
+        blocks += tune.block;
+    }
+    // The blocks are the macro text of the console stream, in channel order.
+    EXPECT_EQ(blocks, macro);
 
     const char* const labels[10] = {"FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
                                     "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    "};
