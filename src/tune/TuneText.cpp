@@ -16,7 +16,11 @@ bool TuneText::put(std::string_view piece, std::int64_t count)
     if (size == 1) {
         text_.append(static_cast<std::size_t>(copies), piece[0]); // most tokens are one character
     } else {
-        text_.reserve(text_.size() + static_cast<std::size_t>(copies * size));
+        // Grow geometrically: libc++ takes a reserve as given, so reserving
+        // just the new size would copy the whole text at every call.
+        const std::size_t needed = text_.size() + static_cast<std::size_t>(copies * size);
+        if (needed > text_.capacity())
+            text_.reserve(std::max(needed, 2 * text_.capacity()));
         for (std::int64_t i = 0; i < copies; ++i)
             text_.append(piece);
     }
