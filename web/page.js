@@ -434,8 +434,10 @@
 
       var parts = partsOf(tune.block);
       var size = element('p', 'tune-size');
-      size.appendChild(document.createTextNode(plural(tune.text.length, 'character', 'characters') + ' · macro parts: ' +
-        (parts > partLimit ? parts + ', more than the ' + partLimit + ' the game plays ' : parts + ' of ' + partLimit + ' ')));
+      var partsText = parts > partLimit ? parts + ', more than the ' + partLimit + ' the game plays '
+                                        : parts + ' of ' + partLimit + ' ';
+      size.appendChild(document.createTextNode(
+        plural(tune.text.length, 'character', 'characters') + ' · macro parts: ' + partsText));
       size.appendChild(partMeter(parts));
       article.appendChild(size);
 
@@ -600,6 +602,8 @@
   // ---- Wiring -------------------------------------------------------------
 
   function wire() {
+    // The worker starts now, so that the first file finds it ready.
+    converter.start();
     buildChannelRows();
     $('choose').addEventListener('click', function () { $('file').click(); });
     $('file').addEventListener('change', function (event) {
