@@ -116,6 +116,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
     if (inputRead)
         request.midi = std::span(midi, midiSize);
     request.preamble = commandLine.lines;
+    request.keepBlocks = true; // the page offers each channel's block on its own
     Conversion result =
         convert(request, [&outcome](const ConsoleText& piece) { outcome.add(piece.level, piece.macro, piece.text); });
     outcome.status = result.status;

@@ -27,8 +27,9 @@ void createVARN(const Song& song, Tunes& tunes)
 }
 
 // Each tune's report and macro block, in channel order; the blocks go to
-// `out`, or into the console stream when `toConsole`.
-void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& result)
+// the result's macro text, or into the console stream when `toConsole`,
+// and into the tune records when `keepBlocks`.
+void printVARN(Tunes& tunes, Message& message, bool toConsole, bool keepBlocks, Conversion& result)
 {
     std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
@@ -45,7 +46,7 @@ void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& resul
         else
             result.macroText += block;
         tune.showStatus();
-        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, block});
+        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, keepBlocks ? block : ""});
     }
 }
 
@@ -74,7 +75,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         Msg(Level::Fatal, "Could not open \"%s\".\n", request.outputName.c_str());
         return 1;
     }
-    printVARN(tunes, message, request.outputName == "-", result);
+    printVARN(tunes, message, request.outputName == "-", request.keepBlocks, result);
     return 0;
 }
 

@@ -26,6 +26,9 @@ struct ConversionRequest {
     // Called once the tunes are ready, before their blocks are written; the
     // caller opens its output here. False fails the run with "Could not open".
     std::function<bool()> openOutput;
+    // Each tune record also keeps its channel's macro block (a copy: off by
+    // default, as a huge song's blocks take as much memory as its text).
+    bool keepBlocks = false;
 };
 
 // One channel's tune as the conversion made it.
@@ -33,7 +36,7 @@ struct TuneRecord {
     int channel;       // 1..16
     std::string text;  // the tune in the notation
     int status;        // VARN's status bits
-    std::string block; // the channel's macro block, as written to the output
+    std::string block; // the channel's macro block, as written (with keepBlocks)
 };
 
 // What a conversion gives back.

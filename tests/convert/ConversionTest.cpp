@@ -84,6 +84,7 @@ Outcome inProcess(const Case& c)
     if (c.midi != nullptr)
         request.midi = std::span(reinterpret_cast<const unsigned char*>(c.midi->data()), c.midi->size());
     request.preamble = commandLine.lines;
+    request.keepBlocks = true;
     const Conversion result = convert(request, [&](const ConsoleText& piece) { outcome.console += piece.text; });
     outcome.status = result.status;
     outcome.text = result.macroText;
@@ -91,8 +92,9 @@ Outcome inProcess(const Case& c)
     std::string blocks;
     for (const TuneRecord& tune : result.tunes)
         blocks += tune.block;
-    if (request.outputName != "-")
+    if (request.outputName != "-") {
         EXPECT_EQ(blocks, result.macroText);
+    }
     return outcome;
 }
 
@@ -200,6 +202,7 @@ TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
     request.inputName = commandLine.inputName;
     request.outputName = "-";
     request.midi = std::span(reinterpret_cast<const unsigned char*>(example.data()), example.size());
+    request.keepBlocks = true;
     std::string macro;
     const Conversion result = convert(request, [&](const ConsoleText& piece) {
         if (piece.macro)
@@ -314,6 +317,7 @@ TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
         const Conversion result = convert(request, nullptr);
         ASSERT_EQ(result.status, 0);
         ASSERT_EQ(result.tunes.size(), 1u);
+        EXPECT_TRUE(result.tunes[0].block.empty()); // not asked for
         const std::vector<long> starts = noteStarts(result.tunes[0].text);
         if (keepInStep)
             EXPECT_EQ(starts, expected) << result.tunes[0].text;
