@@ -38,6 +38,7 @@ public:
     std::string outputName;
     std::vector<TuneRecord> tunes;
 
+    // Appends a piece of standard output at `level` (macro text: `macro`).
     void add(Level level, bool macro, std::string_view piece)
     {
         const auto kind = macro ? macroKind : static_cast<std::uint32_t>(level);
@@ -125,7 +126,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
     outcome.tunes = std::move(result.tunes);
 }
 
-MidiSummary lastSummary;
+// The last summary's words, kept for the script to read.
 std::uint32_t summaryWords[3 + channelCount];
 
 } // namespace
@@ -155,12 +156,12 @@ const std::uint32_t* m2v_convert(const unsigned char* midi, std::uint32_t midiSi
 // changes, then the notes of channels 1 to 16.
 const std::uint32_t* m2v_summary(const unsigned char* midi, std::uint32_t midiSize)
 {
-    lastSummary = summarize(std::span(midi, midiSize));
-    summaryWords[0] = lastSummary.readable ? 1 : 0;
-    summaryWords[1] = static_cast<std::uint32_t>(lastSummary.firstTempo);
-    summaryWords[2] = static_cast<std::uint32_t>(lastSummary.tempoChanges);
+    const MidiSummary summary = summarize(std::span(midi, midiSize));
+    summaryWords[0] = summary.readable ? 1 : 0;
+    summaryWords[1] = static_cast<std::uint32_t>(summary.firstTempo);
+    summaryWords[2] = static_cast<std::uint32_t>(summary.tempoChanges);
     for (int ch = 0; ch < channelCount; ++ch)
-        summaryWords[3 + ch] = static_cast<std::uint32_t>(lastSummary.notes[static_cast<std::size_t>(ch)]);
+        summaryWords[3 + ch] = static_cast<std::uint32_t>(summary.notes[static_cast<std::size_t>(ch)]);
     return summaryWords;
 }
 

@@ -200,7 +200,7 @@
       return;
     }
     if (facts.firstTempo === 0)
-      $('tempo').textContent = 'Tempo: none set (players then use 120 beats per minute).';
+      $('tempo').textContent = 'Tempo: none set (MIDI\'s default is 120 beats per minute).';
     else
       $('tempo').textContent = 'Tempo: ' + facts.firstTempo + ' beats per minute at the start' +
         (facts.tempoChanges ? ', then ' + plural(facts.tempoChanges, 'change', 'changes') : ', no changes') + '.';

@@ -203,6 +203,12 @@ async function downloaded(name, before) {
       return !named;
     }).map((node) => node.id || node.outerHTML.slice(0, 60)));
     assert.deepStrictEqual(unlabelled, []);
+    // -h is a button that shows the program's usage text.
+    await page.click('#usage-button');
+    await page.waitForFunction(() => document.getElementById('usage').textContent.length > 0);
+    assert.strictEqual(await text(page, '#usage'), usage);
+    assert.match(usage, /^MIDI-to-VARN converter .*\nUsage: midi2varn \[OPTIONS\]/);
+    await page.click('#usage-button');
   });
 
   let defaultBlocks;
@@ -287,10 +293,18 @@ async function downloaded(name, before) {
         await page.screenshot({ path: path.join(shotsDir, 'desktop-broken.png') });
       }
     }
-    await pick(page, examplePath);
+    // The good file comes dropped onto the page this time.
+    await page.evaluate((base64) => {
+      const transfer = new DataTransfer();
+      const bytes = Uint8Array.from(atob(base64), (ch) => ch.charCodeAt(0));
+      transfer.items.add(new File([bytes], 'example.mid', { type: 'audio/midi' }));
+      for (const type of ['dragenter', 'dragover', 'drop'])
+        document.querySelector('footer').dispatchEvent(new DragEvent(type, { dataTransfer: transfer, bubbles: true }));
+    }, example.toString('base64'));
     await resultFor(page, 'midi2varn -p 1 example.mid');
     assert.strictEqual((await blocksShown(page)).length, 2);
     assert.ok(await page.$eval('#problems', (node) => node.offsetParent === null));
+    assert.ok(await page.$eval('#drop-overlay', (node) => node.offsetParent === null));
   });
 
   test('a large file converts in the worker with a busy sign, and only the newest result shows', async () => {
