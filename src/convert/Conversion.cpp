@@ -28,7 +28,7 @@ void createVARN(const Song& song, Tunes& tunes)
 
 // Each tune's report and macro block, in channel order; the blocks go into
 // the console stream for the output "-", else to the request's writer or
-// the result.
+// the result, and into the tune records when the request keeps them.
 void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
 {
     const bool toConsole = request.outputName == "-";
@@ -49,7 +49,7 @@ void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message,
         else
             result.macroText += block;
         tune.showStatus();
-        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status});
+        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : ""});
     }
 }
 

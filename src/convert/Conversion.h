@@ -31,13 +31,17 @@ struct ConversionRequest {
     // written, instead of into Conversion::macroText (a program writes it
     // straight to its file, so that no copy of all blocks is kept).
     std::function<void(std::string_view block)> writeOutput;
+    // Each tune record also keeps its channel's macro block (a copy: off by
+    // default, as a huge song's blocks take as much memory as its text).
+    bool keepBlocks = false;
 };
 
 // One channel's tune as the conversion made it.
 struct TuneRecord {
-    int channel;     // 1..16
-    std::string text; // the tune in the notation
-    int status;      // VARN's status bits
+    int channel;       // 1..16
+    std::string text;  // the tune in the notation
+    int status;        // VARN's status bits
+    std::string block; // the channel's macro block, as written (with keepBlocks)
 };
 
 // What a conversion gives back.

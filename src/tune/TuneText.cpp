@@ -18,8 +18,12 @@ bool TuneText::put(std::string_view piece, std::int64_t count)
     } else if (copies == 1) {
         text_.append(piece);
     } else if (copies > 1) {
+        // Grow geometrically: libc++ takes a reserve as given, so reserving
+        // just the new size would copy the whole text at every call.
+        const std::size_t needed = text_.size() + static_cast<std::size_t>(copies * size);
+        if (needed > text_.capacity())
+            text_.reserve(std::max(needed, 2 * text_.capacity()));
         // Long runs (rests) go in blocks rather than token by token.
-        text_.reserve(text_.size() + static_cast<std::size_t>(copies * size));
         const std::int64_t perBlock = std::min<std::int64_t>(copies, 4096);
         std::string block;
         block.reserve(static_cast<std::size_t>(perBlock * size));

@@ -69,9 +69,17 @@ Outcome inProcess(const Case& c)
     if (c.midi != nullptr)
         request.midi = std::span(reinterpret_cast<const unsigned char*>(c.midi->data()), c.midi->size());
     request.preamble = commandLine.lines;
+    request.keepBlocks = true;
     const Conversion result = convert(request, [&](const ConsoleText& piece) { outcome.console += piece.text; });
     outcome.status = result.status;
     outcome.text = result.macroText;
+    // The file holds the channels' blocks one after the other.
+    std::string blocks;
+    for (const TuneRecord& tune : result.tunes)
+        blocks += tune.block;
+    if (request.outputName != "-") {
+        EXPECT_EQ(blocks, result.macroText);
+    }
     return outcome;
 }
 
@@ -179,6 +187,7 @@ TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
     request.inputName = commandLine.inputName;
     request.outputName = "-";
     request.midi = std::span(reinterpret_cast<const unsigned char*>(example.data()), example.size());
+    request.keepBlocks = true;
     std::string macro;
     const Conversion result = convert(request, [&](const ConsoleText& piece) {
         if (piece.macro)
@@ -190,8 +199,13 @@ TEST_F(ConversionTest, ConsoleStreamComesInWholeLinesWithTheirLevels)
     EXPECT_TRUE(result.macroText.empty());
     ASSERT_FALSE(result.tunes.empty());
     EXPECT_FALSE(macro.empty());
-    for (const TuneRecord& tune : result.tunes)
-        EXPECT_NE(macro.find(tune.text), std::string::npos) << "channel " << tune.channel;
+    std::string blocks;
+    for (const TuneRecord& tune : result.tunes) {
+        EXPECT_NE(tune.block.find(tune.text), std::string::npos) << "channel " << tune.channel;
+        blocks += tune.block;
+    }
+    // The blocks are the macro text of the console stream, in channel order.
+    EXPECT_EQ(blocks, macro);
 
     const char* const labels[10] = {"FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
                                     "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    "};
@@ -288,6 +302,7 @@ TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
         const Conversion result = convert(request, nullptr);
         ASSERT_EQ(result.status, 0);
         ASSERT_EQ(result.tunes.size(), 1u);
+        EXPECT_TRUE(result.tunes[0].block.empty()); // not asked for
         const std::vector<long> starts = noteStarts(result.tunes[0].text);
         if (keepInStep)
             EXPECT_EQ(starts, expected) << result.tunes[0].text;

@@ -1,0 +1,418 @@
+// The site in headless Chromium, opened from disk with the browser's own
+// file-access rules, as a player opens it: the scripting hook against the
+// native program, the page's controls and results, Copy and Download, broken
+// files, a large file, a phone-sized screen and the keyboard; and no network
+// request. Screenshots go to SHOTS_DIR.
+//
+//   node browser.js SITE_DIR NATIVE_EXE MAKE_BENCH_MIDI SOURCE_DIR SHOTS_DIR
+//
+// Needs puppeteer-core (npm ci in this folder) and Chromium (Debian:
+// chromium; another one with CHROMIUM=/path); skips without them, but
+// fails in CI (CI set).
+'use strict';
+const assert = require('assert');
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { runNative, difference } = require('./native.js');
+
+const [siteDir, nativeExe, benchGenerator, sourceDir, shotsDir] = process.argv.slice(2);
+if (!shotsDir) {
+  console.error('usage: node browser.js SITE_DIR NATIVE_EXE MAKE_BENCH_MIDI SOURCE_DIR SHOTS_DIR');
+  process.exit(2);
+}
+
+// Without the tools the test is skipped, except in CI, where it must run.
+function missing(what) {
+  console.log(`${process.env.CI ? 'Missing' : 'Skipped'}: ${what}`);
+  process.exit(process.env.CI ? 1 : 0);
+}
+let puppeteer;
+try {
+  puppeteer = require('puppeteer-core');
+} catch (error) {
+  missing('puppeteer-core is not installed (run npm ci in tests/web).');
+}
+const chromium = [process.env.CHROMIUM, '/usr/bin/chromium', '/usr/bin/chromium-browser']
+  .find((candidate) => candidate && fs.existsSync(candidate));
+if (!chromium)
+  missing('no Chromium found (Debian: apt-get install chromium; or set CHROMIUM).');
+
+const wait = 30000;
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'midi2varn-browser-'));
+const downloads = path.join(work, 'downloads');
+fs.mkdirSync(downloads);
+fs.mkdirSync(shotsDir, { recursive: true });
+const site = path.resolve(siteDir);
+const pageUrl = 'file://' + path.join(site, 'index.html');
+const examplePath = path.join(sourceDir, 'examples', 'example.mid');
+const example = fs.readFileSync(examplePath);
+
+// Test files: not MIDI, empty, cut short, and a large generated one.
+const files = {
+  broken: path.join(work, 'broken.mid'),
+  empty: path.join(work, 'empty.mid'),
+  truncated: path.join(work, 'truncated.mid'),
+  large: path.join(work, 'large.mid'),
+};
+fs.writeFileSync(files.broken, 'Not a MIDI file at all.\n');
+fs.writeFileSync(files.empty, '');
+fs.writeFileSync(files.truncated, example.subarray(0, example.length - 40));
+childProcess.execFileSync(benchGenerator, ['100000', '1', files.large]);
+
+const native = (args, name, file) => runNative(nativeExe, args, name, file === undefined ? examplePath : file);
+// The macro blocks of an output file, one per channel.
+const blocksOf = (text) => text.toString().split(/(?="\/playthis")/).filter(Boolean);
+
+const tests = [];
+const test = (name, body) => tests.push({ name, body });
+const requests = [];
+const pageErrors = [];
+
+// A fresh tab with the page; its requests are logged as made during or
+// after its load.
+async function openPage(browser, viewport) {
+  const page = await browser.newPage();
+  let loaded = false;
+  page.on('request', (request) => requests.push({ url: request.url(), afterLoad: loaded }));
+  page.on('pageerror', (error) => pageErrors.push(error.message));
+  page.on('console', (message) => {
+    if (message.type() === 'error')
+      pageErrors.push(message.text());
+  });
+  await page.setViewport(viewport);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  await page.goto(pageUrl, { waitUntil: 'load' });
+  await page.waitForFunction(() => window.midi2varn && window.Midi2varnSwitches);
+  loaded = true;
+  return page;
+}
+
+async function pick(page, file) {
+  const input = await page.$('#file');
+  await input.uploadFile(file);
+}
+
+// Waits until the result shown is of the command line `line` and the page
+// is no longer busy.
+async function resultFor(page, line) {
+  await page.waitForFunction((expected) =>
+    document.getElementById('command-line').textContent === expected &&
+    document.getElementById('busy').hidden &&
+    !/^Choose/.test(document.getElementById('status').textContent) &&
+    document.getElementById('console').textContent.length > 0, { timeout: wait }, line);
+}
+
+const blocksShown = (page) => page.$$eval('#tunes .tune', (tunes) => tunes.map((tune) => ({
+  title: tune.querySelector('h3').textContent,
+  block: tune.querySelector('pre').textContent,
+  size: tune.querySelector('.tune-size').textContent,
+  status: tune.querySelector('.tune-status').textContent,
+})));
+
+const text = (page, selector) => page.$eval(selector, (node) => node.textContent);
+
+async function downloaded(name, before) {
+  const file = path.join(downloads, name);
+  for (let i = 0; i < 100; ++i) {
+    if (fs.existsSync(file) && fs.statSync(file).mtimeMs > before)
+      return fs.readFileSync(file);
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  throw new Error('no download of ' + name);
+}
+
+(async () => {
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    args: [
+      ...(process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : []),
+      '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
+      '--no-first-run', '--disable-gpu', `--user-data-dir=${path.join(work, 'profile')}`,
+    ],
+  });
+  const cdp = await browser.target().createCDPSession();
+  await cdp.send('Browser.grantPermissions', { permissions: ['clipboardReadWrite', 'clipboardSanitizedWrite'] });
+  const page = await openPage(browser, { width: 1280, height: 900 });
+
+  test('loads from file:// with nothing but its own files', async () => {
+    assert.strictEqual(await page.evaluate(() => location.protocol), 'file:');
+    assert.strictEqual(await page.title(), 'midi2varn: MIDI to Varnholt tune macros');
+    // The page's own files, and its worker from a Blob URL.
+    const atLoad = requests.filter((r) => !r.afterLoad).map((r) => r.url).sort();
+    assert.deepStrictEqual(atLoad.filter((url) => !url.startsWith('blob:')),
+      ['index.html', 'midi2varn.js', 'page.js', 'style.css', 'switches.js'].map((name) => 'file://' + path.join(site, name)));
+  });
+
+  test('the hook answers as the program does, byte for byte', async () => {
+    const cases = [
+      { args: ['example.mid'] }, { args: ['-p', '3', '-e', 'example.mid'] }, { args: ['-v', '9', 'example.mid', '-'] },
+      { args: ['-m', 'all', '-p', '4', 'example.mid', 'both.txt'] }, { args: ['-h'] }, { args: ['-x', 'example.mid'] },
+      { args: ['example.txt'], name: 'example.txt' }, { args: ['missing.mid'], name: 'missing.mid', file: null },
+      { args: ['broken.mid'], name: 'broken.mid', file: files.broken },
+      { args: ['empty.mid'], name: 'empty.mid', file: files.empty },
+      { args: ['-v', '7', 'truncated.mid'], name: 'truncated.mid', file: files.truncated },
+    ];
+    const corpus = path.join(sourceDir, '..', 'shared', 'midi-corpus', 'Valid');
+    const walk = (dir) => fs.readdirSync(dir, { withFileTypes: true }).sort((a, b) => (a.name < b.name ? -1 : 1))
+      .flatMap((entry) => (entry.isDirectory() ? walk(path.join(dir, entry.name))
+        : entry.isFile() ? [path.join(dir, entry.name)] : []));
+    if (fs.existsSync(corpus))
+      for (const file of walk(corpus))
+        cases.push({ args: [path.basename(file)], name: path.basename(file), file });
+    else
+      console.log('  corpus absent: the hook is compared on the example and test files only');
+    const problems = [];
+    for (const c of cases) {
+      const name = c.name || 'example.mid';
+      const file = c.file === undefined ? examplePath : c.file;
+      const expected = native(c.args, name, file);
+      const got = await page.evaluate(async (base64, args) => {
+        const bytes = base64 === null ? null : Uint8Array.from(atob(base64), (ch) => ch.charCodeAt(0));
+        const run = await window.midi2varn.convert(bytes, args, { bytes: true });
+        const pack = (array) => btoa(Array.from(array, (b) => String.fromCharCode(b)).join(''));
+        return { status: run.status, console: run.console, errors: run.errors, text: run.text,
+                 bytes: { console: pack(run.bytes.console), errors: pack(run.bytes.errors), text: pack(run.bytes.text) } };
+      }, file === null ? null : fs.readFileSync(file).toString('base64'), c.args);
+      const decoded = (buffer) => new TextDecoder().decode(buffer);
+      const found = [
+        got.status === expected.status ? '' : `status ${got.status}, native ${expected.status}`,
+        ...['console', 'errors', 'text'].map((part) =>
+          difference(part, Buffer.from(got.bytes[part], 'base64'), expected[part]) ||
+          (got[part] === decoded(expected[part]) ? '' : part + ' as text differs')),
+      ].filter(Boolean);
+      if (found.length)
+        problems.push(`midi2varn ${c.args.join(' ')}: ${found.join('\n')}`);
+    }
+    console.log(`  ${cases.length} runs compared`);
+    assert.deepStrictEqual(problems, []);
+  });
+
+  test('every switch of the usage text has a control, and every control a label', async () => {
+    const usage = (await page.evaluate(() => window.midi2varn.convert(new Uint8Array(0), ['-h']))).console;
+    const letters = [...new Set([...usage.matchAll(/^ {2}-([a-z])\b/gm)].map((m) => m[1]))];
+    const controls = await page.$$eval('[data-switch]', (nodes) => nodes.map((node) => node.dataset.switch));
+    assert.ok(letters.length >= 12);
+    assert.deepStrictEqual(letters.filter((letter) => !controls.includes(letter)), []);
+    const unlabelled = await page.$$eval('input, select, button, output', (nodes) => nodes.filter((node) => {
+      const named = node.getAttribute('aria-label') || (node.labels && node.labels.length) ||
+        (node.tagName === 'BUTTON' && node.textContent.trim());
+      return !named;
+    }).map((node) => node.id || node.outerHTML.slice(0, 60)));
+    assert.deepStrictEqual(unlabelled, []);
+    // -h is a button that shows the program's usage text.
+    await page.click('#usage-button');
+    await page.waitForFunction(() => document.getElementById('usage').textContent.length > 0);
+    assert.strictEqual(await text(page, '#usage'), usage);
+    assert.match(usage, /^MIDI-to-VARN converter .*\nUsage: midi2varn \[OPTIONS\]/);
+    await page.click('#usage-button');
+  });
+
+  let defaultBlocks;
+  test('picking the example shows the file and one block per channel', async () => {
+    await pick(page, examplePath);
+    await resultFor(page, 'midi2varn example.mid');
+    const expected = native(['example.mid'], 'example.mid');
+    defaultBlocks = blocksOf(expected.text);
+    const shown = await blocksShown(page);
+    assert.deepStrictEqual(shown.map((tune) => tune.title), ['Channel 1', 'Channel 2']);
+    assert.deepStrictEqual(shown.map((tune) => tune.block), defaultBlocks);
+    assert.match(shown[0].size, /^42 characters · macro parts: 1 of 5/);
+    assert.match(shown[0].status, /Converted without changes/);
+    assert.match(await text(page, '#status'), /^Converted: 2 channels\. Ready to copy, or to download as example\.txt\.$/);
+    assert.strictEqual(await text(page, '#console'), expected.console.toString());
+    assert.ok(await page.$eval('#console .level-4', (node) => node.textContent.startsWith('Output: ')));
+    // Notes and tempo as the program itself reads them at -v 6.
+    const trace = native(['-v', '6', 'example.mid'], 'example.mid').console.toString();
+    const notes = {};
+    for (const m of trace.matchAll(/Note \d+\(\d+\) on on channel (\d+)/g))
+      notes[m[1]] = (notes[m[1]] || 0) + 1;
+    const tempos = [...trace.matchAll(/Tempo is ([\d.]+)/g)].map((m) => Math.round(Number(m[1])));
+    assert.strictEqual(await text(page, '#channels-found'),
+      `Channels: 1 (${notes[1]} notes), 2 (${notes[2]} notes).`);
+    assert.strictEqual(await text(page, '#tempo'),
+      `Tempo: ${tempos[0]} beats per minute at the start, then ${tempos.length - 1} change.`);
+    await page.screenshot({ path: path.join(shotsDir, 'desktop-example.png'), fullPage: true });
+  });
+
+  test('Copy puts exactly the channel\'s block on the clipboard', async () => {
+    const buttons = await page.$$('#tunes .tune .copy');
+    await buttons[1].click();
+    await page.waitForFunction(() => document.querySelectorAll('#tunes .copy')[1].textContent === 'Copied');
+    assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()), defaultBlocks[1]);
+    await page.click('#copy-command');
+    await page.waitForFunction(() => document.getElementById('copy-command').textContent === 'Copied');
+    assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()), 'midi2varn example.mid');
+  });
+
+  test('changing the polyphony converts again with the new switch', async () => {
+    await page.type('#opt-p', '1');
+    await resultFor(page, 'midi2varn -p 1 example.mid');
+    const expected = native(['-p', '1', 'example.mid'], 'example.mid');
+    const shown = await blocksShown(page);
+    assert.deepStrictEqual(shown.map((tune) => tune.block), blocksOf(expected.text));
+    assert.notStrictEqual(shown[1].block, defaultBlocks[1]);
+    assert.match(await text(page, '#console'), /Setting polyphony of all channels to 1\./);
+    await page.screenshot({ path: path.join(shotsDir, 'desktop-polyphony.png') });
+  });
+
+  test('Download gives the program\'s file, with LF or with CR LF', async () => {
+    const expected = native(['-p', '1', 'example.mid'], 'example.mid').text;
+    assert.strictEqual(await text(page, '#download'), 'Download example.txt');
+    let before = Date.now();
+    await page.click('#download');
+    assert.ok((await downloaded('example.txt', before - 1000)).equals(expected));
+    fs.rmSync(path.join(downloads, 'example.txt'));
+    await page.click('#crlf');
+    before = Date.now();
+    await page.click('#download');
+    const windows = await downloaded('example.txt', before - 1000);
+    assert.ok(windows.equals(Buffer.from(expected.toString().replace(/\n/g, '\r\n'))));
+    await page.click('#crlf');
+  });
+
+  test('a broken file is explained, and the next good file converts', async () => {
+    const cases = [
+      [files.broken, 'broken.mid', /This is not a MIDI file/, 'FATAL:  Not a MIDI File.'],
+      [files.empty, 'empty.mid', /The file is empty/, ''],
+      [files.truncated, 'truncated.mid', /cut short \(truncated\)/, 'ERROR:  Warning! Track is'],
+    ];
+    for (const [file, name, words, line] of cases) {
+      await pick(page, file);
+      await resultFor(page, `midi2varn -p 1 ${name}`);
+      const problems = await text(page, '#problems');
+      assert.match(problems, words);
+      assert.ok(problems.includes(line), problems);
+      if (name === 'broken.mid') {
+        assert.match(await text(page, '#status'), /^Not converted/);
+        assert.strictEqual((await blocksShown(page)).length, 0);
+        assert.ok(await page.$eval('#download-row', (node) => node.offsetParent === null));
+        await page.screenshot({ path: path.join(shotsDir, 'desktop-broken.png') });
+      }
+    }
+    // The good file comes dropped onto the page this time.
+    await page.evaluate((base64) => {
+      const transfer = new DataTransfer();
+      const bytes = Uint8Array.from(atob(base64), (ch) => ch.charCodeAt(0));
+      transfer.items.add(new File([bytes], 'example.mid', { type: 'audio/midi' }));
+      for (const type of ['dragenter', 'dragover', 'drop'])
+        document.querySelector('footer').dispatchEvent(new DragEvent(type, { dataTransfer: transfer, bubbles: true }));
+    }, example.toString('base64'));
+    await resultFor(page, 'midi2varn -p 1 example.mid');
+    assert.strictEqual((await blocksShown(page)).length, 2);
+    assert.ok(await page.$eval('#problems', (node) => node.offsetParent === null));
+    assert.ok(await page.$eval('#drop-overlay', (node) => node.offsetParent === null));
+  });
+
+  test('a large file converts in the worker with a busy sign, and only the newest result shows', async () => {
+    await page.evaluate(() => {
+      window.busySeen = false;
+      new MutationObserver(() => {
+        if (!document.getElementById('busy').hidden)
+          window.busySeen = true;
+      }).observe(document.getElementById('busy'), { attributes: true });
+    });
+    await pick(page, files.large);
+    await page.waitForFunction(() => window.busySeen, { timeout: wait });
+    // The page answers while the worker converts.
+    assert.strictEqual(await page.evaluate(() => 6 * 7), 42);
+    await page.$eval('#opt-p', (input) => {
+      input.value = '2';
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+    });
+    await resultFor(page, 'midi2varn -p 2 large.mid');
+    const report = await text(page, '#console');
+    assert.match(report, /Setting polyphony of all channels to 2\./);
+    assert.doesNotMatch(report, /to 1\./);
+    assert.match(await text(page, '#channels-found'), /^Channels: /);
+    const shown = await blocksShown(page);
+    assert.ok(shown.length > 0);
+    // Tunes of more than five parts say so in words and in red.
+    const over = shown.filter((tune) => /more than the 5 the game plays/.test(tune.size));
+    assert.ok(over.length > 0 && over.every((tune) => /Too many macro parts/.test(tune.status)));
+    assert.ok(await page.$$eval('#tunes .meter.over', (meters) => meters.length) === over.length);
+    await page.evaluate(() => document.getElementById('result').scrollIntoView());
+    await page.screenshot({ path: path.join(shotsDir, 'desktop-large.png') });
+    await page.$eval('#opt-p', (input) => {
+      input.value = '';
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+    });
+  });
+
+  test('the keyboard reaches the controls and sets switches', async () => {
+    const fresh = await openPage(browser, { width: 1280, height: 900 });
+    await fresh.keyboard.press('Tab');
+    assert.strictEqual(await fresh.evaluate(() => document.activeElement.id), 'choose');
+    await pick(fresh, examplePath);
+    await resultFor(fresh, 'midi2varn example.mid');
+    const reached = [];
+    for (let i = 0; i < 12; ++i) {
+      await fresh.keyboard.press('Tab');
+      reached.push(await fresh.evaluate(() => document.activeElement.id));
+    }
+    assert.deepStrictEqual(reached.slice(0, 3), ['opt-a', 'opt-e', 'opt-k']);
+    assert.ok(reached.includes('opt-p'), reached.join(' '));
+    await fresh.focus('#opt-a');
+    await fresh.keyboard.press('Space');
+    await resultFor(fresh, 'midi2varn -a example.mid');
+    await fresh.focus('#opt-v');
+    await fresh.keyboard.press('ArrowDown');
+    await resultFor(fresh, 'midi2varn -a -v 5 example.mid');
+    await fresh.close();
+  });
+
+  test('a phone-sized screen shows the page without sideways scrolling', async () => {
+    const phone = await openPage(browser, { width: 390, height: 844, isMobile: true, hasTouch: true });
+    await phone.screenshot({ path: path.join(shotsDir, 'phone-start.png') });
+    await pick(phone, examplePath);
+    await resultFor(phone, 'midi2varn example.mid');
+    assert.strictEqual((await blocksShown(phone)).length, 2);
+    const widths = await phone.evaluate(() => ({
+      page: document.documentElement.scrollWidth,
+      view: window.innerWidth,
+      copies: Array.from(document.querySelectorAll('#tunes .copy'), (b) => b.getBoundingClientRect().right),
+      table: document.querySelector('.table-wrap').scrollWidth - document.querySelector('.table-wrap').clientWidth,
+    }));
+    // The channel table fits too, its last column (Output) included.
+    assert.ok(widths.table <= 0, JSON.stringify(widths));
+    assert.ok(widths.page <= widths.view, JSON.stringify(widths));
+    assert.ok(widths.copies.every((right) => right <= widths.view), JSON.stringify(widths));
+    await phone.evaluate(() => document.getElementById('options').scrollIntoView());
+    await phone.screenshot({ path: path.join(shotsDir, 'phone-options.png') });
+    await phone.evaluate(() => document.getElementById('result').scrollIntoView());
+    await phone.screenshot({ path: path.join(shotsDir, 'phone-result.png') });
+    await phone.screenshot({ path: path.join(shotsDir, 'phone-full.png'), fullPage: true });
+    await phone.close();
+  });
+
+  test('no network request after load, and no script error', async () => {
+    const after = requests.filter((r) => r.afterLoad && !r.url.startsWith('blob:'));
+    assert.deepStrictEqual(after, []);
+    assert.ok(requests.some((r) => r.url.startsWith('blob:')), 'the worker starts from a Blob URL');
+    assert.deepStrictEqual(pageErrors, []);
+  });
+
+  let passed = 0;
+  let failed = 0;
+  for (const { name, body } of tests) {
+    try {
+      await body();
+      ++passed;
+      console.log(`ok: ${name}`);
+    } catch (error) {
+      ++failed;
+      console.log(`FAILED: ${name}\n${error.stack}`);
+    }
+  }
+  await browser.close();
+  fs.rmSync(work, { recursive: true, force: true });
+  console.log(`screenshots in ${shotsDir}`);
+  console.log(`${passed} passed, ${failed} failed`);
+  process.exit(failed ? 1 : 0);
+})().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});

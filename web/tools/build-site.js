@@ -1,0 +1,38 @@
+// Writes the finished site: the page's files as they are, and midi2varn.js,
+// the scripting hook with the worker's whole script (converter module with
+// its WebAssembly, engine.js, worker.js) inside it as a string.
+//
+//   node build-site.js MODULE.js WEB_SOURCE_DIR SITE_DIR
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+const [moduleFile, sourceDir, siteDir] = process.argv.slice(2);
+if (!siteDir) {
+  console.error('usage: node build-site.js MODULE.js WEB_SOURCE_DIR SITE_DIR');
+  process.exit(2);
+}
+const read = (name) => fs.readFileSync(path.join(sourceDir, name), 'utf8');
+
+const workerSource = [fs.readFileSync(moduleFile, 'utf8'), read('engine.js'), read('worker.js')].join('\n');
+const marker = '/*@worker-source@*/null';
+const hook = read('hook.js');
+if (hook.split(marker).length !== 2) {
+  console.error('hook.js must hold the marker ' + marker + ' exactly once');
+  process.exit(1);
+}
+
+const site = {
+  'index.html': read('index.html'),
+  'style.css': read('style.css'),
+  'switches.js': read('switches.js'),
+  'page.js': read('page.js'),
+  'midi2varn.js': hook.replace(marker, () => JSON.stringify(workerSource)),
+};
+fs.mkdirSync(siteDir, { recursive: true });
+let total = 0;
+for (const [name, text] of Object.entries(site)) {
+  fs.writeFileSync(path.join(siteDir, name), text);
+  total += Buffer.byteLength(text);
+}
+console.log(`site: ${Object.keys(site).length} files, ${total} bytes in ${siteDir}`);
