@@ -4,6 +4,9 @@
 #include "core/Message.h"
 #include "core/Wrap.h"
 
+#include <array>
+#include <cstdint>
+
 int Channel::smoothFindFraction(int ticks, int division, bool triplets)
 {
     return gridFraction(ticks, division, triplets);
@@ -39,13 +42,44 @@ int Channel::correctLength(int m)
     }
 }
 
+namespace {
+
+// The grid values of the spans met so far. Real files repeat a handful of
+// spans many times over, and the exact computation costs a few divisions of
+// 128-bit numbers; a small direct-mapped table answers most spans at once.
+class SpanMemo {
+public:
+    SpanMemo(int division, bool triplets) : division_(division), triplets_(triplets) {}
+
+    int fraction(int ticks)
+    {
+        Entry& entry = entries_[static_cast<std::uint32_t>(ticks) % entries_.size()];
+        if (!entry.known || entry.ticks != ticks)
+            entry = Entry{ticks, Channel::smoothFindFraction(ticks, division_, triplets_), true};
+        return entry.fraction;
+    }
+
+private:
+    struct Entry {
+        int ticks = 0;
+        int fraction = 0;
+        bool known = false;
+    };
+    int division_;
+    bool triplets_;
+    std::array<Entry, 1024> entries_{};
+};
+
+} // namespace
+
 void Channel::smooth(int division, bool triplets)
 {
+    SpanMemo memo(division, triplets);
     int previous = 0;
     for (Element& element : elements) {
-        element.delta = smoothFindFraction(subWrap(element.time, previous), division, triplets);
+        element.delta = memo.fraction(subWrap(element.time, previous));
         if (element.isNote())
-            element.length = correctLength(smoothFindFraction(element.duration, division, triplets));
+            element.length = correctLength(memo.fraction(element.duration));
         previous = element.time;
     }
 }
