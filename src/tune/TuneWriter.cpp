@@ -92,12 +92,15 @@ int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
         status_ |= VARN::ENShort;
         length = 6;
     } else if (length > 54) {
-        if (options_.longChords) {
-            isHeld = true;
-        } else {
+        if (!options_.longChords) {
             status_ |= VARN::ENLong;
             length = 54;
+        } else if (length >= 60) {
+            // Held only beyond 9 sixteenths: a held note is started and ended
+            // by "]$" groups, and a 9 would close its start group as "]9".
+            isHeld = true;
         }
+        // 55..59 under long chords: an ordinary note of 9 sixteenths.
     }
     return length / 6;
 }
