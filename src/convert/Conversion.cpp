@@ -3,6 +3,7 @@
 #include "convert/Conversion.h"
 
 #include "arrange/Song.h"
+#include "convert/DepartureTracer.h"
 #include "core/Message.h"
 #include "midi/ParserMID.h"
 #include "tune/VARN.h"
@@ -10,20 +11,32 @@
 #include <array>
 #include <exception>
 #include <new>
+#include <optional>
 
 namespace {
 
 using Tunes = std::array<VARN, channelCount>;
 
-// One tune per used channel.
-void createVARN(const Song& song, Tunes& tunes)
+// One tune per used channel; a tracer gets the encoder's record of each note.
+void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].create(song.channels[ch].elements, TuneOptions{song.transpose, settings.triplets,
-                                                                     settings.longChords, settings.upperC,
-                                                                     settings.keepInStep});
+            tunes[ch].create(song.channels[ch].elements,
+                             TuneOptions{song.transpose, settings.triplets, settings.longChords, settings.upperC,
+                                         settings.keepInStep},
+                             tracer ? tracer->written(ch) : nullptr);
+}
+
+// The tunes written, read back, against the trace.
+std::vector<ChannelDepartures> ownDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& tunes)
+{
+    TuneRead played;
+    played.macro = true;
+    for (const TuneRecord& tune : tunes)
+        readTune(tune.text, tune.channel, played);
+    return reportDepartures(trace, tunes, played);
 }
 
 // Each tune's report and macro block, in channel order; the blocks go to
@@ -64,10 +77,13 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
 
     Song song(request.settings, std::move(file));
     song.sortToChannels();
-    song.smoothChannels();
+    std::optional<DepartureTracer> tracer;
+    if (request.wantDepartures)
+        tracer.emplace(song.division, request.settings.triplets, request.settings.keepInStep);
+    song.smoothChannels(tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;
-    createVARN(song, tunes);
+    createVARN(song, tunes, tracer ? &*tracer : nullptr);
 
     // The output is opened only now, so a failed run leaves an existing file alone.
     if (request.openOutput && !request.openOutput()) {
@@ -75,6 +91,10 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
     printVARN(tunes, message, request.outputName == "-", result);
+    if (tracer) {
+        result.trace = tracer->finish(song);
+        result.departures = ownDepartures(result.trace, result.tunes);
+    }
     return 0;
 }
 

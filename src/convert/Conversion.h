@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Departures.h"
 #include "core/Message.h"
 #include "core/Settings.h"
 
@@ -26,6 +27,9 @@ struct ConversionRequest {
     // Called once the tunes are ready, before their blocks are written; the
     // caller opens its output here. False fails the run with "Could not open".
     std::function<bool()> openOutput;
+    // Follow every note through the conversion and report where the tunes
+    // depart from the MIDI file (off: the conversion costs nothing more).
+    bool wantDepartures = false;
 };
 
 // One channel's tune as the conversion made it.
@@ -44,6 +48,11 @@ struct Conversion {
     // The macro blocks for the output file; empty for the output "-", whose
     // blocks go into the console stream where the program prints them.
     std::string macroText;
+    // With wantDepartures: every note as the conversion treated it, for
+    // reports against any text (reportDepartures).
+    DepartureTrace trace;
+    // With wantDepartures: the departures of the tunes written.
+    std::vector<ChannelDepartures> departures;
 };
 
 // Converts one MIDI file. Every console line goes to `sink` as it is

@@ -47,6 +47,12 @@ std::string shown(char c)
     return std::string("byte 0x") + hex[byte >> 4] + hex[byte & 15];
 }
 
+// An offset in the text as a note keeps it (texts are shorter than 2^31).
+std::uint32_t letterOf(std::size_t offset)
+{
+    return static_cast<std::uint32_t>(offset);
+}
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -195,7 +201,7 @@ void TuneParser::note(std::size_t at)
         if (n == 2 || n == 4 || n > 9)
             warn(at, "note " + token(at) + " read as " + std::to_string(n) + " sixteenths");
     }
-    tune_.notes.push_back(PlayedNote{clock_, sixteenths, pitch, singleVolume_, false, false, at});
+    tune_.notes.push_back(PlayedNote{clock_, sixteenths, pitch, singleVolume_, letterOf(at), false, false});
     clock_ += sixteenths;
 }
 
@@ -312,7 +318,7 @@ void TuneParser::closeGroup(std::size_t at)
         return;
     }
     for (const Pending& p : group_)
-        tune_.notes.push_back(PlayedNote{clock_, n, p.pitch, p.volume, false, false, p.letter});
+        tune_.notes.push_back(PlayedNote{clock_, n, p.pitch, p.volume, letterOf(p.letter), false, false});
 }
 
 // Each letter whose pitch was being held before the group ends that held
@@ -338,7 +344,7 @@ void TuneParser::heldGroup()
     }
     for (const Pending& p : starts) {
         held_[p.pitch].push_back(tune_.notes.size());
-        tune_.notes.push_back(PlayedNote{clock_, 0, p.pitch, p.volume, true, false, p.letter});
+        tune_.notes.push_back(PlayedNote{clock_, 0, p.pitch, p.volume, letterOf(p.letter), true, false});
     }
 }
 
@@ -367,7 +373,8 @@ void TuneParser::finish()
             PlayedNote& note = tune_.notes[index];
             note.length = clock_ - note.start;
             note.stuck = true;
-            warn(note.letter, "held note never ended: stuck to the end of the tune");
+            warn(note.letter, "held note (MIDI note " + std::to_string(note.pitch) +
+                                  ") never ended: stuck, it sounds to the end of the tune");
         }
     }
 }

@@ -241,7 +241,13 @@ TuneRead readTunes(std::string_view input)
     if (startsWith(input, byteOrderMark))
         input.remove_prefix(byteOrderMark.size());
     TuneRead read;
+    const bool tooLong = input.size() > TuneRead::maxInput;
+    if (tooLong)
+        input = input.substr(0, TuneRead::maxInput);
     Issues issues(input, read);
+    if (tooLong)
+        issues.add(true, input.size(), "input longer than " + std::to_string(TuneRead::maxInput) +
+                                           " bytes: the rest is left out");
     read.macro = input.find(useStart) != std::string_view::npos || input.find(playLine) != std::string_view::npos;
     std::vector<Block> blocks = read.macro ? MacroReader(input, issues).run() : bareText(input);
     std::erase_if(blocks, [&](const Block& block) {
@@ -264,6 +270,18 @@ TuneRead readTunes(std::string_view input)
         read.tunes.push_back(std::move(block.tune));
     }
     return read;
+}
+
+void readTune(std::string_view text, int channel, TuneRead& read)
+{
+    Issues issues(text, read);
+    PlayedTune tune;
+    tune.channel = channel;
+    tune.text = std::string(text);
+    parseTune(tune.text, tune, [&](bool error, std::size_t offset, std::string message) {
+        issues.add(error, offset, std::move(message));
+    });
+    read.tunes.push_back(std::move(tune));
 }
 
 std::string formatIssue(const std::string& name, const ReadIssue& issue)

@@ -11,13 +11,13 @@
 
 // One note as the tune plays it.
 struct PlayedNote {
-    std::int64_t start = 0;  // sixteenths from the start of the tune
-    std::int64_t length = 0; // sixteenths it sounds
-    int pitch = 60;          // MIDI key number
-    int volume = 10;         // 1..10
-    bool held = false;       // started in a ]$ group
-    bool stuck = false;      // held and never ended: sounds to the end of the text
-    std::size_t letter = 0;  // offset of its letter in the tune text
+    std::int64_t start = 0;   // sixteenths from the start of the tune
+    std::int64_t length = 0;  // sixteenths it sounds
+    int pitch = 60;           // MIDI key number
+    int volume = 10;          // 1..10
+    std::uint32_t letter = 0; // offset of its letter in the tune text
+    bool held = false;        // started in a ]$ group
+    bool stuck = false;       // held and never ended: sounds to the end of the text
 };
 
 // From `clock` on, the tune plays at `bpm` quarter notes per minute (60..180).
@@ -66,13 +66,21 @@ struct TuneRead {
 
     // Issues kept in `issues`; more are only counted.
     static constexpr std::size_t maxIssues = 1000;
+    // Longest input read; the rest is left out with an error.
+    static constexpr std::size_t maxInput = 0x7FFFFFFF;
 };
 
 // Reads a macro file (blocks of "/use" lines) or a bare tune text. CR LF
 // line ends and a leading byte-order mark are accepted. A block without a
 // channel line takes the lowest channel no other block names; a bare text
 // is channel 1. Never fails: what cannot be read is reported and skipped.
+// Memory stays within a small multiple of the input (at most maxInput
+// bytes are read).
 TuneRead readTunes(std::string_view input);
+
+// Reads one bare tune text as the tune of `channel`, appending it and its
+// issues (placed in the text) to `read`.
+void readTune(std::string_view text, int channel, TuneRead& read);
 
 // "NAME:LINE:COLUMN: error: TEXT" (or "warning:"), with a line end.
 std::string formatIssue(const std::string& name, const ReadIssue& issue);
