@@ -134,9 +134,13 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
                 add(ofTick(t.tick), DepartureKind::Tempo, std::to_string(t.bpm) + " played " + std::to_string(bpm));
         }
     }
-    for (std::size_t i = 0; i < out_.notesPlayed; ++i)
+    // Notes no note of the file was written for: added by an edit, or
+    // started by a letter written to end a held note.
+    for (std::size_t i = 0; i < out_.notesPlayed; ++i) {
+        const PlayedNote& p = played->notes[i];
         if (!matched_[i])
-            add(ofSixteenths(played->notes[i].start), DepartureKind::Added, noteName(played->notes[i].pitch));
+            add(ofSixteenths(p.start), p.stuck ? DepartureKind::Stuck : DepartureKind::Added, noteName(p.pitch));
+    }
     ends(trace, played);
     std::stable_sort(placed_.begin(), placed_.end(),
                      [](const Placed& a, const Placed& b) { return a.position < b.position; });
