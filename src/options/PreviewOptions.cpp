@@ -33,6 +33,7 @@ PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::
     std::vector<std::string> converter{"midi2varn"};
     converter.insert(converter.end(), args.begin() + 3, args.end() - 1);
     converter.push_back(result.songName);
+    converter.push_back("-"); // nothing is written: no output name can be refused
     const CommandLine line = parseOptions(converter);
     if (!line.proceed) {
         result.errors = line.errors;
