@@ -149,12 +149,13 @@ void MacroReader::channelLine(std::string_view text, std::size_t offset)
     rest.remove_prefix(7);
     while (!rest.empty() && rest.front() == ' ')
         rest.remove_prefix(1);
+    // One or two digits; anything longer is no channel number.
     int channel = 0;
-    bool digits = !rest.empty() && rest.size() <= 2;
-    for (char c : rest) {
-        digits = digits && c >= '0' && c <= '9';
-        channel = channel * 10 + (c - '0');
-    }
+    const bool digits = !rest.empty() && rest.size() <= 2 &&
+                        std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits)
+        for (char c : rest)
+            channel = channel * 10 + (c - '0');
     if (!digits || channel < 1 || channel > 16) {
         issues_.add(true, offset, "channel \"" + std::string(rest) + "\" is not 1..16: ignored");
         return;

@@ -145,6 +145,13 @@ TEST(TuneReaderTest, MacroFiles)
     EXPECT_EQ(read.tunes[1].channel, 1);
     EXPECT_EQ(places(read), "5:1:e 9:10:w 10:3:e 1:1:e 3:10:e");
     EXPECT_EQ(formatIssue("song.txt", read.issues[4]), "song.txt:3:10: error: unexpected 'x' ignored\n");
+
+    // A channel line of many characters (a fuzzing finding: the number overflowed).
+    read = readTunes("\"/playthis\"\n{\n  // Channel \xBA\xBA\xBA\xBA\xBA\xBA\xBA\xBA\xBA\xBA\xBA\xBA 10\n"
+                     "  \"/use C\\r\"\n}\n");
+    ASSERT_EQ(read.tunes.size(), 1u);
+    EXPECT_EQ(read.tunes[0].channel, 1);
+    EXPECT_EQ(places(read), "3:3:e 1:1:e");
 }
 
 // A long tune is cut into /part pieces, a backslash never ending one; read
