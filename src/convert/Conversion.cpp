@@ -17,6 +17,15 @@ namespace {
 
 using Tunes = std::array<VARN, channelCount>;
 
+// The most characters a tune of `textSize` characters takes as a macro
+// block: its lines' frames, and pieces of at least 494 characters.
+std::size_t macroSize(std::size_t textSize)
+{
+    constexpr std::size_t frame = 48;     // "/playthis", braces, channel line, blank line
+    constexpr std::size_t perLine = 20;   // two blanks, quotes, "/use ", "/part ", "\r", line end
+    return frame + textSize + (textSize / 494 + 1) * perLine;
+}
+
 // One tune per used channel; a tracer gets the encoder's record of each note.
 void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
 {
@@ -43,6 +52,15 @@ std::vector<ChannelDepartures> ownDepartures(const DepartureTrace& trace, const 
 // `out`, or into the console stream when `toConsole`.
 void printVARN(Tunes& tunes, Message& message, bool toConsole, Conversion& result)
 {
+    if (!toConsole) {
+        // Room for all blocks at once: grown block by block, a macro text of
+        // a few long tunes would hold up to twice its size.
+        std::size_t size = 0;
+        for (const VARN& tune : tunes)
+            if (!tune.text.empty())
+                size += macroSize(tune.text.size());
+        result.macroText.reserve(size);
+    }
     std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
         VARN& tune = tunes[ch];
