@@ -20,8 +20,11 @@ public:
     {
     }
 
+    // Takes the channel's notes as the ones to follow.
     void quantised(int channel, const std::vector<Element>& elements) override;
+    // Marks the notes the removal of identical notes took.
     void identicalRemoved(int channel, const std::vector<Element>& elements) override;
+    // Marks the notes the polyphony limit dropped; the rest go to the encoder.
     void polyphonyLimited(int channel, const std::vector<Element>& elements) override;
     // Where the encoder records what it writes for the 0-based `channel`.
     std::vector<WrittenNote>* written(int channel) { return &channels_[static_cast<std::size_t>(channel)].written; }

@@ -31,7 +31,7 @@ struct TracedNote {
     int tick = 0;             // start in the MIDI file
     int ticks = 0;            // duration in ticks
     int pitch = 0;            // the file's pitch, transposed
-    Fate fate = Fate::Written;
+    Fate fate = Fate::Written; // what became of it
     std::int64_t snapped = 0; // its start snapped to the grid on its own, in 24ths of a quarter
     std::int64_t grid = 0;    // its grid position (the sum of the quantised distances), in 24ths
     std::int64_t start = 0;   // written: the sixteenths written before it
@@ -44,8 +44,8 @@ struct TracedNote {
 
 // A tempo change of the MIDI file as a channel has it.
 struct TempoChange {
-    int tick;
-    int bpm;
+    int tick; // where it stands in the MIDI file
+    int bpm;  // quarter notes per minute, as the file asks
 };
 
 // One channel's notes as the conversion treated them.
@@ -72,22 +72,22 @@ inline constexpr std::size_t departureKinds = 8;
 // One departure: where in the MIDI file, of what kind, and its details.
 struct Departure {
     std::string place; // "BAR:BEAT" or "BAR:BEAT+N/D" (a fraction of a beat)
-    DepartureKind kind;
-    std::string detail;
+    DepartureKind kind;  // what kind of departure
+    std::string detail;  // the note and the amounts (see formatDepartures)
 };
 
 // One channel's departures and summary.
 struct ChannelDepartures {
-    int channel = 1;
+    int channel = 1;             // 1..16
     std::size_t notesIn = 0;     // notes of the MIDI file in the channel
     std::size_t notesPlayed = 0; // notes the tune plays
-    std::array<std::size_t, departureKinds> counts{};
+    std::array<std::size_t, departureKinds> counts{}; // departures of each kind
     std::int64_t largestDrift = 0; // sixteenths, signed; the largest in size
     bool driftsABar = false;       // some note drifted by a bar or more
     std::string tuneEnd;           // where the tune's last note ends (a place)
     std::string midiEnd;           // where the file's last note ends
     std::string endDifference;     // tune minus file, in sixteenths
-    std::vector<Departure> departures;
+    std::vector<Departure> departures; // in the order of their places
 };
 
 // Compares `played` (read-back tunes, matched to channels by number) with

@@ -10,9 +10,9 @@
 // A time-signature event: from `tick` on, bars of `numerator` beats of a
 // 1/`denominator` note (as the file gives them, unchecked).
 struct TimeSignature {
-    int tick;
-    int numerator;
-    int denominator;
+    int tick;        // where it takes effect
+    int numerator;   // beats to the bar
+    int denominator; // the beat's note value (4: a quarter)
 };
 
 // One track chunk's elements in file order, and the pairing of note-ons with

@@ -21,9 +21,11 @@ struct PreviewCommandLine {
     std::string inputName;
     // The preview file to write (empty with --against).
     std::string outputName;
-    // With --against: the MIDI file to convert, and the converter's settings.
+    // True for --against: a report instead of a preview.
     bool against = false;
+    // With --against: the MIDI file to convert.
     std::string songName;
+    // With --against: the converter's settings from its switches.
     Settings settings;
 };
 
