@@ -2,7 +2,10 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 # Fails on any finding (crash, sanitizer report, timeout, memory blow-up).
 #
-#   fuzz/run.sh                      every target, 120 s each (what CI runs)
+#   fuzz/run.sh                      every target for its share of 120 s: the
+#                                    pipeline and the options 120 s each, the
+#                                    tune reader (a smaller unit) half of that
+#   fuzz/run.sh 120                  the same (what CI runs)
 #   fuzz/run.sh 36000 PipelineFuzzer one target for ten hours
 #   FUZZ_CHEAP=1 fuzz/run.sh 36000 PipelineFuzzer
 #                                    the same with UndefinedBehaviorSanitizer
@@ -19,7 +22,8 @@ root=$(pwd)
 seconds=${1:-120}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(PipelineFuzzer OptionsFuzzer)
+named=${#targets[@]}
+((named)) || targets=(PipelineFuzzer OptionsFuzzer TuneReaderFuzzer)
 
 build=$root/build/fuzz
 sanitizers=address,undefined
@@ -56,18 +60,22 @@ mkdir -p "$artifacts"
 status=0
 for target in "${targets[@]}"; do
     case $target in
-        PipelineFuzzer) seeds=("$root/fuzz/corpus/pipeline" "$extra") ;;
-        OptionsFuzzer) seeds=("$root/fuzz/corpus/options") ;;
+        PipelineFuzzer) seeds=("$root/fuzz/corpus/pipeline" "$extra"); share=2 ;;
+        OptionsFuzzer) seeds=("$root/fuzz/corpus/options"); share=2 ;;
+        TuneReaderFuzzer) seeds=("$root/fuzz/corpus/tunes"); share=1 ;;
         *) echo "unknown target $target" >&2; exit 2 ;;
     esac
+    # A target named on the command line gets the whole time.
+    time=$seconds
+    ((named)) || time=$((seconds * share / 2))
     work=$build/work/$target
     mkdir -p "$work"
-    echo "== $target for ${seconds}s"
+    echo "== $target for ${time}s"
     # One process on one core; a single input may take at most 20 s and
     # the whole process 2 GB (sanitizer shadow included), no single
     # allocation above 256 MB.
     if ! "$build/$target" "$work" "${seeds[@]}" \
-        -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=256 \
+        -max_total_time="$time" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=256 \
         -max_len=4096 -print_final_stats=1 -artifact_prefix="$artifacts/$target-" \
         2> >(tee "$build/$target.log" | grep -E '^(#[0-9]+ +(INITED|DONE)|==|SUMMARY|stat::number_of_executed_units|Done)' >&2); then
         echo "$target: FINDING, see $build/$target.log and $artifacts" >&2

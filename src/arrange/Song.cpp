@@ -94,17 +94,24 @@ void Song::reserveChannels(const std::array<int, channelCount>& targets)
     }
 }
 
-void Song::smoothChannels()
+void Song::smoothChannels(StageObserver* observer)
 {
     for (int ch = 0; ch < channelCount; ++ch) {
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
         channel.smooth(division, settings.triplets);
-        if (settings.eliminateIdentical)
+        if (observer)
+            observer->quantised(ch, channel.elements);
+        if (settings.eliminateIdentical) {
             channel.eliminateIdentical();
+            if (observer)
+                observer->identicalRemoved(ch, channel.elements);
+        }
         const int limit = settings.polyphony[ch];
         const int peak = channel.fixPolyphony(limit);
+        if (observer)
+            observer->polyphonyLimited(ch, channel.elements);
         Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
         if (limit != 0 && limit < peak)
             Msg(Level::Fatal, "BUG! Wrong polyphony after pass 1!\n");

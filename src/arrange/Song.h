@@ -8,6 +8,19 @@
 #include <array>
 #include <vector>
 
+// Sees each channel's elements between the stages of smoothChannels (for
+// following notes through the conversion; nothing looks when none is given).
+class StageObserver {
+public:
+    virtual ~StageObserver() = default;
+    // After quantisation: every delta and length set, nothing removed yet.
+    virtual void quantised(int channel, const std::vector<Element>& elements) = 0;
+    // After identical-note removal (only when it ran).
+    virtual void identicalRemoved(int channel, const std::vector<Element>& elements) = 0;
+    // After the polyphony limit: the elements the tune is written from.
+    virtual void polyphonyLimited(int channel, const std::vector<Element>& elements) = 0;
+};
+
 // The converter's model of one conversion: the tracks as read, and the
 // sixteen channels they are arranged into under the settings.
 class Song {
@@ -35,8 +48,9 @@ public:
     // Moves the elements of the active channels into their (merge) target
     // channels, sorts them and works out the auto-transposition.
     void sortToChannels();
-    // Quantises each used channel and applies the clean-up and polyphony limit.
-    void smoothChannels();
+    // Quantises each used channel and applies the clean-up and polyphony
+    // limit, showing `observer` (when given) each channel after each stage.
+    void smoothChannels(StageObserver* observer = nullptr);
     // The song report at verbosity 4 and the element dump at 5.
     void print() const;
 

@@ -3,6 +3,7 @@
 #include "convert/Conversion.h"
 
 #include "arrange/Song.h"
+#include "convert/DepartureTracer.h"
 #include "core/Message.h"
 #include "midi/ParserMID.h"
 #include "tune/VARN.h"
@@ -10,20 +11,41 @@
 #include <array>
 #include <exception>
 #include <new>
+#include <optional>
 
 namespace {
 
 using Tunes = std::array<VARN, channelCount>;
 
-// One tune per used channel.
-void createVARN(const Song& song, Tunes& tunes)
+// The most characters a tune of `textSize` characters takes as a macro
+// block: its lines' frames, and pieces of at least 494 characters.
+std::size_t macroSize(std::size_t textSize)
+{
+    constexpr std::size_t frame = 48;     // "/playthis", braces, channel line, blank line
+    constexpr std::size_t perLine = 20;   // two blanks, quotes, "/use ", "/part ", "\r", line end
+    return frame + textSize + (textSize / 494 + 1) * perLine;
+}
+
+// One tune per used channel; a tracer gets the encoder's record of each note.
+void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].create(song.channels[ch].elements, TuneOptions{song.transpose, settings.triplets,
-                                                                     settings.longChords, settings.upperC,
-                                                                     settings.keepInStep});
+            tunes[ch].create(song.channels[ch].elements,
+                             TuneOptions{song.transpose, settings.triplets, settings.longChords, settings.upperC,
+                                         settings.keepInStep},
+                             tracer ? tracer->written(ch) : nullptr);
+}
+
+// The tunes written, read back, against the trace.
+std::vector<ChannelDepartures> ownDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& tunes)
+{
+    TuneRead played;
+    played.macro = true;
+    for (const TuneRecord& tune : tunes)
+        readTune(tune.text, tune.channel, played);
+    return reportDepartures(trace, tunes, played);
 }
 
 // Each tune's report and macro block, in channel order; the blocks go into
@@ -32,6 +54,15 @@ void createVARN(const Song& song, Tunes& tunes)
 void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
 {
     const bool toConsole = request.outputName == "-";
+    if (!toConsole && !request.writeOutput) {
+        // Room for all blocks at once: grown block by block, a macro text of
+        // a few long tunes would hold up to twice its size.
+        std::size_t size = 0;
+        for (const VARN& tune : tunes)
+            if (!tune.text.empty())
+                size += macroSize(tune.text.size());
+        result.macroText.reserve(size);
+    }
     std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
         VARN& tune = tunes[ch];
@@ -68,10 +99,13 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
 
     Song song(request.settings, std::move(file));
     song.sortToChannels();
-    song.smoothChannels();
+    std::optional<DepartureTracer> tracer;
+    if (request.wantDepartures)
+        tracer.emplace(song.division, request.settings.triplets, request.settings.keepInStep);
+    song.smoothChannels(tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;
-    createVARN(song, tunes);
+    createVARN(song, tunes, tracer ? &*tracer : nullptr);
 
     // The output is opened only now, so a failed run leaves an existing file alone.
     if (request.openOutput && !request.openOutput()) {
@@ -79,6 +113,10 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
     printVARN(tunes, request, message, result);
+    if (tracer) {
+        result.trace = tracer->finish(song);
+        result.departures = ownDepartures(result.trace, result.tunes);
+    }
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Departures.h"
 #include "core/Message.h"
 #include "core/Settings.h"
 
@@ -34,6 +35,9 @@ struct ConversionRequest {
     // Each tune record also keeps its channel's macro block (a copy: off by
     // default, as a huge song's blocks take as much memory as its text).
     bool keepBlocks = false;
+    // Follow every note through the conversion and report where the tunes
+    // depart from the MIDI file (off: the conversion costs nothing more).
+    bool wantDepartures = false;
 };
 
 // One channel's tune as the conversion made it.
@@ -54,6 +58,11 @@ struct Conversion {
     // blocks go into the console stream where the program prints them, and
     // when the request's writeOutput took them.
     std::string macroText;
+    // With wantDepartures: every note as the conversion treated it, for
+    // reports against any text (reportDepartures).
+    DepartureTrace trace;
+    // With wantDepartures: the departures of the tunes written.
+    std::vector<ChannelDepartures> departures;
 };
 
 // Converts one MIDI file. Every console line goes to `sink` as it is

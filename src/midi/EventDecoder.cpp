@@ -347,6 +347,7 @@ void EventDecoder::timeSignature()
     // 2 to the power dd in 32 bits: 1 << 31 is the lowest int, beyond that 0.
     const int denominator = dd < 32 ? static_cast<int>(std::uint32_t{1} << dd) : 0;
     Msg(Level::Info, "Time %s: Time signature %d %d %d %d ignored.\n", ts(), nn, denominator, cc, bb);
+    track_.timeSignatures.push_back(TimeSignature{time_, nn, denominator});
 }
 
 void EventDecoder::keySignature()

@@ -7,6 +7,14 @@
 #include <unordered_map>
 #include <vector>
 
+// A time-signature event: from `tick` on, bars of `numerator` beats of a
+// 1/`denominator` note (as the file gives them, unchecked).
+struct TimeSignature {
+    int tick;        // where it takes effect
+    int numerator;   // beats to the bar
+    int denominator; // the beat's note value (4: a quarter)
+};
+
 // One track chunk's elements in file order, and the pairing of note-ons with
 // note-offs: a note sounds while its duration is 0.
 class Track {
@@ -15,6 +23,8 @@ public:
     bool used = false;
     // The elements in the order the file gives them.
     std::vector<Element> elements;
+    // The time-signature events, in file order (they count bars in reports).
+    std::vector<TimeSignature> timeSignatures;
 
     // A note-on; velocity 0 ends the sounding note of that pitch instead.
     void addNote(int time, int channel, int pitch, int velocity);

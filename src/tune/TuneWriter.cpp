@@ -92,12 +92,15 @@ int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
         status_ |= VARN::ENShort;
         length = 6;
     } else if (length > 54) {
-        if (options_.longChords) {
-            isHeld = true;
-        } else {
+        if (!options_.longChords) {
             status_ |= VARN::ENLong;
             length = 54;
+        } else if (length >= 60) {
+            // Held only beyond 9 sixteenths: a held note is started and ended
+            // by "]$" groups, and a 9 would close its start group as "]9".
+            isHeld = true;
         }
+        // 55..59 under long chords: an ordinary note of 9 sixteenths.
     }
     return length / 6;
 }
@@ -169,7 +172,10 @@ void TuneWriter::writeGroupNote(int v, int volume, int octave, int letter, bool 
     }
     VARN::putVel(out_, groupVolume_, volume);
     putOctave(octave);
+    const std::size_t letterAt = out_.str().size();
     out_.put(lowerNoteNames[letter]);
+    if (written_)
+        noteWritten(letterAt, v, volume, octave, letter, isHeld);
     if (isHeld)
         held_.emplace(HeldKey{clock_ + v, heldCount_++}, VARN::longNotes{v, octave, letter});
 }
@@ -183,6 +189,7 @@ void TuneWriter::writeSingleNote(int v, int volume, int octave, int letter)
     }
     VARN::putVel(out_, noteVolumeState_, volume);
     putOctave(octave);
+    const std::size_t letterAt = out_.str().size();
     if (v == 4) {
         out_.put(upperNoteNames[letter]);
     } else {
@@ -190,6 +197,8 @@ void TuneWriter::writeSingleNote(int v, int volume, int octave, int letter)
         if (v != 2)
             out_.put(v);
     }
+    if (written_)
+        noteWritten(letterAt, v, volume, octave, letter, false);
     clock_ += v; // every held note counts down, to 0 at the least
 }
 
@@ -214,6 +223,13 @@ void TuneWriter::writeGap(std::int64_t gap, int v)
     // Every held note left outlasts this rest.
     if (gap > done)
         clock_ += gap - done;
+}
+
+// The record of a note just written; a note the cap cut has no letter.
+void TuneWriter::noteWritten(std::size_t letterAt, int v, int volume, int octave, int letter, bool isHeld)
+{
+    const std::size_t at = out_.cut() ? std::string::npos : letterAt;
+    written_->push_back(WrittenNote{at, v, lowestNote + 12 * octave + letter, volume, isHeld});
 }
 
 void TuneWriter::putOctave(int octave)

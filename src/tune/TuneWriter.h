@@ -19,6 +19,8 @@ public:
     // A writer for one channel's elements (quantised, in the element order).
     TuneWriter(std::span<const Element> elements, const TuneOptions& options);
 
+    // Appends a record of each note written to `written` (null: none).
+    void record(std::vector<WrittenNote>* written) { written_ = written; }
     // Walks all elements; the text and status bits are then complete.
     void write();
     // The text written.
@@ -52,6 +54,7 @@ private:
     std::int64_t clock_ = 0;
     std::uint64_t heldCount_ = 0;
     std::vector<std::pair<std::uint64_t, VARN::longNotes>> ending_;
+    std::vector<WrittenNote>* written_ = nullptr;
 
     void writeTempo(const Element& tempo);
     void writeNote(std::size_t i);
@@ -63,6 +66,7 @@ private:
     void writeSingleNote(int v, int volume, int octave, int letter);
     void writeGap(std::int64_t gap, int v);
     void putOctave(int octave);
+    void noteWritten(std::size_t letterAt, int v, int volume, int octave, int letter, bool isHeld);
     void closeGroup(int sixteenths);
     void endHeld(int rest);
     int smallestRemaining() const;

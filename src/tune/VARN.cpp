@@ -9,14 +9,15 @@ void VARN::create(std::span<const Element> elements, int transpose, bool triplet
     create(elements, TuneOptions{transpose, triplets, longChords, upperC, false});
 }
 
-void VARN::create(std::span<const Element> elements, const TuneOptions& options)
+void VARN::create(std::span<const Element> elements, const TuneOptions& options, std::vector<WrittenNote>* written)
 {
     TuneWriter writer(elements, options);
+    writer.record(written);
     writer.write();
     status = writer.status();
-    std::string written = writer.text().take();
-    if (!written.empty())
-        text = std::move(written);
+    std::string made = writer.text().take();
+    if (!made.empty())
+        text = std::move(made);
 }
 
 void VARN::addPause(TuneText& out, int sixteenths)

@@ -3,8 +3,10 @@
 #include "core/Element.h"
 #include "tune/TuneText.h"
 
+#include <cstddef>
 #include <span>
 #include <string>
+#include <vector>
 
 // The switches that shape a tune.
 struct TuneOptions {
@@ -14,6 +16,15 @@ struct TuneOptions {
     bool upperC = false;     // pitch 84 is written as /b#
     // Gaps run between the notes' own grid positions (no carried rounding).
     bool keepInStep = false;
+};
+
+// What the encoder wrote for one note, when asked to record it.
+struct WrittenNote {
+    std::size_t letter; // offset of its letter in the text; npos when the text was cut first
+    int sixteenths;     // its length
+    int pitch;          // the pitch its octave and letter stand for
+    int volume;         // 1..10
+    bool held;          // started as a held note
 };
 
 // One channel's tune in the Varnholt notation, with the set of compromises
@@ -43,8 +54,10 @@ public:
     // The status bits.
     int status = ENone;
 
-    // Encodes one channel's quantised elements, in the element order.
-    void create(std::span<const Element> elements, const TuneOptions& options);
+    // Encodes one channel's quantised elements, in the element order; when
+    // `written` is given, appends a record of each note written to it.
+    void create(std::span<const Element> elements, const TuneOptions& options,
+                std::vector<WrittenNote>* written = nullptr);
     // The same with the switches one by one.
     void create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
     // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.

@@ -166,7 +166,10 @@ TEST_F(VARNTest, LengthCorrections)
         {54, false, "c9", VARN::ENone, ""},
         {60, false, "c9", VARN::ENLong, ""},
         {60, true, "[c]$p8p[c]$", VARN::ENone, ""},
-        {59, true, "[c]9p8p1[c]$", VARN::ENone, "WARN:   Triplets NYI! (found 59)\n"},
+        {59, true, "c9", VARN::ENone, "WARN:   Triplets NYI! (found 59)\n"},
+        {57, true, "c9", VARN::ENone, ""},
+        {55, true, "c9", VARN::ENone, "WARN:   Triplets NYI! (found 55)\n"},
+        {56, false, "c9", VARN::ENLong, "WARN:   Triplets NYI! (found 56)\n"},
         {28, false, "C", VARN::ENone, "WARN:   Triplets NYI! (found 28)\n"},
     };
     for (const auto& c : cases) {
@@ -328,6 +331,8 @@ TEST_F(VARNTest, HeldNotes)
          "[c]$[e]$Gp8[e]$p4[c]$"},
         {"with a chord", Tune().note(0, 60, 96).note(0, 64, 24).note(0, 67, 24).note(24, 72, 24),
          "[c]$[e]G/Cp8[=c]$"},
+        {"nine sixteenths under a held note", Tune().note(0, 60, 96).note(0, 64, 57).note(0, 67, 24),
+         "[c]$[e]9Gp8p4[c]$"},
     };
     for (const auto& c : cases) {
         const auto r = c.tune.encode(0, true, true);

@@ -1,0 +1,148 @@
+// The preview program: reads a macro file (or a bare tune text) and writes
+// what its tunes play as a MIDI file; with --against, converts the MIDI
+// file in memory and reports where the tunes depart from it.
+#include "app/FileAccess.h"
+#include "convert/Departures.h"
+#include "options/PreviewOptions.h"
+#include "tune/Preview.h"
+#include "tune/TuneReader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// Larger inputs are refused: a macro the game plays is a few kilobytes, and
+// the converter's own largest output is far below this.
+constexpr std::size_t maxInputBytes = 128u << 20;
+
+void say(std::FILE* to, const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), to);
+}
+
+// True when `output` names the file `input` (also through another name).
+bool namesInput(const std::string& input, const std::string& output)
+{
+    if (output == input)
+        return true;
+    std::error_code error; // false when either does not exist
+    return std::filesystem::equivalent(filePath(input), filePath(output), error);
+}
+
+// The whole file, or nothing when it cannot be opened or is too large.
+std::optional<std::string> readFile(const std::string& name, bool& tooLarge)
+{
+    tooLarge = false;
+    std::FILE* in = openFile(name, "rb");
+    if (in == nullptr)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        bytes.append(buffer, n);
+        if (bytes.size() > maxInputBytes) {
+            tooLarge = true;
+            break;
+        }
+    }
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed || tooLarge)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> readInput(const std::string& name)
+{
+    bool tooLarge = false;
+    std::optional<std::string> bytes = readFile(name, tooLarge);
+    if (!bytes)
+        say(stderr, "varn2midi: could not read \"" + name + "\"" +
+                        (tooLarge ? " (larger than " + std::to_string(maxInputBytes >> 20) + " MB)" : "") + ".\n");
+    return bytes;
+}
+
+// The reader's issues on standard error, placed in the input.
+void showIssues(const std::string& name, const TuneRead& read)
+{
+    for (const ReadIssue& issue : read.issues)
+        say(stderr, formatIssue(name, issue));
+    const std::size_t all = read.errors + read.warnings;
+    if (all > read.issues.size())
+        say(stderr, name + ": " + std::to_string(all - read.issues.size()) + " more issues not shown.\n");
+}
+
+bool writeFile(const std::string& name, const std::string& bytes)
+{
+    std::FILE* out = openFile(name, "wb");
+    if (out == nullptr)
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    written = std::fclose(out) == 0 && written;
+    return written;
+}
+
+int writePreview(const PreviewCommandLine& line, const TuneRead& read)
+{
+    const Preview preview = makePreview(read);
+    for (const std::string& remark : preview.remarks)
+        say(stderr, "varn2midi: " + remark + "\n");
+    if (preview.midi.empty())
+        return 1;
+    if (!writeFile(line.outputName, preview.midi)) {
+        say(stderr, "varn2midi: could not write \"" + line.outputName + "\".\n");
+        return 1;
+    }
+    std::size_t notes = 0;
+    for (const PlayedTune& tune : read.tunes)
+        notes += tune.notes.size();
+    say(stdout, "Wrote \"" + line.outputName + "\": " + std::to_string(read.tunes.size()) +
+                    (read.tunes.size() == 1 ? " tune, " : " tunes, ") + std::to_string(notes) + " notes.\n");
+    return 0;
+}
+
+// Converts the song as the switches say and reports against the input's
+// tunes; the report goes to standard output.
+int reportAgainst(const PreviewCommandLine& line, const TuneRead& read)
+{
+    const std::optional<std::string> song = readInput(line.songName);
+    if (!song)
+        return 1;
+    const std::span<const unsigned char> midi(reinterpret_cast<const unsigned char*>(song->data()), song->size());
+    const AgainstReport report = reportAgainstMidi(line.settings, line.songName, midi, line.inputName, read);
+    say(stderr, report.console);
+    if (!report.converted)
+        return 1;
+    say(stdout, report.text);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const Utf8Console console;
+    const std::vector<std::string> args = programArguments(argc, argv);
+    const PreviewCommandLine line = parsePreviewOptions(args, namesInput);
+    say(stdout, line.out);
+    say(stderr, line.errors);
+    if (!line.proceed)
+        return line.status;
+
+    const std::optional<std::string> text = readInput(line.inputName);
+    if (!text)
+        return 1;
+    const TuneRead read = readTunes(*text);
+    showIssues(line.inputName, read);
+    if (read.tunes.empty()) {
+        say(stderr, "varn2midi: no tune in \"" + line.inputName + "\".\n");
+        return 1;
+    }
+    return line.against ? reportAgainst(line, read) : writePreview(line, read);
+}

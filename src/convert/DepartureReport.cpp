@@ -1,0 +1,295 @@
+// The departure report: each traced note compared with the note its letter
+// plays when the tune is read back, placed at its bar and beat.
+#include "convert/Departures.h"
+
+#include "convert/Bars.h"
+#include "convert/Conversion.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
+#include <optional>
+
+namespace {
+
+constexpr const char* kindWords[departureKinds] = {"dropped", "start", "length", "pitch",
+                                                   "held-late", "stuck", "tempo", "added"};
+
+// Sixteenths of a tune far beyond any real one are held there, so that
+// positions stay inside the 64-bit range.
+constexpr std::int64_t maxSixteenths = std::int64_t{1} << 40;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// An amount of 24ths of a quarter as sixteenths: "0", "+3", "-1/2", "+5/3".
+std::string sixteenths(std::int64_t twentyFourths, bool sign = true)
+{
+    if (twentyFourths == 0)
+        return "0";
+    const std::int64_t size = twentyFourths < 0 ? -twentyFourths : twentyFourths;
+    const std::int64_t g = std::gcd(size, std::int64_t{6});
+    std::string text = sign ? (twentyFourths < 0 ? "-" : "+") : (twentyFourths < 0 ? "-" : "");
+    text += std::to_string(size / g);
+    if (g != 6) {
+        text += '/';
+        text += std::to_string(6 / g);
+    }
+    return text;
+}
+
+// How the letters of the written text stand in the played one: the same
+// offset before the first difference, the same distance from the end after
+// the last one, none in between.
+class LetterMap {
+public:
+    LetterMap(const std::string& written, const std::string& played)
+        : writtenSize_(written.size()), playedSize_(played.size())
+    {
+        const std::size_t shorter = std::min(writtenSize_, playedSize_);
+        while (prefix_ < shorter && written[prefix_] == played[prefix_])
+            ++prefix_;
+        while (suffix_ < shorter - prefix_ &&
+               written[writtenSize_ - 1 - suffix_] == played[playedSize_ - 1 - suffix_])
+            ++suffix_;
+    }
+
+    bool map(std::size_t letter, std::size_t& played) const
+    {
+        if (letter < prefix_) {
+            played = letter;
+            return true;
+        }
+        if (letter < writtenSize_ && letter >= writtenSize_ - suffix_) {
+            played = letter - writtenSize_ + playedSize_;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::size_t writtenSize_;
+    std::size_t playedSize_;
+    std::size_t prefix_ = 0;
+    std::size_t suffix_ = 0;
+};
+
+// One channel: its trace, its written text and its played tune, each of
+// which may be missing.
+class ChannelReport {
+public:
+    ChannelReport(const Bars& bars, int division, ChannelDepartures& out)
+        : bars_(bars), division_(division), out_(out)
+    {
+    }
+
+    void run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played);
+
+private:
+    struct Placed {
+        std::int64_t position;
+        Departure departure;
+    };
+    const Bars& bars_;
+    std::int64_t division_;
+    ChannelDepartures& out_;
+    std::vector<Placed> placed_;
+    std::vector<bool> matched_;
+
+    std::int64_t ofTick(std::int64_t tick) const { return tick * 24; }
+    std::int64_t ofSixteenths(std::int64_t s) const
+    {
+        return std::clamp(s, -maxSixteenths, maxSixteenths) * 6 * division_;
+    }
+    void add(std::int64_t position, DepartureKind kind, std::string detail);
+    void traced(const TracedNote& note, const std::optional<LetterMap>& map, const PlayedTune* played);
+    void compare(const TracedNote& note, const PlayedNote& p);
+    void ends(const ChannelTrace* trace, const PlayedTune* played);
+};
+
+void ChannelReport::add(std::int64_t position, DepartureKind kind, std::string detail)
+{
+    ++out_.counts[static_cast<std::size_t>(kind)];
+    placed_.push_back(Placed{position, Departure{bars_.place(position), kind, std::move(detail)}});
+}
+
+void ChannelReport::run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played)
+{
+    out_.notesIn = trace ? trace->notes.size() : 0;
+    out_.notesPlayed = played ? played->notes.size() : 0;
+    matched_.assign(out_.notesPlayed, false);
+    if (trace && trace->followed) {
+        std::optional<LetterMap> map;
+        if (written && played)
+            map.emplace(*written, played->text);
+        for (const TracedNote& note : trace->notes)
+            traced(note, map, played);
+    }
+    if (trace) {
+        for (const TempoChange& t : trace->tempos) {
+            const int bpm = std::clamp(t.bpm, 60, 180);
+            if (bpm != t.bpm)
+                add(ofTick(t.tick), DepartureKind::Tempo, std::to_string(t.bpm) + " played " + std::to_string(bpm));
+        }
+    }
+    // Notes no note of the file was written for: added by an edit, or
+    // started by a letter written to end a held note.
+    for (std::size_t i = 0; i < out_.notesPlayed; ++i) {
+        const PlayedNote& p = played->notes[i];
+        if (!matched_[i])
+            add(ofSixteenths(p.start), p.stuck ? DepartureKind::Stuck : DepartureKind::Added, noteName(p.pitch));
+    }
+    ends(trace, played);
+    std::stable_sort(placed_.begin(), placed_.end(),
+                     [](const Placed& a, const Placed& b) { return a.position < b.position; });
+    for (Placed& p : placed_)
+        out_.departures.push_back(std::move(p.departure));
+}
+
+// A note of the file: dropped on the way, or compared with what its letter plays.
+void ChannelReport::traced(const TracedNote& note, const std::optional<LetterMap>& map, const PlayedTune* played)
+{
+    const std::int64_t at = ofTick(note.tick);
+    const std::string name = noteName(note.pitch);
+    switch (note.fate) {
+    case Fate::Identical: add(at, DepartureKind::Dropped, name + " (identical)"); return;
+    case Fate::Polyphony: add(at, DepartureKind::Dropped, name + " (polyphony)"); return;
+    case Fate::Cut: add(at, DepartureKind::Dropped, name + " (cut: the tune passed the text cap)"); return;
+    case Fate::Written: break;
+    }
+    std::size_t letter = 0;
+    if (played && map && map->map(note.letter, letter)) {
+        const auto& notes = played->notes;
+        const auto it = std::lower_bound(notes.begin(), notes.end(), letter,
+                                         [](const PlayedNote& n, std::size_t l) { return n.letter < l; });
+        if (it != notes.end() && it->letter == letter) {
+            matched_[static_cast<std::size_t>(it - notes.begin())] = true;
+            compare(note, *it);
+            return;
+        }
+        const auto& ends = played->heldEnds;
+        const auto end = std::lower_bound(ends.begin(), ends.end(), letter,
+                                          [](const HeldEnd& e, std::size_t l) { return e.letter < l; });
+        if (end != ends.end() && end->letter == letter) {
+            add(at, DepartureKind::Dropped, name + " (held again: read as the end of the held note before it)");
+            return;
+        }
+    }
+    add(at, DepartureKind::Dropped, name + " (edited: not in the text)");
+}
+
+void ChannelReport::compare(const TracedNote& note, const PlayedNote& p)
+{
+    const std::int64_t at = ofTick(note.tick);
+    const std::string name = noteName(note.pitch);
+    if (p.pitch != note.pitch)
+        add(at, DepartureKind::Pitch, name + " played " + noteName(p.pitch));
+
+    // From the note's own place on the grid: its rounding down to a
+    // sixteenth, then the drift carried from the distances before it.
+    const std::int64_t sixteenth = floorDiv(note.snapped, 6);
+    const std::int64_t rounding = sixteenth * 6 - note.snapped;
+    const std::int64_t drift = p.start - sixteenth;
+    if (rounding != 0 || drift != 0)
+        add(at, DepartureKind::Start,
+            name + " " + sixteenths(rounding + drift * 6) + " (rounding " + sixteenths(rounding) + ", drift " +
+                sixteenths(drift * 6) + ")");
+    if (std::llabs(drift) > std::llabs(out_.largestDrift))
+        out_.largestDrift = drift;
+    if (drift != 0 && bars_.barOrMore(at, drift))
+        out_.driftsABar = true;
+
+    if (p.stuck) {
+        add(at, DepartureKind::Stuck, name);
+    } else if (p.held && p.length > note.sixteenths) {
+        add(at, DepartureKind::HeldLate, name + " " + sixteenths((p.length - note.sixteenths) * 6));
+    } else {
+        // The file's length in 24ths, rounded.
+        const std::int64_t file = (std::int64_t{note.ticks} * 24 + division_ / 2) / division_;
+        if (std::llabs(p.length * 6 - file) >= 6)
+            add(at, DepartureKind::Length, name + " " + sixteenths(file, false) + " played " +
+                                               sixteenths(p.length * 6, false));
+    }
+}
+
+// Where the last note of the tune ends, beside where the file's ends.
+void ChannelReport::ends(const ChannelTrace* trace, const PlayedTune* played)
+{
+    std::int64_t tune = -1;
+    if (played)
+        for (const PlayedNote& n : played->notes)
+            tune = std::max(tune, std::clamp(n.start + n.length, std::int64_t{0}, maxSixteenths));
+    std::int64_t file = -1;
+    if (trace)
+        for (const TracedNote& n : trace->notes)
+            file = std::max(file, std::int64_t{n.tick} + n.ticks);
+    out_.tuneEnd = tune < 0 ? "none" : bars_.place(ofSixteenths(tune));
+    out_.midiEnd = file < 0 ? "none" : bars_.place(ofTick(file));
+    out_.endDifference =
+        (tune < 0 || file < 0) ? "-" : sixteenths(tune * 6 - (file * 24 + division_ / 2) / division_);
+}
+
+} // namespace
+
+std::string noteName(int pitch)
+{
+    static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    const std::int64_t p = pitch;
+    return names[static_cast<std::size_t>(p - floorDiv(p, 12) * 12)] + std::to_string(floorDiv(p, 12) - 1);
+}
+
+std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
+                                                const TuneRead& played)
+{
+    const Bars bars(trace.division, trace.signatures);
+    const int division = trace.division > 0 ? trace.division : 1;
+    std::vector<ChannelDepartures> report;
+    std::vector<bool> used(played.tunes.size(), false);
+    for (int channel = 1; channel <= 16; ++channel) {
+        const auto t = std::find_if(trace.channels.begin(), trace.channels.end(),
+                                    [&](const ChannelTrace& c) { return c.channel == channel; });
+        const auto w = std::find_if(written.begin(), written.end(),
+                                    [&](const TuneRecord& r) { return r.channel == channel; });
+        const auto p = std::find_if(played.tunes.begin(), played.tunes.end(),
+                                    [&](const PlayedTune& tune) { return tune.channel == channel; });
+        if (t == trace.channels.end() && p == played.tunes.end())
+            continue;
+        if (p != played.tunes.end())
+            used[static_cast<std::size_t>(p - played.tunes.begin())] = true;
+        report.emplace_back();
+        report.back().channel = channel;
+        ChannelReport(bars, division, report.back())
+            .run(t == trace.channels.end() ? nullptr : &*t, w == written.end() ? nullptr : &w->text,
+                 p == played.tunes.end() ? nullptr : &*p);
+    }
+    // A second block of a channel has nothing of the file to match.
+    for (std::size_t i = 0; i < played.tunes.size(); ++i) {
+        if (used[i])
+            continue;
+        report.emplace_back();
+        report.back().channel = played.tunes[i].channel;
+        ChannelReport(bars, division, report.back()).run(nullptr, nullptr, &played.tunes[i]);
+    }
+    return report;
+}
+
+std::string formatDepartures(const std::vector<ChannelDepartures>& report)
+{
+    std::string text;
+    for (const ChannelDepartures& c : report) {
+        text += "channel " + std::to_string(c.channel) + ": " + std::to_string(c.notesIn) + " notes in, " +
+                std::to_string(c.notesPlayed) + " played;";
+        for (std::size_t k = 0; k < departureKinds; ++k)
+            text += std::string(k == 0 ? " " : ", ") + kindWords[k] + " " + std::to_string(c.counts[k]);
+        text += "; largest drift " + sixteenths(c.largestDrift * 6) + "; ends " + c.tuneEnd + ", MIDI " +
+                c.midiEnd + " (" + c.endDifference + ")";
+        if (c.driftsABar)
+            text += "; drifts by a bar or more: -k keeps channels in step";
+        text += "\n";
+        for (const Departure& d : c.departures)
+            text += "  " + d.place + " " + kindWords[static_cast<std::size_t>(d.kind)] + " " + d.detail + "\n";
+    }
+    return text;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "arrange/Song.h"
+#include "convert/Departures.h"
+#include "tune/VARN.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Follows every note of each channel through the stages of one conversion
+// to the letter the encoder writes for it. Made only when a departure
+// report is asked for; the conversion itself does not change.
+class DepartureTracer : public StageObserver {
+public:
+    // For a song of `division` ticks per quarter, quantised with or without
+    // `triplets`, its gaps measured as `keepInStep` says.
+    DepartureTracer(int division, bool triplets, bool keepInStep)
+        : division_(division), triplets_(triplets), keepInStep_(keepInStep)
+    {
+    }
+
+    // Takes the channel's notes as the ones to follow.
+    void quantised(int channel, const std::vector<Element>& elements) override;
+    // Marks the notes the removal of identical notes took.
+    void identicalRemoved(int channel, const std::vector<Element>& elements) override;
+    // Marks the notes the polyphony limit dropped; the rest go to the encoder.
+    void polyphonyLimited(int channel, const std::vector<Element>& elements) override;
+    // Where the encoder records what it writes for the 0-based `channel`.
+    std::vector<WrittenNote>* written(int channel) { return &channels_[static_cast<std::size_t>(channel)].written; }
+    // The trace of the used channels, once their tunes are written.
+    DepartureTrace finish(const Song& song);
+
+private:
+    // What tells a note apart in every stage: the stages keep its tick
+    // time, duration, pitch, velocity and channel.
+    struct Key {
+        int time;
+        int duration;
+        int pitch;
+        int velocity;
+        int channel;
+        bool operator==(const Key&) const = default;
+    };
+    struct Followed {
+        std::vector<TracedNote> notes;
+        std::vector<Key> keys;
+        std::vector<std::uint32_t> listed;       // notes still in the list, in order
+        std::vector<std::int64_t> clock;         // per listed note: sixteenths before it
+        std::vector<std::int64_t> grid;          // per listed note: its grid position
+        std::vector<WrittenNote> written;
+        bool followed = true;
+    };
+
+    int division_;
+    bool triplets_;
+    bool keepInStep_;
+    std::array<Followed, channelCount> channels_;
+
+    static Key keyOf(const Element& note);
+    static void align(Followed& f, const std::vector<Element>& elements, Fate fate);
+    void clockOf(Followed& f, const std::vector<Element>& elements) const;
+    static void attachWritten(Followed& f);
+};

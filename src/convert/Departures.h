@@ -1,0 +1,118 @@
+#pragma once
+
+#include "core/Settings.h"
+#include "midi/Track.h"
+#include "tune/TuneReader.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+struct TuneRecord;
+
+// Where the tunes depart from the MIDI file: every note of a channel (after
+// selection, merges and transposition) followed through the conversion to
+// the letter the encoder wrote for it, and compared with what the tune
+// plays when it is read back.
+
+// What became of a note of the MIDI file in the conversion.
+enum class Fate : unsigned char {
+    Written,   // the encoder wrote a letter for it
+    Identical, // removed as identical to a note starting with it (-e)
+    Polyphony, // dropped by the polyphony limit (-p)
+    Cut,       // lost where the tune passed the text cap
+};
+
+// One note of the MIDI file, followed through the conversion.
+struct TracedNote {
+    int tick = 0;             // start in the MIDI file
+    int ticks = 0;            // duration in ticks
+    int pitch = 0;            // the file's pitch, transposed
+    Fate fate = Fate::Written; // what became of it
+    std::int64_t snapped = 0; // its start snapped to the grid on its own, in 24ths of a quarter
+    std::int64_t grid = 0;    // its grid position (the sum of the quantised distances), in 24ths
+    std::int64_t start = 0;   // written: the sixteenths written before it
+    int sixteenths = 0;       // written: its length
+    int writtenPitch = 0;     // written: the pitch its octave and letter stand for
+    int volume = 0;           // written: 1..10
+    bool held = false;        // written: as a held note
+    std::size_t letter = 0;   // written: offset of its letter in the tune text
+};
+
+// A tempo change of the MIDI file as a channel has it.
+struct TempoChange {
+    int tick; // where it stands in the MIDI file
+    int bpm;  // quarter notes per minute, as the file asks
+};
+
+// One channel's notes as the conversion treated them.
+struct ChannelTrace {
+    int channel = 1;                 // 1..16
+    std::vector<TracedNote> notes;   // in the channel's order
+    std::vector<TempoChange> tempos; // in the channel's order
+    // False when the notes could not be followed through the stages (only
+    // for inputs whose sums of times pass the int range).
+    bool followed = true;
+};
+
+// Everything the departure report needs from one conversion.
+struct DepartureTrace {
+    int division = 240;                          // ticks per quarter note
+    std::vector<TimeSignature> signatures;       // of all tracks
+    std::vector<ChannelTrace> channels;          // channels with a tune, in order
+};
+
+// The kinds of departure, in the order the summary counts them.
+enum class DepartureKind : unsigned char { Dropped, Start, Length, Pitch, HeldLate, Stuck, Tempo, Added };
+inline constexpr std::size_t departureKinds = 8;
+
+// One departure: where in the MIDI file, of what kind, and its details.
+struct Departure {
+    std::string place; // "BAR:BEAT" or "BAR:BEAT+N/D" (a fraction of a beat)
+    DepartureKind kind;  // what kind of departure
+    std::string detail;  // the note and the amounts (see formatDepartures)
+};
+
+// One channel's departures and summary.
+struct ChannelDepartures {
+    int channel = 1;             // 1..16
+    std::size_t notesIn = 0;     // notes of the MIDI file in the channel
+    std::size_t notesPlayed = 0; // notes the tune plays
+    std::array<std::size_t, departureKinds> counts{}; // departures of each kind
+    std::int64_t largestDrift = 0; // sixteenths, signed; the largest in size
+    bool driftsABar = false;       // some note drifted by a bar or more
+    std::string tuneEnd;           // where the tune's last note ends (a place)
+    std::string midiEnd;           // where the file's last note ends
+    std::string endDifference;     // tune minus file, in sixteenths
+    std::vector<Departure> departures; // in the order of their places
+};
+
+// Compares `played` (read-back tunes, matched to channels by number) with
+// the trace of the conversion that wrote `written`. A played tune whose
+// text differs from the written one is matched letter by letter around the
+// change; what the change adds is "added", what it removes is dropped.
+std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
+                                                const TuneRead& played);
+
+// The report as text: per channel one summary line, then its departures,
+// one per line (the format the README describes).
+std::string formatDepartures(const std::vector<ChannelDepartures>& report);
+
+// What varn2midi --against gives.
+struct AgainstReport {
+    bool converted = false; // false: the MIDI file could not be converted
+    std::string console;    // the conversion's fatal messages and notices, for standard error
+    std::string text;       // the report
+};
+
+// Converts `midi` with `settings` in memory (writing nothing) and reports
+// the departures of `played`, read from `input`, against it.
+AgainstReport reportAgainstMidi(const Settings& settings, const std::string& songName,
+                                std::span<const unsigned char> midi, const std::string& inputName,
+                                const TuneRead& played);
+
+// A MIDI key number as a note name: "C4" is 60, "C#4" 61.
+std::string noteName(int pitch);

@@ -1,0 +1,111 @@
+// varn2midi's command line: the preview's file names, or --against with the
+// converter's own switches.
+#include "options/PreviewOptions.h"
+
+#include <cstddef>
+
+namespace {
+
+// The program's name as started, without its directories.
+std::string baseName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+PreviewCommandLine refused(const std::string& program, const std::string& why)
+{
+    PreviewCommandLine result;
+    result.errors = program + ": " + why + "\n" + "Try \"" + program + " -h\".\n";
+    return result;
+}
+
+// --against SONG.mid [switches] INPUT.txt: the switches are the converter's,
+// read as its own command line would read them.
+PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::string& program)
+{
+    if (args.size() < 4)
+        return refused(program, "--against needs a MIDI file and then the macro file");
+    PreviewCommandLine result;
+    result.against = true;
+    result.songName = args[2];
+    result.inputName = args.back();
+    std::vector<std::string> converter{"midi2varn"};
+    converter.insert(converter.end(), args.begin() + 3, args.end() - 1);
+    converter.push_back(result.songName);
+    converter.push_back("-"); // nothing is written: no output name can be refused
+    const CommandLine line = parseOptions(converter);
+    if (!line.proceed) {
+        result.errors = line.errors;
+        // The banner and confirmations stay out; the refusal and usage stay in.
+        for (std::size_t i = 1; i < line.lines.size(); ++i)
+            if (line.lines[i].level == Level::Fatal)
+                result.errors += line.lines[i].text;
+        result.errors += program + ": the converter's switches after --against were refused.\n";
+        return result;
+    }
+    result.settings = line.settings;
+    result.proceed = true;
+    result.status = 0;
+    return result;
+}
+
+} // namespace
+
+std::string previewName(const std::string& input)
+{
+    const std::size_t slash = input.find_last_of("/\\");
+    const std::size_t start = (slash == std::string::npos) ? 0 : slash + 1;
+    const std::size_t dot = input.rfind('.');
+    if (dot != std::string::npos && dot > start)
+        return input.substr(0, dot) + ".preview.mid";
+    return input + ".preview.mid";
+}
+
+PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile)
+{
+    const std::string program = args.empty() ? "varn2midi" : baseName(args[0]);
+    if (args.size() < 2)
+        return refused(program, "no input file");
+    if (args[1] == "-h" || args[1] == "--help") {
+        PreviewCommandLine result;
+        result.out = previewUsage(program);
+        result.status = 0;
+        return result;
+    }
+    if (args[1] == "--against")
+        return againstLine(args, program);
+    std::size_t first = 1;
+    if (args[1] == "--")
+        ++first;
+    else if (args[1].size() > 1 && args[1][0] == '-')
+        return refused(program, "unknown option \"" + args[1] + "\"");
+    const std::size_t names = args.size() - first;
+    if (names < 1)
+        return refused(program, "no input file");
+    if (names > 2)
+        return refused(program, "too many arguments (one input file, at most one output file)");
+    PreviewCommandLine result;
+    result.inputName = args[first];
+    result.outputName = names == 2 ? args[first + 1] : previewName(result.inputName);
+    // The input is never written over, whatever name it goes by.
+    if (result.outputName == result.inputName || sameFile(result.inputName, result.outputName))
+        return refused(program, "the output \"" + result.outputName + "\" would overwrite the input");
+    result.proceed = true;
+    result.status = 0;
+    return result;
+}
+
+std::string previewUsage(const std::string& program)
+{
+    return "Usage: " + program + " [-h] <INPUT.TXT> [OUTPUT.MID]\n" +
+           "       " + program + " --against <SONG.MID> [CONVERTER OPTIONS] <INPUT.TXT>\n"
+           "Writes what the tunes of a macro file (or a bare tune text) play as a MIDI file.\n"
+           "If the output file is missing, the input name with a .preview.mid extension is used.\n"
+           "\n"
+           "Options:\n"
+           "  -h              print this text and exit\n"
+           "  --against SONG  convert SONG with the converter's options (see midi2varn -h) and\n"
+           "                  report, per channel and note, where the tunes of INPUT depart from\n"
+           "                  SONG; no file is written\n";
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/Settings.h"
+#include "options/Options.h"
+
+#include <string>
+#include <vector>
+
+// What varn2midi's command line asks for: a preview file of a macro, or
+// the departure report of a macro against its MIDI file.
+struct PreviewCommandLine {
+    // True when a run follows with the names below.
+    bool proceed = false;
+    // The exit status of a finished run (when `proceed` is false).
+    int status = 1;
+    // Text for standard output (the usage text after -h).
+    std::string out;
+    // Text for standard error (what was refused, and why).
+    std::string errors;
+    // The macro file (or tune text) to read.
+    std::string inputName;
+    // The preview file to write (empty with --against).
+    std::string outputName;
+    // True for --against: a report instead of a preview.
+    bool against = false;
+    // With --against: the MIDI file to convert.
+    std::string songName;
+    // With --against: the converter's settings from its switches.
+    Settings settings;
+};
+
+// Reads varn2midi's command line (args[0] is the program's name):
+//   varn2midi [-h] INPUT.txt [OUTPUT.mid]
+//   varn2midi --against SONG.mid [the converter's switches] INPUT.txt
+// Keeps no state; refusals come back in `errors`.
+PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile = sameName);
+
+// The preview file's name for `input`: the extension of its last path
+// component replaced by ".preview.mid", or that appended when it has none.
+std::string previewName(const std::string& input);
+
+// varn2midi's usage text, for the program name `program`.
+std::string previewUsage(const std::string& program);

@@ -1,0 +1,147 @@
+// Preview file: read tunes as MIDI tracks, each timed by its tempo marks.
+#include "tune/Preview.h"
+
+#include "midi/MidiOut.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+// Ticks of one sixteenth at `bpm`, times `bpm`.
+constexpr long double ticksPerSixteenthTimesBpm = 28800.0L;
+
+// The drum channel of General MIDI players (1-based).
+constexpr int drumChannel = 10;
+
+// The time of a tune's clock under its tempo marks, in exact ticks.
+class TempoMap {
+public:
+    explicit TempoMap(const std::vector<TempoMark>& marks)
+    {
+        long double ticks = 0;
+        std::int64_t clock = 0;
+        int bpm = 120;
+        for (const TempoMark& mark : marks) {
+            const std::int64_t at = std::max(mark.clock, clock);
+            ticks += static_cast<long double>(at - clock) * ticksPerSixteenthTimesBpm / bpm;
+            segments_.push_back(Segment{at, ticks, mark.bpm});
+            clock = at;
+            bpm = mark.bpm;
+        }
+    }
+
+    std::int64_t ticks(std::int64_t clock) const
+    {
+        const auto after = std::upper_bound(segments_.begin(), segments_.end(), clock,
+                                            [](std::int64_t c, const Segment& s) { return c < s.clock; });
+        Segment from{0, 0, 120};
+        if (after != segments_.begin())
+            from = *(after - 1);
+        const long double exact =
+            from.ticks + static_cast<long double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
+        return std::llround(exact);
+    }
+
+private:
+    struct Segment {
+        std::int64_t clock;
+        long double ticks; // at `clock`
+        int bpm;           // from `clock` on
+    };
+    std::vector<Segment> segments_;
+};
+
+struct NoteEvent {
+    std::int64_t tick;
+    bool on;
+    std::size_t order; // the note's place in its tune
+    int pitch;
+    int velocity;
+};
+
+// The MIDI channel (1-based) each tune plays on.
+std::vector<int> playChannels(const TuneRead& read, std::vector<std::string>& remarks)
+{
+    std::array<bool, 17> used{};
+    for (const PlayedTune& tune : read.tunes)
+        used[static_cast<std::size_t>(tune.channel)] = true;
+    int instead = 1;
+    while (instead <= 16 && (used[static_cast<std::size_t>(instead)] || instead == drumChannel))
+        ++instead;
+    if (used[drumChannel] && instead > 16) {
+        instead = drumChannel;
+        remarks.push_back("Channel 10 plays on MIDI channel 10 (drums in most players): every other channel is in use.");
+    }
+    std::vector<int> channels;
+    for (const PlayedTune& tune : read.tunes)
+        channels.push_back(tune.channel == drumChannel ? instead : tune.channel);
+    return channels;
+}
+
+std::string noteTrack(const PlayedTune& tune, int channel)
+{
+    const TempoMap map(tune.tempos);
+    std::vector<NoteEvent> events;
+    events.reserve(2 * tune.notes.size());
+    for (std::size_t i = 0; i < tune.notes.size(); ++i) {
+        const PlayedNote& note = tune.notes[i];
+        if (note.length <= 0)
+            continue;
+        const int velocity = (127 * note.volume + 5) / 10;
+        events.push_back(NoteEvent{map.ticks(note.start), true, i, note.pitch, velocity});
+        events.push_back(NoteEvent{map.ticks(note.start + note.length), false, i, note.pitch, 0});
+    }
+    // At one tick note-offs come before note-ons, each in the tune's order.
+    std::sort(events.begin(), events.end(), [](const NoteEvent& a, const NoteEvent& b) {
+        if (a.tick != b.tick)
+            return a.tick < b.tick;
+        if (a.on != b.on)
+            return !a.on;
+        return a.order < b.order;
+    });
+
+    TrackOut track;
+    track.meta(0, 0x03, "Channel " + std::to_string(tune.channel));
+    const char status = static_cast<char>(channel - 1);
+    track.event(0, std::string{static_cast<char>(0xC0 | status), 0});
+    for (const NoteEvent& e : events) {
+        const char bytes[3] = {static_cast<char>((e.on ? 0x90 : 0x80) | status), static_cast<char>(e.pitch),
+                               static_cast<char>(e.on ? e.velocity : 64)};
+        track.event(e.tick, std::string_view(bytes, 3));
+    }
+    return track.chunk();
+}
+
+} // namespace
+
+std::int64_t previewTicks(const PlayedTune& tune, std::int64_t clock)
+{
+    return TempoMap(tune.tempos).ticks(clock);
+}
+
+Preview makePreview(const TuneRead& read)
+{
+    Preview preview;
+    if (read.tunes.size() >= 0xFFFF) {
+        preview.remarks.push_back("Too many tunes for a MIDI file.");
+        return preview;
+    }
+    const std::vector<int> channels = playChannels(read, preview.remarks);
+    TrackOut conductor;
+    conductor.meta(0, 0x51, std::string("\x07\xA1\x20", 3)); // 500000 microseconds: 120
+    conductor.meta(0, 0x58, std::string("\x04\x02\x18\x08", 4));
+    std::string midi = midiHeader(1, static_cast<int>(read.tunes.size()) + 1, previewDivision) + conductor.chunk();
+    for (std::size_t i = 0; i < read.tunes.size(); ++i) {
+        const std::string chunk = noteTrack(read.tunes[i], channels[i]);
+        if (chunk.empty()) {
+            preview.remarks.push_back("Channel " + std::to_string(read.tunes[i].channel) +
+                                      " is too long for a MIDI file.");
+            return preview;
+        }
+        midi += chunk;
+    }
+    preview.midi = std::move(midi);
+    return preview;
+}

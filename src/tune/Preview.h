@@ -1,0 +1,34 @@
+#pragma once
+
+#include "tune/TuneReader.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A Standard MIDI File that plays read tunes as the game would, so that a
+// player can hear a macro before pasting it.
+
+// Ticks per quarter note of a preview; at its fixed tempo of 120, a
+// sixteenth at the tune's tempo T lasts 28800 / T ticks.
+inline constexpr int previewDivision = 960;
+
+// A preview file and what the listener should know about it.
+struct Preview {
+    // The file's bytes; empty when the tunes are too long for a MIDI file.
+    std::string midi;
+    // Remarks, one line each (without line end).
+    std::vector<std::string> remarks;
+};
+
+// Ticks from the start of `tune` to `clock` under its tempo marks, rounded
+// to the nearest tick.
+std::int64_t previewTicks(const PlayedTune& tune, std::int64_t clock);
+
+// Type 1, division 960. Track 0 holds only tempo 120 and 4/4; then one
+// track per tune, named "Channel N", with program 0, on MIDI channel N (a
+// tune of channel 10 on the lowest channel no tune uses, since players
+// sound 10 as drums). Each tune is timed by its own tempo marks; velocity
+// is round(127 x volume / 10); at one tick note-offs come first; stuck
+// notes end where their tune ends; notes of no length are left out.
+Preview makePreview(const TuneRead& read);

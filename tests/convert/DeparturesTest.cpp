@@ -1,0 +1,189 @@
+// The departure report: each kind at its bar and beat, the summary line,
+// and reports against a text the player edited.
+#include "convert/Conversion.h"
+#include "convert/Departures.h"
+#include "options/Options.h"
+#include "support/MidiWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// A note of a test song: start and length in ticks (96 to the quarter).
+struct N {
+    int tick;
+    int ticks;
+    int pitch;
+};
+
+// A one-track song of `notes`, with `meta` events (raw bytes) at tick 0.
+std::string song(const std::vector<N>& notes, const std::string& meta = "")
+{
+    std::vector<std::tuple<int, int, std::string>> events; // tick, note-offs first, bytes
+    for (const N& n : notes) {
+        events.emplace_back(n.tick, 1, midi::bytes({0x90, n.pitch, 100}));
+        events.emplace_back(n.tick + n.ticks, 0, midi::bytes({0x80, n.pitch, 64}));
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+    });
+    std::string body = meta;
+    int last = 0;
+    for (const auto& [tick, kind, bytes] : events) {
+        body += midi::vlq(static_cast<std::uint32_t>(tick - last)) + bytes;
+        last = tick;
+    }
+    body += midi::bytes({0x00, 0xFF, 0x2F, 0x00});
+    return midi::header(0, 1, 96) + midi::chunk(body);
+}
+
+const std::string threeFour = midi::bytes({0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08});
+const std::string tempo200 = midi::bytes({0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0}); // 300000 us
+
+Conversion convertSong(const std::string& midi, std::vector<std::string> options)
+{
+    options.insert(options.begin(), "midi2varn");
+    options.push_back("in.mid");
+    const CommandLine line = parseOptions(options);
+    EXPECT_TRUE(line.proceed);
+    ConversionRequest request;
+    request.settings = line.settings;
+    request.settings.verbosity = Level::Fatal;
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
+    request.wantDepartures = true;
+    return convert(request, nullptr);
+}
+
+// The summary line's fixed middle, with the counts given.
+std::string counts(int dropped, int start, int length, int pitch, int heldLate, int stuck, int tempo, int added)
+{
+    return "dropped " + std::to_string(dropped) + ", start " + std::to_string(start) + ", length " +
+           std::to_string(length) + ", pitch " + std::to_string(pitch) + ", held-late " + std::to_string(heldLate) +
+           ", stuck " + std::to_string(stuck) + ", tempo " + std::to_string(tempo) + ", added " +
+           std::to_string(added);
+}
+
+TEST(DeparturesTest, EachKindAtItsPlace)
+{
+    const std::vector<N> triplets = {{0, 32, 60}, {32, 32, 60}, {64, 32, 60}, {96, 96, 60}};
+    const struct {
+        const char* name;
+        std::string midi;
+        std::vector<std::string> options;
+        std::string report;
+    } cases[] = {
+        {"none", song({{0, 96, 60}}), {},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"},
+        {"triplets round down, the gaps drift", song(triplets), {},
+         "channel 1: 4 notes in, 4 played; " + counts(0, 3, 0, 0, 0, 0, 0, 0) +
+             "; largest drift -1; ends 1:2+3/4, MIDI 1:3 (-1)\n"
+             "  1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
+             "  1:1+2/3 start C4 -2/3 (rounding -2/3, drift 0)\n"
+             "  1:2 start C4 -1 (rounding 0, drift -1)\n"},
+        {"-k keeps them in step", song(triplets), {"-k"},
+         "channel 1: 4 notes in, 4 played; " + counts(0, 2, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"
+             "  1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
+             "  1:1+2/3 start C4 -2/3 (rounding -2/3, drift 0)\n"},
+        {"a whole note cut to 9", song({{0, 384, 60}}), {},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 1, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:3+1/4, MIDI 2:1 (-7)\n"
+             "  1:1 length C4 16 played 9\n"},
+        {"too low", song({{0, 96, 36}}), {},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 1, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "  1:1 pitch C2 played C3\n"},
+        {"identical", song({{0, 96, 60}, {0, 96, 60}}), {"-e"},
+         "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "  1:1 dropped C4 (identical)\n"},
+        {"polyphony", song({{0, 96, 60}, {0, 96, 64}}), {"-p", "1"},
+         "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "  1:1 dropped C4 (polyphony)\n"},
+        {"held under single notes", song({{0, 264, 60}, {0, 96, 64}, {96, 96, 64}, {192, 96, 64}, {288, 96, 64}}),
+         {"-l"},
+         "channel 1: 5 notes in, 5 played; " + counts(0, 0, 0, 0, 1, 0, 0, 0) +
+             "; largest drift 0; ends 2:1, MIDI 2:1 (0)\n"
+             "  1:1 held-late C4 +1\n"},
+        {"tempo too fast", song({{0, 96, 60}}, tempo200), {},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 1, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "  1:1 tempo 200 played 180\n"},
+        {"bars of 3/4", song({{0, 96, 67}, {320, 64, 60}}, threeFour), {},
+         "channel 1: 2 notes in, 2 played; " + counts(0, 1, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 2:2, MIDI 2:2 (0)\n"
+             "  2:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"},
+    };
+    for (const auto& c : cases) {
+        const Conversion conversion = convertSong(c.midi, c.options);
+        ASSERT_EQ(conversion.status, 0) << c.name;
+        EXPECT_EQ(formatDepartures(conversion.departures), c.report) << c.name;
+    }
+}
+
+TEST(DeparturesTest, DriftOfABarNamesKeepInStep)
+{
+    // Gaps of a 16th and a 32nd lose the 32nd each: half a sixteenth a note.
+    std::vector<N> notes;
+    for (int i = 0; i < 40; ++i)
+        notes.push_back(N{36 * i, 24, 60});
+    const std::string midi = song(notes);
+    const std::string hint = "; drifts by a bar or more: -k keeps channels in step\n";
+
+    Conversion plain = convertSong(midi, {});
+    ASSERT_EQ(plain.departures.size(), 1u);
+    EXPECT_EQ(plain.departures[0].largestDrift, -19);
+    EXPECT_TRUE(plain.departures[0].driftsABar);
+    const std::string report = formatDepartures(plain.departures);
+    EXPECT_NE(report.find(hint), std::string::npos) << report;
+    EXPECT_NE(report.find("  4:1+3/8 start C4 -33/2 (rounding -1/2, drift -16)\n"), std::string::npos) << report;
+
+    Conversion inStep = convertSong(midi, {"-k"});
+    EXPECT_EQ(inStep.departures[0].largestDrift, 0);
+    EXPECT_EQ(formatDepartures(inStep.departures).find(hint), std::string::npos);
+}
+
+// Against a text the player edited: letters before and after the change
+// are matched, what the change removes is dropped, what it adds is added.
+TEST(DeparturesTest, AgainstAnEditedText)
+{
+    const Conversion conversion = convertSong(song({{0, 96, 60}, {96, 96, 64}}), {});
+    ASSERT_EQ(conversion.tunes.size(), 1u);
+    ASSERT_EQ(conversion.tunes[0].text, "CE");
+    const struct {
+        const char* played;
+        std::string report;
+    } cases[] = {
+        {"CE", "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
+                   "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"},
+        {"CEG", "channel 1: 2 notes in, 3 played; " + counts(0, 0, 0, 0, 0, 0, 0, 1) +
+                    "; largest drift 0; ends 1:4, MIDI 1:3 (+4)\n"
+                    "  1:3 added G4\n"},
+        {"pCE", "channel 1: 2 notes in, 2 played; " + counts(0, 2, 0, 0, 0, 0, 0, 0) +
+                    "; largest drift +2; ends 1:3+1/2, MIDI 1:3 (+2)\n"
+                    "  1:1 start C4 +2 (rounding 0, drift +2)\n"
+                    "  1:2 start E4 +2 (rounding 0, drift +2)\n"},
+        {"C[e]$", "channel 1: 2 notes in, 2 played; " + counts(1, 0, 0, 0, 0, 1, 0, 0) +
+                      "; largest drift 0; ends 1:2, MIDI 1:3 (-4)\n"
+                      "  1:2 dropped E4 (edited: not in the text)\n"
+                      "  1:2 stuck E4\n"},
+        {"/CE", "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 2, 0, 0, 0, 0) +
+                    "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"
+                    "  1:1 pitch C4 played C5\n"
+                    "  1:2 pitch E4 played E5\n"},
+    };
+    for (const auto& c : cases) {
+        const TuneRead played = readTunes(c.played);
+        EXPECT_EQ(formatDepartures(reportDepartures(conversion.trace, conversion.tunes, played)), c.report)
+            << c.played;
+    }
+}
+
+} // namespace
