@@ -1,5 +1,6 @@
 // The preview program end to end: what it writes, says and returns.
 #include "support/Run.h"
+#include "support/TextMode.h"
 #include "tune/Preview.h"
 #include "tune/TuneReader.h"
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string exe = fs::absolute(VARN2MIDI_EXE).string();
-const fs::path examples = fs::path(MIDI2VARN_SOURCE_DIR) / "examples";
+const fs::path examples = fs::absolute(MIDI2VARN_SOURCE_DIR) / "examples";
 
 std::string readFile(const fs::path& path)
 {
@@ -59,10 +60,17 @@ TEST_F(Varn2midiTest, WritesThePreviewBesideTheInput)
 {
     const RunResult r = run({"example.txt"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Wrote \"example.preview.mid\": 2 tunes, 78 notes.\n");
+    EXPECT_EQ(r.out, textMode("Wrote \"example.preview.mid\": 2 tunes, 78 notes.\n"));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(readFile(dir / "example.preview.mid"), makePreview(readTunes(readFile(dir / "example.txt"))).midi);
     EXPECT_EQ(readFile(dir / "example.mid"), readFile(examples / "example.mid"));
+
+    // A name in any script gives its preview beside it.
+    fs::copy_file(dir / "example.txt", dir / fs::path(u8"千本桜.txt"));
+    const RunResult named = run({"千本桜.txt"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, textMode("Wrote \"千本桜.preview.mid\": 2 tunes, 78 notes.\n"));
+    EXPECT_EQ(readFile(dir / fs::path(u8"千本桜.preview.mid")), readFile(dir / "example.preview.mid"));
 }
 
 TEST_F(Varn2midiTest, StatusAndMessages)
@@ -102,8 +110,8 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         for (const std::string& a : c.args)
             line += " " + a;
         EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
-        EXPECT_NE(r.out.find(c.out), std::string::npos) << line << "\n" << r.out;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << line << "\n" << r.err;
+        EXPECT_NE(r.out.find(textMode(c.out)), std::string::npos) << line << "\n" << r.out;
+        EXPECT_NE(r.err.find(textMode(c.err)), std::string::npos) << line << "\n" << r.err;
         EXPECT_EQ(readFile(dir / "example.txt"), example) << line;
     }
 }
@@ -114,7 +122,7 @@ TEST_F(Varn2midiTest, IssuesArePlaced)
     writeFile(dir / "typo.txt", "\"/playthis\"\n{\n  // Channel 1\n  \"/use CxC\\r\"\n}\n");
     const RunResult r = run({"typo.txt"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "typo.txt:4:10: error: unexpected 'x' ignored\n");
+    EXPECT_EQ(r.err, textMode("typo.txt:4:10: error: unexpected 'x' ignored\n"));
     EXPECT_TRUE(fs::exists(dir / "typo.preview.mid"));
 }
 
