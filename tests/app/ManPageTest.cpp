@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path page = fs::absolute(MIDI2VARN_SOURCE_DIR) / "man" / "midi2varn.1";
+const fs::path manuals = fs::absolute(MIDI2VARN_SOURCE_DIR) / "man";
+const fs::path page = manuals / "midi2varn.1";
 
 // groff from the search path, or "" where there is none (the Windows build).
 std::string findGroff()
@@ -44,9 +45,11 @@ TEST(ManPageTest, FormatsWithoutWarnings)
     const std::string groff = findGroff();
     if (groff.empty())
         GTEST_SKIP() << "groff is not installed (Debian: apt-get install groff); the page was not formatted";
-    const RunResult r = runProgram(groff, {"groff", "-man", "-ww", "-z", page.string()}, "");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
+    for (const char* name : {"midi2varn.1", "varn2midi.1"}) {
+        const RunResult r = runProgram(groff, {"groff", "-man", "-ww", "-z", (manuals / name).string()}, "");
+        EXPECT_EQ(r.status, 0) << name;
+        EXPECT_EQ(r.err, "") << name;
+    }
 }
 
 TEST(ManPageTest, DescribesEveryOptionOfTheUsageText)
