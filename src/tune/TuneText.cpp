@@ -7,6 +7,11 @@ bool TuneText::put(std::string_view piece, std::int64_t count)
 {
     if (cut_)
         return false;
+    // A single token well within the cap: most of the text comes this way.
+    if (count == 1 && static_cast<std::int64_t>(text_.size() + piece.size()) <= maxText) {
+        text_.append(piece);
+        return true;
+    }
     if (piece.empty() || count <= 0)
         return true;
     const auto size = static_cast<std::int64_t>(piece.size());
