@@ -2,6 +2,7 @@
 #include "convert/Bars.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <numeric>
 
@@ -46,11 +47,27 @@ const Bars::Segment& Bars::segmentAt(std::int64_t position) const
 
 std::int64_t Bars::subBeats(const Segment& s, std::int64_t position) const
 {
-    // A beat is 4 / denominator quarters: 96 x division / denominator 24ths of a tick.
-    const long double beats24 = static_cast<long double>(position - s.start) * s.denominator * 24 /
-                                (96.0L * static_cast<long double>(division_));
-    constexpr long double limit = 4e18L;
-    return std::llround(std::clamp(beats24, -limit, limit));
+    // A beat is 4 / denominator quarters: 96 x division / denominator 24ths
+    // of a tick. Exact integer arithmetic (the same on every platform): the
+    // distance is split by the divisor, so that no product can overflow, and
+    // rounded to nearest, halves away from zero.
+    const std::int64_t divisor = 96 * std::int64_t{division_};
+    if (divisor <= 0)
+        return 0;
+    const std::int64_t factor = 24 * std::int64_t{s.denominator};
+    constexpr std::int64_t limit = 4000000000000000000;
+    const std::int64_t distance = position - s.start;
+    const std::int64_t whole = distance / divisor;
+    if (whole > limit / factor)
+        return limit;
+    if (whole < -limit / factor)
+        return -limit;
+    const std::int64_t part = (distance % divisor) * factor; // below 2^38 x 2^11 in size
+    std::int64_t rounded = part / divisor;
+    const std::int64_t rest = part % divisor;
+    if (2 * (rest < 0 ? -rest : rest) >= divisor)
+        rounded += rest < 0 ? -1 : 1;
+    return std::clamp(whole * factor + rounded, -limit, limit);
 }
 
 std::string Bars::place(std::int64_t position) const
@@ -78,6 +95,9 @@ bool Bars::barOrMore(std::int64_t position, std::int64_t sixteenths) const
 {
     const Segment& s = segmentAt(position);
     // A bar lasts numerator x 16 / denominator sixteenths.
-    const long double size = std::fabs(static_cast<long double>(sixteenths)) * s.denominator;
-    return size >= 16.0L * s.numerator;
+    const std::uint64_t size = sixteenths < 0 ? 0 - static_cast<std::uint64_t>(sixteenths)
+                                              : static_cast<std::uint64_t>(sixteenths);
+    if (size >= (std::uint64_t{1} << 56))
+        return true;
+    return size * static_cast<std::uint64_t>(s.denominator) >= 16 * static_cast<std::uint64_t>(s.numerator);
 }

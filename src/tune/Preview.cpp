@@ -10,22 +10,25 @@
 namespace {
 
 // Ticks of one sixteenth at `bpm`, times `bpm`.
-constexpr long double ticksPerSixteenthTimesBpm = 28800.0L;
+constexpr double ticksPerSixteenthTimesBpm = 28800.0;
 
 // The drum channel of General MIDI players (1-based).
 constexpr int drumChannel = 10;
 
-// The time of a tune's clock under its tempo marks, in exact ticks.
+// The time of a tune's clock under its tempo marks, in ticks. Binary64
+// arithmetic, the same on every platform: 28800 / bpm has an odd
+// denominator for every tempo of 60..180, so no exact time lies half-way
+// between two ticks, and the rounding is the same everywhere.
 class TempoMap {
 public:
     explicit TempoMap(const std::vector<TempoMark>& marks)
     {
-        long double ticks = 0;
+        double ticks = 0;
         std::int64_t clock = 0;
         int bpm = 120;
         for (const TempoMark& mark : marks) {
             const std::int64_t at = std::max(mark.clock, clock);
-            ticks += static_cast<long double>(at - clock) * ticksPerSixteenthTimesBpm / bpm;
+            ticks += static_cast<double>(at - clock) * ticksPerSixteenthTimesBpm / bpm;
             segments_.push_back(Segment{at, ticks, mark.bpm});
             clock = at;
             bpm = mark.bpm;
@@ -39,15 +42,15 @@ public:
         Segment from{0, 0, 120};
         if (after != segments_.begin())
             from = *(after - 1);
-        const long double exact =
-            from.ticks + static_cast<long double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
+        const double exact =
+            from.ticks + static_cast<double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
         return std::llround(exact);
     }
 
 private:
     struct Segment {
         std::int64_t clock;
-        long double ticks; // at `clock`
+        double ticks; // at `clock`
         int bpm;           // from `clock` on
     };
     std::vector<Segment> segments_;
