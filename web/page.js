@@ -649,6 +649,13 @@
         showPlaying();
       }
     });
+    if (!window.AudioContext && !window.webkitAudioContext) {
+      // A browser without Web Audio shows the roll, silent.
+      ['play-tune', 'play-midi'].forEach(function (id) {
+        $(id).disabled = true;
+        $(id).title = 'This browser cannot play sound (no Web Audio).';
+      });
+    }
     $('play-tune').addEventListener('click', function () { playOrPause('tune'); });
     $('play-midi').addEventListener('click', function () { playOrPause('midi'); });
     $('stop').addEventListener('click', function () { player.stop(); });

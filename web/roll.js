@@ -684,10 +684,14 @@
       r = rect(source, dropped[j]);
       ctx.fillRect(r[0], r[1], r[2], r[3]);
     }
+    // Edged where there is room: a small note stays all its colour.
     if (rowH > 3) {
       ctx.beginPath();
-      for (j = 0; j < dropped.length; ++j)
-        outline(rect(source, dropped[j]));
+      for (j = 0; j < dropped.length; ++j) {
+        r = rect(source, dropped[j]);
+        if (r[2] >= 6)
+          outline(r);
+      }
       ctx.strokeStyle = colours.outline;
       ctx.stroke();
     }
