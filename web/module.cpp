@@ -1,7 +1,8 @@
 // The converter for the web page, as a WebAssembly module with a plain C
 // interface: one call runs the command-line program on a file in memory
-// and keeps what it would print and write until the next call, where the
-// page's script reads it.
+// and keeps what it would print and write (and, for the page's piano roll,
+// where each note went) until the next call, where the page's script reads
+// it; others read a macro text back, as varn2midi does.
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
 #include "convert/Summary.h"
@@ -108,8 +109,9 @@ double indexOrNone(std::size_t index)
 
 // A played tune's notes: start and length in sixteenths, pitch, velocity,
 // start and duration in seconds by its tempo marks, and flags (1 held, 2
-// stuck); `all` keeps notes of no length (that no preview plays), so that
-// row numbers stay note indices.
+// stuck). With `all`, every note in the tune's order, also those of no
+// length (that no preview plays), so that row numbers are note indices;
+// else the notes a preview plays, ordered by start, then pitch.
 void playedNotes(Description& out, const PlayedTune& tune, bool all)
 {
     const TuneClock clock(tune.tempos);

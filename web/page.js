@@ -276,6 +276,7 @@
     $('download-row').hidden = run.status !== 0;
     $('download').textContent = 'Download ' + run.outputName;
     $('download-preview').hidden = !run.roll || run.tunes.length === 0;
+    $('to-roll').hidden = $('download-preview').hidden;
     if (run.roll)
       $('download-preview').textContent = 'Download ' + run.roll.previewName;
     showTunes(run.tunes, run.roll);
@@ -551,14 +552,7 @@
     section.hidden = false;
     roll.show(data, sameFile);
     player.load(roll.lanes.map(function (lane) { return lane.channel; }));
-    // Channels that are no longer there are no longer off or alone.
-    var present = new Set(data.channels.map(function (c) { return c.channel; }));
-    player.off.forEach(function (channel) {
-      if (!present.has(channel))
-        player.off.delete(channel);
-    });
-    if (player.solo !== null && !present.has(player.solo))
-      player.solo = null;
+    player.keepChannels(data.channels.map(function (c) { return c.channel; }));
     roll.showAudible(function (channel) { return !player.off.has(channel); }, player.solo);
     if (wasPlaying)
       player.play(wasPlaying.mode, wasPlaying.at);

@@ -44,6 +44,18 @@
     this.applyGains();
   };
 
+  // Channels no longer in `channels` are no longer off or alone.
+  Player.prototype.keepChannels = function (channels) {
+    var present = new Set(channels);
+    var self = this;
+    this.off.forEach(function (channel) {
+      if (!present.has(channel))
+        self.off.delete(channel);
+    });
+    if (this.solo !== null && !present.has(this.solo))
+      this.solo = null;
+  };
+
   Player.prototype.setSolo = function (channel) {
     this.solo = this.solo === channel ? null : channel;
     this.applyGains();

@@ -342,6 +342,7 @@
     this.view = { start: 0, tpp: 1 };
     this.total = 1;
     this.pending = false;
+    this.fitted = true;
     this.colours = null;
     this.bars = null;
     var self = this;
@@ -379,7 +380,8 @@
     this.container.textContent = '';
     this.lanes = channels.map(this.makeLane, this);
     this.resize(true);
-    if (!keepView || !this.lanes.length)
+    // A whole song in view stays whole; else the view keeps its place.
+    if (!keepView || this.fitted)
       this.fit();
     else
       this.zoomTo(this.view.tpp, 0);
@@ -471,7 +473,6 @@
   // Canvas sizes follow the page's width; `quiet` leaves the redraw to the caller.
   Roll.prototype.resize = function (quiet) {
     var ratio = window.devicePixelRatio || 1;
-    var oldWidth = this.widthSeen || 0;
     this.lanes.forEach(function (lane) {
       var c = lane.channel;
       var rows = c.top - c.bottom + 1;
@@ -485,18 +486,17 @@
       lane.cssWidth = width;
       lane.cssHeight = height;
     });
-    var width = this.width();
-    this.widthSeen = width;
     if (quiet)
       return;
-    if (oldWidth && this.view.tpp >= this.total / oldWidth - 1e-9)
+    if (this.fitted)
       this.fit();
     else
-      this.scrollTo(this.view.start);
+      this.zoomTo(this.view.tpp, 0);
   };
 
   Roll.prototype.fit = function () {
     this.view.tpp = this.fitTpp();
+    this.fitted = true;
     this.scrollTo(0);
   };
 
@@ -507,6 +507,7 @@
     var most = this.fitTpp();
     var tick = this.view.start + anchor * this.view.tpp;
     this.view.tpp = Math.min(most, Math.max(Math.min(least, most), tpp));
+    this.fitted = this.view.tpp >= most;
     this.scrollTo(tick - anchor * this.view.tpp);
   };
 
