@@ -343,13 +343,28 @@
     this.total = 1;
     this.pending = false;
     this.fitted = true;
+    this.measured = 0;   // the lanes' width in CSS pixels, once known
     this.colours = null;
     this.bars = null;
     var self = this;
     slider.addEventListener('input', function () {
       self.scrollTo(Number(slider.value) / 1000 * self.maxStart());
     });
-    window.addEventListener('resize', function () { self.resize(); });
+    // The lanes' width, measured after the browser's own layout when it
+    // changes (the window, a scroll bar), else read once a file.
+    this.observer = window.ResizeObserver ? new ResizeObserver(function (entries) {
+      var width = entries[entries.length - 1].contentRect.width;
+      if (width > 0 && Math.abs(width - self.measured) >= 1) {
+        self.measured = width;
+        self.resize();
+      }
+    }) : null;
+    window.addEventListener('resize', function () {
+      if (self.observer)
+        return;
+      self.measured = 0;
+      self.resize();
+    });
     if (window.matchMedia)
       window.matchMedia('(prefers-color-scheme: dark)').addEventListener('change', function () {
         self.colours = null;
@@ -358,7 +373,7 @@
   }
 
   Roll.prototype.width = function () {
-    return Math.max(1, (this.lanes.length ? this.lanes[0].canvas.clientWidth : 600) - gutter);
+    return Math.max(1, (this.lanes.length ? this.lanes[0].cssWidth : 600) - gutter);
   };
 
   Roll.prototype.maxStart = function () {
@@ -379,6 +394,10 @@
                           data.division);
     this.container.textContent = '';
     this.lanes = channels.map(this.makeLane, this);
+    if (this.observer && this.lanes.length) {
+      this.observer.disconnect();
+      this.observer.observe(this.lanes[0].canvas.parentNode);
+    }
     this.resize(true);
     // A whole song in view stays whole; else the view keeps its place.
     if (!keepView || this.fitted)
@@ -473,12 +492,15 @@
   // Canvas sizes follow the page's width; `quiet` leaves the redraw to the caller.
   Roll.prototype.resize = function (quiet) {
     var ratio = window.devicePixelRatio || 1;
+    // All lanes are as wide as the first.
+    if (!this.measured && this.lanes.length)
+      this.measured = this.lanes[0].canvas.parentNode.clientWidth;
+    var width = this.measured || 600;
     this.lanes.forEach(function (lane) {
       var c = lane.channel;
       var rows = c.top - c.bottom + 1;
       lane.rowHeight = Math.max(2, Math.min(8, Math.floor(280 / rows)));
       var height = ruler + rows * lane.rowHeight;
-      var width = lane.canvas.parentNode.clientWidth || 600;
       lane.canvas.style.height = height + 'px';
       lane.canvas.width = Math.round(width * ratio);
       lane.canvas.height = Math.round(height * ratio);
