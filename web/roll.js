@@ -138,7 +138,7 @@
   }
 
   // Fills the list from rows, ordered by start, then pitch.
-  NoteList.prototype.fill = function (rows, get) {
+  NoteList.prototype.fill = function (rows) {
     rows.sort(function (a, b) { return a.start - b.start || a.pitch - b.pitch; });
     var max = -Infinity;
     for (var i = 0; i < rows.length; ++i) {
