@@ -18,12 +18,43 @@
     this.module = module;
   }
 
+  // A description the module wrote: its JSON text and its numbers (the
+  // rows of its tables), read from the words at `words` + `first`.
+  function description(module, words, first) {
+    var heap32 = module.HEAPU32;
+    var at = heap32[words + first];
+    var text = ascii.decode(module.HEAPU8.subarray(at, at + heap32[words + first + 1]));
+    var numbersAt = heap32[words + first + 2] >>> 3;
+    var numbers = module.HEAPF64.slice(numbersAt, numbersAt + heap32[words + first + 3]);
+    return { value: text ? JSON.parse(text) : null, numbers: numbers };
+  }
+
+  // A table [offset, rows] of `columns` numbers a row, as a Float64Array
+  // of its own.
+  function rows(numbers, table, columns) {
+    return numbers.slice(table[0], table[0] + table[1] * columns);
+  }
+
+  // The roll's description (see describeRoll in module.cpp) with its tables
+  // as Float64Arrays: source 4 numbers a note, played 7, departures 4.
+  function roll(description) {
+    var value = description.value;
+    value.channels.forEach(function (channel) {
+      channel.source = rows(description.numbers, channel.source, 4);
+      channel.played = rows(description.numbers, channel.played, 7);
+      channel.departures = rows(description.numbers, channel.departures, 4);
+    });
+    return value;
+  }
+
   // Runs the program on `bytes` (null: the input could not be opened) with
   // `args`, the command line after the program's name. Gives the exit
   // status, standard output, standard error and output file as bytes, the
   // output's name, the runs of standard output by level (start, length,
-  // kind: 0..9 for the levels, 10 for macro text), and the tunes.
-  Engine.prototype.convert = function (bytes, args) {
+  // kind: 0..9 for the levels, 10 for macro text), and the tunes; with
+  // `withRoll`, also what the page's piano roll shows (roll; null when the
+  // run failed).
+  Engine.prototype.convert = function (bytes, args, withRoll) {
     var module = this.module;
     var encoded = args.map(function (arg) { return encoder.encode(String(arg)); });
     var total = encoded.reduce(function (sum, arg) { return sum + arg.length; }, 0);
@@ -41,7 +72,7 @@
     var lengthsAt = copyIn(module, new Uint8Array(lengths.buffer));
     try {
       var words = module._m2v_convert(midiAt, midi.length, bytes === null ? 0 : 1, textAt, lengthsAt,
-                                      encoded.length) >>> 2;
+                                      encoded.length, withRoll ? 1 : 0) >>> 2;
       // Memory may have grown during the call: read through fresh views.
       var heap = module.HEAPU8;
       var heap32 = module.HEAPU32;
@@ -65,7 +96,8 @@
         text: bytesAt(5),
         outputName: new TextDecoder().decode(heap.subarray(word(7), word(7) + word(8))),
         runs: heap32.slice(word(9) >>> 2, (word(9) >>> 2) + 3 * word(10)),
-        tunes: tunes
+        tunes: tunes,
+        roll: withRoll && word(14) ? roll(description(module, words, 13)) : null
       };
     } finally {
       module._free(midiAt);
@@ -87,6 +119,52 @@
         firstTempo: heap32[words + 1],
         tempoChanges: heap32[words + 2],
         notes: Array.from(heap32.subarray(words + 3, words + 19))
+      };
+    } finally {
+      module._free(at);
+    }
+  };
+
+  // The notes a macro text (or a bare tune text) plays, as the scripting
+  // hook gives them: per tune { channel, notes, warnings }, channel null for
+  // a bare tune text, notes { start, length, pitch, velocity, seconds,
+  // durationSeconds, stuck } ordered by start, then pitch.
+  Engine.prototype.preview = function (text) {
+    var module = this.module;
+    var bytes = encoder.encode(text);
+    var at = copyIn(module, bytes);
+    try {
+      var found = description(module, module._m2v_preview(at, bytes.length) >>> 2, 0);
+      return found.value.map(function (tune) {
+        var table = rows(found.numbers, tune.notes, 7);
+        var notes = [];
+        for (var i = 0; i < table.length; i += 7) {
+          notes.push({
+            start: table[i], length: table[i + 1], pitch: table[i + 2], velocity: table[i + 3],
+            seconds: table[i + 4], durationSeconds: table[i + 5], stuck: (table[i + 6] & 2) !== 0
+          });
+        }
+        return { channel: tune.channel, notes: notes, warnings: tune.warnings };
+      });
+    } finally {
+      module._free(at);
+    }
+  };
+
+  // The preview file varn2midi writes for a macro text: its bytes (empty
+  // when the text holds no tune, or is too long for a MIDI file) and the
+  // remarks about it, one a line.
+  Engine.prototype.previewFile = function (text) {
+    var module = this.module;
+    var bytes = encoder.encode(text);
+    var at = copyIn(module, bytes);
+    try {
+      var words = module._m2v_preview_file(at, bytes.length) >>> 2;
+      var heap32 = module.HEAPU32;
+      var heap = module.HEAPU8;
+      return {
+        bytes: heap.slice(heap32[words], heap32[words] + heap32[words + 1]),
+        remarks: ascii.decode(heap.subarray(heap32[words + 2], heap32[words + 2] + heap32[words + 3]))
       };
     } finally {
       module._free(at);

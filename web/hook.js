@@ -8,6 +8,13 @@
 // answers as the command-line program would: `bytes` is the content of the
 // input named in `args` (the command line after the program's name), and
 // nothing is read or written anywhere.
+//
+//   window.midi2varn.preview(text) -> Promise of
+//     [{ channel, notes: [{ start, length, pitch, velocity, seconds,
+//        durationSeconds, stuck }], warnings }]
+//
+// gives the notes a macro text (or a bare tune text) plays, block by block,
+// as varn2midi writes them.
 (function () {
   'use strict';
 
@@ -40,7 +47,7 @@
           self.stop(new Error(answer.error));
         waiting.reject(new Error(answer.error));
       } else {
-        waiting.resolve(answer.summary || answer.result);
+        waiting.resolve(answer.value);
       }
     };
     worker.onerror = function (event) {
@@ -79,9 +86,21 @@
 
   // Everything a run gives: status, console, errors and text as bytes, the
   // output's name, the console's runs by level and the tunes; with
-  // `withSummary`, also what the file holds before any switch (summary).
-  Converter.prototype.convert = function (bytes, args, withSummary) {
-    return this.request({ kind: 'convert', bytes: bytes, args: args.slice(), summary: Boolean(withSummary) });
+  // `withSummary`, also what the file holds before any switch (summary);
+  // with `withRoll`, what the piano roll shows (roll, see engine.js).
+  Converter.prototype.convert = function (bytes, args, withSummary, withRoll) {
+    return this.request({ kind: 'convert', bytes: bytes, args: args.slice(), summary: Boolean(withSummary),
+                          roll: Boolean(withRoll) });
+  };
+
+  // The notes a macro text plays, block by block (see preview below).
+  Converter.prototype.preview = function (text) {
+    return this.request({ kind: 'preview', text: text });
+  };
+
+  // The preview file varn2midi writes for a macro text: { bytes, remarks }.
+  Converter.prototype.previewFile = function (text) {
+    return this.request({ kind: 'previewFile', text: text });
   };
 
   // What the file holds before any switch (see engine.js).
@@ -110,5 +129,12 @@
     });
   }
 
-  window.midi2varn = { convert: convert, Converter: Converter };
+  function preview(text) {
+    if (typeof text !== 'string')
+      return Promise.reject(new TypeError('text must be a string: a macro text or a bare tune text'));
+    shared = shared || new Converter();
+    return shared.preview(text);
+  }
+
+  window.midi2varn = { convert: convert, preview: preview, Converter: Converter };
 })();

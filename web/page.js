@@ -1,11 +1,15 @@
 // The page: reads the dropped or chosen file, turns the controls into the
 // program's switches, converts in the worker and shows what the program
-// would print and write, with each channel's macro block ready to copy.
+// would print and write, with each channel's macro block ready to copy,
+// where the tune departs from the file, and the piano roll to hear and see
+// it.
 (function () {
   'use strict';
 
   var Switches = window.Midi2varnSwitches;
   var converter = new window.midi2varn.Converter();
+  var roll = null;      // the piano roll (roll.js)
+  var player = null;    // its sound (player.js)
   var utf8 = new TextDecoder();
   var superseded = new Error('superseded by a newer conversion');
 
@@ -13,6 +17,8 @@
   var consoleShown = 200000;
   // Characters of a macro block shown in its box; Copy takes all of it.
   var blockShown = 20000;
+  // Departures listed at a time; "Show more" adds as many again.
+  var departuresShown = 200;
   // Macro parts the game accepts in one macro.
   var partLimit = 5;
   var placeholderName = 'song.mid';
@@ -150,6 +156,7 @@
   }
 
   var convertedFor = null; // the file and command line of the newest conversion
+  var shownFile = null;    // the file of the conversion on show
 
   function controlsChanged() {
     showChannelRows();
@@ -228,7 +235,7 @@
     if (converter.busy())
       converter.stop(superseded);
     setBusy(true);
-    converter.convert(current.bytes, args, summary === null).then(function (run) {
+    converter.convert(current.bytes, args, summary === null, true).then(function (run) {
       if (mine !== generation)
         return;
       setBusy(false);
@@ -251,7 +258,9 @@
   }
 
   function showResult(run, source) {
+    var sameFile = shown !== null && shownFile === source;
     shown = run;
+    shownFile = source;
     var channels = run.tunes.length;
     var changed = run.tunes.some(function (tune) { return tune.status !== 0; });
     if (run.status === 0 && channels > 0)
@@ -266,8 +275,13 @@
     showProblems(run, source);
     $('download-row').hidden = run.status !== 0;
     $('download').textContent = 'Download ' + run.outputName;
-    showTunes(run.tunes);
+    $('download-preview').hidden = !run.roll || run.tunes.length === 0;
+    $('to-roll').hidden = $('download-preview').hidden;
+    if (run.roll)
+      $('download-preview').textContent = 'Download ' + run.roll.previewName;
+    showTunes(run.tunes, run.roll);
     showConsole(run);
+    showRoll(run.roll, sameFile);
   }
 
   // ---- Plain words --------------------------------------------------------
@@ -414,7 +428,7 @@
     return block.split('\n').filter(function (line) { return line.indexOf('  "/use ') === 0; }).length;
   }
 
-  function showTunes(tunes) {
+  function showTunes(tunes, rollData) {
     var box = $('tunes');
     box.textContent = '';
     tunes.forEach(function (tune) {
@@ -461,8 +475,187 @@
                                                                 'more characters') + '; Copy takes it all)'
         : tune.block;
       article.appendChild(block);
+      var traced = rollData && rollData.channels.filter(function (c) { return c.channel === tune.channel; })[0];
+      if (traced)
+        article.appendChild(departureReport(traced));
       box.appendChild(article);
     });
+  }
+
+  // ---- Departures ---------------------------------------------------------
+
+  // The channel's departure report: its summary line, and its departures
+  // in a list that opens on request, each showing its note on the roll.
+  function departureReport(channel) {
+    var box = element('div', 'departures');
+    box.appendChild(element('h4', null, 'Where the tune departs from the MIDI file'));
+    box.appendChild(element('p', 'departure-summary', channel.summary));
+    var count = channel.lines.length;
+    if (!count) {
+      box.appendChild(element('p', 'good', 'Every note plays as the MIDI file has it.'));
+      return box;
+    }
+    var details = element('details', 'departure-details');
+    details.appendChild(element('summary', null, 'The ' + plural(count, 'departure', 'departures') +
+                                                     ', place by place (a click shows it on the roll)'));
+    var list = element('ol', 'departure-list');
+    var more = element('button', 'more');
+    more.type = 'button';
+    var listed = 0;
+    var addMore = function () {
+      var fragment = document.createDocumentFragment();
+      var until = Math.min(count, listed + departuresShown);
+      for (; listed < until; ++listed) {
+        var item = element('li');
+        var button = element('button', 'departure');
+        button.type = 'button';
+        button.dataset.channel = String(channel.channel);
+        button.dataset.departure = String(listed);
+        button.appendChild(element('code', null, channel.lines[listed]));
+        button.appendChild(element('span', 'words', channel.words[listed]));
+        item.appendChild(button);
+        fragment.appendChild(item);
+      }
+      list.appendChild(fragment);
+      more.hidden = listed >= count;
+      more.textContent = 'Show ' + plural(Math.min(departuresShown, count - listed), 'more', 'more') + ' of ' +
+        (count - listed).toLocaleString('en');
+    };
+    details.addEventListener('toggle', function () {
+      if (details.open && listed === 0)
+        addMore();
+    });
+    more.addEventListener('click', addMore);
+    list.addEventListener('click', function (event) {
+      var button = event.target.closest('button.departure');
+      if (button && roll)
+        roll.showDeparture(Number(button.dataset.channel), Number(button.dataset.departure));
+    });
+    details.appendChild(list);
+    details.appendChild(more);
+    box.appendChild(details);
+    return box;
+  }
+
+  // ---- Piano roll and sound -----------------------------------------------
+
+  function showRoll(data, sameFile) {
+    var section = $('listen');
+    if (!data || !data.channels.length) {
+      player.stop();
+      player.load([]);
+      section.hidden = true;
+      return;
+    }
+    // Playing goes on where it was, with the new notes.
+    var wasPlaying = player.playing ? { mode: player.mode, at: player.position() } : null;
+    section.hidden = false;
+    roll.show(data, sameFile);
+    player.load(roll.lanes.map(function (lane) { return lane.channel; }));
+    player.keepChannels(data.channels.map(function (c) { return c.channel; }));
+    roll.showAudible(function (channel) { return !player.off.has(channel); }, player.solo);
+    if (wasPlaying)
+      player.play(wasPlaying.mode, wasPlaying.at);
+    showPlaying();
+  }
+
+  // Time as m:ss.
+  function clock(seconds) {
+    var whole = Math.max(0, Math.floor(seconds));
+    return Math.floor(whole / 60) + ':' + String(whole % 60).padStart(2, '0');
+  }
+
+  // The channel whose playhead the roll follows: the first one heard.
+  function leader() {
+    var lanes = roll.lanes.filter(function (lane) { return player.audible(lane.channel.channel); });
+    return (lanes[0] || roll.lanes[0] || {}).channel;
+  }
+
+  // The buttons, the time and the playheads as the player stands.
+  function showPlaying() {
+    var mode = player.mode;
+    var position = player.position();
+    var midi = mode === 'midi';
+    $('play-tune').textContent = player.playing && mode === 'tune' ? 'Pause' : 'Play the tune';
+    $('play-midi').textContent = player.playing && midi ? 'Pause' : 'Play the MIDI file';
+    $('play-tune').setAttribute('aria-pressed', player.playing && mode === 'tune' ? 'true' : 'false');
+    $('play-midi').setAttribute('aria-pressed', player.playing && midi ? 'true' : 'false');
+    $('stop').disabled = mode === null;
+    var length = player.length(mode || 'tune');
+    $('play-time').textContent = (mode === null ? 'Tune: ' : midi ? 'MIDI file: ' : 'Tune: ') + clock(position) +
+      ' / ' + clock(length);
+    var transport = $('transport');
+    transport.dataset.state = player.playing ? 'playing' : mode ? 'paused' : 'stopped';
+    transport.dataset.audio = player.context ? player.context.state : 'none';
+    if (mode === null) {
+      roll.setPlayheads(null);
+    } else {
+      roll.setPlayheads(function (channel) { return channel.tickAt(position, midi); });
+      var first = leader();
+      if (player.playing && first)
+        roll.follow(first.tickAt(position, midi));
+    }
+    roll.lanes.forEach(function (lane) {
+      lane.box.dataset.sounded = String(player.sounded(lane.channel.channel));
+    });
+  }
+
+  // Play (or pause) `mode`; from the other mode, at the same place of the song.
+  function playOrPause(mode) {
+    if (player.playing && player.mode === mode) {
+      player.pause();
+      return;
+    }
+    var from;
+    if (player.mode !== null && player.mode !== mode) {
+      var first = leader();
+      if (first)
+        from = first.secondsAt(first.tickAt(player.position(), player.mode === 'midi'), mode === 'midi');
+    }
+    player.play(mode, from);
+  }
+
+  // A click on a bar number: play from there (or start there when paused).
+  function seek(channel, tick) {
+    var mode = player.mode || 'tune';
+    var seconds = channel.secondsAt(tick, mode === 'midi');
+    if (player.playing) {
+      player.play(mode, seconds);
+    } else {
+      player.mode = mode;
+      player.offset = seconds;
+      showPlaying();
+    }
+  }
+
+  function setupRoll() {
+    player = new window.Midi2varnPlayer.Player(showPlaying);
+    roll = new window.Midi2varnRoll.Roll($('lanes'), $('roll-position'), {
+      onSeek: seek,
+      onToggle: function (channel, on) {
+        player.setOn(channel, on);
+        roll.showAudible(function (c) { return !player.off.has(c); }, player.solo);
+        showPlaying();
+      },
+      onSolo: function (channel) {
+        player.setSolo(channel);
+        roll.showAudible(function (c) { return !player.off.has(c); }, player.solo);
+        showPlaying();
+      }
+    });
+    if (!window.AudioContext && !window.webkitAudioContext) {
+      // A browser without Web Audio shows the roll, silent.
+      ['play-tune', 'play-midi'].forEach(function (id) {
+        $(id).disabled = true;
+        $(id).title = 'This browser cannot play sound (no Web Audio).';
+      });
+    }
+    $('play-tune').addEventListener('click', function () { playOrPause('tune'); });
+    $('play-midi').addEventListener('click', function () { playOrPause('midi'); });
+    $('stop').addEventListener('click', function () { player.stop(); });
+    $('zoom-in').addEventListener('click', function () { roll.zoom(2); });
+    $('zoom-out').addEventListener('click', function () { roll.zoom(0.5); });
+    $('zoom-fit').addEventListener('click', function () { roll.fit(); });
   }
 
   function partMeter(parts) {
@@ -555,8 +748,8 @@
     return ok;
   }
 
-  function save(bytes, name) {
-    var url = URL.createObjectURL(new Blob([bytes], { type: 'text/plain' }));
+  function save(bytes, name, type) {
+    var url = URL.createObjectURL(new Blob([bytes], { type: type || 'text/plain' }));
     var link = element('a');
     link.href = url;
     link.download = name;
@@ -605,6 +798,7 @@
     // The worker starts now, so that the first file finds it ready.
     converter.start();
     buildChannelRows();
+    setupRoll();
     $('choose').addEventListener('click', function () { $('file').click(); });
     $('file').addEventListener('change', function (event) {
       openFile(event.target.files[0]);
@@ -622,6 +816,20 @@
     $('download').addEventListener('click', function () {
       if (shown && shown.status === 0)
         save(outputBytes(shown, $('crlf').checked), shown.outputName);
+    });
+    // The preview file varn2midi writes for the macro text on show.
+    $('download-preview').addEventListener('click', function () {
+      var run = shown;
+      if (!run || run.status !== 0 || !run.roll)
+        return;
+      converter.previewFile(utf8.decode(run.text)).then(function (file) {
+        if (file.bytes.length)
+          save(file.bytes, run.roll.previewName, 'audio/midi');
+        else
+          showStatus('No preview: ' + file.remarks.trim(), 'warn');
+      }, function () {
+        // A newer conversion ended the worker's work: nothing to save.
+      });
     });
     $('save-report').addEventListener('click', function () {
       if (shown)

@@ -14,18 +14,34 @@
     return new Midi2varnEngine(module);
   });
 
+  // The answer to a request, and the buffers it hands over.
+  function answer(converter, request) {
+    switch (request.kind) {
+    case 'summary':
+      return { value: converter.summary(request.bytes), transfer: [] };
+    case 'preview':
+      return { value: converter.preview(request.text), transfer: [] };
+    case 'previewFile':
+      var file = converter.previewFile(request.text);
+      return { value: file, transfer: [file.bytes.buffer] };
+    default:
+      var result = converter.convert(request.bytes, request.args, request.roll);
+      if (request.summary && request.bytes)
+        result.summary = converter.summary(request.bytes);
+      var transfer = [result.console.buffer, result.errors.buffer, result.text.buffer, result.runs.buffer];
+      if (result.roll)
+        result.roll.channels.forEach(function (channel) {
+          transfer.push(channel.source.buffer, channel.played.buffer, channel.departures.buffer);
+        });
+      return { value: result, transfer: transfer };
+    }
+  }
+
   self.onmessage = function (event) {
     var request = event.data;
     engine.then(function (converter) {
-      if (request.kind === 'summary') {
-        self.postMessage({ id: request.id, summary: converter.summary(request.bytes) });
-        return;
-      }
-      var result = converter.convert(request.bytes, request.args);
-      if (request.summary && request.bytes)
-        result.summary = converter.summary(request.bytes);
-      self.postMessage({ id: request.id, result: result },
-                       [result.console.buffer, result.errors.buffer, result.text.buffer, result.runs.buffer]);
+      var found = answer(converter, request);
+      self.postMessage({ id: request.id, value: found.value }, found.transfer);
     }).catch(function (error) {
       // After an abort (out of memory) the module is unusable: the page
       // starts a new worker.

@@ -11,7 +11,19 @@
 // ticks (x 24) and sixteenths of the tune (x 6 x division) are both exact.
 class Bars {
 public:
+    // A stretch of bars of one time signature.
+    struct Metre {
+        std::int64_t start;    // position where it begins (a bar line)
+        std::int64_t firstBar; // 0-based number of its first bar
+        int numerator;         // beats to the bar
+        int denominator;       // the beat's note value
+    };
+
     Bars(int division, std::vector<TimeSignature> signatures);
+
+    // The stretches in order, the first at position 0 (4/4 until the first
+    // usable signature); a bar lasts numerator x 96 x division / denominator.
+    const std::vector<Metre>& metres() const { return segments_; }
 
     // "BAR:BEAT", or "BAR:BEAT+N/D" with the fraction of the beat rounded
     // to 24ths of a beat; bars and beats count from 1.
@@ -20,12 +32,7 @@ public:
     bool barOrMore(std::int64_t position, std::int64_t sixteenths) const;
 
 private:
-    struct Segment {
-        std::int64_t start;       // position where the signature begins
-        std::int64_t firstBar;    // 0-based number of its first bar
-        int numerator;
-        int denominator;
-    };
+    using Segment = Metre;
     int division_;
     std::vector<Segment> segments_;
 

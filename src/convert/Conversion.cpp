@@ -38,14 +38,14 @@ void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
                              tracer ? tracer->written(ch) : nullptr);
 }
 
-// The tunes written, read back, against the trace.
-std::vector<ChannelDepartures> ownDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& tunes)
+// The tunes written, read back.
+TuneRead readBack(const std::vector<TuneRecord>& tunes)
 {
     TuneRead played;
     played.macro = true;
     for (const TuneRecord& tune : tunes)
         readTune(tune.text, tune.channel, played);
-    return reportDepartures(trace, tunes, played);
+    return played;
 }
 
 // Each tune's report and macro block, in channel order; the blocks go into
@@ -115,7 +115,8 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     printVARN(tunes, request, message, result);
     if (tracer) {
         result.trace = tracer->finish(song);
-        result.departures = ownDepartures(result.trace, result.tunes);
+        result.played = readBack(result.tunes);
+        result.departures = reportDepartures(result.trace, result.tunes, result.played);
     }
     return 0;
 }

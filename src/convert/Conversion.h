@@ -61,6 +61,9 @@ struct Conversion {
     // With wantDepartures: every note as the conversion treated it, for
     // reports against any text (reportDepartures).
     DepartureTrace trace;
+    // With wantDepartures: the tunes written, read back (the notes that the
+    // departures' `played` indices name).
+    TuneRead played;
     // With wantDepartures: the departures of the tunes written.
     std::vector<ChannelDepartures> departures;
 };

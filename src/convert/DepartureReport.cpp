@@ -40,6 +40,32 @@ std::string sixteenths(std::int64_t twentyFourths, bool sign = true)
     return text;
 }
 
+// An amount of 24ths of a quarter as a note value: "1/32", "3/16", "a whole
+// note", "2 whole notes and 1/8".
+std::string noteValue(std::int64_t twentyFourths)
+{
+    const std::int64_t size = twentyFourths < 0 ? -twentyFourths : twentyFourths;
+    constexpr std::int64_t whole = 96;
+    const std::int64_t wholes = size / whole;
+    const std::int64_t rest = size % whole;
+    std::string text;
+    if (wholes == 1)
+        text = "a whole note";
+    else if (wholes > 1)
+        text = std::to_string(wholes) + " whole notes";
+    if (rest != 0 || wholes == 0) {
+        const std::int64_t g = std::gcd(rest, whole);
+        text += (wholes != 0 ? " and " : "") + std::to_string(rest / g) + "/" + std::to_string(whole / g);
+    }
+    return text;
+}
+
+// The bar of a place: "12" of "12:3+1/2".
+std::string barOf(const std::string& place)
+{
+    return place.substr(0, place.find(':'));
+}
+
 // How the letters of the written text stand in the played one: the same
 // offset before the first difference, the same distance from the end after
 // the last one, none in between.
@@ -88,31 +114,35 @@ public:
     void run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played);
 
 private:
-    struct Placed {
-        std::int64_t position;
-        Departure departure;
-    };
     const Bars& bars_;
     std::int64_t division_;
     ChannelDepartures& out_;
-    std::vector<Placed> placed_;
+    std::vector<Departure> placed_;
     std::vector<bool> matched_;
+    int polyphony_ = 0;
+    // The run of notes drifting the same way: its sign and where it began.
+    int driftSign_ = 0;
+    std::int64_t driftSince_ = 0;
 
     std::int64_t ofTick(std::int64_t tick) const { return tick * 24; }
     std::int64_t ofSixteenths(std::int64_t s) const
     {
         return std::clamp(s, -maxSixteenths, maxSixteenths) * 6 * division_;
     }
-    void add(std::int64_t position, DepartureKind kind, std::string detail);
-    void traced(const TracedNote& note, const std::optional<LetterMap>& map, const PlayedTune* played);
-    void compare(const TracedNote& note, const PlayedNote& p);
+    void add(std::int64_t position, DepartureKind kind, std::string detail, std::string words,
+             std::size_t note = noNote, std::size_t played = noNote);
+    void traced(std::size_t index, const TracedNote& note, const std::optional<LetterMap>& map,
+                const PlayedTune* played);
+    void compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p);
+    std::string startWords(std::int64_t rounding, std::int64_t drift) const;
     void ends(const ChannelTrace* trace, const PlayedTune* played);
 };
 
-void ChannelReport::add(std::int64_t position, DepartureKind kind, std::string detail)
+void ChannelReport::add(std::int64_t position, DepartureKind kind, std::string detail, std::string words,
+                        std::size_t note, std::size_t played)
 {
     ++out_.counts[static_cast<std::size_t>(kind)];
-    placed_.push_back(Placed{position, Departure{bars_.place(position), kind, std::move(detail)}});
+    placed_.push_back(Departure{bars_.place(position), kind, std::move(detail), position, note, played, std::move(words)});
 }
 
 void ChannelReport::run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played)
@@ -120,43 +150,65 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
     out_.notesIn = trace ? trace->notes.size() : 0;
     out_.notesPlayed = played ? played->notes.size() : 0;
     matched_.assign(out_.notesPlayed, false);
-    if (trace && trace->followed) {
-        std::optional<LetterMap> map;
-        if (written && played)
-            map.emplace(*written, played->text);
-        for (const TracedNote& note : trace->notes)
-            traced(note, map, played);
-    }
     if (trace) {
+        polyphony_ = trace->polyphony;
+        if (trace->followed) {
+            std::optional<LetterMap> map;
+            if (written && played)
+                map.emplace(*written, played->text);
+            for (std::size_t i = 0; i < trace->notes.size(); ++i)
+                traced(i, trace->notes[i], map, played);
+        }
         for (const TempoChange& t : trace->tempos) {
             const int bpm = std::clamp(t.bpm, 60, 180);
             if (bpm != t.bpm)
-                add(ofTick(t.tick), DepartureKind::Tempo, std::to_string(t.bpm) + " played " + std::to_string(bpm));
+                add(ofTick(t.tick), DepartureKind::Tempo, std::to_string(t.bpm) + " played " + std::to_string(bpm),
+                    "tempo " + std::to_string(t.bpm) + " is played at " + std::to_string(bpm) +
+                        ": the game plays 60 to 180");
         }
     }
     // Notes no note of the file was written for: added by an edit, or
     // started by a letter written to end a held note.
     for (std::size_t i = 0; i < out_.notesPlayed; ++i) {
         const PlayedNote& p = played->notes[i];
-        if (!matched_[i])
-            add(ofSixteenths(p.start), p.stuck ? DepartureKind::Stuck : DepartureKind::Added, noteName(p.pitch));
+        if (matched_[i])
+            continue;
+        if (p.stuck)
+            add(ofSixteenths(p.start), DepartureKind::Stuck, noteName(p.pitch),
+                "held and never ended: stuck, it sounds to the end of the tune", noNote, i);
+        else
+            add(ofSixteenths(p.start), DepartureKind::Added, noteName(p.pitch),
+                "played, but written for no note of the MIDI file", noNote, i);
     }
     ends(trace, played);
-    std::stable_sort(placed_.begin(), placed_.end(),
-                     [](const Placed& a, const Placed& b) { return a.position < b.position; });
-    for (Placed& p : placed_)
-        out_.departures.push_back(std::move(p.departure));
+    // In the order of their places; the departures are moved, not sorted.
+    std::vector<std::size_t> order(placed_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::size_t a, std::size_t b) { return placed_[a].position < placed_[b].position; });
+    out_.departures.reserve(placed_.size());
+    for (const std::size_t i : order)
+        out_.departures.push_back(std::move(placed_[i]));
 }
 
 // A note of the file: dropped on the way, or compared with what its letter plays.
-void ChannelReport::traced(const TracedNote& note, const std::optional<LetterMap>& map, const PlayedTune* played)
+void ChannelReport::traced(std::size_t index, const TracedNote& note, const std::optional<LetterMap>& map,
+                           const PlayedTune* played)
 {
     const std::int64_t at = ofTick(note.tick);
     const std::string name = noteName(note.pitch);
+    const auto dropped = [&](const std::string& why, std::string words) {
+        add(at, DepartureKind::Dropped, name + " (" + why + ")", std::move(words), index);
+    };
     switch (note.fate) {
-    case Fate::Identical: add(at, DepartureKind::Dropped, name + " (identical)"); return;
-    case Fate::Polyphony: add(at, DepartureKind::Dropped, name + " (polyphony)"); return;
-    case Fate::Cut: add(at, DepartureKind::Dropped, name + " (cut: the tune passed the text cap)"); return;
+    case Fate::Identical:
+        dropped("identical", "dropped: a note of the same pitch starts with it (-e)");
+        return;
+    case Fate::Polyphony:
+        dropped("polyphony", polyphony_ > 0 ? "dropped by the polyphony limit of " + std::to_string(polyphony_)
+                                            : "dropped by the polyphony limit");
+        return;
+    case Fate::Cut: dropped("cut: the tune passed the text cap", "dropped: the tune passed the text cap"); return;
     case Fate::Written: break;
     }
     std::size_t letter = 0;
@@ -165,52 +217,86 @@ void ChannelReport::traced(const TracedNote& note, const std::optional<LetterMap
         const auto it = std::lower_bound(notes.begin(), notes.end(), letter,
                                          [](const PlayedNote& n, std::size_t l) { return n.letter < l; });
         if (it != notes.end() && it->letter == letter) {
-            matched_[static_cast<std::size_t>(it - notes.begin())] = true;
-            compare(note, *it);
+            const auto i = static_cast<std::size_t>(it - notes.begin());
+            matched_[i] = true;
+            compare(index, note, i, *it);
             return;
         }
         const auto& ends = played->heldEnds;
         const auto end = std::lower_bound(ends.begin(), ends.end(), letter,
                                           [](const HeldEnd& e, std::size_t l) { return e.letter < l; });
         if (end != ends.end() && end->letter == letter) {
-            add(at, DepartureKind::Dropped, name + " (held again: read as the end of the held note before it)");
+            dropped("held again: read as the end of the held note before it",
+                    "dropped: a held note of its pitch still sounds, and its letter ends that one");
             return;
         }
     }
-    add(at, DepartureKind::Dropped, name + " (edited: not in the text)");
+    dropped("edited: not in the text", "dropped: not in the text");
 }
 
-void ChannelReport::compare(const TracedNote& note, const PlayedNote& p)
+// "starts 1/32 late: drift from bar 12", from the note's rounding down to a
+// sixteenth and the drift carried to it (both in 24ths of a quarter).
+std::string ChannelReport::startWords(std::int64_t rounding, std::int64_t drift) const
+{
+    const std::int64_t total = rounding + drift;
+    const auto way = [](std::int64_t amount) { return amount > 0 ? " late" : " early"; };
+    std::string words = "starts " + noteValue(total) + way(total) + ": ";
+    const std::string since = "from bar " + barOf(bars_.place(driftSince_));
+    if (drift == 0)
+        return words + "rounded down to the sixteenth grid";
+    if (rounding == 0)
+        return words + "drift " + since;
+    return words + "rounded down " + noteValue(rounding) + ", drift of " + noteValue(drift) + way(drift) + " " + since;
+}
+
+void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p)
 {
     const std::int64_t at = ofTick(note.tick);
     const std::string name = noteName(note.pitch);
-    if (p.pitch != note.pitch)
-        add(at, DepartureKind::Pitch, name + " played " + noteName(p.pitch));
+    const auto depart = [&](DepartureKind kind, std::string detail, std::string words) {
+        add(at, kind, std::move(detail), std::move(words), index, playedIndex);
+    };
+    if (p.pitch != note.pitch) {
+        std::string why = ": the text was edited";
+        if (note.writtenPitch != note.pitch)
+            why = note.writtenPitch > note.pitch ? ": too low for the game" : ": too high for the game";
+        depart(DepartureKind::Pitch, name + " played " + noteName(p.pitch),
+               "played as " + noteName(p.pitch) + " instead of " + name + why);
+    }
 
     // From the note's own place on the grid: its rounding down to a
     // sixteenth, then the drift carried from the distances before it.
     const std::int64_t sixteenth = floorDiv(note.snapped, 6);
     const std::int64_t rounding = sixteenth * 6 - note.snapped;
     const std::int64_t drift = p.start - sixteenth;
+    // A drift of one sign is told from the note where that sign began.
+    const int sign = drift > 0 ? 1 : drift < 0 ? -1 : 0;
+    if (sign != driftSign_)
+        driftSince_ = at;
+    driftSign_ = sign;
     if (rounding != 0 || drift != 0)
-        add(at, DepartureKind::Start,
-            name + " " + sixteenths(rounding + drift * 6) + " (rounding " + sixteenths(rounding) + ", drift " +
-                sixteenths(drift * 6) + ")");
+        depart(DepartureKind::Start,
+               name + " " + sixteenths(rounding + drift * 6) + " (rounding " + sixteenths(rounding) + ", drift " +
+                   sixteenths(drift * 6) + ")",
+               startWords(rounding, drift * 6));
     if (std::llabs(drift) > std::llabs(out_.largestDrift))
         out_.largestDrift = drift;
     if (drift != 0 && bars_.barOrMore(at, drift))
         out_.driftsABar = true;
 
     if (p.stuck) {
-        add(at, DepartureKind::Stuck, name);
+        depart(DepartureKind::Stuck, name, "held and never ended: stuck, it sounds to the end of the tune");
     } else if (p.held && p.length > note.sixteenths) {
-        add(at, DepartureKind::HeldLate, name + " " + sixteenths((p.length - note.sixteenths) * 6));
+        const std::int64_t late = (p.length - note.sixteenths) * 6;
+        depart(DepartureKind::HeldLate, name + " " + sixteenths(late),
+               "held " + noteValue(late) + " longer: a held note ends only where no note sounds alone");
     } else {
         // The file's length in 24ths, rounded.
         const std::int64_t file = (std::int64_t{note.ticks} * 24 + division_ / 2) / division_;
         if (std::llabs(p.length * 6 - file) >= 6)
-            add(at, DepartureKind::Length, name + " " + sixteenths(file, false) + " played " +
-                                               sixteenths(p.length * 6, false));
+            depart(DepartureKind::Length, name + " " + sixteenths(file, false) + " played " +
+                                              sixteenths(p.length * 6, false),
+                   "lasts " + noteValue(p.length * 6) + " instead of " + noteValue(file));
     }
 }
 
@@ -275,21 +361,31 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
     return report;
 }
 
+std::string formatSummary(const ChannelDepartures& c)
+{
+    std::string text = "channel " + std::to_string(c.channel) + ": " + std::to_string(c.notesIn) + " notes in, " +
+                       std::to_string(c.notesPlayed) + " played;";
+    for (std::size_t k = 0; k < departureKinds; ++k)
+        text += std::string(k == 0 ? " " : ", ") + kindWords[k] + " " + std::to_string(c.counts[k]);
+    text += "; largest drift " + sixteenths(c.largestDrift * 6) + "; ends " + c.tuneEnd + ", MIDI " + c.midiEnd +
+            " (" + c.endDifference + ")";
+    if (c.driftsABar)
+        text += "; drifts by a bar or more: -k keeps channels in step";
+    return text;
+}
+
+std::string formatDeparture(const Departure& d)
+{
+    return d.place + " " + kindWords[static_cast<std::size_t>(d.kind)] + " " + d.detail;
+}
+
 std::string formatDepartures(const std::vector<ChannelDepartures>& report)
 {
     std::string text;
     for (const ChannelDepartures& c : report) {
-        text += "channel " + std::to_string(c.channel) + ": " + std::to_string(c.notesIn) + " notes in, " +
-                std::to_string(c.notesPlayed) + " played;";
-        for (std::size_t k = 0; k < departureKinds; ++k)
-            text += std::string(k == 0 ? " " : ", ") + kindWords[k] + " " + std::to_string(c.counts[k]);
-        text += "; largest drift " + sixteenths(c.largestDrift * 6) + "; ends " + c.tuneEnd + ", MIDI " +
-                c.midiEnd + " (" + c.endDifference + ")";
-        if (c.driftsABar)
-            text += "; drifts by a bar or more: -k keeps channels in step";
-        text += "\n";
+        text += formatSummary(c) + "\n";
         for (const Departure& d : c.departures)
-            text += "  " + d.place + " " + kindWords[static_cast<std::size_t>(d.kind)] + " " + d.detail + "\n";
+            text += "  " + formatDeparture(d) + "\n";
     }
     return text;
 }

@@ -130,6 +130,7 @@ DepartureTrace DepartureTracer::finish(const Song& song)
         Followed& f = channels_[static_cast<std::size_t>(ch)];
         ChannelTrace channel;
         channel.channel = ch + 1;
+        channel.polyphony = song.settings.polyphony[static_cast<std::size_t>(ch)];
         channel.followed = f.followed && f.grid.size() == f.listed.size();
         if (channel.followed)
             attachWritten(f);

@@ -56,6 +56,8 @@ struct ChannelTrace {
     // False when the notes could not be followed through the stages (only
     // for inputs whose sums of times pass the int range).
     bool followed = true;
+    // The notes the channel was allowed at once (0: no limit).
+    int polyphony = 0;
 };
 
 // Everything the departure report needs from one conversion.
@@ -69,11 +71,18 @@ struct DepartureTrace {
 enum class DepartureKind : unsigned char { Dropped, Start, Length, Pitch, HeldLate, Stuck, Tempo, Added };
 inline constexpr std::size_t departureKinds = 8;
 
+// Index of no note, where a departure concerns none.
+inline constexpr std::size_t noNote = static_cast<std::size_t>(-1);
+
 // One departure: where in the MIDI file, of what kind, and its details.
 struct Departure {
     std::string place; // "BAR:BEAT" or "BAR:BEAT+N/D" (a fraction of a beat)
     DepartureKind kind;  // what kind of departure
     std::string detail;  // the note and the amounts (see formatDepartures)
+    std::int64_t position = 0; // the place in 24ths of a tick from the file's start
+    std::size_t note = noNote;   // the note of the file (index in ChannelTrace::notes), if any
+    std::size_t played = noNote; // the note the tune plays (index in PlayedTune::notes), if any
+    std::string words;           // what happened, in plain words ("dropped by the polyphony limit of 3")
 };
 
 // One channel's departures and summary.
@@ -100,6 +109,13 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
 // The report as text: per channel one summary line, then its departures,
 // one per line (the format the README describes).
 std::string formatDepartures(const std::vector<ChannelDepartures>& report);
+
+// A channel's summary line of the report, without its line end.
+std::string formatSummary(const ChannelDepartures& channel);
+
+// A departure's line of the report, without its indent and line end:
+// "1:1 dropped C4 (polyphony)".
+std::string formatDeparture(const Departure& departure);
 
 // What varn2midi --against gives.
 struct AgainstReport {

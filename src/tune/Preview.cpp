@@ -9,52 +9,14 @@
 
 namespace {
 
-// Ticks of one sixteenth at `bpm`, times `bpm`.
+// Ticks of one sixteenth at `bpm`, times `bpm`; the same in seconds. A
+// preview's fixed tempo of 120 plays 1920 ticks a second.
 constexpr double ticksPerSixteenthTimesBpm = 28800.0;
+constexpr double ticksPerSecond = 1920.0;
+constexpr double secondsPerSixteenthTimesBpm = 15.0;
 
 // The drum channel of General MIDI players (1-based).
 constexpr int drumChannel = 10;
-
-// The time of a tune's clock under its tempo marks, in ticks. Binary64
-// arithmetic, the same on every platform: 28800 / bpm has an odd
-// denominator for every tempo of 60..180, so no exact time lies half-way
-// between two ticks, and the rounding is the same everywhere.
-class TempoMap {
-public:
-    explicit TempoMap(const std::vector<TempoMark>& marks)
-    {
-        double ticks = 0;
-        std::int64_t clock = 0;
-        int bpm = 120;
-        for (const TempoMark& mark : marks) {
-            const std::int64_t at = std::max(mark.clock, clock);
-            ticks += static_cast<double>(at - clock) * ticksPerSixteenthTimesBpm / bpm;
-            segments_.push_back(Segment{at, ticks, mark.bpm});
-            clock = at;
-            bpm = mark.bpm;
-        }
-    }
-
-    std::int64_t ticks(std::int64_t clock) const
-    {
-        const auto after = std::upper_bound(segments_.begin(), segments_.end(), clock,
-                                            [](std::int64_t c, const Segment& s) { return c < s.clock; });
-        Segment from{0, 0, 120};
-        if (after != segments_.begin())
-            from = *(after - 1);
-        const double exact =
-            from.ticks + static_cast<double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
-        return std::llround(exact);
-    }
-
-private:
-    struct Segment {
-        std::int64_t clock;
-        double ticks; // at `clock`
-        int bpm;           // from `clock` on
-    };
-    std::vector<Segment> segments_;
-};
 
 struct NoteEvent {
     std::int64_t tick;
@@ -85,16 +47,17 @@ std::vector<int> playChannels(const TuneRead& read, std::vector<std::string>& re
 
 std::string noteTrack(const PlayedTune& tune, int channel)
 {
-    const TempoMap map(tune.tempos);
+    const TuneClock clock(tune.tempos);
+    const auto ticks = [&clock](std::int64_t at) { return std::llround(clock.ticks(at)); };
     std::vector<NoteEvent> events;
     events.reserve(2 * tune.notes.size());
     for (std::size_t i = 0; i < tune.notes.size(); ++i) {
         const PlayedNote& note = tune.notes[i];
         if (note.length <= 0)
             continue;
-        const int velocity = (127 * note.volume + 5) / 10;
-        events.push_back(NoteEvent{map.ticks(note.start), true, i, note.pitch, velocity});
-        events.push_back(NoteEvent{map.ticks(note.start + note.length), false, i, note.pitch, 0});
+        const int velocity = previewVelocity(note.volume);
+        events.push_back(NoteEvent{ticks(note.start), true, i, note.pitch, velocity});
+        events.push_back(NoteEvent{ticks(note.start + note.length), false, i, note.pitch, 0});
     }
     // At one tick note-offs come before note-ons, each in the tune's order.
     std::sort(events.begin(), events.end(), [](const NoteEvent& a, const NoteEvent& b) {
@@ -119,9 +82,43 @@ std::string noteTrack(const PlayedTune& tune, int channel)
 
 } // namespace
 
+TuneClock::TuneClock(const std::vector<TempoMark>& marks)
+{
+    double ticks = 0;
+    std::int64_t clock = 0;
+    int bpm = 120;
+    for (const TempoMark& mark : marks) {
+        const std::int64_t at = std::max(mark.clock, clock);
+        ticks += static_cast<double>(at - clock) * ticksPerSixteenthTimesBpm / bpm;
+        segments_.push_back(Segment{at, ticks, ticks / ticksPerSecond, mark.bpm});
+        clock = at;
+        bpm = mark.bpm;
+    }
+}
+
+// The segment `clock` falls in; none before the first mark (tempo 120).
+const TuneClock::Segment* TuneClock::segmentAt(std::int64_t clock) const
+{
+    const auto after = std::upper_bound(segments_.begin(), segments_.end(), clock,
+                                        [](std::int64_t c, const Segment& s) { return c < s.clock; });
+    return after == segments_.begin() ? nullptr : &*(after - 1);
+}
+
+double TuneClock::ticks(std::int64_t clock) const
+{
+    const Segment from = segmentAt(clock) ? *segmentAt(clock) : Segment{0, 0, 0, 120};
+    return from.ticks + static_cast<double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
+}
+
+double TuneClock::seconds(std::int64_t clock) const
+{
+    const Segment from = segmentAt(clock) ? *segmentAt(clock) : Segment{0, 0, 0, 120};
+    return from.seconds + static_cast<double>(clock - from.clock) * secondsPerSixteenthTimesBpm / from.bpm;
+}
+
 std::int64_t previewTicks(const PlayedTune& tune, std::int64_t clock)
 {
-    return TempoMap(tune.tempos).ticks(clock);
+    return std::llround(TuneClock(tune.tempos).ticks(clock));
 }
 
 Preview makePreview(const TuneRead& read)

@@ -21,9 +21,40 @@ struct Preview {
     std::vector<std::string> remarks;
 };
 
+// The time of a tune's clock under its tempo marks (120 before the first),
+// in exact ticks of a preview.
+class TuneClock {
+public:
+    explicit TuneClock(const std::vector<TempoMark>& marks);
+    // Ticks from the start of the tune to `clock`, unrounded. Binary64, the
+    // same on every platform: 28800 / bpm has an odd denominator for every
+    // tempo of 60..180, so no exact time lies half-way between two ticks.
+    double ticks(std::int64_t clock) const;
+    // Seconds from the start of the tune to `clock` (a preview plays 1920
+    // ticks a second).
+    double seconds(std::int64_t clock) const;
+
+private:
+    struct Segment {
+        std::int64_t clock;
+        double ticks;      // at `clock`
+        double seconds;    // at `clock`
+        int bpm;           // from `clock` on
+    };
+    std::vector<Segment> segments_;
+
+    const Segment* segmentAt(std::int64_t clock) const;
+};
+
 // Ticks from the start of `tune` to `clock` under its tempo marks, rounded
 // to the nearest tick.
 std::int64_t previewTicks(const PlayedTune& tune, std::int64_t clock);
+
+// The MIDI velocity of a note of `volume` (1..10): round(127 x volume / 10).
+inline int previewVelocity(int volume)
+{
+    return (127 * volume + 5) / 10;
+}
 
 // Type 1, division 960. Track 0 holds only tempo 120 and 4/4; then one
 // track per tune, named "Channel N", with program 0, on MIDI channel N (a

@@ -150,6 +150,72 @@ TEST(DeparturesTest, DriftOfABarNamesKeepInStep)
     EXPECT_EQ(formatDepartures(inStep.departures).find(hint), std::string::npos);
 }
 
+// Each departure names its note of the file and the note the tune plays
+// (by index), and says what happened in plain words.
+TEST(DeparturesTest, EachDepartureInWordsWithItsNotes)
+{
+    std::vector<N> drifting;
+    for (int i = 0; i < 40; ++i)
+        drifting.push_back(N{36 * i, 24, 60});
+    const std::vector<N> triplets = {{0, 32, 60}, {32, 32, 60}, {64, 32, 60}, {96, 96, 60}};
+    const struct {
+        std::string midi;
+        std::vector<std::string> options;
+        std::string line; // as formatDepartures writes it
+        std::string words;
+    } cases[] = {
+        {song({{0, 96, 60}, {0, 96, 64}}), {"-p", "1"}, "1:1 dropped C4 (polyphony)",
+         "dropped by the polyphony limit of 1"},
+        {song({{0, 96, 60}, {0, 96, 64}, {0, 96, 67}}), {"-p", "2"}, "1:1 dropped C4 (polyphony)",
+         "dropped by the polyphony limit of 2"},
+        {song({{0, 96, 60}, {0, 96, 60}}), {"-e"}, "1:1 dropped C4 (identical)",
+         "dropped: a note of the same pitch starts with it (-e)"},
+        {song(triplets), {}, "1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)",
+         "starts 1/48 early: rounded down to the sixteenth grid"},
+        {song(triplets), {}, "1:2 start C4 -1 (rounding 0, drift -1)", "starts 1/16 early: drift from bar 1"},
+        {song(drifting), {}, "4:1+3/8 start C4 -33/2 (rounding -1/2, drift -16)",
+         "starts a whole note and 1/32 early: rounded down 1/32, drift of a whole note early from bar 1"},
+        {song({{0, 384, 60}}), {}, "1:1 length C4 16 played 9", "lasts 9/16 instead of a whole note"},
+        {song({{0, 96, 36}}), {}, "1:1 pitch C2 played C3", "played as C3 instead of C2: too low for the game"},
+        {song({{0, 96, 96}}), {}, "1:1 pitch C7 played C5", "played as C5 instead of C7: too high for the game"},
+        {song({{0, 264, 60}, {0, 96, 64}, {96, 96, 64}, {192, 96, 64}, {288, 96, 64}}), {"-l"},
+         "1:1 held-late C4 +1", "held 1/16 longer: a held note ends only where no note sounds alone"},
+        {song({{0, 96, 60}}, tempo200), {}, "1:1 tempo 200 played 180",
+         "tempo 200 is played at 180: the game plays 60 to 180"},
+    };
+    for (const auto& c : cases) {
+        const Conversion conversion = convertSong(c.midi, c.options);
+        ASSERT_EQ(conversion.status, 0) << c.line;
+        ASSERT_EQ(conversion.departures.size(), 1u);
+        ASSERT_EQ(conversion.played.tunes.size(), 1u);
+        const std::vector<TracedNote>& file = conversion.trace.channels.at(0).notes;
+        const std::vector<PlayedNote>& played = conversion.played.tunes[0].notes;
+        bool found = false;
+        for (const Departure& d : conversion.departures[0].departures) {
+            // The indices name the notes the line is about, at its place.
+            if (d.note != noNote) {
+                ASSERT_LT(d.note, file.size());
+                EXPECT_EQ(d.position, std::int64_t{file[d.note].tick} * 24);
+                EXPECT_EQ(d.detail.rfind(noteName(file[d.note].pitch) + " ", 0), 0u) << d.detail;
+            }
+            const bool playedNamed = d.kind != DepartureKind::Dropped && d.kind != DepartureKind::Tempo;
+            EXPECT_EQ(d.played != noNote, playedNamed) << d.detail;
+            EXPECT_EQ(d.note != noNote, d.kind != DepartureKind::Tempo) << d.detail;
+            if (d.played != noNote) {
+                ASSERT_LT(d.played, played.size());
+                if (d.kind == DepartureKind::Pitch) {
+                    EXPECT_NE(d.detail.find("played " + noteName(played[d.played].pitch)), std::string::npos);
+                }
+            }
+            if (formatDeparture(d) != c.line)
+                continue;
+            found = true;
+            EXPECT_EQ(d.words, c.words) << c.line;
+        }
+        EXPECT_TRUE(found) << c.line << "\n" << formatDepartures(conversion.departures);
+    }
+}
+
 // Against a text the player edited: letters before and after the change
 // are matched, what the change removes is dropped, what it adds is added.
 TEST(DeparturesTest, AgainstAnEditedText)
@@ -184,6 +250,21 @@ TEST(DeparturesTest, AgainstAnEditedText)
         EXPECT_EQ(formatDepartures(reportDepartures(conversion.trace, conversion.tunes, played)), c.report)
             << c.played;
     }
+    // What an edit adds or leaves stuck is told in words, with its played note.
+    const TuneRead edited = readTunes("C[e]$G");
+    const auto report = reportDepartures(conversion.trace, conversion.tunes, edited);
+    ASSERT_EQ(report.size(), 1u);
+    std::vector<std::string> words;
+    for (const Departure& d : report[0].departures) {
+        if (d.kind != DepartureKind::Stuck && d.kind != DepartureKind::Added)
+            continue;
+        words.push_back(d.words);
+        if (d.kind == DepartureKind::Added) {
+            EXPECT_EQ(edited.tunes[0].notes.at(d.played).pitch, 67);
+        }
+    }
+    EXPECT_EQ(words, (std::vector<std::string>{"held and never ended: stuck, it sounds to the end of the tune",
+                                               "played, but written for no note of the MIDI file"}));
 }
 
 } // namespace

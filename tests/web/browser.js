@@ -1,8 +1,9 @@
 // The site in headless Chromium, opened from disk with the browser's own
 // file-access rules, as a player opens it: the scripting hook against the
-// native program, the page's controls and results, Copy and Download, broken
-// files, a large file, a phone-sized screen and the keyboard; and no network
-// request. Screenshots go to SHOTS_DIR.
+// native programs, the page's controls and results, Copy and Download, broken
+// files, a large file, a phone-sized screen and the keyboard; the piano roll,
+// its sound and the departure report; and no network request. Screenshots
+// go to SHOTS_DIR.
 //
 //   node browser.js SITE_DIR NATIVE_EXE MAKE_BENCH_MIDI SOURCE_DIR SHOTS_DIR
 //
@@ -15,7 +16,7 @@ const childProcess = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { runNative, difference } = require('./native.js');
+const { runNative, runPreview, runAgainst, difference } = require('./native.js');
 
 const [siteDir, nativeExe, benchGenerator, sourceDir, shotsDir] = process.argv.slice(2);
 if (!shotsDir) {
@@ -48,6 +49,7 @@ const site = path.resolve(siteDir);
 const pageUrl = 'file://' + path.join(site, 'index.html');
 const examplePath = path.join(sourceDir, 'examples', 'example.mid');
 const example = fs.readFileSync(examplePath);
+const varn2midi = path.join(path.dirname(nativeExe), 'varn2midi');
 
 // Test files: not MIDI, empty, cut short, and a large generated one.
 const files = {
@@ -55,11 +57,13 @@ const files = {
   empty: path.join(work, 'empty.mid'),
   truncated: path.join(work, 'truncated.mid'),
   large: path.join(work, 'large.mid'),
+  dense: path.join(work, 'dense.mid'),
 };
 fs.writeFileSync(files.broken, 'Not a MIDI file at all.\n');
 fs.writeFileSync(files.empty, '');
 fs.writeFileSync(files.truncated, example.subarray(0, example.length - 40));
 childProcess.execFileSync(benchGenerator, ['100000', '1', files.large]);
+childProcess.execFileSync(benchGenerator, ['10000', '1', files.dense]);
 
 const native = (args, name, file) => runNative(nativeExe, args, name, file === undefined ? examplePath : file);
 // The macro blocks of an output file, one per channel.
@@ -114,6 +118,39 @@ const blocksShown = (page) => page.$$eval('#tunes .tune', (tunes) => tunes.map((
 
 const text = (page, selector) => page.$eval(selector, (node) => node.textContent);
 
+// Waits until the roll of the result on show is drawn; gives each
+// channel's lane: its number, playhead, notes sounded since Play, and its
+// canvas's drawing (counts and geometry, as numbers).
+async function rollShown(page) {
+  await page.waitForFunction(() => !document.getElementById('listen').hidden &&
+    document.querySelectorAll('#lanes canvas').length > 0 &&
+    Array.from(document.querySelectorAll('#lanes canvas')).every((canvas) => canvas.dataset.tuneNotes), { timeout: wait });
+  return lanes(page);
+}
+
+const lanes = (page) => page.$$eval('#lanes .lane', (boxes) => boxes.map((box) => {
+  const drawing = {};
+  for (const [key, value] of Object.entries(box.querySelector('canvas').dataset))
+    drawing[key] = Number(value);
+  return { channel: Number(box.dataset.channel), playhead: box.dataset.playhead,
+           sounded: Number(box.dataset.sounded || 0), ...drawing };
+}));
+
+// The point of the page where a lane draws `pitch` at `tick` (a little
+// into the note), and the colour of the canvas there.
+const pointOf = (page, channel, tick, pitch) => page.evaluate((channel, tick, pitch) => {
+  const canvas = document.querySelector(`#lane-${channel} canvas`);
+  const d = canvas.dataset;
+  const x = Number(d.gutter) + (tick - Number(d.firstTick)) / Number(d.ticksPerPixel) + 4;
+  const y = Number(d.ruler) + (Number(d.topPitch) - pitch + 0.4) * Number(d.rowHeight);
+  const ratio = canvas.width / canvas.clientWidth;
+  const [r, g, b] = canvas.getContext('2d').getImageData(Math.round(x * ratio), Math.round(y * ratio), 1, 1).data;
+  const box = canvas.getBoundingClientRect();
+  return { x: box.left + x, y: box.top + y, colour: `rgb(${r}, ${g}, ${b})` };
+}, channel, tick, pitch);
+
+const transport = (page) => page.$eval('#transport', (node) => ({ ...node.dataset }));
+
 async function downloaded(name, before) {
   const file = path.join(downloads, name);
   for (let i = 0; i < 100; ++i) {
@@ -130,6 +167,8 @@ async function downloaded(name, before) {
     headless: true,
     args: [
       ...(process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : []),
+      // Sound may start without a click (the tests click, but not as a person).
+      '--autoplay-policy=no-user-gesture-required',
       '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
       '--no-first-run', '--disable-gpu', `--user-data-dir=${path.join(work, 'profile')}`,
     ],
@@ -144,7 +183,8 @@ async function downloaded(name, before) {
     // The page's own files, and its worker from a Blob URL.
     const atLoad = requests.filter((r) => !r.afterLoad).map((r) => r.url).sort();
     assert.deepStrictEqual(atLoad.filter((url) => !url.startsWith('blob:')),
-      ['index.html', 'midi2varn.js', 'page.js', 'style.css', 'switches.js'].map((name) => 'file://' + path.join(site, name)));
+      ['index.html', 'midi2varn.js', 'page.js', 'player.js', 'roll.js', 'style.css', 'switches.js']
+        .map((name) => 'file://' + path.join(site, name)));
   });
 
   test('the hook answers as the program does, byte for byte', async () => {
@@ -238,6 +278,67 @@ async function downloaded(name, before) {
     await page.screenshot({ path: path.join(shotsDir, 'desktop-example.png'), fullPage: true });
   });
 
+  test('the roll shows as many tune notes as the read-back gives, over the file\'s notes', async () => {
+    const shown = await rollShown(page);
+    const macro = native(['example.mid'], 'example.mid').text.toString();
+    const preview = runPreview(varn2midi, macro);
+    const hook = await page.evaluate((macro) => window.midi2varn.preview(macro), macro);
+    assert.deepStrictEqual(shown.map((lane) => lane.channel), [1, 2]);
+    // The whole song is in view: every note is drawn.
+    assert.deepStrictEqual(shown.map((lane) => lane.tuneNotes), preview.tracks.slice(1).map((t) => t.starts.length));
+    assert.deepStrictEqual(shown.map((lane) => lane.tuneNotes), hook.map((block) => block.notes.length));
+    assert.deepStrictEqual(shown.map((lane) => lane.sourceNotes), [30, 48]);
+    assert.deepStrictEqual(hook.map((block) => block.channel), [1, 2]);
+    // The hook refuses only what is not a string.
+    assert.strictEqual(await page.evaluate(() => window.midi2varn.preview(42).then(() => 'resolved',
+      (error) => error.constructor.name)), 'TypeError');
+    const bare = await page.evaluate(() => window.midi2varn.preview('CDx'));
+    assert.deepStrictEqual(bare.map((block) => [block.channel, block.notes.length, block.warnings]),
+                           [[null, 2, ["1:3: error: unexpected 'x' ignored"]]]);
+    // Each channel's report: the summary line of varn2midi --against.
+    const report = runAgainst(varn2midi, examplePath, [], macro);
+    assert.deepStrictEqual(await page.$$eval('.departure-summary', (nodes) => nodes.map((node) => node.textContent)),
+                           report.split('\n').filter((line) => line.startsWith('channel ')));
+    await (await page.$('#listen')).screenshot({ path: path.join(shotsDir, 'roll-example.png') });
+  });
+
+  test('Play starts the sound and moves the playhead; Stop, then one channel alone', async () => {
+    await page.click('#play-tune');
+    await page.waitForFunction(() => document.getElementById('transport').dataset.audio === 'running' &&
+      document.getElementById('transport').dataset.state === 'playing', { timeout: wait });
+    await page.waitForFunction(() => Number(document.getElementById('lane-1').dataset.playhead) > 0);
+    const before = Number((await lanes(page))[0].playhead);
+    // 100 beats a minute: 160 ticks a second.
+    await page.waitForFunction((at) => Number(document.getElementById('lane-1').dataset.playhead) > at + 40,
+                               { timeout: wait }, before);
+    assert.strictEqual(await page.$eval('#play-tune', (button) => button.textContent), 'Pause');
+    let shown = await lanes(page);
+    assert.ok(shown.every((lane) => lane.sounded > 0), JSON.stringify(shown));
+    await page.click('#stop');
+    assert.strictEqual((await transport(page)).state, 'stopped');
+    assert.deepStrictEqual((await lanes(page)).map((lane) => lane.playhead), ['', '']);
+
+    await page.click('#lane-2 .lane-solo');
+    assert.strictEqual(await page.$eval('#lane-2 .lane-solo', (b) => b.getAttribute('aria-pressed')), 'true');
+    await page.click('#play-tune');
+    await page.waitForFunction(() => Number(document.getElementById('lane-2').dataset.sounded) >= 6 &&
+      Number(document.getElementById('lane-2').dataset.playhead) > 100, { timeout: wait });
+    shown = await lanes(page);
+    assert.strictEqual(shown[0].sounded, 0, JSON.stringify(shown));
+    assert.ok(await page.$eval('#lane-1', (lane) => lane.classList.contains('muted')));
+    // The MIDI file's own notes, from the same place.
+    const tick = Number(shown[1].playhead);
+    await page.click('#play-midi');
+    assert.strictEqual(await page.$eval('#play-midi', (button) => button.getAttribute('aria-pressed')), 'true');
+    await page.waitForFunction(() => Number(document.getElementById('lane-2').dataset.sounded) > 0, { timeout: wait });
+    assert.ok(Number((await lanes(page))[1].playhead) >= tick - 1);
+    await page.click('#play-midi');
+    assert.strictEqual((await transport(page)).state, 'paused');
+    await page.click('#stop');
+    await page.click('#lane-2 .lane-solo');
+    assert.ok(!(await page.$eval('#lane-1', (lane) => lane.classList.contains('muted'))));
+  });
+
   test('Copy puts exactly the channel\'s block on the clipboard', async () => {
     const buttons = await page.$$('#tunes .tune .copy');
     await buttons[1].click();
@@ -257,6 +358,54 @@ async function downloaded(name, before) {
     assert.notStrictEqual(shown[1].block, defaultBlocks[1]);
     assert.match(await text(page, '#console'), /Setting polyphony of all channels to 1\./);
     await page.screenshot({ path: path.join(shotsDir, 'desktop-polyphony.png') });
+  });
+
+  test('dropped notes show in the legend\'s colour, say why, and the report leads to them', async () => {
+    await rollShown(page);
+    const macro = native(['-p', '1', 'example.mid'], 'example.mid').text.toString();
+    const report = runAgainst(varn2midi, examplePath, ['-p', '1'], macro).split('\n');
+    // The report of channel 2, opened: varn2midi's lines, with words.
+    await page.click('#tune-2 .departure-details summary');
+    await page.waitForFunction(() => document.querySelectorAll('#tune-2 .departure').length > 0, { timeout: wait });
+    const listed = await page.$$eval('#tune-2 .departure', (buttons) => buttons.map((b) => b.querySelector('code').textContent));
+    const channel2 = report.slice(report.findIndex((line) => line.startsWith('channel 2:')) + 1)
+      .filter((line) => line.startsWith('  ')).map((line) => line.trim());
+    assert.deepStrictEqual(listed, channel2);
+    assert.strictEqual(listed[0], '1:1 dropped C3 (polyphony)');
+    // C3 at the first beat: dropped, in the legend's colour.
+    await page.$eval('#lane-2', (lane) => lane.scrollIntoView());
+    const point = await pointOf(page, 2, 0, 48);
+    const legend = await page.$eval('.swatch-dropped', (swatch) => getComputedStyle(swatch).backgroundColor);
+    assert.strictEqual(point.colour, legend);
+    // The tune's own note (G3, the chord's top) has the tune's colour.
+    assert.strictEqual((await pointOf(page, 2, 0, 55)).colour,
+                       await page.$eval('.swatch-tune', (swatch) => getComputedStyle(swatch).backgroundColor));
+    await page.mouse.move(point.x, point.y);
+    await page.waitForFunction(() => !document.getElementById('roll-tip-2').hidden, { timeout: wait });
+    const tip = await text(page, '#roll-tip-2');
+    assert.match(tip, /^C3, bar 1, beat 1, in the MIDI file/);
+    assert.match(tip, /dropped by the polyphony limit of 1/);
+    await page.screenshot({ path: path.join(shotsDir, 'roll-dropped-hover.png') });
+    await page.mouse.move(0, 0);
+    // A departure of the list shows its note on the roll, in focus.
+    await page.click('#tune-2 .departure[data-departure="2"]');
+    await page.waitForFunction(() => /bar 1, beat 3/.test(document.getElementById('roll-tip-2').textContent) &&
+      !document.getElementById('roll-tip-2').hidden, { timeout: wait });
+    assert.strictEqual(await page.evaluate(() => document.activeElement.closest('.lane').id), 'lane-2');
+    // The keyboard steps through the notes of a roll.
+    await page.focus('#lane-1 canvas');
+    await page.keyboard.press('ArrowRight');
+    await page.waitForFunction(() => /^E4, bar 1, beat 1, played by the tune/.test(
+      document.getElementById('roll-tip-1').textContent), { timeout: wait });
+    assert.match(await text(page, '#roll-tip-1'), /plays as the MIDI file has it/);
+  });
+
+  test('Download preview MIDI gives varn2midi\'s file, named as it names it', async () => {
+    const macro = native(['-p', '1', 'example.mid'], 'example.mid').text.toString();
+    assert.strictEqual(await text(page, '#download-preview'), 'Download example.preview.mid');
+    const before = Date.now();
+    await page.click('#download-preview');
+    assert.ok((await downloaded('example.preview.mid', before - 1000)).equals(runPreview(varn2midi, macro).bytes));
   });
 
   test('Download gives the program\'s file, with LF or with CR LF', async () => {
@@ -342,6 +491,37 @@ async function downloaded(name, before) {
     });
   });
 
+  test('a dense file\'s roll draws every note in view, zooms and scrolls', async () => {
+    await pick(page, files.dense);
+    await resultFor(page, 'midi2varn dense.mid');
+    const shown = await rollShown(page);
+    const run = await page.evaluate(async (base64) => {
+      const bytes = Uint8Array.from(atob(base64), (ch) => ch.charCodeAt(0));
+      const converted = await window.midi2varn.convert(bytes, ['dense.mid']);
+      return (await window.midi2varn.preview(converted.text)).map((block) => block.notes.length);
+    }, fs.readFileSync(files.dense).toString('base64'));
+    assert.deepStrictEqual(shown.map((lane) => lane.tuneNotes), run);
+    assert.ok(run.reduce((a, b) => a + b, 0) > 9000);
+    await page.$eval('#listen', (section) => section.scrollIntoView());
+    await (await page.$('#listen')).screenshot({ path: path.join(shotsDir, 'roll-dense.png') });
+    // Zoomed in, a part of the song is drawn; the slider moves through it.
+    for (let i = 0; i < 4; ++i)
+      await page.click('#zoom-in');
+    await page.$eval('#roll-position', (slider) => {
+      slider.value = '500';
+      slider.dispatchEvent(new Event('input', { bubbles: true }));
+    });
+    await page.waitForFunction((tpp) => Number(document.querySelector('#lanes canvas').dataset.ticksPerPixel) < tpp / 10 &&
+      Number(document.querySelector('#lanes canvas').dataset.firstTick) > 0, { timeout: wait }, shown[0].ticksPerPixel);
+    const zoomed = await lanes(page);
+    assert.ok(zoomed.every((lane, i) => lane.tuneNotes < shown[i].tuneNotes), JSON.stringify(zoomed));
+    assert.ok(zoomed.some((lane) => lane.tuneNotes > 0));
+    await (await page.$('#listen')).screenshot({ path: path.join(shotsDir, 'roll-dense-zoomed.png') });
+    await page.click('#zoom-fit');
+    await page.waitForFunction((first) => Number(document.querySelector('#lanes canvas').dataset.firstTick) === 0,
+                               { timeout: wait });
+  });
+
   test('the keyboard reaches the controls and sets switches', async () => {
     const fresh = await openPage(browser, { width: 1280, height: 900 });
     await fresh.keyboard.press('Tab');
@@ -384,6 +564,8 @@ async function downloaded(name, before) {
     await phone.screenshot({ path: path.join(shotsDir, 'phone-options.png') });
     await phone.evaluate(() => document.getElementById('result').scrollIntoView());
     await phone.screenshot({ path: path.join(shotsDir, 'phone-result.png') });
+    await rollShown(phone);
+    await (await phone.$('#listen')).screenshot({ path: path.join(shotsDir, 'phone-roll.png') });
     await phone.screenshot({ path: path.join(shotsDir, 'phone-full.png'), fullPage: true });
     await phone.close();
   });

@@ -1,4 +1,4 @@
-# Builds the native program and the benchmark generator for the web tests,
+# Builds the native programs and the benchmark generator for the web tests,
 # with the machine's own compiler, in a build folder of their own:
 #   cmake -DSOURCE_DIR=... -DBINARY_DIR=... -P build-native.cmake
 foreach(variable SOURCE_DIR BINARY_DIR)
@@ -15,7 +15,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "configuring the native build failed")
 endif()
 execute_process(
-  COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR} --target midi2varn make_bench_midi --parallel 2
+  COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR} --target midi2varn varn2midi make_bench_midi --parallel 2
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "building the native program failed")

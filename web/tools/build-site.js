@@ -26,6 +26,8 @@ const site = {
   'index.html': read('index.html'),
   'style.css': read('style.css'),
   'switches.js': read('switches.js'),
+  'roll.js': read('roll.js'),
+  'player.js': read('player.js'),
   'page.js': read('page.js'),
   'midi2varn.js': hook.replace(marker, () => JSON.stringify(workerSource)),
 };
