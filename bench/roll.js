@@ -8,17 +8,11 @@
 //   node bench/roll.js SITE_DIR RUNS FILE...
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
+const { launch, close, median } = require('./chromium');
 
 const [siteDir, runsText, ...files] = process.argv.slice(2);
 const runs = Number(runsText);
-const median = (values) => {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-};
 
 // In the page: moves the position slider to `value` and waits for the
 // frame after the roll's redraw; gives the redraw's time (drawing and
@@ -49,16 +43,7 @@ async function step(page, value) {
 }
 
 (async () => {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'midi2varn-bench-'));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: [
-      ...(process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : []),
-      '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
-      '--no-first-run', '--disable-gpu', `--user-data-dir=${profile}`,
-    ],
-  });
+  const browser = await launch();
   const results = [];
   for (const file of files) {
     const page = await browser.newPage();
@@ -99,8 +84,7 @@ async function step(page, value) {
     });
     await page.close();
   }
-  await browser.close();
-  fs.rmSync(profile, { recursive: true, force: true });
+  await close(browser);
   const f = (ms) => ms.toFixed(1).padStart(6);
   console.log('file                 channels  notes |  whole song   | ~8 bars in view       | scrolling: redraw, frame');
   for (const r of results)

@@ -6,29 +6,14 @@
 //   node bench/web.js SITE_DIR RUNS FILE...
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
+const { launch, close, median } = require('./chromium');
 
 const [siteDir, runsText, ...files] = process.argv.slice(2);
 const runs = Number(runsText);
-const median = (values) => {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-};
 
 (async () => {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'midi2varn-bench-'));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: [
-      ...(process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : []),
-      '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
-      '--no-first-run', '--disable-gpu', `--user-data-dir=${profile}`,
-    ],
-  });
+  const browser = await launch();
   const results = [];
   for (const file of files) {
     // A fresh tab per file, so that each first call starts its own worker.
@@ -75,8 +60,7 @@ const median = (values) => {
     results.push({ name, first: hook[0], hook: median(hook.slice(1)), page: median(pageTimes) });
     await page.close();
   }
-  await browser.close();
-  fs.rmSync(profile, { recursive: true, force: true });
+  await close(browser);
   console.log(JSON.stringify(results));
 })().catch((error) => {
   console.error(error);
