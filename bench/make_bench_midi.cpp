@@ -1,10 +1,12 @@
 // Writes a large, realistic Standard MIDI File for the benchmark:
 //
-//   make_bench_midi NOTES TYPE OUT.mid
+//   make_bench_midi NOTES TYPE OUT.mid [CHANNELS]
 //
 // NOTES is the number of notes to write (about), TYPE 0 (one track) or 1
-// (a conductor track and one track per instrument). The output depends only
-// on the arguments: the random numbers come from a fixed-seed generator.
+// (a conductor track and one track per instrument). CHANNELS, 5 to 16, is
+// the number of MIDI channels the music is spread over; by default the five
+// parts keep one channel each. The output depends only on the arguments:
+// the random numbers come from a fixed-seed generator.
 //
 // The music: piano chords of 3 to 6 notes with humanised starts and
 // overlapping releases, sustained pads whose pitches are struck again while
@@ -12,6 +14,12 @@
 // very short notes, volume changes, and a conductor track with about a
 // hundred tempo changes. Note-offs are written both as 0x8n events and as
 // note-ons with velocity 0, with and without running status.
+//
+// With more channels than parts, the band moves on to the next free
+// channels every eight-bar phrase (bank, program and volume set anew there),
+// so each channel carries an even share of every part: with 16 channels no
+// channel holds more than about a sixteenth of the notes, however long the
+// file.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -152,18 +160,28 @@ const int progression[8] = {0, 5, 3, 7, 8, 5, 10, 7};
 const int chordShapes[4][6] = {{0, 3, 7, 12, 15, 19}, {0, 4, 7, 12, 16, 19}, {0, 3, 7, 10, 12, 15},
                                {0, 4, 7, 11, 14, 16}};
 
+// The parts, in the order of their home channels below.
+enum Part { Piano, Pad, Bass, Runs, Drums, partCount };
+const int programs[partCount] = {0, 89, 33, 73, 0};
+
+// The band's home channels (drums on 10, as in General MIDI), then the free
+// ones that further copies of the band take.
+const int channelOrder[16] = {0, 1, 2, 3, 9, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15};
+constexpr long phraseBars = 8;
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s NOTES TYPE(0|1) OUT.mid\n", argv[0]);
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: %s NOTES TYPE(0|1) OUT.mid [CHANNELS(5..16)]\n", argv[0]);
         return 2;
     }
     const long target = std::atol(argv[1]);
     const int type = std::atoi(argv[2]);
-    if (target <= 0 || (type != 0 && type != 1)) {
-        std::fprintf(stderr, "NOTES must be above 0 and TYPE 0 or 1\n");
+    const int channels = argc == 5 ? std::atoi(argv[4]) : partCount;
+    if (target <= 0 || (type != 0 && type != 1) || channels < partCount || channels > 16) {
+        std::fprintf(stderr, "NOTES must be above 0, TYPE 0 or 1 and CHANNELS 5 to 16\n");
         return 2;
     }
 
@@ -183,6 +201,14 @@ int main(int argc, char* argv[])
     runs.meta(0, 0x03, "Runs");
     runs.program(0, 3, 73);
     drums.meta(0, 0x03, "Drums");
+    TrackEvents* parts[partCount] = {&piano, &pad, &bass, &runs, &drums};
+    int volumes[partCount] = {100, 70, 100, 100, 100};
+
+    // The channel of a part in bar b: each phrase the band moves on by its
+    // own size, onto the next channels. With five channels it stays put.
+    auto channelOf = [&](int part, long b) {
+        return channelOrder[(part + partCount * (b / phraseBars)) % channels];
+    };
 
     // Notes per bar, roughly: piano 4 chords of ~4.5, pad ~2, bass 4,
     // runs ~8, drums ~12: about 44 a bar.
@@ -194,6 +220,17 @@ int main(int argc, char* argv[])
         const std::int64_t t0 = static_cast<std::int64_t>(b) * bar;
         const int key = 48 + static_cast<int>((b / 32) % 5) * 2;
         const int degree = progression[b % 8];
+        int ch[partCount];
+        for (int p = 0; p < partCount; ++p) {
+            ch[p] = channelOf(p, b);
+            // A part new on a channel brings its instrument (the drum kit by
+            // General MIDI 2 bank select) and its volume.
+            if (b > 0 && ch[p] != channelOf(p, b - 1)) {
+                parts[p]->controller(t0, ch[p], 0, p == Drums ? 120 : 121);
+                parts[p]->program(t0, ch[p], programs[p]);
+                parts[p]->controller(t0, ch[p], 7, volumes[p]);
+            }
+        }
 
         if (b % tempoEvery == 0)
             conductor.tempo(t0, rnd.range(70, 160));
@@ -207,47 +244,49 @@ int main(int argc, char* argv[])
             for (int n = 0; n < size; ++n) {
                 const int jitter = rnd.range(0, 12);
                 const int len = division + rnd.range(-40, 90);
-                piano.note(start + jitter, len, 0, key + 12 + degree + shape[n], rnd.range(60, 110));
+                piano.note(start + jitter, len, ch[Piano], key + 12 + degree + shape[n], rnd.range(60, 110));
             }
         }
-        if (b % 16 == 0)
-            piano.controller(t0, 0, 7, rnd.range(80, 120));
+        if (b % 16 == 0) {
+            volumes[Piano] = rnd.range(80, 120);
+            piano.controller(t0, ch[Piano], 7, volumes[Piano]);
+        }
 
         // Pad: a note held for two bars, struck every bar: the earlier one
         // still sounds when its pitch is struck again.
         {
             const int p1 = key + 24 + degree;
-            pad.note(t0 + rnd.range(0, 5), 2 * bar + rnd.range(0, 100), 1, p1, 60);
+            pad.note(t0 + rnd.range(0, 5), 2 * bar + rnd.range(0, 100), ch[Pad], p1, 60);
             if (rnd.chance(60))
-                pad.note(t0 + bar / 2, bar, 1, p1 + 7, 55);
+                pad.note(t0 + bar / 2, bar, ch[Pad], p1 + 7, 55);
         }
 
         // Bass: quarter notes, slightly detached.
         for (int beat = 0; beat < 4; ++beat) {
             const int pitch = key - 12 + degree + (beat == 2 ? 7 : 0);
-            bass.note(t0 + beat * division, division - rnd.range(10, 60), 2, pitch, rnd.range(80, 100));
+            bass.note(t0 + beat * division, division - rnd.range(10, 60), ch[Bass], pitch, rnd.range(80, 100));
         }
 
         // Runs: half a bar of sixteenths or a bar of eighth triplets.
         if (rnd.chance(50)) {
             const std::int64_t start = t0 + 2 * division;
             for (int n = 0; n < 8; ++n)
-                runs.note(start + n * (division / 4), division / 4 - 5, 3, key + 24 + degree + (n * 2) % 12,
+                runs.note(start + n * (division / 4), division / 4 - 5, ch[Runs], key + 24 + degree + (n * 2) % 12,
                           rnd.range(70, 100));
         } else {
             for (int n = 0; n < 12; ++n)
-                runs.note(t0 + n * (division / 3), division / 3 - 3, 3, key + 24 + degree + (n * 5) % 12,
+                runs.note(t0 + n * (division / 3), division / 3 - 3, ch[Runs], key + 24 + degree + (n * 5) % 12,
                           rnd.range(70, 100));
         }
 
         // Drums: kick, snare, hi-hat in eighths, very short notes.
         for (int n = 0; n < 8; ++n) {
             const std::int64_t t = t0 + n * (division / 2);
-            drums.note(t, rnd.range(1, 10), 9, 42, rnd.range(60, 90));
+            drums.note(t, rnd.range(1, 10), ch[Drums], 42, rnd.range(60, 90));
             if (n % 4 == 0)
-                drums.note(t, rnd.range(1, 10), 9, 36, 110);
+                drums.note(t, rnd.range(1, 10), ch[Drums], 36, 110);
             if (n % 4 == 2)
-                drums.note(t, rnd.range(1, 10), 9, 38, 100);
+                drums.note(t, rnd.range(1, 10), ch[Drums], 38, 100);
         }
     }
 
@@ -281,6 +320,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "could not write %s\n", argv[3]);
         return 1;
     }
-    std::printf("%s: %ld notes, type %d, %zu bytes\n", argv[3], total(), type, file.size());
+    std::printf("%s: %ld notes, type %d, %zu bytes", argv[3], total(), type, file.size());
+    if (argc == 5)
+        std::printf(", %d channels", channels);
+    std::printf("\n");
     return 0;
 }
