@@ -1,9 +1,12 @@
 #include "app/FileAccess.h"
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 
 #include <shellapi.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -63,6 +66,15 @@ std::filesystem::path filePath(const std::string& name)
     return std::filesystem::path(toWide(name));
 #else
     return std::filesystem::path(name);
+#endif
+}
+
+bool isTerminal(std::FILE* stream)
+{
+#if defined(_WIN32)
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 

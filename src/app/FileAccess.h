@@ -19,6 +19,9 @@ std::FILE* openFile(const std::string& name, const char* mode);
 // The file `name` as a path of the file system.
 std::filesystem::path filePath(const std::string& name);
 
+// Whether `stream` is an interactive terminal (a console window).
+bool isTerminal(std::FILE* stream);
+
 // While it lives, a console window shows the program's UTF-8 output as
 // such (Windows); the console's own code page comes back afterwards.
 class Utf8Console {

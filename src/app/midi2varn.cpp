@@ -24,6 +24,41 @@ void toStdout(const ConsoleText& piece)
     std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
 }
 
+// The console stream of a conversion on its way to standard output. Into a
+// file or a pipe it goes in large pieces: the warnings of a large file run
+// to a million lines, and a write per line would cost more than making
+// them. A terminal gets every line as it comes.
+class ConsoleOut {
+public:
+    ConsoleOut() : direct_(isTerminal(stdout)) {}
+    ~ConsoleOut() { flush(); }
+    ConsoleOut(const ConsoleOut&) = delete;
+    ConsoleOut& operator=(const ConsoleOut&) = delete;
+
+    // Writes `piece`, or keeps it for the next large write.
+    void put(const ConsoleText& piece)
+    {
+        if (direct_) {
+            toStdout(piece);
+            return;
+        }
+        pending_.append(piece.text);
+        if (pending_.size() >= flushAt)
+            flush();
+    }
+    // Writes what is kept.
+    void flush()
+    {
+        std::fwrite(pending_.data(), 1, pending_.size(), stdout);
+        pending_.clear();
+    }
+
+private:
+    static constexpr std::size_t flushAt = std::size_t{1} << 16;
+    bool direct_;
+    std::string pending_;
+};
+
 // True when writing `output` would overwrite the file `input`: the same
 // name, or another name (or a hard link) of the same file.
 bool namesInput(const std::string& input, const std::string& output)
@@ -116,7 +151,9 @@ int run(int argc, char* argv[])
     };
     // Write errors are found when the file is flushed and closed.
     request.writeOutput = [&](std::string_view block) { std::fwrite(block.data(), 1, block.size(), out); };
-    const Conversion result = convert(request, toStdout);
+    ConsoleOut consoleOut;
+    const Conversion result = convert(request, [&](const ConsoleText& piece) { consoleOut.put(piece); });
+    consoleOut.flush();
     if (result.status != 0) {
         if (out != nullptr && !toConsole)
             std::fclose(out);

@@ -4,14 +4,28 @@
 #include "core/TimeString.h"
 #include "core/Wrap.h"
 
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// `value` kept within the range of T.
+template <typename T>
+T saturate(int value)
+{
+    return static_cast<T>(std::clamp<int>(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+}
+
+} // namespace
+
 Element Element::makeNote(int time, int channel, int pitch, int velocity)
 {
     Element e;
     e.kind = ElementKind::Note;
     e.time = time;
-    e.channel = channel;
+    e.channel = saturate<std::int8_t>(channel);
     e.pitch = pitch;
-    e.velocity = velocity;
+    e.velocity = saturate<std::int16_t>(velocity);
     return e;
 }
 
@@ -20,7 +34,7 @@ Element Element::makeTempo(int time, int channel, int bpm)
     Element e;
     e.kind = ElementKind::Tempo;
     e.time = time;
-    e.channel = channel;
+    e.channel = saturate<std::int8_t>(channel);
     e.bpm = bpm;
     return e;
 }
@@ -30,7 +44,7 @@ Element Element::makeVolume(int time, int channel, int volume)
     Element e;
     e.kind = ElementKind::Volume;
     e.time = time;
-    e.channel = channel;
+    e.channel = saturate<std::int8_t>(channel);
     e.volume = volume;
     return e;
 }

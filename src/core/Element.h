@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // The timed musical events a song carries from the MIDI file to the tune:
 // notes, tempo changes and volume changes, stored by value and told apart
 // by their kind.
@@ -19,21 +21,26 @@ struct Element {
     // A change of the channel-volume controller to `volume` (0..127).
     static Element makeVolume(int time, int channel, int volume);
 
-    ElementKind kind = ElementKind::Note; // what the element is
-    int time = 0;    // start in ticks from the start of the file
-    int delta = 0;   // quantised distance from the previous element, in 24ths
-    int channel = 0; // 0-based MIDI channel
+    int time = 0;  // start in ticks from the start of the file
+    int delta = 0; // quantised distance from the previous element, in 24ths
     // The value of the kind: one of these, as `kind` says. Sharing the
-    // place keeps an element at 32 bytes.
+    // place keeps an element at 24 bytes.
     union {
         int pitch;  // note: MIDI key number
         int bpm;    // tempo: quarter notes per minute, rounded
         int volume; // volume: raw controller value
     };
     // Notes only.
-    int velocity = 0; // note-on velocity
     int duration = 0; // ticks; 0 while the note still sounds
     int length = 0;   // quantised length in 24ths
+    ElementKind kind = ElementKind::Note; // what the element is
+    // 0-based MIDI channel (0..15 from a file; the factories keep other
+    // values within -128..127).
+    std::int8_t channel = 0;
+    // Note-on velocity (0..255 from a file; the factories keep other values
+    // within the 16-bit range, where every note volume is already the
+    // loudest or the softest).
+    std::int16_t velocity = 0;
 
     // A note at time 0 with every value 0 (the factories give real elements).
     Element() : pitch(0) {}
@@ -43,3 +50,6 @@ struct Element {
     // Dump line at verbosity 5: "Time ... (delta)Channel n: " and the kind's values.
     void print(int division) const;
 };
+
+// Channels, tracks and sorts move many millions of elements.
+static_assert(sizeof(Element) == 24, "an element takes 24 bytes");

@@ -23,60 +23,15 @@ bool inRange(Level level)
 }
 
 // The labels padded with blanks to 8 characters, as printed.
+constexpr std::size_t labelWidth = 8;
 const char* const paddedLabels[10] = {
     "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
     "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
 };
 
-// Whether every conversion in `fmt` is a plain %d, %s or %%.
-bool onlySimpleConversions(const char* fmt)
+// Appends what vsnprintf makes of `fmt`.
+void formatPrintf(std::string& out, const char* fmt, va_list args)
 {
-    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%'))
-        if (p[1] != 'd' && p[1] != 's' && p[1] != '%')
-            return false;
-    return true;
-}
-
-// Formats %d, %s and %% as printf does, without its cost: the warnings of a
-// large file can run to a million lines.
-void formatSimple(std::string& out, const char* fmt, va_list args)
-{
-    for (const char* p = fmt; *p != '\0';) {
-        const char* percent = std::strchr(p, '%');
-        if (percent == nullptr) {
-            out.append(p);
-            return;
-        }
-        out.append(p, static_cast<std::size_t>(percent - p));
-        if (percent[1] == 'd') {
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, va_arg(args, int)).ptr;
-            out.append(digits, static_cast<std::size_t>(end - digits));
-        } else if (percent[1] == 's') {
-            const char* text = va_arg(args, const char*);
-            out.append(text != nullptr ? text : "(null)");
-        } else {
-            out += '%';
-        }
-        p = percent + 2;
-    }
-}
-
-// Appends the formatted text; plain text (most messages) is appended as it
-// stands, without the cost of formatting it.
-void format(std::string& out, const char* fmt, va_list args)
-{
-    if (std::strchr(fmt, '%') == nullptr) {
-        out.append(fmt);
-        return;
-    }
-    if (onlySimpleConversions(fmt)) {
-        va_list copy;
-        va_copy(copy, args);
-        formatSimple(out, fmt, copy);
-        va_end(copy);
-        return;
-    }
     char small[256];
     va_list copy;
     va_copy(copy, args);
@@ -92,6 +47,42 @@ void format(std::string& out, const char* fmt, va_list args)
     out.resize(start + static_cast<std::size_t>(n) + 1);
     std::vsnprintf(out.data() + start, static_cast<std::size_t>(n) + 1, fmt, args);
     out.resize(start + static_cast<std::size_t>(n));
+}
+
+// Appends the formatted text. Plain text and the conversions %d, %s and %%
+// are done here in one pass, as printf does them, without its cost: the
+// warnings of a large file can run to a million lines. At any other
+// conversion the whole text is left to vsnprintf.
+void format(std::string& out, const char* fmt, va_list args)
+{
+    const std::size_t start = out.size();
+    va_list copy;
+    va_copy(copy, args);
+    for (const char* p = fmt;;) {
+        const char* percent = std::strchr(p, '%');
+        if (percent == nullptr) {
+            out.append(p);
+            break;
+        }
+        out.append(p, static_cast<std::size_t>(percent - p));
+        const char conversion = percent[1];
+        if (conversion == 'd') {
+            char digits[16];
+            const auto end = std::to_chars(digits, digits + sizeof digits, va_arg(copy, int)).ptr;
+            out.append(digits, static_cast<std::size_t>(end - digits));
+        } else if (conversion == 's') {
+            const char* text = va_arg(copy, const char*);
+            out.append(text != nullptr ? text : "(null)");
+        } else if (conversion == '%') {
+            out += '%';
+        } else {
+            out.resize(start);
+            formatPrintf(out, fmt, args);
+            break;
+        }
+        p = percent + 2;
+    }
+    va_end(copy);
 }
 
 // Without a record, text goes straight to standard output.
@@ -129,13 +120,24 @@ void Message::add(Level level, const char* fmt, va_list args)
 void Message::emitComplete()
 {
     // Every complete line goes out; a partial one waits for its end.
-    std::size_t start = 0;
-    for (std::size_t end = line_.find('\n'); end != std::string::npos; end = line_.find('\n', start)) {
+    const std::string_view text = line_;
+    std::size_t end = text.find('\n');
+    if (end == std::string_view::npos)
+        return;
+    if (end + 1 == text.size()) {
+        // The usual case: one whole line.
         if (sink_)
-            sink_(ConsoleText{lineLevel_, false, std::string_view(line_).substr(start, end + 1 - start)});
-        start = end + 1;
+            sink_(ConsoleText{lineLevel_, false, text});
+        line_.clear();
+    } else {
+        std::size_t start = 0;
+        for (; end != std::string_view::npos; end = text.find('\n', start)) {
+            if (sink_)
+                sink_(ConsoleText{lineLevel_, false, text.substr(start, end + 1 - start)});
+            start = end + 1;
+        }
+        line_.erase(0, start);
     }
-    line_.erase(0, start);
     // A whole tune may have passed through: give its room back.
     if (line_.empty() && line_.capacity() > 65536)
         std::string().swap(line_);
@@ -145,8 +147,9 @@ void Message::begin(Level level, const char* fmt, va_list args)
 {
     flush();
     lineLevel_ = level;
-    line_ = paddedLabels[static_cast<int>(level)];
-    add(level, fmt, args);
+    line_.append(paddedLabels[static_cast<int>(level)], labelWidth);
+    format(line_, fmt, args);
+    emitComplete();
 }
 
 void Message::append(Level level, const char* fmt, va_list args)

@@ -11,6 +11,13 @@ void endNote(Element& note, int time)
     note.duration = subWrap(time, note.time);
 }
 
+// Whether a channel and pitch have their bucket in the flat table (every
+// pair a file can give).
+bool inTable(int channel, int pitch)
+{
+    return channel >= 0 && channel < 16 && pitch >= 0 && pitch < 256;
+}
+
 } // namespace
 
 std::uint64_t Track::key(int channel, int pitch)
@@ -18,16 +25,43 @@ std::uint64_t Track::key(int channel, int pitch)
     return (std::uint64_t{static_cast<std::uint32_t>(channel)} << 32) | static_cast<std::uint32_t>(pitch);
 }
 
+Track::Bucket& Track::bucketFor(int channel, int pitch)
+{
+    if (!inTable(channel, pitch))
+        return others_[key(channel, pitch)];
+    if (table_.empty())
+        table_.resize(static_cast<std::size_t>(tableChannels * tableKeys));
+    return table_[static_cast<std::size_t>(channel * tableKeys + pitch)];
+}
+
+Track::Bucket* Track::findBucket(int channel, int pitch)
+{
+    if (!inTable(channel, pitch)) {
+        const auto found = others_.find(key(channel, pitch));
+        return found == others_.end() ? nullptr : &found->second;
+    }
+    if (table_.empty())
+        return nullptr;
+    return &table_[static_cast<std::size_t>(channel * tableKeys + pitch)];
+}
+
+void Track::clearIndex()
+{
+    for (Bucket& bucket : table_)
+        bucket.clear();
+    others_.clear();
+}
+
 void Track::syncIndex()
 {
     if (indexed_ == elements.size())
         return;
     // The list was changed from outside: index it again from the start.
-    sounding_.clear();
+    clearIndex();
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const Element& e = elements[i];
         if (e.isNote() && e.duration == 0)
-            sounding_[key(e.channel, e.pitch)].push_back(i);
+            bucketFor(e.channel, e.pitch).push_back(i);
     }
     indexed_ = elements.size();
 }
@@ -56,11 +90,10 @@ Element* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::s
 Element* Track::findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place)
 {
     syncIndex();
-    const auto found = sounding_.find(key(channel, pitch));
-    if (found == sounding_.end())
+    bucket = findBucket(channel, pitch);
+    if (bucket == nullptr)
         return nullptr;
-    bucket = &found->second;
-    return latestIn(found->second, time, channel, pitch, place);
+    return latestIn(*bucket, time, channel, pitch, place);
 }
 
 void Track::endSounding(Bucket& bucket, std::size_t place, Element& note, int time)
@@ -87,7 +120,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
     // A pitch struck again while it still sounds cuts the earlier note here
     // (setNoteOff without report, on the bucket the new note goes into).
     syncIndex();
-    Bucket& bucket = sounding_[key(channel, pitch)];
+    Bucket& bucket = bucketFor(channel, pitch);
     std::size_t place = 0;
     if (Element* active = latestIn(bucket, time, channel, pitch, place)) {
         endSounding(bucket, place, *active, time);
@@ -138,14 +171,15 @@ bool Track::endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int*
 void Track::allNotesOff(int time, int channel)
 {
     syncIndex();
+    if (channel >= 0 && channel < tableChannels && !table_.empty()) {
+        const auto first = static_cast<std::size_t>(channel * tableKeys);
+        for (std::size_t k = first; k < first + tableKeys; ++k)
+            endAll(key(channel, static_cast<int>(k - first)), table_[k], time, &channel);
+    }
     const auto channelKey = static_cast<std::uint32_t>(channel);
-    for (auto it = sounding_.begin(); it != sounding_.end();) {
-        if (static_cast<std::uint32_t>(it->first >> 32) != channelKey) {
-            ++it;
-            continue;
-        }
-        if (endAll(it->first, it->second, time, &channel))
-            it = sounding_.erase(it);
+    for (auto it = others_.begin(); it != others_.end();) {
+        if (static_cast<std::uint32_t>(it->first >> 32) == channelKey && endAll(it->first, it->second, time, &channel))
+            it = others_.erase(it);
         else
             ++it;
     }
@@ -154,9 +188,13 @@ void Track::allNotesOff(int time, int channel)
 void Track::allNotesOff(int time)
 {
     syncIndex();
-    for (auto it = sounding_.begin(); it != sounding_.end();) {
+    for (std::size_t k = 0; k < table_.size(); ++k) {
+        const int channel = static_cast<int>(k) / tableKeys;
+        endAll(key(channel, static_cast<int>(k) % tableKeys), table_[k], time, nullptr);
+    }
+    for (auto it = others_.begin(); it != others_.end();) {
         if (endAll(it->first, it->second, time, nullptr))
-            it = sounding_.erase(it);
+            it = others_.erase(it);
         else
             ++it;
     }

@@ -49,11 +49,21 @@ private:
     // whole list. An index no longer counts once its entry is not a sounding
     // note of that key. Elements appended to the list directly, not through
     // the operations above, are picked up by rebuilding the index when the
-    // list's length is not the one it was built for.
+    // list's length is not the one it was built for. The channels and keys a
+    // file can give (0..15, 0..255) have a bucket each in a flat table; any
+    // other pair (only from direct callers) goes to a map.
     using Bucket = std::vector<std::size_t>;
-    std::unordered_map<std::uint64_t, Bucket> sounding_;
+    static constexpr int tableChannels = 16;
+    static constexpr int tableKeys = 256;
+    std::vector<Bucket> table_;
+    std::unordered_map<std::uint64_t, Bucket> others_;
     std::size_t indexed_ = 0;
 
+    // The bucket of that channel and pitch, made when missing.
+    Bucket& bucketFor(int channel, int pitch);
+    // The bucket of that channel and pitch, or null when there is none.
+    Bucket* findBucket(int channel, int pitch);
+    void clearIndex();
     static std::uint64_t key(int channel, int pitch);
     void syncIndex();
     Element* slotNote(std::size_t index);
