@@ -5,6 +5,7 @@
 #include "app/FileAccess.h"
 #include "app/OutputCheck.h"
 #include "convert/Conversion.h"
+#include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "options/Options.h"
 
@@ -79,6 +80,11 @@ std::optional<std::vector<unsigned char>> readFile(const std::string& name)
     if (in == nullptr)
         return std::nullopt;
     std::vector<unsigned char> bytes;
+    // Sized once from the file's size where it has one (not a pipe).
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(filePath(name), error);
+    if (!error && size <= std::uintmax_t{1} << 31)
+        reserveLarge(bytes, static_cast<std::size_t>(size));
     unsigned char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)

@@ -3,6 +3,7 @@
 // dump. The polyphony limit is in ChannelPolyphony.cpp.
 #include "arrange/Channel.h"
 
+#include "core/LargeMemory.h"
 #include "core/Message.h"
 
 #include <algorithm>
@@ -131,7 +132,7 @@ void Channel::sort()
     // order has them, ties by list position. Notes on the same tick are
     // ordered by duration and pitch afterwards, run by run.
     std::vector<std::uint64_t> keys;
-    keys.reserve(n);
+    reserveLarge(keys, n);
     for (std::size_t i = 0; i < n; ++i) {
         const Element& e = elements[i];
         const auto time = static_cast<std::uint32_t>(e.time) ^ 0x80000000u; // order-preserving
@@ -142,7 +143,7 @@ void Channel::sort()
     sortNoteRuns(elements, keys);
 
     std::vector<Element> sorted;
-    sorted.reserve(n);
+    reserveLarge(sorted, n);
     for (std::uint64_t key : keys)
         sorted.push_back(elements[key & keyIndexMask]);
     elements.swap(sorted);

@@ -1,5 +1,6 @@
 #include "arrange/Song.h"
 
+#include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
 
@@ -90,7 +91,7 @@ void Song::reserveChannels(const std::array<int, channelCount>& targets)
     for (int ch = 0; ch < channelCount; ++ch) {
         const bool getsTempos = active[ch] || !settings.mergeList[ch].empty();
         if (counts[ch] > 0)
-            channels[ch].elements.reserve(counts[ch] + (getsTempos ? tempos : 0));
+            reserveLarge(channels[ch].elements, counts[ch] + (getsTempos ? tempos : 0));
     }
 }
 

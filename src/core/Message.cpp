@@ -1,6 +1,7 @@
 #include "core/Message.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -143,13 +144,62 @@ void Message::emitComplete()
         std::string().swap(line_);
 }
 
+const Message::FormatInfo& Message::describe(Level level, const char* fmt)
+{
+    const std::uintptr_t slot = (reinterpret_cast<std::uintptr_t>(fmt) >> 3) + static_cast<std::uintptr_t>(level);
+    FormatInfo& info = formats_[slot % formats_.size()];
+    if (info.fmt == fmt && info.level == level)
+        return info;
+    info.fmt = fmt;
+    info.level = level;
+    info.length = std::strlen(fmt);
+    info.plain = true;
+    info.numbers = true;
+    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%')) {
+        info.plain = false;
+        if (p[1] != 'd') {
+            info.numbers = false;
+            break;
+        }
+    }
+    const char* newline = std::strchr(fmt, '\n');
+    info.oneLine = newline != nullptr && newline == fmt + info.length - 1;
+    info.line.clear();
+    if (info.plain && info.oneLine) {
+        info.line.assign(paddedLabels[static_cast<int>(level)], labelWidth);
+        info.line.append(fmt, info.length);
+    }
+    return info;
+}
+
 void Message::begin(Level level, const char* fmt, va_list args)
 {
     flush();
     lineLevel_ = level;
+    const FormatInfo& info = describe(level, fmt);
+    if (info.plain && info.oneLine) {
+        // A whole line of plain text: printed as made the first time.
+        if (sink_)
+            sink_(ConsoleText{level, false, info.line});
+        return;
+    }
     line_.append(paddedLabels[static_cast<int>(level)], labelWidth);
-    format(line_, fmt, args);
-    emitComplete();
+    if (info.plain)
+        line_.append(fmt, info.length);
+    else
+        format(line_, fmt, args);
+    // A line of plain text and numbers that ends the format is whole.
+    if (info.oneLine && info.numbers)
+        emitLine();
+    else
+        emitComplete();
+}
+
+void Message::emitLine()
+{
+    if (sink_)
+        sink_(ConsoleText{lineLevel_, false, line_});
+    line_.clear();
 }
 
 void Message::append(Level level, const char* fmt, va_list args)

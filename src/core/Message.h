@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -66,11 +68,26 @@ public:
     void flush();
 
 private:
+    // What a format string holds, worked out once per string: a large
+    // file prints the same few messages hundreds of thousands of times.
+    struct FormatInfo {
+        const char* fmt = nullptr; // the string described (null: no entry)
+        Level level = Level::Fatal; // the level it was described at
+        std::size_t length = 0;    // its length
+        bool plain = false;        // no conversion: printed as it stands
+        bool numbers = false;      // no conversion but %d
+        bool oneLine = false;      // a single line end, at the end
+        std::string line;          // plain and one line: the line as printed
+    };
+
     ConsoleSink sink_;
     std::string line_;
     Level lineLevel_ = Level::Fatal;
+    std::array<FormatInfo, 64> formats_{};
 
+    const FormatInfo& describe(Level level, const char* fmt);
     void add(Level level, const char* fmt, va_list args);
+    void emitLine();
     void emitComplete();
 };
 

@@ -1,17 +1,14 @@
 #include "tune/TuneText.h"
 
+#include "core/LargeMemory.h"
+
 #include <algorithm>
 #include <charconv>
 
-bool TuneText::put(std::string_view piece, std::int64_t count)
+bool TuneText::putCopies(std::string_view piece, std::int64_t count)
 {
     if (cut_)
         return false;
-    // A single token well within the cap: most of the text comes this way.
-    if (count == 1 && static_cast<std::int64_t>(text_.size() + piece.size()) <= maxText) {
-        text_.append(piece);
-        return true;
-    }
     if (piece.empty() || count <= 0)
         return true;
     const auto size = static_cast<std::int64_t>(piece.size());
@@ -46,9 +43,15 @@ bool TuneText::put(std::string_view piece, std::int64_t count)
     return true;
 }
 
-bool TuneText::put(int number)
+bool TuneText::putNumber(int number)
 {
     char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     return put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void TuneText::reserve(std::size_t size)
+{
+    text_.reserve(std::min(size, static_cast<std::size_t>(maxText)));
+    preferHugePages(text_.data(), text_.capacity());
 }

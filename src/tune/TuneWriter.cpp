@@ -6,14 +6,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 namespace {
 
-const char* const lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f", "f#",
-                                        "g", "a.", "a", "b.", "b", "b#"};
-const char* const upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
-                                        "G", "A.", "A", "B.", "B", "B#"};
-const char* const octaveMarks[3] = {"\\", "=", "/"};
+constexpr std::string_view lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f", "f#",
+                                                 "g", "a.", "a", "b.", "b", "b#"};
+constexpr std::string_view upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
+                                                 "G", "A.", "A", "B.", "B", "B#"};
+constexpr char octaveMarks[3] = {'\\', '=', '/'};
 
 // A count of sixteenths as the int that addPause takes. Anything beyond the
 // int range is far longer than the cap allows, so the text is the same.
@@ -38,6 +39,8 @@ int noteVolume(int channelVolume, int velocity)
 TuneWriter::TuneWriter(std::span<const Element> elements, const TuneOptions& options)
     : elements_(elements), options_(options)
 {
+    // A note takes four or five characters on average.
+    out_.reserve(8 * elements.size());
     channelVolumes_.fill(100);
 }
 
@@ -71,7 +74,7 @@ void TuneWriter::writeTempo(const Element& tempo)
         b = 180;
     }
     if (b != tempoState_) {
-        out_.put("@");
+        out_.put('@');
         if (b != 120)
             out_.put(b);
         tempoState_ = b;
@@ -164,11 +167,11 @@ void TuneWriter::writeNote(std::size_t i)
 void TuneWriter::writeGroupNote(int v, int volume, int octave, int letter, bool isHeld)
 {
     if (!inGroup_) {
-        out_.put("[");
+        out_.put('[');
         inGroup_ = true;
     } else if (v != previousLength_ || volume != groupVolume_) {
         closeGroup(previousLength_);
-        out_.put("[");
+        out_.put('[');
     }
     VARN::putVel(out_, groupVolume_, volume);
     putOctave(octave);
@@ -243,9 +246,9 @@ void TuneWriter::putOctave(int octave)
 // The suffix that closes a group of notes `sixteenths` long.
 void TuneWriter::closeGroup(int sixteenths)
 {
-    out_.put("]");
+    out_.put(']');
     if (sixteenths > 9)
-        out_.put("$");
+        out_.put('$');
     else if (sixteenths != 4)
         out_.put(sixteenths);
 }
@@ -256,7 +259,7 @@ void TuneWriter::closeGroup(int sixteenths)
 void TuneWriter::endHeld(int rest)
 {
     VARN::addPause(out_, rest);
-    out_.put("[");
+    out_.put('[');
     ending_.clear();
     while (!held_.empty() && held_.begin()->first.end <= clock_ + rest) {
         ending_.emplace_back(held_.begin()->first.order, held_.begin()->second);

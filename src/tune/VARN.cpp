@@ -28,9 +28,9 @@ void VARN::addPause(TuneText& out, int sixteenths)
         return;
     const int rest = sixteenths % 8;
     if (rest == 2) {
-        out.put("p");
+        out.put('p');
     } else if (rest > 0) {
-        out.put("p");
+        out.put('p');
         out.put(rest);
     }
 }
@@ -40,11 +40,11 @@ void VARN::putVel(TuneText& out, int& current, int wanted)
     if (wanted == current)
         return;
     if (wanted == addWrap(current, 1)) {
-        out.put("}");
+        out.put('}');
     } else if (wanted == subWrap(current, 1)) {
-        out.put("{");
+        out.put('{');
     } else {
-        out.put("%");
+        out.put('%');
         if (wanted != 10)
             out.put(wanted);
     }
