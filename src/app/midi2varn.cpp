@@ -138,7 +138,7 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    const std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
+    std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
     const std::string& outputName = commandLine.outputName;
     const bool toConsole = outputName == "-";
     std::FILE* out = nullptr;
@@ -148,8 +148,10 @@ int run(int argc, char* argv[])
     request.inputName = commandLine.inputName;
     request.outputName = outputName;
     request.inputRead = midi.has_value();
-    if (midi)
+    if (midi) {
         request.midi = *midi;
+        request.releaseInput = [&midi] { midi.reset(); };
+    }
     request.preamble = commandLine.lines;
     request.openOutput = [&] {
         out = toConsole ? stdout : openFile(outputName, "wt");

@@ -101,6 +101,33 @@ void sortNoteRuns(const std::vector<Element>& elements, std::vector<std::uint64_
     }
 }
 
+// Puts the elements into the order of the sorted keys, in place: the place
+// of the p-th key receives the element its index names. Each cycle of the
+// moves is followed once, with a mark in the keys for the places done, so
+// that no second list of the whole channel is needed.
+void applyOrder(std::vector<Element>& elements, std::vector<std::uint64_t>& keys)
+{
+    constexpr std::uint64_t done = std::uint64_t{1} << 63;
+    for (std::uint64_t& key : keys)
+        key &= keyIndexMask;
+    for (std::size_t p = 0; p < keys.size(); ++p) {
+        if ((keys[p] & done) != 0 || keys[p] == p)
+            continue;
+        const Element first = elements[p];
+        std::size_t place = p;
+        for (;;) {
+            const auto from = static_cast<std::size_t>(keys[place]);
+            keys[place] |= done;
+            if (from == p) {
+                elements[place] = first;
+                break;
+            }
+            elements[place] = elements[from];
+            place = from;
+        }
+    }
+}
+
 } // namespace
 
 bool Channel::before(const Element& a, const Element& b)
@@ -141,12 +168,7 @@ void Channel::sort()
     }
     sortKeys(keys);
     sortNoteRuns(elements, keys);
-
-    std::vector<Element> sorted;
-    reserveLarge(sorted, n);
-    for (std::uint64_t key : keys)
-        sorted.push_back(elements[key & keyIndexMask]);
-    elements.swap(sorted);
+    applyOrder(elements, keys);
 }
 
 int Channel::findLowest() const

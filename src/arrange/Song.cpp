@@ -4,6 +4,7 @@
 #include "core/Message.h"
 #include "core/Wrap.h"
 
+#include <algorithm>
 #include <utility>
 
 Song::Song(const Settings& settings, MidiFile file)
@@ -32,14 +33,44 @@ int mergeTarget(const std::array<std::vector<int>, channelCount>& mergeList, int
 void Song::sortToChannels()
 {
     const auto& mergeList = settings.mergeList;
-    const auto& active = settings.active;
     std::array<int, channelCount> targets;
     for (int ch = 0; ch < channelCount; ++ch)
         targets[ch] = mergeTarget(mergeList, ch);
 
     reserveChannels(targets);
+    std::array<int, channelCount> lowest;
+    lowest.fill(127);
     for (Track& track : tracks) {
-        for (const Element& element : track.elements) {
+        distribute(track.elements, targets, lowest);
+        // The track's elements now live in the channels.
+        track.elements = std::vector<Element>();
+    }
+
+    for (int ch = 0; ch < channelCount; ++ch) {
+        Channel& channel = channels[ch];
+        if (!channel.used)
+            continue;
+        channel.sort();
+        if (lowest[ch] < lowestPitch)
+            lowestPitch = lowest[ch];
+    }
+
+    if (settings.autoTranspose)
+        transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
+}
+
+void Song::distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
+                      std::array<int, channelCount>& lowest)
+{
+    const auto& mergeList = settings.mergeList;
+    const auto& active = settings.active;
+    // The track's memory goes back block by block as it is copied, so that
+    // it and the channels are not both held whole.
+    constexpr std::size_t block = std::size_t{1} << 16;
+    for (std::size_t start = 0; start < elements.size(); start += block) {
+        const std::size_t end = std::min(elements.size(), start + block);
+        for (std::size_t i = start; i < end; ++i) {
+            const Element& element = elements[i];
             if (element.kind == ElementKind::Tempo) {
                 // An inactive merge target still gets its sources' notes, so it
                 // needs the tempo changes as well.
@@ -51,26 +82,16 @@ void Song::sortToChannels()
             const int ch = element.channel;
             if (ch < 0 || ch >= channelCount || !active[ch])
                 continue;
-            Channel& target = channels[targets[ch]];
-            if (element.isNote())
-                target.used = true;
-            target.elements.push_back(element);
+            const int target = targets[ch];
+            if (element.isNote()) {
+                channels[target].used = true;
+                lowest[target] = std::min(lowest[target], element.pitch);
+            }
+            channels[target].elements.push_back(element);
         }
-        // The track's elements now live in the channels.
-        track.elements = std::vector<Element>();
+        if (end - start == block)
+            discardPages(&elements[start], block * sizeof(Element));
     }
-
-    for (Channel& channel : channels) {
-        if (!channel.used)
-            continue;
-        channel.sort();
-        const int lowest = channel.findLowest();
-        if (lowest < lowestPitch)
-            lowestPitch = lowest;
-    }
-
-    if (settings.autoTranspose)
-        transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
 void Song::reserveChannels(const std::array<int, channelCount>& targets)
@@ -145,3 +166,9 @@ void Song::print() const
     }
 }
 
+
+void Song::releaseChannels()
+{
+    for (Channel& channel : channels)
+        channel.elements = std::vector<Element>();
+}

@@ -53,7 +53,15 @@ public:
     void smoothChannels(StageObserver* observer = nullptr);
     // The song report at verbosity 4 and the element dump at 5.
     void print() const;
+    // Frees the channels' elements (their tunes are made), keeping which
+    // channels were used.
+    void releaseChannels();
 
 private:
     void reserveChannels(const std::array<int, channelCount>& targets);
+    // Copies a track's elements into their target channels, keeping each
+    // target's lowest note pitch. The track's elements are spent: their memory
+    // goes back to the system as they are copied.
+    void distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
+                    std::array<int, channelCount>& lowest);
 };

@@ -92,7 +92,10 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
     MidiFile file;
-    if (!ParserMID().loadSong(request.midi, request.inputName, file)) {
+    const bool parsed = ParserMID().loadSong(request.midi, request.inputName, file);
+    if (request.releaseInput)
+        request.releaseInput();
+    if (!parsed) {
         Msg(Level::Fatal, "Could not parse MIDI file.\n");
         return 1;
     }
@@ -106,6 +109,9 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     song.print();
     Tunes tunes;
     createVARN(song, tunes, tracer ? &*tracer : nullptr);
+    // The channels' elements are written out; only the tracer reads them again.
+    if (!tracer)
+        song.releaseChannels();
 
     // The output is opened only now, so a failed run leaves an existing file alone.
     if (request.openOutput && !request.openOutput()) {

@@ -21,6 +21,9 @@ struct ConversionRequest {
     std::string outputName;
     // The MIDI file's bytes (they must outlive the call).
     std::span<const unsigned char> midi;
+    // Called once the bytes are read into the model, when given: a caller
+    // that owns them may free them then, as nothing reads them afterwards.
+    std::function<void()> releaseInput;
     // False when the input could not be read: the run fails with "Could not open".
     bool inputRead = true;
     // Console lines that come first (the banner and the switches' confirmations).

@@ -12,6 +12,12 @@
 // it can; nothing happens for small buffers or elsewhere.
 void preferHugePages(const void* data, std::size_t bytes);
 
+// Gives the memory pages wholly inside the `bytes` bytes at `data` back to
+// the system where it can (Linux), so that a large list read front to back
+// costs no more memory than what is still ahead. What they held is lost:
+// only for parts of a list that are never read again.
+void discardPages(const void* data, std::size_t bytes);
+
 // Reserves room for `count` items in `list`, in huge pages where offered.
 template <typename T>
 void reserveLarge(std::vector<T>& list, std::size_t count)

@@ -23,15 +23,17 @@ int clampToInt(std::int64_t value)
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
-// Volume 1..10 of a note from its channel volume and velocity.
+// Volume 1..10 of a note from its channel volume and velocity: their
+// product in thousandths, rounded half up. Exact in integers (the product
+// of an int and a 16-bit velocity fits in 64 bits).
 int noteVolume(int channelVolume, int velocity)
 {
-    const double h = static_cast<double>(channelVolume) * velocity / 1000.0 + 0.5;
-    if (h >= 10.0)
+    const std::int64_t h = std::int64_t{channelVolume} * velocity + 500;
+    if (h >= 10000)
         return 10;
-    if (h < 1.0) // 0, and nonsense negative values, are the softest volume
+    if (h < 1000) // 0, and nonsense negative values, are the softest volume
         return 1;
-    return static_cast<int>(h);
+    return static_cast<int>(h / 1000);
 }
 
 } // namespace
