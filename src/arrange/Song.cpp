@@ -40,11 +40,17 @@ void Song::sortToChannels()
     reserveChannels(targets);
     std::array<int, channelCount> lowest;
     lowest.fill(127);
+    std::vector<Element> tempos;
     for (Track& track : tracks) {
-        distribute(track.elements, targets, lowest);
+        distribute(track.elements, targets, lowest, tempos);
         // The track's elements now live in the channels.
         track.elements = std::vector<Element>();
     }
+    // An inactive merge target still gets its sources' notes, so it needs
+    // the tempo changes as well.
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (!tempos.empty() && (settings.active[ch] || !mergeList[ch].empty()))
+            channels[ch].mergeTempos(tempos, ch);
 
     for (int ch = 0; ch < channelCount; ++ch) {
         Channel& channel = channels[ch];
@@ -60,9 +66,8 @@ void Song::sortToChannels()
 }
 
 void Song::distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
-                      std::array<int, channelCount>& lowest)
+                      std::array<int, channelCount>& lowest, std::vector<Element>& tempos)
 {
-    const auto& mergeList = settings.mergeList;
     const auto& active = settings.active;
     // The track's memory goes back block by block as it is copied, so that
     // it and the channels are not both held whole.
@@ -72,11 +77,7 @@ void Song::distribute(std::vector<Element>& elements, const std::array<int, chan
         for (std::size_t i = start; i < end; ++i) {
             const Element& element = elements[i];
             if (element.kind == ElementKind::Tempo) {
-                // An inactive merge target still gets its sources' notes, so it
-                // needs the tempo changes as well.
-                for (int ch = 0; ch < channelCount; ++ch)
-                    if (active[ch] || !mergeList[ch].empty())
-                        channels[ch].copyTempo(element, ch);
+                tempos.push_back(element);
                 continue;
             }
             const int ch = element.channel;

@@ -60,8 +60,9 @@ public:
 private:
     void reserveChannels(const std::array<int, channelCount>& targets);
     // Copies a track's elements into their target channels, keeping each
-    // target's lowest note pitch. The track's elements are spent: their memory
-    // goes back to the system as they are copied.
+    // target's lowest note pitch, and its tempo changes into `tempos`. The
+    // track's elements are spent: their memory goes back to the system as
+    // they are copied.
     void distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
-                    std::array<int, channelCount>& lowest);
+                    std::array<int, channelCount>& lowest, std::vector<Element>& tempos);
 };

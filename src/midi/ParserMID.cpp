@@ -2,7 +2,6 @@
 
 #include "midi/EventDecoder.h"
 
-#include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
 
@@ -77,7 +76,7 @@ std::optional<Track> ParserMID::loadTrack(ByteReader& in, int division)
     // Every element takes at least three bytes of the chunk. Reserving for
     // that many spares the copies of a growing list; pages never written
     // cost no memory.
-    reserveLarge(track.elements, std::min<std::size_t>(length, in.remaining()) / 3);
+    track.elements.reserve(std::min<std::size_t>(length, in.remaining()) / 3);
 
     // The file reader never hands over a division below 1; guard the
     // time strings against a caller that does.
