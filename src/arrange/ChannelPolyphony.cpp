@@ -129,11 +129,16 @@ public:
 
 private:
     enum : unsigned char { isNote = 1, sounding = 2, dropped = 4 };
-    struct Ending {
-        int end;
-        std::uint32_t id;
-        bool operator>(const Ending& o) const { return end != o.end ? end > o.end : id > o.id; }
-    };
+    // A note's end and id in one number that orders by end, then id: the
+    // heap then compares plain integers.
+    static std::uint64_t ending(int end, std::uint32_t id)
+    {
+        return (std::uint64_t{static_cast<std::uint32_t>(end) ^ 0x80000000u} << 32) | id;
+    }
+    static int endOfEnding(std::uint64_t ending)
+    {
+        return static_cast<int>(static_cast<std::uint32_t>(ending >> 32) ^ 0x80000000u);
+    }
 
     std::vector<Element>& elements_;
     int limit_;
@@ -141,7 +146,7 @@ private:
     std::vector<unsigned char> state_;
     // Ends of the sounding notes, soonest first (entries of cut notes stay
     // behind and are recognised as stale).
-    std::priority_queue<Ending, std::vector<Ending>, std::greater<Ending>> endings_;
+    std::priority_queue<std::uint64_t, std::vector<std::uint64_t>, std::greater<std::uint64_t>> endings_;
     // Sounding notes in list order, with removed ones among them.
     std::vector<std::uint32_t> active_;
     std::size_t head_ = 0; // entries of active_ before it are all removed
@@ -213,17 +218,18 @@ void IndexedPass::cut(std::uint32_t id, int now)
     if (end <= now)
         deactivate(id);
     else
-        endings_.push(Ending{end, id});
+        endings_.push(ending(end, id));
 }
 
 // The notes that ended by `now` leave the index.
 void IndexedPass::retireEnded(int now)
 {
-    while (!endings_.empty() && endings_.top().end <= now) {
-        const Ending top = endings_.top();
+    while (!endings_.empty() && endOfEnding(endings_.top()) <= now) {
+        const int end = endOfEnding(endings_.top());
+        const auto id = static_cast<std::uint32_t>(endings_.top());
         endings_.pop();
-        if ((state_[top.id] & sounding) && endOf(top.id) == top.end)
-            deactivate(top.id);
+        if ((state_[id] & sounding) && endOf(id) == end)
+            deactivate(id);
     }
     if (active_.size() - head_ > 2 * live_ + 64)
         compact();
@@ -335,7 +341,7 @@ int IndexedPass::run()
             state_[i] = static_cast<unsigned char>(state_[i] | sounding);
             active_.push_back(self);
             ++live_;
-            endings_.push(Ending{now + length, self});
+            endings_.push(ending(now + length, self));
         }
     }
     if (anyDropped_)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 bool TuneText::putCopies(std::string_view piece, std::int64_t count)
 {
@@ -12,31 +13,29 @@ bool TuneText::putCopies(std::string_view piece, std::int64_t count)
     if (piece.empty() || count <= 0)
         return true;
     const auto size = static_cast<std::int64_t>(piece.size());
-    const std::int64_t room = std::max<std::int64_t>(0, maxText - static_cast<std::int64_t>(text_.size()));
+    const std::int64_t room = std::max<std::int64_t>(0, maxText - static_cast<std::int64_t>(size_));
     const std::int64_t fit = room / size;
     const std::int64_t copies = std::min(count, fit);
-    if (size == 1) {
-        text_.append(static_cast<std::size_t>(copies), piece[0]); // most tokens are one character
-    } else if (copies == 1) {
-        text_.append(piece);
-    } else if (copies > 1) {
-        // Grow geometrically: libc++ takes a reserve as given, so reserving
-        // just the new size would copy the whole text at every call.
-        const std::size_t needed = text_.size() + static_cast<std::size_t>(copies * size);
-        if (needed > text_.capacity())
-            text_.reserve(std::max(needed, 2 * text_.capacity()));
-        // Long runs (rests) go in blocks rather than token by token.
-        const std::int64_t perBlock = std::min<std::int64_t>(copies, 4096);
-        std::string block;
-        block.reserve(static_cast<std::size_t>(perBlock * size));
-        for (std::int64_t i = 0; i < perBlock; ++i)
-            block.append(piece);
-        for (std::int64_t left = copies; left > 0; left -= perBlock)
-            text_.append(block, 0, static_cast<std::size_t>(std::min(left, perBlock) * size));
+    // As much of the last copy as fits when the cap falls inside it.
+    const std::int64_t partial = count > fit ? room - fit * size : 0;
+    ensure(size_ + static_cast<std::size_t>(copies * size + partial));
+    char* at = data_.get() + size_;
+    if (copies > 0) {
+        // One copy, then the copies made so far doubled: long rests go in
+        // a few large moves.
+        const auto total = static_cast<std::size_t>(copies * size);
+        std::memcpy(at, piece.data(), piece.size());
+        for (std::size_t done = piece.size(); done < total;) {
+            const std::size_t n = std::min(done, total - done);
+            std::memcpy(at + done, at, n);
+            done += n;
+        }
+        at += total;
+        size_ += total;
     }
     if (count > fit) {
-        // The cap falls inside this piece: as much of it as fits, then stop.
-        text_.append(piece.substr(0, static_cast<std::size_t>(room - fit * size)));
+        std::memcpy(at, piece.data(), static_cast<std::size_t>(partial));
+        size_ += static_cast<std::size_t>(partial);
         cut_ = true;
         return false;
     }
@@ -50,8 +49,31 @@ bool TuneText::putNumber(int number)
     return put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
+void TuneText::ensure(std::size_t size)
+{
+    if (size <= capacity_)
+        return;
+    // Grown geometrically, up to the cap.
+    const std::size_t grown = std::min(std::max({size, 2 * capacity_, std::size_t{64}}),
+                                       static_cast<std::size_t>(maxText));
+    std::unique_ptr<char[]> bigger = std::make_unique_for_overwrite<char[]>(grown);
+    if (size_ > 0)
+        std::memcpy(bigger.get(), data_.get(), size_);
+    data_ = std::move(bigger);
+    capacity_ = grown;
+    preferHugePages(data_.get(), capacity_);
+}
+
 void TuneText::reserve(std::size_t size)
 {
-    text_.reserve(std::min(size, static_cast<std::size_t>(maxText)));
-    preferHugePages(text_.data(), text_.capacity());
+    ensure(std::min(size, static_cast<std::size_t>(maxText)));
+}
+
+std::string TuneText::take()
+{
+    std::string text(data_.get() == nullptr ? "" : data_.get(), size_);
+    data_.reset();
+    size_ = 0;
+    capacity_ = 0;
+    return text;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -8,6 +10,10 @@
 // what would pass the cap is dropped, and the text counts as cut, which
 // also turns every later write into a no-op. Huge delta times would
 // otherwise turn a tiny file into gigabytes of rests.
+//
+// The text lives in a buffer of its own: most tokens are one to three
+// characters, written a million times for a large file, and go in with a
+// few stores rather than a string's append.
 class TuneText {
 public:
     // Longest tune text of one channel (10,000 full macro pieces).
@@ -16,9 +22,13 @@ public:
     // Appends `count` copies of `piece`, as many as fit; false once cut.
     bool put(std::string_view piece, std::int64_t count = 1)
     {
-        // A single token well within the cap: most of the text comes this way.
-        if (count == 1 && !cut_ && text_.size() + piece.size() <= maxText) {
-            text_.append(piece);
+        // A short token with room for it: most of the text comes this way.
+        // (The room never passes the cap, and nothing fits once cut.)
+        if (count == 1 && piece.size() <= shortToken && size_ + piece.size() <= capacity_ && !cut_) {
+            char* at = data_.get() + size_;
+            for (const char c : piece)
+                *at++ = c;
+            size_ += piece.size();
             return true;
         }
         return putCopies(piece, count);
@@ -26,8 +36,8 @@ public:
     // Appends one character; false once cut.
     bool put(char c)
     {
-        if (!cut_ && text_.size() < maxText) {
-            text_.push_back(c);
+        if (size_ < capacity_ && !cut_) {
+            data_[size_++] = c;
             return true;
         }
         return putCopies(std::string_view(&c, 1), 1);
@@ -35,7 +45,7 @@ public:
     // Appends a number in decimal; false once cut.
     bool put(int number)
     {
-        // Lengths and volumes: one or two digits.
+        // Lengths and volumes: mostly one digit.
         if (number >= 0 && number < 10)
             return put(static_cast<char>('0' + number));
         return putNumber(number);
@@ -46,14 +56,19 @@ public:
     // Whether the cap was reached and text dropped.
     bool cut() const { return cut_; }
     // The text so far.
-    const std::string& str() const { return text_; }
+    std::string_view str() const { return std::string_view(data_.get(), size_); }
     // Hands the text over, leaving this empty.
-    std::string take() { return std::move(text_); }
+    std::string take();
 
 private:
-    std::string text_;
+    static constexpr std::size_t shortToken = 8;
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0; // never above maxText
+    bool cut_ = false;
 
     bool putCopies(std::string_view piece, std::int64_t count);
     bool putNumber(int number);
-    bool cut_ = false;
+    // Makes room for `size` characters in all (at most maxText).
+    void ensure(std::size_t size);
 };
