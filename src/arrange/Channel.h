@@ -31,11 +31,6 @@ public:
     int findLowest() const;
     // Appends a copy of `tempo` that belongs to `channel`.
     void copyTempo(const Element& tempo, int channel);
-    // Adds copies of `tempos` (in their order) that belong to `channel`,
-    // each before the elements that start with it or later. The element order
-    // is the same as after appending them: sorting decides between elements
-    // of different kinds by time, and among tempos keeps their order.
-    void mergeTempos(const std::vector<Element>& tempos, int channel);
     // Keeps one of the notes of equal folded pitch that start together.
     void eliminateIdentical();
     // Cuts or drops notes so that at most `limit` sound at once (0: no

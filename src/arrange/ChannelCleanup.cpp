@@ -187,21 +187,6 @@ void Channel::copyTempo(const Element& tempo, int channel)
     elements.push_back(copy);
 }
 
-void Channel::mergeTempos(const std::vector<Element>& tempos, int channel)
-{
-    // Merged from the back into the grown list, so that a channel in time
-    // order stays in time order (and its sort has nothing to move).
-    std::size_t from = elements.size();
-    elements.resize(from + tempos.size());
-    std::size_t to = elements.size();
-    for (std::size_t t = tempos.size(); t-- > 0;) {
-        while (from > 0 && elements[from - 1].time >= tempos[t].time)
-            elements[--to] = elements[--from];
-        elements[--to] = tempos[t];
-        elements[to].channel = static_cast<std::int8_t>(channel);
-    }
-}
-
 void Channel::eliminateIdentical()
 {
     // The removal rule: for each note i, the notes j after it that start at the

@@ -32,41 +32,74 @@ int mergeTarget(const std::array<std::vector<int>, channelCount>& mergeList, int
 
 void Song::sortToChannels()
 {
-    const auto& mergeList = settings.mergeList;
     std::array<int, channelCount> targets;
-    for (int ch = 0; ch < channelCount; ++ch)
-        targets[ch] = mergeTarget(mergeList, ch);
+    std::array<bool, channelCount> getsTempos;
+    for (int ch = 0; ch < channelCount; ++ch) {
+        targets[ch] = mergeTarget(settings.mergeList, ch);
+        // An inactive merge target still gets its sources' notes, so it
+        // needs the tempo changes as well.
+        getsTempos[ch] = settings.active[ch] || !settings.mergeList[ch].empty();
+    }
 
-    reserveChannels(targets);
-    std::array<int, channelCount> lowest;
-    lowest.fill(127);
-    std::vector<Element> tempos;
+    Distribution distribution{targets, getsTempos, {}, {}, {}};
+    distribution.lowest.fill(127);
+    reserveChannels(distribution);
     for (Track& track : tracks) {
-        distribute(track.elements, targets, lowest, tempos);
+        distribute(track.elements, distribution);
         // The track's elements now live in the channels.
         track.elements = std::vector<Element>();
     }
-    // An inactive merge target still gets its sources' notes, so it needs
-    // the tempo changes as well.
     for (int ch = 0; ch < channelCount; ++ch)
-        if (!tempos.empty() && (settings.active[ch] || !mergeList[ch].empty()))
-            channels[ch].mergeTempos(tempos, ch);
+        if (getsTempos[ch])
+            addTempos(ch, distribution, nullptr);
 
     for (int ch = 0; ch < channelCount; ++ch) {
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
         channel.sort();
-        if (lowest[ch] < lowestPitch)
-            lowestPitch = lowest[ch];
+        if (distribution.lowest[ch] < lowestPitch)
+            lowestPitch = distribution.lowest[ch];
     }
 
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
-void Song::distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
-                      std::array<int, channelCount>& lowest, std::vector<Element>& tempos)
+void Song::reserveChannels(Distribution& distribution)
+{
+    // Each channel's list is sized once, to what it will receive, instead of
+    // growing (and copying) as the elements arrive. The tempo changes of all
+    // tracks are gathered on the way, in track order.
+    const auto& active = settings.active;
+    std::array<std::size_t, channelCount> counts{};
+    for (const Track& track : tracks) {
+        for (const Element& element : track.elements) {
+            if (element.kind == ElementKind::Tempo)
+                distribution.tempos.push_back(element);
+            else if (element.channel >= 0 && element.channel < channelCount && active[element.channel])
+                ++counts[distribution.targets[element.channel]];
+        }
+    }
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (counts[ch] > 0)
+            reserveLarge(channels[ch].elements,
+                         counts[ch] + (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
+}
+
+void Song::addTempos(int ch, Distribution& distribution, const Element* until)
+{
+    // The tempo changes go in by time as the elements arrive, so that a
+    // channel in time order needs no moves when sorted. Any interleaving
+    // sorts alike: the order decides between elements of different kinds
+    // by time, and keeps the tempo changes in their own order.
+    std::size_t& next = distribution.nextTempo[ch];
+    const std::vector<Element>& tempos = distribution.tempos;
+    while (next < tempos.size() && (until == nullptr || tempos[next].time <= until->time))
+        channels[ch].copyTempo(tempos[next++], ch);
+}
+
+void Song::distribute(std::vector<Element>& elements, Distribution& distribution)
 {
     const auto& active = settings.active;
     // The track's memory goes back block by block as it is copied, so that
@@ -76,44 +109,20 @@ void Song::distribute(std::vector<Element>& elements, const std::array<int, chan
         const std::size_t end = std::min(elements.size(), start + block);
         for (std::size_t i = start; i < end; ++i) {
             const Element& element = elements[i];
-            if (element.kind == ElementKind::Tempo) {
-                tempos.push_back(element);
-                continue;
-            }
             const int ch = element.channel;
-            if (ch < 0 || ch >= channelCount || !active[ch])
+            if (element.kind == ElementKind::Tempo || ch < 0 || ch >= channelCount || !active[ch])
                 continue;
-            const int target = targets[ch];
+            const int target = distribution.targets[ch];
+            if (distribution.getsTempos[target])
+                addTempos(target, distribution, &element);
             if (element.isNote()) {
                 channels[target].used = true;
-                lowest[target] = std::min(lowest[target], element.pitch);
+                distribution.lowest[target] = std::min(distribution.lowest[target], element.pitch);
             }
             channels[target].elements.push_back(element);
         }
         if (end - start == block)
             discardPages(&elements[start], block * sizeof(Element));
-    }
-}
-
-void Song::reserveChannels(const std::array<int, channelCount>& targets)
-{
-    // Each channel's list is sized once, to what it will receive, instead of
-    // growing (and copying) as the elements arrive.
-    const auto& active = settings.active;
-    std::array<std::size_t, channelCount> counts{};
-    std::size_t tempos = 0;
-    for (const Track& track : tracks) {
-        for (const Element& element : track.elements) {
-            if (element.kind == ElementKind::Tempo)
-                ++tempos;
-            else if (element.channel >= 0 && element.channel < channelCount && active[element.channel])
-                ++counts[targets[element.channel]];
-        }
-    }
-    for (int ch = 0; ch < channelCount; ++ch) {
-        const bool getsTempos = active[ch] || !settings.mergeList[ch].empty();
-        if (counts[ch] > 0)
-            reserveLarge(channels[ch].elements, counts[ch] + (getsTempos ? tempos : 0));
     }
 }
 

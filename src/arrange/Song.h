@@ -58,11 +58,21 @@ public:
     void releaseChannels();
 
 private:
-    void reserveChannels(const std::array<int, channelCount>& targets);
-    // Copies a track's elements into their target channels, keeping each
-    // target's lowest note pitch, and its tempo changes into `tempos`. The
-    // track's elements are spent: their memory goes back to the system as
-    // they are copied.
-    void distribute(std::vector<Element>& elements, const std::array<int, channelCount>& targets,
-                    std::array<int, channelCount>& lowest, std::vector<Element>& tempos);
+    // The state of moving the tracks' elements into the channels.
+    struct Distribution {
+        std::array<int, channelCount> targets;     // the channel each channel's elements go to
+        std::array<bool, channelCount> getsTempos; // whether a channel gets the tempo changes
+        std::vector<Element> tempos;               // the tempo changes of all tracks, in track order
+        std::array<std::size_t, channelCount> nextTempo; // per channel, the first tempo change not added
+        std::array<int, channelCount> lowest;      // per channel, the lowest note pitch so far
+    };
+
+    // Sizes the channels' lists and gathers the tempo changes.
+    void reserveChannels(Distribution& distribution);
+    // Copies a track's elements into their target channels. The track's
+    // elements are spent: their memory goes back to the system as they are
+    // copied.
+    void distribute(std::vector<Element>& elements, Distribution& distribution);
+    // Adds to channel `ch` the tempo changes due by `until` (null: all left).
+    void addTempos(int ch, Distribution& distribution, const Element* until);
 };

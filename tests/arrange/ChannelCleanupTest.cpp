@@ -366,45 +366,6 @@ TEST_F(ChannelCleanupTest, CopyTempoAppendsAChannelOwnedCopy)
     EXPECT_EQ(original.channel, 15);
 }
 
-// Tempos merged in by time sort exactly as tempos appended at the end, on
-// lists in and out of time order, with ties of every kind.
-TEST_F(ChannelCleanupTest, MergedTemposSortLikeAppendedTempos)
-{
-    std::mt19937 rng(777);
-    for (int round = 0; round < 200; ++round) {
-        Channel appended;
-        const int n = static_cast<int>(rng() % 30);
-        const bool inOrder = round % 2 == 0;
-        int time = 0;
-        for (int k = 0; k < n; ++k) {
-            time = inOrder ? time + static_cast<int>(rng() % 3) : static_cast<int>(rng() % 6);
-            if (rng() % 4 == 0)
-                addVolume(appended, time, k);
-            else
-                addNote(appended, time, 58 + static_cast<int>(rng() % 3), static_cast<int>(rng() % 3), 0, 0, k);
-        }
-        std::vector<Element> tempos;
-        const int t = static_cast<int>(rng() % 6);
-        for (int k = 0; k < t; ++k)
-            tempos.push_back(Element::makeTempo(static_cast<int>(rng() % 7), 15, 100 + k));
-        Channel merged = appended;
-        for (const Element& tempo : tempos)
-            appended.copyTempo(tempo, 3);
-        merged.mergeTempos(tempos, 3);
-        appended.sort();
-        merged.sort();
-        ASSERT_EQ(merged.elements.size(), appended.elements.size());
-        for (std::size_t i = 0; i < merged.elements.size(); ++i) {
-            const Element& a = appended.elements[i];
-            const Element& m = merged.elements[i];
-            EXPECT_EQ(m.kind, a.kind) << "round " << round << " at " << i;
-            EXPECT_EQ(m.time, a.time) << "round " << round << " at " << i;
-            EXPECT_EQ(tagOf(m), tagOf(a)) << "round " << round << " at " << i;
-            EXPECT_EQ(m.channel, a.channel) << "round " << round << " at " << i;
-        }
-    }
-}
-
 // ---------------------------------------------------------------- eliminateIdentical
 
 TEST_F(ChannelCleanupTest, EliminateFolds36OntoAnd48RemovesSecond)

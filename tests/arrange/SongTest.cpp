@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <random>
 #include <span>
 #include <string>
 #include <utility>
@@ -184,6 +186,80 @@ TEST_F(SongTest, MergeTargetsAndInactiveChannels)
     EXPECT_FALSE(song.channels[7].used);
     EXPECT_FALSE(song.channels[9].used);
     EXPECT_TRUE(song.channels[9].elements.empty());
+}
+
+// The channels equal the plain arrangement, sorted: every track in turn,
+// each element in file order into its channel, tempo changes copied into
+// every channel that gets them where they stand. Random tracks with tempo
+// changes in several tracks, ties of every kind, times out of order, merges
+// and inactive channels.
+TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
+{
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 300; ++round) {
+        Settings settings;
+        if (round % 3 == 1)
+            settings.mergeList[0] = {1, 2};
+        if (round % 4 == 2)
+            settings.active[1] = false;
+        if (round % 5 == 3) {
+            settings.mergeList[2] = {3};
+            settings.active[2] = false;
+        }
+        Song song(settings, emptyFile(96));
+        const int trackCount = 1 + static_cast<int>(rng() % 3);
+        int tag = 0;
+        for (int t = 0; t < trackCount; ++t) {
+            TrackBuilder b;
+            int time = 0;
+            const int n = static_cast<int>(rng() % 25);
+            for (int k = 0; k < n; ++k, ++tag) {
+                time = round % 2 == 0 ? time + static_cast<int>(rng() % 3) : static_cast<int>(rng() % 8);
+                const int channel = static_cast<int>(rng() % 4);
+                switch (rng() % 5) {
+                case 0: b.tempo(time, tag); break;
+                case 1: b.volume(time, channel, tag); break;
+                default: b.note(time, channel, 58 + static_cast<int>(rng() % 3), static_cast<int>(rng() % 3), tag);
+                }
+            }
+            song.tracks.push_back(std::move(b.track));
+        }
+        std::array<Channel, Song::channelCount> plain;
+        for (const Track& track : song.tracks) {
+            for (const Element& e : track.elements) {
+                for (int ch = 0; ch < Song::channelCount; ++ch) {
+                    const bool getsTempos = settings.active[ch] || !settings.mergeList[ch].empty();
+                    if (e.kind == ElementKind::Tempo && getsTempos)
+                        plain[ch].copyTempo(e, ch);
+                }
+                if (e.kind == ElementKind::Tempo || !settings.active[e.channel])
+                    continue;
+                int target = e.channel;
+                for (int t = Song::channelCount - 1; t >= 0; --t)
+                    for (int source : settings.mergeList[t])
+                        if (source == e.channel && settings.mergeList[e.channel].empty())
+                            target = t;
+                plain[target].elements.push_back(e);
+            }
+        }
+        song.sortToChannels();
+        for (int ch = 0; ch < Song::channelCount; ++ch) {
+            if (!song.channels[ch].used)
+                continue;
+            plain[ch].sort();
+            const auto& got = song.channels[ch].elements;
+            const auto& want = plain[ch].elements;
+            ASSERT_EQ(got.size(), want.size()) << "round " << round << " channel " << ch;
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].kind, want[i].kind) << "round " << round << " channel " << ch << " at " << i;
+                EXPECT_EQ(got[i].time, want[i].time) << "round " << round << " channel " << ch << " at " << i;
+                EXPECT_EQ(got[i].channel, want[i].channel) << "round " << round << " channel " << ch << " at " << i;
+                const int gotTag = got[i].isNote() ? got[i].velocity : got[i].volume;
+                const int wantTag = want[i].isNote() ? want[i].velocity : want[i].volume;
+                EXPECT_EQ(gotTag, wantTag) << "round " << round << " channel " << ch << " at " << i;
+            }
+        }
+    }
 }
 
 TEST_F(SongTest, InactiveMergeTargetKeepsTheTempo)
