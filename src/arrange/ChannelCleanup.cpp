@@ -128,6 +128,33 @@ void applyOrder(std::vector<Element>& elements, std::vector<std::uint64_t>& keys
     }
 }
 
+// Sorts a list that is in order but for a few elements, by insertion, and
+// tells whether it got through: a channel filled from one track in time
+// order is out of order only among notes on the same tick. It gives up
+// after a few moves per element, leaving a list whose equal elements are
+// still in their first order (only elements strictly out of order trade
+// places), so that the sort taking over gives the same result.
+bool sortNearlySorted(std::vector<Element>& elements)
+{
+    std::size_t budget = 4 * elements.size() + 64;
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        if (!Channel::before(elements[i], elements[i - 1]))
+            continue;
+        const Element moving = elements[i];
+        std::size_t j = i;
+        do {
+            if (budget-- == 0) {
+                elements[j] = moving;
+                return false;
+            }
+            elements[j] = elements[j - 1];
+            --j;
+        } while (j > 0 && Channel::before(moving, elements[j - 1]));
+        elements[j] = moving;
+    }
+    return true;
+}
+
 } // namespace
 
 bool Channel::before(const Element& a, const Element& b)
@@ -152,6 +179,9 @@ void Channel::sort()
         std::stable_sort(elements.begin(), elements.end(), before);
         return;
     }
+
+    if (sortNearlySorted(elements))
+        return;
 
     // The element order, made stable, in near-linear time for the usual
     // channel: one 64-bit key per element holds the tick time, the kind's

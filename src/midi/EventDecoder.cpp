@@ -183,7 +183,7 @@ void EventDecoder::noteOff(int channel)
     int key = 0, velocity = 0;
     if (!reader.byte(key) || !reader.byte(velocity))
         return;
-    if (shown(Level::Debug))
+    if (showNotes_ && shown(Level::Debug))
         Msg(Level::Debug, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
     track_.setNoteOff(time_, channel, key, true);
 }
@@ -193,7 +193,7 @@ void EventDecoder::noteOn(int channel)
     int key = 0, velocity = 0;
     if (!reader.byte(key) || !reader.byte(velocity))
         return;
-    if (shown(Level::Notice))
+    if (showNotes_)
         Msg(Level::Notice, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
     track_.addNote(time_, channel, key, velocity);
     ++channelUse[static_cast<std::size_t>(channel)];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Message.h"
 #include "midi/ByteReader.h"
 #include "midi/Track.h"
 
@@ -43,7 +44,10 @@ private:
 class EventDecoder {
 public:
     // Reads from `in`; times its lines with `division` (above 0).
-    EventDecoder(ByteReader& in, int division, Track& track) : reader(in), division_(division), track_(track) {}
+    EventDecoder(ByteReader& in, int division, Track& track)
+        : reader(in), division_(division), track_(track), showNotes_(shown(Level::Notice))
+    {
+    }
 
     // The chunk's bytes.
     ChunkReader reader;
@@ -56,6 +60,9 @@ public:
 private:
     int division_;
     Track& track_;
+    // Whether the lines of every note-on are shown (verbosity 6 and above):
+    // asked once, not for each of a million notes.
+    bool showNotes_;
     int time_ = 0;
     int runningStatus_ = 0;
     std::string ts_;

@@ -152,7 +152,11 @@ void TuneWriter::writeNote(std::size_t i)
     else if (g >= (options_.upperC ? 85 : 84))
         status_ |= VARN::ENOver;
     const int octave = g <= 59 ? 0 : (g <= 71 ? 1 : 2);
-    const int letter = (options_.upperC && g == 84) ? 12 : ((g % 12) + 12) % 12;
+    int letter = g % 12;
+    if (letter < 0)
+        letter += 12;
+    if (options_.upperC && g == 84)
+        letter = 12;
 
     bool hasNext = false;
     const std::int64_t gap = gapToNext(i, hasNext);

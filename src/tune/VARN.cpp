@@ -24,7 +24,7 @@ void VARN::addPause(TuneText& out, int sixteenths)
 {
     if (sixteenths <= 0)
         return;
-    if (!out.put("p8", sixteenths / 8))
+    if (sixteenths >= 8 && !out.put("p8", sixteenths / 8))
         return;
     const int rest = sixteenths % 8;
     if (rest == 2) {
