@@ -18,35 +18,25 @@ T saturate(int value)
 
 } // namespace
 
+Element::Element(ElementKind kind, int time, int channel, int value, int velocity)
+    : time(time), pitch(value), kind(kind), channel(saturate<std::int8_t>(channel)),
+      velocity(saturate<std::int16_t>(velocity))
+{
+}
+
 Element Element::makeNote(int time, int channel, int pitch, int velocity)
 {
-    Element e;
-    e.kind = ElementKind::Note;
-    e.time = time;
-    e.channel = saturate<std::int8_t>(channel);
-    e.pitch = pitch;
-    e.velocity = saturate<std::int16_t>(velocity);
-    return e;
+    return Element(ElementKind::Note, time, channel, pitch, velocity);
 }
 
 Element Element::makeTempo(int time, int channel, int bpm)
 {
-    Element e;
-    e.kind = ElementKind::Tempo;
-    e.time = time;
-    e.channel = saturate<std::int8_t>(channel);
-    e.bpm = bpm;
-    return e;
+    return Element(ElementKind::Tempo, time, channel, bpm, 0);
 }
 
 Element Element::makeVolume(int time, int channel, int volume)
 {
-    Element e;
-    e.kind = ElementKind::Volume;
-    e.time = time;
-    e.channel = saturate<std::int8_t>(channel);
-    e.volume = volume;
-    return e;
+    return Element(ElementKind::Volume, time, channel, volume, 0);
 }
 
 void Element::print(int division) const

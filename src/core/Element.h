@@ -44,6 +44,9 @@ struct Element {
 
     // A note at time 0 with every value 0 (the factories give real elements).
     Element() : pitch(0) {}
+    // An element of `kind` with its value (pitch, bpm or volume); what the
+    // factories make, for building an element in its place in a list.
+    Element(ElementKind kind, int time, int channel, int value, int velocity);
 
     // Whether this is a note (the kind most stages look for).
     bool isNote() const { return kind == ElementKind::Note; }

@@ -127,7 +127,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
     }
     bucket.push_back(elements.size());
-    elements.push_back(Element::makeNote(time, channel, pitch, velocity));
+    elements.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
     indexed_ = elements.size();
     used = true;
 }
