@@ -39,6 +39,16 @@ public:
         return true;
     }
 
+    // The next `count` bytes in place when that many remain, else null
+    // (nothing is read either way).
+    const unsigned char* ahead(std::size_t count) const
+    {
+        return good_ && size_ - pos_ >= count ? data_ + pos_ : nullptr;
+    }
+
+    // Passes over `count` bytes that `ahead` showed.
+    void advance(std::size_t count) { pos_ += count; }
+
     // Puts the byte just read back, to be read again.
     void stepBack()
     {

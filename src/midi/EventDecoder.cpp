@@ -100,6 +100,8 @@ std::size_t ChunkReader::takeInto(unsigned char* out, std::size_t want)
 // Reads one event; an event cut short by the end of input has no effect.
 void EventDecoder::readEvent()
 {
+    if (readNoteDirect())
+        return;
     std::uint32_t delta = 0;
     if (!reader.vlq(delta))
         return;
@@ -125,6 +127,44 @@ void EventDecoder::readEvent()
         system(status);
     else
         channelEvent(status);
+}
+
+// A note-on or note-off after a delta of at most four bytes, read straight
+// from the bytes when all of them are there: the bulk of a large file. It
+// reads what readEvent would; anything else is left to readEvent.
+bool EventDecoder::readNoteDirect()
+{
+    // Four delta bytes, the status and two data bytes at the most.
+    const unsigned char* p = reader.ahead(7);
+    if (p == nullptr)
+        return false;
+    std::uint32_t delta = 0;
+    std::uint32_t n = 0;
+    do {
+        if (n == 4)
+            return false;
+        delta = (delta << 7) | static_cast<std::uint32_t>(p[n] & 0x7F);
+    } while ((p[n++] & 0x80) != 0);
+    int status = p[n];
+    std::uint32_t used = n + 1;
+    if (status < 0x80) {
+        status = runningStatus_; // the byte is the first data byte
+        used = n;
+    }
+    const int kind = status >> 4;
+    if (kind != 0x8 && kind != 0x9)
+        return false;
+    const int key = p[used];
+    const int velocity = p[used + 1];
+    reader.advance(used + 2);
+    time_ = addWrap(time_, static_cast<int>(delta));
+    tsValid_ = false;
+    runningStatus_ = status;
+    if (kind == 0x9)
+        startNote(status & 0x0F, key, velocity);
+    else
+        endNote(status & 0x0F, key, velocity);
+    return true;
 }
 
 // A channel message (status 0x80..0xEF), or a data byte with no running status.
@@ -181,8 +221,12 @@ const char* EventDecoder::ts()
 void EventDecoder::noteOff(int channel)
 {
     int key = 0, velocity = 0;
-    if (!reader.byte(key) || !reader.byte(velocity))
-        return;
+    if (reader.byte(key) && reader.byte(velocity))
+        endNote(channel, key, velocity);
+}
+
+void EventDecoder::endNote(int channel, int key, int velocity)
+{
     if (showNotes_ && shown(Level::Debug))
         Msg(Level::Debug, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
     track_.setNoteOff(time_, channel, key, true);
@@ -191,8 +235,12 @@ void EventDecoder::noteOff(int channel)
 void EventDecoder::noteOn(int channel)
 {
     int key = 0, velocity = 0;
-    if (!reader.byte(key) || !reader.byte(velocity))
-        return;
+    if (reader.byte(key) && reader.byte(velocity))
+        startNote(channel, key, velocity);
+}
+
+void EventDecoder::startNote(int channel, int key, int velocity)
+{
     if (showNotes_)
         Msg(Level::Notice, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
     track_.addNote(time_, channel, key, velocity);

@@ -24,6 +24,14 @@ public:
     bool byte(int& value);
     // Puts the byte just read back, to be read again.
     void stepBack();
+    // The next `count` bytes in place when that many remain, else null.
+    const unsigned char* ahead(std::size_t count) const { return in_.ahead(count); }
+    // Passes over `count` bytes that `ahead` showed.
+    void advance(std::uint32_t count)
+    {
+        in_.advance(count);
+        consumed += count;
+    }
     // Variable-length quantity, accumulated modulo 2^32.
     bool vlq(std::uint32_t& value);
     // Passes over `count` bytes, or as many as the input still holds; true
@@ -69,9 +77,12 @@ private:
     bool tsValid_ = false;
 
     const char* ts();
+    bool readNoteDirect();
     void channelEvent(int status);
     void noteOff(int channel);
     void noteOn(int channel);
+    void endNote(int channel, int key, int velocity);
+    void startNote(int channel, int key, int velocity);
     void controller(int channel);
     void system(int status);
     bool fixedLength(int expected);

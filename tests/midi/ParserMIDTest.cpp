@@ -361,6 +361,26 @@ TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 96);
 }
 
+// Deltas of four and five bytes, with and without running status: the
+// longest delta a note is read in place with, and one beyond it.
+TEST_F(ParserMIDTest, LongDeltasAndRunningStatusAcrossThem)
+{
+    setVerbosity(3);
+    const Decoded d = decodeBody(TrackBody()
+                                     .raw(bytes({0x81, 0x80, 0x80, 0x00, 0x91, 60, 64}))
+                                     .raw(bytes({0x80, 0x80, 0x80, 0x80, 0x01, 60, 0}))
+                                     .raw(bytes({0x80, 0x80, 0x80, 0x02, 0x81, 62, 10}))
+                                     .raw(bytes({0x01, 0x91, 64, 1}))
+                                     .raw(bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x03, 64, 0}))
+                                     .endOfTrack(0));
+    EXPECT_EQ(d.out, "FORMAT: Warning, did not find an active note for 2097155 ch 1 note 62.\n");
+    ASSERT_EQ(d.track->elements.size(), 2u);
+    EXPECT_EQ(noteAt(*d.track, 0)->time, 2097152);
+    EXPECT_EQ(noteAt(*d.track, 0)->duration, 1);
+    EXPECT_EQ(noteAt(*d.track, 1)->time, 2097156);
+    EXPECT_EQ(noteAt(*d.track, 1)->duration, 3);
+}
+
 TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
 {
     setVerbosity(6);
