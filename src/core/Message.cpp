@@ -25,6 +25,9 @@ bool inRange(Level level)
 
 // The labels padded with blanks to 8 characters, as printed.
 constexpr std::size_t labelWidth = 8;
+// The longest format, and the most conversions, made in place.
+constexpr std::size_t quickLength = 200;
+constexpr std::size_t quickConversions = 8;
 const char* const paddedLabels[10] = {
     "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
     "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
@@ -169,7 +172,37 @@ const Message::FormatInfo& Message::describe(Level level, const char* fmt)
         info.line.assign(paddedLabels[static_cast<int>(level)], labelWidth);
         info.line.append(fmt, info.length);
     }
+    info.conversions.clear();
+    info.quickNumbers = !info.plain && info.numbers && info.oneLine && info.length <= quickLength;
+    if (info.quickNumbers) {
+        for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%'))
+            info.conversions.push_back(static_cast<std::uint16_t>(p - fmt));
+        info.quickNumbers = info.conversions.size() <= quickConversions;
+    }
     return info;
+}
+
+void Message::emitNumbers(const FormatInfo& info, va_list args)
+{
+    // The label, the text and the numbers, made in place and handed over
+    // as one whole line.
+    char text[labelWidth + quickLength + quickConversions * 11];
+    std::memcpy(text, paddedLabels[static_cast<int>(info.level)], labelWidth);
+    char* at = text + labelWidth;
+    std::size_t from = 0;
+    va_list copy;
+    va_copy(copy, args);
+    for (const std::uint16_t conversion : info.conversions) {
+        std::memcpy(at, info.fmt + from, conversion - from);
+        at += conversion - from;
+        at = std::to_chars(at, at + 11, va_arg(copy, int)).ptr;
+        from = conversion + std::size_t{2};
+    }
+    va_end(copy);
+    std::memcpy(at, info.fmt + from, info.length - from);
+    at += info.length - from;
+    if (sink_)
+        sink_(ConsoleText{info.level, false, std::string_view(text, static_cast<std::size_t>(at - text))});
 }
 
 void Message::begin(Level level, const char* fmt, va_list args)
@@ -181,6 +214,10 @@ void Message::begin(Level level, const char* fmt, va_list args)
         // A whole line of plain text: printed as made the first time.
         if (sink_)
             sink_(ConsoleText{level, false, info.line});
+        return;
+    }
+    if (info.quickNumbers) {
+        emitNumbers(info, args);
         return;
     }
     line_.append(paddedLabels[static_cast<int>(level)], labelWidth);

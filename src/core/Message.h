@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Console diagnostics. Every line the converter prints goes through Msg or
 // MsgSilent to the Message record installed for the current run, which
@@ -78,6 +80,10 @@ private:
         bool numbers = false;      // no conversion but %d
         bool oneLine = false;      // a single line end, at the end
         std::string line;          // plain and one line: the line as printed
+        // Numbers and one line, short: where each %d stands, so that the
+        // line is made without looking for them again.
+        std::vector<std::uint16_t> conversions;
+        bool quickNumbers = false;
     };
 
     ConsoleSink sink_;
@@ -89,6 +95,7 @@ private:
     void add(Level level, const char* fmt, va_list args);
     void emitLine();
     void emitComplete();
+    void emitNumbers(const FormatInfo& info, va_list args);
 };
 
 // Makes `message` the record that Msg and MsgSilent write to on this thread

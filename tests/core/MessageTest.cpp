@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -174,6 +175,50 @@ TEST_F(MessageTest, NestedRecordsShareNeitherLevelNorPendingText)
     EXPECT_EQ(outerPieces[0].text, "WARN:   outer rest\n");
     EXPECT_EQ(outerPieces[0].level, Level::Warn);
     EXPECT_EQ(outer.msgLevel, Level::Warn);
+}
+
+// Whatever way a message is made (plain text, numbers made in place,
+// printf), the sink gets whole lines as printf would write them, each
+// line once. Every format is printed twice: the second time from what the
+// record learnt of it the first time.
+TEST_F(MessageTest, FormatsPrintAsPrintfDoes)
+{
+    std::vector<Piece> pieces;
+    Message record(collectInto(pieces), Level::All);
+    MessageScope scope(record);
+    const int a = INT_MIN, b = -1, c = 0, d = 123456;
+    std::string expected;
+    auto expect = [&expected](const char* label, const std::string& text) { expected += label + text; };
+    char made[512];
+    for (int round = 0; round < 2; ++round) {
+        Msg(Level::Warn, "plain line\n");
+        expect("WARN:   ", "plain line\n");
+        Msg(Level::Format, "%d\n", a);
+        std::snprintf(made, sizeof made, "%d\n", a);
+        expect("FORMAT: ", made);
+        Msg(Level::Error, "note %d ch %d note %d.\n", b, c, d);
+        std::snprintf(made, sizeof made, "note %d ch %d note %d.\n", b, c, d);
+        expect("ERROR:  ", made);
+        Msg(Level::Info, "%d%d%d%d%d%d%d%d\n", a, b, c, d, a, b, c, d);
+        std::snprintf(made, sizeof made, "%d%d%d%d%d%d%d%d\n", a, b, c, d, a, b, c, d);
+        expect("Info:   ", made);
+        Msg(Level::Info, "nine %d%d%d%d%d%d%d%d%d\n", a, b, c, d, a, b, c, d, a);
+        std::snprintf(made, sizeof made, "nine %d%d%d%d%d%d%d%d%d\n", a, b, c, d, a, b, c, d, a);
+        expect("Info:   ", made);
+        Msg(Level::Debug, "two\nlines %d %s %d%%\n", d, "x", b);
+        std::snprintf(made, sizeof made, "two\nlines %d %s %d%%\n", d, "x", b);
+        expect("Debug:  ", made);
+        Msg(Level::Notice, "open %d ", c);
+        MsgSilent(Level::Notice, "ended %d\n", d);
+        std::snprintf(made, sizeof made, "open %d ended %d\n", c, d);
+        expect("Notice: ", made);
+    }
+    std::string got;
+    for (const Piece& piece : pieces) {
+        EXPECT_EQ(piece.text.find('\n'), piece.text.size() - 1) << piece.text;
+        got += piece.text;
+    }
+    EXPECT_EQ(got, expected);
 }
 
 TEST(GgTTest, Euclid)
