@@ -101,42 +101,31 @@ void sortNoteRuns(const std::vector<Element>& elements, std::vector<std::uint64_
     }
 }
 
-// Puts the elements into the order of the sorted keys, in place: the place
-// of the p-th key receives the element its index names. Each cycle of the
-// moves is followed once, with a mark in the keys for the places done, so
-// that no second list of the whole channel is needed.
-void applyOrder(std::vector<Element>& elements, std::vector<std::uint64_t>& keys)
+// Puts the elements into the order of the sorted keys: the p-th key names
+// the element for place p. They are gathered into a new list: the keys of
+// a channel filled from several tracks come from a few runs, read front to
+// back, where moving the elements in place would jump through the whole
+// list (the list here is one that sorting by insertion gave up on).
+void applyOrder(std::vector<Element>& elements, const std::vector<std::uint64_t>& keys)
 {
-    constexpr std::uint64_t done = std::uint64_t{1} << 63;
-    for (std::uint64_t& key : keys)
-        key &= keyIndexMask;
-    for (std::size_t p = 0; p < keys.size(); ++p) {
-        if ((keys[p] & done) != 0 || keys[p] == p)
-            continue;
-        const Element first = elements[p];
-        std::size_t place = p;
-        for (;;) {
-            const auto from = static_cast<std::size_t>(keys[place]);
-            keys[place] |= done;
-            if (from == p) {
-                elements[place] = first;
-                break;
-            }
-            elements[place] = elements[from];
-            place = from;
-        }
-    }
+    std::vector<Element> sorted;
+    reserveLarge(sorted, elements.size());
+    for (const std::uint64_t key : keys)
+        sorted.push_back(elements[key & keyIndexMask]);
+    elements.swap(sorted);
 }
 
 // Sorts a list that is in order but for a few elements, by insertion, and
 // tells whether it got through: a channel filled from one track in time
-// order is out of order only among notes on the same tick. It gives up
-// after a few moves per element, leaving a list whose equal elements are
-// still in their first order (only elements strictly out of order trade
-// places), so that the sort taking over gives the same result.
+// order is out of order only among notes on the same tick, a move for every
+// few notes. It gives up after a move for every other element (a channel
+// filled from several tracks is several runs, which a merge sorts far
+// better), leaving a list whose equal elements are still in their first
+// order (only elements strictly out of order trade places), so that the
+// sort taking over gives the same result.
 bool sortNearlySorted(std::vector<Element>& elements)
 {
-    std::size_t budget = 4 * elements.size() + 64;
+    std::size_t budget = elements.size() / 2 + 64;
     for (std::size_t i = 1; i < elements.size(); ++i) {
         if (!Channel::before(elements[i], elements[i - 1]))
             continue;
