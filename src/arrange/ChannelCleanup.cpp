@@ -118,21 +118,24 @@ void applyOrder(std::vector<Element>& elements, const std::vector<std::uint64_t>
 // Sorts a list that is in order but for a few elements, by insertion, and
 // tells whether it got through: a channel filled from one track in time
 // order is out of order only among notes on the same tick, a move for every
-// few notes. It gives up after a move for every other element (a channel
-// filled from several tracks is several runs, which a merge sorts far
-// better), leaving a list whose equal elements are still in their first
-// order (only elements strictly out of order trade places), so that the
-// sort taking over gives the same result.
+// few notes. It gives up at an element far from its place, or after a move
+// for every other element (a channel filled from several tracks is several
+// runs, which a merge sorts far better), leaving a list whose equal
+// elements are still in their first order (only elements strictly out of
+// order trade places), so that the sort taking over gives the same result.
 bool sortNearlySorted(std::vector<Element>& elements)
 {
-    std::size_t budget = elements.size() / 2 + 64;
+    // A chord's notes move a few places; an element far from its place
+    // starts another run.
+    constexpr std::size_t farthest = 64;
+    std::size_t budget = elements.size() / 2 + farthest;
     for (std::size_t i = 1; i < elements.size(); ++i) {
         if (!Channel::before(elements[i], elements[i - 1]))
             continue;
         const Element moving = elements[i];
         std::size_t j = i;
         do {
-            if (budget-- == 0) {
+            if (budget-- == 0 || i - j == farthest) {
                 elements[j] = moving;
                 return false;
             }
