@@ -56,7 +56,8 @@ void TuneText::ensure(std::size_t size)
     // Grown geometrically, up to the cap.
     const std::size_t grown = std::min(std::max({size, 2 * capacity_, std::size_t{64}}),
                                        static_cast<std::size_t>(maxText));
-    std::unique_ptr<char[]> bigger = std::make_unique_for_overwrite<char[]>(grown);
+    // Not zeroed: only the characters written are ever read.
+    std::unique_ptr<char[]> bigger(new char[grown]);
     if (size_ > 0)
         std::memcpy(bigger.get(), data_.get(), size_);
     data_ = std::move(bigger);
