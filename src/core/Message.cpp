@@ -151,11 +151,14 @@ const Message::FormatInfo& Message::describe(Level level, const char* fmt)
 {
     const std::uintptr_t slot = (reinterpret_cast<std::uintptr_t>(fmt) >> 3) + static_cast<std::uintptr_t>(level);
     FormatInfo& info = formats_[slot % formats_.size()];
-    if (info.fmt == fmt && info.level == level)
+    // Formats are literals in this program; a caller's buffer that holds
+    // another text by now is described again.
+    if (info.fmt == fmt && info.level == level && std::strcmp(fmt, info.text.c_str()) == 0)
         return info;
     info.fmt = fmt;
     info.level = level;
     info.length = std::strlen(fmt);
+    info.text.assign(fmt, info.length);
     info.plain = true;
     info.numbers = true;
     for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%')) {

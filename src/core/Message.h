@@ -74,6 +74,7 @@ private:
     // file prints the same few messages hundreds of thousands of times.
     struct FormatInfo {
         const char* fmt = nullptr; // the string described (null: no entry)
+        std::string text;          // what it held then, to tell a reused buffer
         Level level = Level::Fatal; // the level it was described at
         std::size_t length = 0;    // its length
         bool plain = false;        // no conversion: printed as it stands

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -219,6 +220,25 @@ TEST_F(MessageTest, FormatsPrintAsPrintfDoes)
         got += piece.text;
     }
     EXPECT_EQ(got, expected);
+}
+
+// A format in a buffer that holds another text by the next message prints
+// that text: what a record learnt of a format is bound to its text.
+TEST_F(MessageTest, ReusedFormatBufferPrintsItsNewText)
+{
+    std::vector<Piece> pieces;
+    Message record(collectInto(pieces), Level::All);
+    MessageScope scope(record);
+    char buffer[32] = "first %d\n";
+    Msg(Level::Warn, buffer, 1);
+    std::strcpy(buffer, "plain\n");
+    Msg(Level::Warn, buffer, 0);
+    std::strcpy(buffer, "no %d, then %d\n");
+    Msg(Level::Warn, buffer, 2, 3);
+    std::string got;
+    for (const Piece& piece : pieces)
+        got += piece.text;
+    EXPECT_EQ(got, "WARN:   first 1\nWARN:   plain\nWARN:   no 2, then 3\n");
 }
 
 TEST(GgTTest, Euclid)
