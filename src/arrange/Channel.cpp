@@ -28,18 +28,14 @@ int Channel::correctLength(int m)
         Msg(Level::Fatal, "BUG! Illegal note length quantization %d!\n", m);
         return 6;
     }
+    // A triplet length (a multiple of 4 that is not one of 3) is 2 away from
+    // exactly one multiple of 6: the nearest sixteenth, never a tie. Widened,
+    // so that the lengths at either end of int's range round without overflow.
     Msg(Level::Warn, "Warning! Triplets not yet supported! Clamping to nearest 1/16!\n");
-    switch (m) {
-    case 4:
-    case 8:
-        return 6;
-    case 16:
-    case 20:
-        return 18;
-    default:
-        Msg(Level::Fatal, "BUG! Illegal triplet quantization %d!\n", m);
-        return m;
-    }
+    const std::int64_t wide = m;
+    const std::int64_t shifted = wide + 3;
+    const std::int64_t sixths = shifted >= 0 ? shifted / 6 : -((-shifted + 5) / 6);
+    return static_cast<int>(6 * sixths);
 }
 
 namespace {

@@ -139,20 +139,26 @@ TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
         {24, 24, ""},
         {3, 6, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
         {9, 12, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
-        {4, 6, "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"},
-        {8, 6, "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"},
-        {16, 18, "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"},
-        {20, 18, "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"},
-        {32, 32,
-         "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"
-         "FATAL:  BUG! Illegal triplet quantization 32!\n"},
-        {1, 6, "FATAL:  BUG! Illegal note length quantization 1!\n"},
         {-3, 0, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
+        {1, 6, "FATAL:  BUG! Illegal note length quantization 1!\n"},
     };
     for (const Case& c : cases) {
         StdoutCapture capture;
         EXPECT_EQ(Channel::correctLength(c.in), c.out) << c.in;
         EXPECT_EQ(capture.take(), c.messages) << c.in;
+    }
+}
+
+// Every triplet length goes to the nearest sixteenth, with the one warning,
+// however long it is.
+TEST_F(QuantisationTest, TripletLengthsClampToTheNearestSixteenth)
+{
+    const int cases[][2] = {{4, 6},   {8, 6},   {16, 18}, {20, 18}, {28, 30}, {32, 30},   {40, 42},
+                            {44, 42}, {52, 54}, {56, 54}, {64, 66}, {-4, -6}, {INT_MIN, INT_MIN + 2}};
+    for (const auto& c : cases) {
+        StdoutCapture capture;
+        EXPECT_EQ(Channel::correctLength(c[0]), c[1]) << c[0];
+        EXPECT_EQ(capture.take(), "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n") << c[0];
     }
 }
 
@@ -178,19 +184,6 @@ TEST_F(QuantisationTest, SmoothMeasuresFromThePreviousElementsTime)
     EXPECT_EQ(channel.elements[2].delta, 24); // 520 ticks
     EXPECT_EQ(channel.elements[3].delta, 0);  // 10 ticks from the volume change
     EXPECT_EQ(channel.elements[3].length, 6);
-}
-
-TEST_F(QuantisationTest, TripletLengthAboveAQuarterIsKept)
-{
-    Channel channel;
-    Element note = Element::makeNote(0, 0, 60, 100);
-    note.duration = 640;
-    channel.elements.push_back(note);
-    setVerbosity(Level::Error);
-    channel.smooth(480, true);
-    EXPECT_EQ(channel.elements[0].length, 32);
-    channel.smooth(480, false);
-    EXPECT_EQ(channel.elements[0].length, 30);
 }
 
 } // namespace

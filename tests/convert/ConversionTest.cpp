@@ -312,3 +312,24 @@ TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
 }
 
 } // namespace
+
+// A triplet length above a quarter plays as the nearest sixteenth: a note
+// of 28 24ths (division 24, 28 ticks) is written as 5 sixteenths, and the
+// run reports the clamp as a warning, never as an internal error.
+TEST(TripletLengthTest, PlaysAsTheNearestSixteenth)
+{
+    const std::string file =
+        midi::header(0, 1, 24) + midi::TrackBody().noteOn(0, 0, 60, 100).noteOff(28, 0, 60).endOfTrack(0).chunk();
+    ConversionRequest request;
+    request.settings.verbosity = Level::Warn;
+    request.inputName = "song.mid";
+    request.outputName = "song.txt";
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    std::string console;
+    const Conversion result = convert(request, [&](const ConsoleText& piece) { console += piece.text; });
+    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(result.tunes.size(), 1u);
+    EXPECT_EQ(result.tunes[0].text, "c5"); // middle C, 5 sixteenths
+    EXPECT_NE(console.find("WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n"), std::string::npos);
+    EXPECT_EQ(console.find("BUG!"), std::string::npos) << console;
+}
