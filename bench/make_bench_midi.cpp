@@ -20,6 +20,8 @@
 // so each channel carries an even share of every part: with 16 channels no
 // channel holds more than about a sixteenth of the notes, however long the
 // file.
+#include "midi/MidiOut.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -108,51 +111,16 @@ private:
     Random offRandom_;
 };
 
-void putVlq(std::string& out, std::uint32_t value)
-{
-    unsigned char buf[5];
-    int n = 0;
-    buf[n++] = static_cast<unsigned char>(value & 0x7F);
-    while ((value >>= 7) != 0)
-        buf[n++] = static_cast<unsigned char>(0x80 | (value & 0x7F));
-    while (n > 0)
-        out.push_back(static_cast<char>(buf[--n]));
-}
-
-void putBE(std::string& out, std::uint32_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 // One track chunk from events in time order; running status on request.
 std::string chunk(std::vector<Event> events, bool runningStatus)
 {
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
         return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
     });
-    std::string body;
-    std::int64_t last = 0;
-    int status = -1;
-    for (const Event& e : events) {
-        putVlq(body, static_cast<std::uint32_t>(e.tick - last));
-        last = e.tick;
-        const int first = e.bytes.front();
-        std::size_t from = 0;
-        if (first < 0xF0) {
-            if (runningStatus && first == status)
-                from = 1;
-            status = first;
-        } else {
-            status = -1;
-        }
-        body.append(e.bytes.begin() + static_cast<std::ptrdiff_t>(from), e.bytes.end());
-    }
-    putVlq(body, 0);
-    body.append("\xFF\x2F\x00", 3);
-    std::string out = "MTrk";
-    putBE(out, static_cast<std::uint32_t>(body.size()), 4);
-    return out + body;
+    TrackOut out(runningStatus);
+    for (const Event& e : events)
+        out.event(e.tick, std::string_view(reinterpret_cast<const char*>(e.bytes.data()), e.bytes.size()));
+    return out.chunk();
 }
 
 // Scale degrees of a minor-ish progression, as offsets from the key.
@@ -290,13 +258,10 @@ int main(int argc, char* argv[])
         }
     }
 
-    std::string file = "MThd";
-    putBE(file, 6, 4);
+    std::string file;
     if (type == 1) {
         TrackEvents* tracks[] = {&conductor, &piano, &pad, &bass, &runs, &drums};
-        putBE(file, 1, 2);
-        putBE(file, 6, 2);
-        putBE(file, division, 2);
+        file = midiHeader(1, 6, division);
         bool running = false;
         for (TrackEvents* t : tracks) {
             file += chunk(t->events, running);
@@ -308,9 +273,7 @@ int main(int argc, char* argv[])
         for (TrackEvents* t : {&conductor, &piano, &pad, &bass, &runs, &drums})
             for (Event& e : t->events)
                 all.push_back(Event{e.tick, order++, std::move(e.bytes)});
-        putBE(file, 0, 2);
-        putBE(file, 1, 2);
-        putBE(file, division, 2);
+        file = midiHeader(0, 1, division);
         file += chunk(std::move(all), true);
     }
 

@@ -4,9 +4,12 @@
 //
 //   make_example [OUTPUT.MID]      (default: example.mid)
 
+#include "midi/MidiOut.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,58 +19,42 @@ namespace {
 const int division = 96; // ticks per quarter note
 const int eighth = division / 2;
 
-std::string be(std::uint32_t value, int bytes)
+std::string bytes(std::initializer_list<int> values)
 {
     std::string out;
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    return out;
-}
-
-// Variable-length quantity of a delta time.
-std::string vlq(std::uint32_t value)
-{
-    std::string out(1, static_cast<char>(value & 0x7F));
-    while ((value >>= 7) != 0)
-        out.insert(out.begin(), static_cast<char>(0x80 | (value & 0x7F)));
+    for (int v : values)
+        out.push_back(static_cast<char>(v));
     return out;
 }
 
 // The events of one track chunk, each placed at an absolute tick.
 class Track {
 public:
-    void event(std::uint32_t tick, const std::string& bytes)
+    void name(const std::string& text) { out_.meta(0, 0x03, text); }
+    void tempo(std::int64_t tick, int bpm)
     {
-        body_ += vlq(tick - last_);
-        body_ += bytes;
-        last_ = tick;
+        std::string micros;
+        appendBigEndian(micros, static_cast<std::uint32_t>(60000000 / bpm), 3);
+        out_.meta(tick, 0x51, micros);
     }
-    void name(const std::string& text) { event(0, "\xFF\x03" + vlq(static_cast<std::uint32_t>(text.size())) + text); }
-    void tempo(std::uint32_t tick, int bpm) { event(tick, std::string("\xFF\x51\x03", 3) + be(60000000 / bpm, 3)); }
-    void program(int channel, int number) { event(last_, {static_cast<char>(0xC0 | channel), static_cast<char>(number)}); }
-    void note(int channel, int pitch, int velocity, std::uint32_t from, std::uint32_t to)
+    // At the track's start, after what is there already.
+    void program(int channel, int number) { out_.event(0, bytes({0xC0 | channel, number})); }
+    void note(int channel, int pitch, int velocity, std::int64_t from, std::int64_t to)
     {
-        event(from, {static_cast<char>(0x90 | channel), static_cast<char>(pitch), static_cast<char>(velocity)});
-        event(to, {static_cast<char>(0x80 | channel), static_cast<char>(pitch), 64});
+        chord(channel, {pitch}, velocity, from, to);
     }
     // Notes that start and end together.
-    void chord(int channel, const std::vector<int>& pitches, int velocity, std::uint32_t from, std::uint32_t to)
+    void chord(int channel, const std::vector<int>& pitches, int velocity, std::int64_t from, std::int64_t to)
     {
         for (int pitch : pitches)
-            event(from, {static_cast<char>(0x90 | channel), static_cast<char>(pitch), static_cast<char>(velocity)});
+            out_.event(from, bytes({0x90 | channel, pitch, velocity}));
         for (int pitch : pitches)
-            event(to, {static_cast<char>(0x80 | channel), static_cast<char>(pitch), 64});
+            out_.event(to, bytes({0x80 | channel, pitch, 64}));
     }
-    std::string chunk()
-    {
-        event(last_, std::string("\xFF\x2F\x00", 3));
-        return "MTrk" + be(static_cast<std::uint32_t>(body_.size()), 4) + body_;
-    }
-    std::uint32_t last() const { return last_; }
+    std::string chunk() const { return out_.chunk(); }
 
 private:
-    std::string body_;
-    std::uint32_t last_ = 0;
+    TrackOut out_;
 };
 
 enum Pitch { C = 60, D = 62, E = 64, F = 65, G = 67 };
@@ -92,7 +79,7 @@ int main(int argc, char* argv[])
         &cMajor, &cMajor, &gMajor, &gMajor, &cMajor, &gMajor, &gMajor, &gMajor,
         &cMajor, &cMajor, &gMajor, &gMajor, &cMajor, &gMajor, &gMajor, &cMajor,
     };
-    const std::uint32_t bar = 8 * eighth;
+    const std::int64_t bar = 8 * eighth;
 
     Track conductor;
     conductor.name("Ode to Joy");
@@ -102,9 +89,9 @@ int main(int argc, char* argv[])
     Track tune;
     tune.name("Melody");
     tune.program(0, 73); // flute
-    std::uint32_t tick = 0;
+    std::int64_t tick = 0;
     for (const auto& [pitch, eighths] : melody) {
-        const std::uint32_t end = tick + static_cast<std::uint32_t>(eighths * eighth);
+        const std::int64_t end = tick + eighths * eighth;
         tune.note(0, pitch, 90, tick, end);
         tick = end;
     }
@@ -118,8 +105,7 @@ int main(int argc, char* argv[])
         tick += bar / 2;
     }
 
-    const std::string file = "MThd" + be(6, 4) + be(1, 2) + be(3, 2) + be(division, 2) + conductor.chunk() +
-                             tune.chunk() + accompaniment.chunk();
+    const std::string file = midiHeader(1, 3, division) + conductor.chunk() + tune.chunk() + accompaniment.chunk();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(file.data(), static_cast<std::streamsize>(file.size()));
     out.close();

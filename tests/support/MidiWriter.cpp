@@ -1,5 +1,7 @@
 #include "support/MidiWriter.h"
 
+#include "midi/MidiOut.h"
+
 #include <fstream>
 
 namespace midi {
@@ -14,31 +16,33 @@ std::string bytes(std::initializer_list<int> values)
 
 std::string be16(std::uint32_t value)
 {
-    return bytes({static_cast<int>(value >> 8), static_cast<int>(value)});
+    std::string out;
+    appendBigEndian(out, value, 2);
+    return out;
 }
 
 std::string be32(std::uint32_t value)
 {
-    return bytes({static_cast<int>(value >> 24), static_cast<int>(value >> 16),
-                  static_cast<int>(value >> 8), static_cast<int>(value)});
+    std::string out;
+    appendBigEndian(out, value, 4);
+    return out;
 }
 
 std::string vlq(std::uint32_t value)
 {
-    std::string out(1, static_cast<char>(value & 0x7F));
-    while ((value >>= 7) != 0)
-        out.insert(out.begin(), static_cast<char>(0x80 | (value & 0x7F)));
+    std::string out;
+    appendVlq(out, value);
     return out;
 }
 
 std::string header(int type, int trackCount, int division)
 {
-    return "MThd" + be32(6) + be16(type) + be16(trackCount) + be16(division);
+    return midiHeader(type, trackCount, division);
 }
 
 std::string chunk(const std::string& body)
 {
-    return "MTrk" + be32(static_cast<std::uint32_t>(body.size())) + body;
+    return midiChunk(body);
 }
 
 TrackBody& TrackBody::noteOn(std::uint32_t delta, int channel, int key, int velocity)
@@ -69,7 +73,7 @@ TrackBody& TrackBody::endOfTrack(std::uint32_t delta)
 
 TrackBody& TrackBody::event(std::uint32_t delta, const std::string& rawEvent)
 {
-    body_ += vlq(delta);
+    appendVlq(body_, delta);
     body_ += rawEvent;
     return *this;
 }

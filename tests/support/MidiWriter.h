@@ -4,7 +4,8 @@
 #include <initializer_list>
 #include <string>
 
-// Builds Standard MIDI File bytes for tests.
+// Builds Standard MIDI File bytes for tests, broken ones included: events in
+// delta-time order, raw bytes anywhere, encoded as midi/MidiOut encodes.
 namespace midi {
 
 std::string bytes(std::initializer_list<int> values);
