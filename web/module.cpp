@@ -6,6 +6,7 @@
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
 #include "convert/Summary.h"
+#include "options/FileNames.h"
 #include "options/Options.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
@@ -153,7 +154,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.key("upperC");
     out.raw(settings.upperC ? "true" : "false");
     out.key("previewName");
-    out.string(previewName(outputName));
+    out.string(withExtension(outputName, previewExtension));
     out.key("metres");
     out.raw("[");
     const Bars bars(trace.division, trace.signatures);

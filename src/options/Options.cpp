@@ -3,6 +3,7 @@
 #include "options/Options.h"
 
 #include "options/ChannelList.h"
+#include "options/FileNames.h"
 #include "options/Scanner.h"
 
 #include <algorithm>
@@ -18,7 +19,9 @@ const char* const switchLetters = "ad:ehklnm:p:s:t:uv:";
 
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
-// Started as C:\tools\conv.exe, the program calls itself conv.exe.
+// Started as C:\tools\conv.exe, the program calls itself conv.exe. Only the
+// backslash separates here: on POSIX systems the usage line has always shown
+// the name as it was started, folders and all.
 std::string programName(const std::vector<std::string>& args)
 {
     if (args.empty())
@@ -35,19 +38,6 @@ std::vector<std::string> asArguments(const std::vector<std::string>& args)
     for (const std::string& arg : args)
         result.emplace_back(arg.c_str());
     return result;
-}
-
-// The output name for an input name given alone: the extension of the last
-// path component is replaced by "txt"; a component without a "." after its
-// first character gets ".txt" appended.
-std::string deriveOutputName(const std::string& input)
-{
-    const std::size_t slash = input.find_last_of("/\\");
-    const std::size_t start = (slash == std::string::npos) ? 0 : slash + 1;
-    const std::size_t dot = input.rfind('.');
-    if (dot != std::string::npos && dot > start)
-        return input.substr(0, dot + 1) + "txt";
-    return input + ".txt";
 }
 
 // One reading of a command line. Every handler returns false when the run
@@ -356,7 +346,7 @@ bool Parser::finish(std::size_t first)
     if (remaining < 1 || remaining > 2)
         return refuse();
     result_.inputName = args_[first];
-    result_.outputName = (remaining == 2) ? args_[first + 1] : deriveOutputName(result_.inputName);
+    result_.outputName = (remaining == 2) ? args_[first + 1] : withExtension(result_.inputName, ".txt");
 
     // Writing over the input would destroy the MIDI file before it is read.
     if (sameFile_(result_.inputName, result_.outputName)) {

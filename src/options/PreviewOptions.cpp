@@ -2,16 +2,11 @@
 // converter's own switches.
 #include "options/PreviewOptions.h"
 
+#include "options/FileNames.h"
+
 #include <cstddef>
 
 namespace {
-
-// The program's name as started, without its directories.
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 PreviewCommandLine refused(const std::string& program, const std::string& why)
 {
@@ -52,19 +47,9 @@ PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::
 
 } // namespace
 
-std::string previewName(const std::string& input)
-{
-    const std::size_t slash = input.find_last_of("/\\");
-    const std::size_t start = (slash == std::string::npos) ? 0 : slash + 1;
-    const std::size_t dot = input.rfind('.');
-    if (dot != std::string::npos && dot > start)
-        return input.substr(0, dot) + ".preview.mid";
-    return input + ".preview.mid";
-}
-
 PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile)
 {
-    const std::string program = args.empty() ? "varn2midi" : baseName(args[0]);
+    const std::string program = args.empty() ? "varn2midi" : fileNamePart(args[0]);
     if (args.size() < 2)
         return refused(program, "no input file");
     if (args[1] == "-h" || args[1] == "--help") {
@@ -87,7 +72,7 @@ PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, con
         return refused(program, "too many arguments (one input file, at most one output file)");
     PreviewCommandLine result;
     result.inputName = args[first];
-    result.outputName = names == 2 ? args[first + 1] : previewName(result.inputName);
+    result.outputName = names == 2 ? args[first + 1] : withExtension(result.inputName, previewExtension);
     // The input is never written over, whatever name it goes by.
     if (result.outputName == result.inputName || sameFile(result.inputName, result.outputName))
         return refused(program, "the output \"" + result.outputName + "\" would overwrite the input");

@@ -35,9 +35,8 @@ struct PreviewCommandLine {
 // Keeps no state; refusals come back in `errors`.
 PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile = sameName);
 
-// The preview file's name for `input`: the extension of its last path
-// component replaced by ".preview.mid", or that appended when it has none.
-std::string previewName(const std::string& input);
+// What the preview file's name puts in place of the macro file's extension.
+inline constexpr const char* previewExtension = ".preview.mid";
 
 // varn2midi's usage text, for the program name `program`.
 std::string previewUsage(const std::string& program);
