@@ -128,7 +128,7 @@ std::int64_t songQuarters(std::span<const unsigned char> midi)
         return 0;
     std::int64_t last = 0;
     for (const Track& track : file.tracks)
-        for (const Element& e : track.elements)
+        for (const Element& e : track.elements())
             last = std::max<std::int64_t>(last, std::llabs(e.time) + (e.isNote() ? std::llabs(e.duration) : 0));
     return last / file.division;
 }

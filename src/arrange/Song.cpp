@@ -45,9 +45,9 @@ void Song::sortToChannels()
     distribution.lowest.fill(127);
     reserveChannels(distribution);
     for (Track& track : tracks) {
-        distribute(track.elements, distribution);
-        // The track's elements now live in the channels.
-        track.elements = std::vector<Element>();
+        // The track's elements now live in the channels; its list is freed here.
+        std::vector<Element> elements = track.takeElements();
+        distribute(elements, distribution);
     }
     for (int ch = 0; ch < channelCount; ++ch)
         if (getsTempos[ch])
@@ -74,7 +74,7 @@ void Song::reserveChannels(Distribution& distribution)
     const auto& active = settings.active;
     std::array<std::size_t, channelCount> counts{};
     for (const Track& track : tracks) {
-        for (const Element& element : track.elements) {
+        for (const Element& element : track.elements()) {
             if (element.kind == ElementKind::Tempo)
                 distribution.tempos.push_back(element);
             else if (element.channel >= 0 && element.channel < channelCount && active[element.channel])

@@ -20,7 +20,7 @@ void sumUp(const MidiFile& file, MidiSummary& summary)
 {
     std::vector<TempoEvent> tempos;
     for (const Track& track : file.tracks) {
-        for (const Element& element : track.elements) {
+        for (const Element& element : track.elements()) {
             if (element.isNote() && element.channel >= 0 && element.channel < channelCount)
                 ++summary.notes[static_cast<std::size_t>(element.channel)];
             else if (element.kind == ElementKind::Tempo)

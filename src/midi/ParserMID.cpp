@@ -76,7 +76,7 @@ std::optional<Track> ParserMID::loadTrack(ByteReader& in, int division)
     // Every element takes at least three bytes of the chunk. Reserving for
     // that many spares the copies of a growing list; pages never written
     // cost no memory.
-    track.elements.reserve(std::min<std::size_t>(length, in.remaining()) / 3);
+    track.reserve(std::min<std::size_t>(length, in.remaining()) / 3);
 
     // The file reader never hands over a division below 1; guard the
     // time strings against a caller that does.

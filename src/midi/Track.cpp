@@ -3,6 +3,8 @@
 #include "core/Message.h"
 #include "core/Wrap.h"
 
+#include <utility>
+
 namespace {
 
 // A note ends at `time`: its duration is the distance from its start.
@@ -45,32 +47,18 @@ Track::Bucket* Track::findBucket(int channel, int pitch)
     return &table_[static_cast<std::size_t>(channel * tableKeys + pitch)];
 }
 
-void Track::clearIndex()
+std::vector<Element> Track::takeElements()
 {
-    for (Bucket& bucket : table_)
-        bucket.clear();
+    table_.clear();
     others_.clear();
-}
-
-void Track::syncIndex()
-{
-    if (indexed_ == elements.size())
-        return;
-    // The list was changed from outside: index it again from the start.
-    clearIndex();
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        const Element& e = elements[i];
-        if (e.isNote() && e.duration == 0)
-            bucketFor(e.channel, e.pitch).push_back(i);
-    }
-    indexed_ = elements.size();
+    return std::exchange(elements_, {});
 }
 
 Element* Track::slotNote(std::size_t index)
 {
-    if (index >= elements.size() || !elements[index].isNote())
+    if (index >= elements_.size() || !elements_[index].isNote())
         return nullptr;
-    return &elements[index];
+    return &elements_[index];
 }
 
 Element* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place)
@@ -89,7 +77,6 @@ Element* Track::latestIn(Bucket& slots, int time, int channel, int pitch, std::s
 
 Element* Track::findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place)
 {
-    syncIndex();
     bucket = findBucket(channel, pitch);
     if (bucket == nullptr)
         return nullptr;
@@ -119,16 +106,14 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
     }
     // A pitch struck again while it still sounds cuts the earlier note here
     // (setNoteOff without report, on the bucket the new note goes into).
-    syncIndex();
     Bucket& bucket = bucketFor(channel, pitch);
     std::size_t place = 0;
     if (Element* active = latestIn(bucket, time, channel, pitch, place)) {
         endSounding(bucket, place, *active, time);
         Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
     }
-    bucket.push_back(elements.size());
-    elements.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
-    indexed_ = elements.size();
+    bucket.push_back(elements_.size());
+    elements_.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
     used = true;
 }
 
@@ -170,7 +155,6 @@ bool Track::endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int*
 
 void Track::allNotesOff(int time, int channel)
 {
-    syncIndex();
     if (channel >= 0 && channel < tableChannels && !table_.empty()) {
         const auto first = static_cast<std::size_t>(channel * tableKeys);
         for (std::size_t k = first; k < first + tableKeys; ++k)
@@ -187,7 +171,6 @@ void Track::allNotesOff(int time, int channel)
 
 void Track::allNotesOff(int time)
 {
-    syncIndex();
     for (std::size_t k = 0; k < table_.size(); ++k) {
         const int channel = static_cast<int>(k) / tableKeys;
         endAll(key(channel, static_cast<int>(k) % tableKeys), table_[k], time, nullptr);
@@ -202,11 +185,7 @@ void Track::allNotesOff(int time)
 
 void Track::append(const Element& element)
 {
-    // Catch up with changes from outside first: the new element could bring
-    // the list back to the length the index was built for.
-    syncIndex();
-    elements.push_back(element);
-    indexed_ = elements.size(); // the index has no entries for other kinds
+    elements_.push_back(element);
 }
 
 void Track::addTempo(int time, int channel, int bpm)
@@ -221,6 +200,6 @@ void Track::addVolume(int time, int channel, int volume)
 
 void Track::print(int division) const
 {
-    for (const Element& element : elements)
+    for (const Element& element : elements_)
         element.print(division);
 }

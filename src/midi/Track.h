@@ -16,15 +16,22 @@ struct TimeSignature {
 };
 
 // One track chunk's elements in file order, and the pairing of note-ons with
-// note-offs: a note sounds while its duration is 0.
+// note-offs: a note sounds while its duration is 0. The list changes only
+// through the operations below, which keep the index of sounding notes in
+// step with it.
 class Track {
 public:
     // Whether the track holds any note.
     bool used = false;
-    // The elements in the order the file gives them.
-    std::vector<Element> elements;
     // The time-signature events, in file order (they count bars in reports).
     std::vector<TimeSignature> timeSignatures;
+
+    // The elements in the order the file gives them.
+    const std::vector<Element>& elements() const { return elements_; }
+    // Hands the elements over and leaves the track without any.
+    std::vector<Element> takeElements();
+    // Makes room for `count` elements in all.
+    void reserve(std::size_t count) { elements_.reserve(count); }
 
     // A note-on; velocity 0 ends the sounding note of that pitch instead.
     void addNote(int time, int channel, int pitch, int velocity);
@@ -44,28 +51,23 @@ public:
     void print(int division) const;
 
 private:
+    std::vector<Element> elements_;
     // The sounding notes (duration 0) per channel and pitch, as list indices
     // in list order, so that a note-off finds its note without walking the
-    // whole list. An index no longer counts once its entry is not a sounding
-    // note of that key. Elements appended to the list directly, not through
-    // the operations above, are picked up by rebuilding the index when the
-    // list's length is not the one it was built for. The channels and keys a
-    // file can give (0..15, 0..255) have a bucket each in a flat table; any
-    // other pair (only from direct callers) goes to a map.
+    // whole list. An index no longer counts once its note has ended. The
+    // channels and keys a file can give (0..15, 0..255) have a bucket each in
+    // a flat table; any other pair (only from direct callers) goes to a map.
     using Bucket = std::vector<std::size_t>;
     static constexpr int tableChannels = 16;
     static constexpr int tableKeys = 256;
     std::vector<Bucket> table_;
     std::unordered_map<std::uint64_t, Bucket> others_;
-    std::size_t indexed_ = 0;
 
     // The bucket of that channel and pitch, made when missing.
     Bucket& bucketFor(int channel, int pitch);
     // The bucket of that channel and pitch, or null when there is none.
     Bucket* findBucket(int channel, int pitch);
-    void clearIndex();
     static std::uint64_t key(int channel, int pitch);
-    void syncIndex();
     Element* slotNote(std::size_t index);
     Element* latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place);
     // The note findActiveNote answers, with its bucket and place in it.
@@ -74,6 +76,6 @@ private:
     // Ends the bucket's sounding notes (of `channel` when given) and keeps
     // those still sounding; true when none is left.
     bool endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int* channel);
-    // Appends an element that is not a note, keeping the index in step.
+    // Appends an element that is not a note (the index has no entries for them).
     void append(const Element& element);
 };

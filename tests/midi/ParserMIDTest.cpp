@@ -60,9 +60,9 @@ Decoded decodeBody(const TrackBody& body, int division = 96)
 // The element at `index` when it is of `kind`, else null.
 const Element* elementAt(const Track& track, std::size_t index, ElementKind kind)
 {
-    if (index >= track.elements.size() || track.elements[index].kind != kind)
+    if (index >= track.elements().size() || track.elements()[index].kind != kind)
         return nullptr;
-    return &track.elements[index];
+    return &track.elements()[index];
 }
 
 const Element* noteAt(const Track& track, std::size_t index)
@@ -120,7 +120,7 @@ TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
     ASSERT_EQ(file.tracks.size(), 1u);
     const Track& track = file.tracks[0];
     EXPECT_TRUE(track.used);
-    ASSERT_EQ(track.elements.size(), 1u);
+    ASSERT_EQ(track.elements().size(), 1u);
     const Element* note = noteAt(track, 0);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->time, 0);
@@ -330,7 +330,7 @@ TEST_F(ParserMIDTest, EmptyTrack)
     const Decoded d = decode("MTrk" + midi::be32(0) + "rest");
     ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, noChannels);
-    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_TRUE(d.track->elements().empty());
     EXPECT_FALSE(d.track->used);
     EXPECT_EQ(d.rest, "rest");
 }
@@ -340,7 +340,7 @@ TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
     const Decoded d = decode("MTrk" + bytes({0, 0, 1}));
     ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, noChannels);
-    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_TRUE(d.track->elements().empty());
 }
 
 TEST_F(ParserMIDTest, LoneEndOfTrack)
@@ -348,7 +348,7 @@ TEST_F(ParserMIDTest, LoneEndOfTrack)
     const Decoded d = decodeBody(TrackBody().endOfTrack(0));
     ASSERT_TRUE(d.track.has_value());
     EXPECT_EQ(d.out, complete0 + noChannels);
-    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_TRUE(d.track->elements().empty());
 }
 
 TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
@@ -357,7 +357,7 @@ TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
     EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
                      "Notice: Time   1    : Note 60(0) on on channel 1.\n"
                      "Info:   Track uses channel 1.\n");
-    ASSERT_EQ(d.track->elements.size(), 1u);
+    ASSERT_EQ(d.track->elements().size(), 1u);
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 96);
 }
 
@@ -374,7 +374,7 @@ TEST_F(ParserMIDTest, LongDeltasAndRunningStatusAcrossThem)
                                      .raw(bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x03, 64, 0}))
                                      .endOfTrack(0));
     EXPECT_EQ(d.out, "FORMAT: Warning, did not find an active note for 2097155 ch 1 note 62.\n");
-    ASSERT_EQ(d.track->elements.size(), 2u);
+    ASSERT_EQ(d.track->elements().size(), 2u);
     EXPECT_EQ(noteAt(*d.track, 0)->time, 2097152);
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 1);
     EXPECT_EQ(noteAt(*d.track, 1)->time, 2097156);
@@ -435,7 +435,7 @@ TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
     EXPECT_EQ(capture.take(), "WARN:   Time   0    : Unknown track token 00 ignored.\n"
                               "WARN:   Time 5/8: Unknown track token 00 ignored.\n");
     ASSERT_TRUE(second.has_value());
-    EXPECT_TRUE(second->elements.empty());
+    EXPECT_TRUE(second->elements().empty());
 }
 
 TEST_F(ParserMIDTest, ChannelMessages)
@@ -459,7 +459,7 @@ TEST_F(ParserMIDTest, ChannelMessages)
     for (const auto& c : cases) {
         const Decoded d = decodeBody(TrackBody().event(0, c.event));
         EXPECT_EQ(d.out, c.line + noChannels) << c.line;
-        EXPECT_TRUE(d.track->elements.empty()) << c.line;
+        EXPECT_TRUE(d.track->elements().empty()) << c.line;
         EXPECT_EQ(d.rest, "") << c.line;
     }
 }
@@ -494,7 +494,7 @@ TEST_F(ParserMIDTest, Controllers)
         const std::string head = "Notice: Time   0    : Note 60(64) on on channel 2.\n"
                                  "Notice: Time   0    : Note 60(64) on on channel 3.\n";
         EXPECT_EQ(d.out, head + c.line + "Info:   Track uses channel 2 3.\n") << c.number;
-        ASSERT_EQ(d.track->elements.size(), 2u) << c.number;
+        ASSERT_EQ(d.track->elements().size(), 2u) << c.number;
         EXPECT_EQ(noteAt(*d.track, 0)->duration, c.notesEnd ? 96 : 0) << c.number;
         EXPECT_EQ(noteAt(*d.track, 1)->duration, 0) << c.number;
     }
@@ -540,7 +540,7 @@ TEST_F(ParserMIDTest, TempoZeroIsIgnored)
 {
     const Decoded d = decodeBody(TrackBody().tempo(96, 0));
     EXPECT_EQ(d.out, "FORMAT: Time   1    : Invalid tempo 0 ignored.\n" + noChannels);
-    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_TRUE(d.track->elements().empty());
 }
 
 TEST_F(ParserMIDTest, WrongLengthBytesAreReportedAndFixedSizeIsRead)
@@ -626,7 +626,7 @@ TEST_F(ParserMIDTest, UnknownMetaEventIsSkipped)
 {
     const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x7F, 0x03, 0x90, 0x3C, 0x40})).endOfTrack(0));
     EXPECT_EQ(d.out, "WARN:   Time   0    : Unknown event token 7f ignored.\n" + complete0 + noChannels);
-    EXPECT_TRUE(d.track->elements.empty());
+    EXPECT_TRUE(d.track->elements().empty());
 }
 
 TEST_F(ParserMIDTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
@@ -747,7 +747,7 @@ TEST_F(ParserMIDTest, LengthsPastEndOfFile)
         EXPECT_EQ(d.out, c.lines + "ERROR:  Warning! Track is " + std::to_string(c.missing) +
                              " bytes too short!\n" + noChannels)
             << c.name;
-        EXPECT_TRUE(d.track->elements.empty()) << c.name;
+        EXPECT_TRUE(d.track->elements().empty()) << c.name;
     }
 }
 
@@ -766,7 +766,7 @@ TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
     // 0x7FFFFFFF ticks, then 2 more: the running time wraps past INT_MAX.
     setVerbosity(0);
     Decoded d = decodeBody(TrackBody().noteOn(0x7FFFFFFF, 0, 60, 64).noteOn(2, 0, 62, 64).endOfTrack(0));
-    ASSERT_EQ(d.track->elements.size(), 2u);
+    ASSERT_EQ(d.track->elements().size(), 2u);
     EXPECT_EQ(noteAt(*d.track, 0)->time, INT_MAX);
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 2);
     EXPECT_EQ(noteAt(*d.track, 1)->time, INT_MIN + 1);
@@ -777,7 +777,7 @@ TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
     d = decodeBody(TrackBody()
                        .raw(bytes({0x81, 0x80, 0x80, 0x80, 0x80, 0x00, 0x90, 0x3C, 0x40}))
                        .raw(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3E, 0x40})));
-    ASSERT_EQ(d.track->elements.size(), 2u);
+    ASSERT_EQ(d.track->elements().size(), 2u);
     EXPECT_EQ(noteAt(*d.track, 0)->time, 0);
     EXPECT_EQ(noteAt(*d.track, 1)->time, -1);
 }

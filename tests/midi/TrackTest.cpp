@@ -15,7 +15,7 @@ protected:
 
     static const Element& noteAt(const Track& track, std::size_t index)
     {
-        const Element& element = track.elements.at(index);
+        const Element& element = track.elements().at(index);
         EXPECT_TRUE(element.isNote()) << "element " << index << " is not a note";
         return element;
     }
@@ -27,7 +27,7 @@ TEST_F(TrackTest, NoteOnAppendsSoundingNoteAndMarksUsed)
     StdoutCapture out;
     track.addNote(10, 3, 60, 100);
     EXPECT_EQ(out.take(), "");
-    ASSERT_EQ(track.elements.size(), 1u);
+    ASSERT_EQ(track.elements().size(), 1u);
     const Element& note = noteAt(track, 0);
     EXPECT_EQ(note.time, 10);
     EXPECT_EQ(note.channel, 3);
@@ -46,7 +46,7 @@ TEST_F(TrackTest, NoteOffWithoutSoundingNoteWarnsWithRawValues)
     StdoutCapture out;
     track.setNoteOff(480, 9, 38, true);
     EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 480 ch 9 note 38.\n");
-    EXPECT_TRUE(track.elements.empty());
+    EXPECT_TRUE(track.elements().empty());
     EXPECT_FALSE(track.used);
 }
 
@@ -89,7 +89,7 @@ TEST_F(TrackTest, ReStruckPitchCutsEarlierNote)
     StdoutCapture out2;
     track.setNoteOff(192, 0, 60, true);
     EXPECT_EQ(out2.take(), "");
-    ASSERT_EQ(track.elements.size(), 2u);
+    ASSERT_EQ(track.elements().size(), 2u);
     EXPECT_EQ(noteAt(track, 0).duration, 96);
     EXPECT_EQ(noteAt(track, 1).duration, 96);
     EXPECT_EQ(noteAt(track, 1).velocity, 70);
@@ -174,13 +174,13 @@ TEST_F(TrackTest, VelocityZeroActsAsNoteOff)
     StdoutCapture out;
     track.addNote(30, 5, 72, 0);
     EXPECT_EQ(out.take(), "");
-    ASSERT_EQ(track.elements.size(), 1u);
+    ASSERT_EQ(track.elements().size(), 1u);
     EXPECT_EQ(noteAt(track, 0).duration, 30);
 
     StdoutCapture out2;
     track.addNote(40, 5, 72, 0);
     EXPECT_EQ(out2.take(), "FORMAT: Warning, did not find an active note for 40 ch 5 note 72.\n");
-    EXPECT_EQ(track.elements.size(), 1u);
+    EXPECT_EQ(track.elements().size(), 1u);
 }
 
 TEST_F(TrackTest, OnlyVelocityZeroTempoAndVolumeLeaveTrackUnused)
@@ -192,12 +192,12 @@ TEST_F(TrackTest, OnlyVelocityZeroTempoAndVolumeLeaveTrackUnused)
     track.addVolume(0, 0, 100);
     EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 0 ch 0 note 60.\n");
     EXPECT_FALSE(track.used);
-    ASSERT_EQ(track.elements.size(), 2u);
-    const Element& tempo = track.elements[0];
+    ASSERT_EQ(track.elements().size(), 2u);
+    const Element& tempo = track.elements()[0];
     ASSERT_EQ(tempo.kind, ElementKind::Tempo);
     EXPECT_EQ(tempo.bpm, 120);
     EXPECT_EQ(tempo.channel, 15);
-    const Element& volume = track.elements[1];
+    const Element& volume = track.elements()[1];
     ASSERT_EQ(volume.kind, ElementKind::Volume);
     EXPECT_EQ(volume.volume, 100);
     EXPECT_EQ(volume.channel, 0);
@@ -235,51 +235,23 @@ TEST_F(TrackTest, AllNotesOffOfEveryChannel)
     EXPECT_EQ(noteAt(track, 2).duration, 10);
 }
 
-TEST_F(TrackTest, EntriesTakenFromTheListAreSkipped)
+TEST_F(TrackTest, TakingTheElementsForgetsTheSoundingNotes)
 {
-    // Entries removed from the list from outside (as the song does when it
-    // distributes them) are no longer found or ended.
+    // The song takes a track's elements away: notes still sounding then are
+    // not found again, and a note added afterwards is ended on its own.
     Track track;
     track.addNote(0, 0, 60, 64);
     track.addNote(0, 0, 62, 64);
     track.addTempo(0, 15, 100);
-    track.elements.erase(track.elements.begin() + 2);
-    track.elements.erase(track.elements.begin());
+    const std::vector<Element> taken = track.takeElements();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_TRUE(track.elements().empty());
     EXPECT_EQ(track.findActiveNote(10, 0, 60), nullptr);
-    track.allNotesOff(10, 0);
-    track.allNotesOff(20);
-    ASSERT_EQ(track.elements.size(), 1u);
+    track.addNote(20, 0, 62, 64);
+    track.allNotesOff(30);
+    ASSERT_EQ(track.elements().size(), 1u);
     EXPECT_EQ(noteAt(track, 0).duration, 10);
-    StdoutCapture out;
-    track.print(96);
-    EXPECT_EQ(out.take(), "Info:   Time   0    Channel 1: Note 62, Velocity 64, Duration 5/48 (  0    )\n");
-}
-
-TEST_F(TrackTest, SoundingNoteReplacedInPlaceIsSkipped)
-{
-    // An entry that is no longer a sounding note of its key no longer counts,
-    // though the list keeps its length.
-    Track track;
-    track.addNote(0, 0, 60, 64);
-    track.addNote(0, 0, 62, 64);
-    track.elements[0] = Element::makeTempo(0, 0, 100);
-    EXPECT_EQ(track.findActiveNote(10, 0, 60), nullptr);
-    track.allNotesOff(10, 0);
-    EXPECT_EQ(track.elements[0].kind, ElementKind::Tempo);
-    EXPECT_EQ(track.elements[0].duration, 0);
-    EXPECT_EQ(noteAt(track, 1).duration, 10);
-    StdoutCapture out;
-    track.setNoteOff(20, 0, 60, true);
-    EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 20 ch 0 note 60.\n");
-
-    // A sounding note replaced by an ended note of the same key.
-    track.addNote(30, 0, 64, 64);
-    Element ended = Element::makeNote(30, 0, 64, 64);
-    ended.duration = 6;
-    track.elements[2] = ended;
-    EXPECT_EQ(track.findActiveNote(40, 0, 64), nullptr);
-    track.allNotesOff(50);
-    EXPECT_EQ(noteAt(track, 2).duration, 6);
+    EXPECT_EQ(taken[1].duration, 0); // the taken notes are not touched
 }
 
 TEST_F(TrackTest, PrintListsEveryElementInOrder)

@@ -43,7 +43,7 @@ std::vector<std::string> notesOf(const MidiFile& file)
 {
     std::vector<std::string> notes;
     for (const Track& track : file.tracks)
-        for (const Element& e : track.elements)
+        for (const Element& e : track.elements())
             if (e.isNote())
                 notes.push_back(std::to_string(e.channel + 1) + ":" + std::to_string(e.time) + "+" +
                                 std::to_string(e.duration) + ":" + std::to_string(e.pitch) + "@" +
@@ -84,7 +84,7 @@ TEST(PreviewTest, ExamplePlaysTheSong)
     };
     std::vector<std::string> expected;
     for (const Track& track : song.tracks)
-        for (const Element& e : track.elements)
+        for (const Element& e : track.elements())
             if (e.isNote()) {
                 const int volume = static_cast<int>(100.0 * e.velocity / 1000.0 + 0.5);
                 expected.push_back(std::to_string(e.channel + 1) + ":" + std::to_string(ticks(e.time)) + "+" +
