@@ -576,7 +576,7 @@ TEST_F(ChannelCleanupTest, PolyphonyLimit2CutsTheNoteFrom12AtTheNewGroup)
     const std::size_t mid = addNote(ch, 0, 64, 0, 12, 24);
     const std::size_t last = addNote(ch, 0, 67, 0, 12, 24);
     setVerbosity(7);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     const int peak = ch.fixPolyphony(2);
     const std::string out = capture.take();
     EXPECT_EQ(peak, 2);
@@ -604,7 +604,7 @@ TEST_F(ChannelCleanupTest, PolyphonyLimit3DropsTheLowestOfFourEqualNotes)
     ASSERT_EQ(noteAt(ch, 0).delta, 24);
     ASSERT_EQ(noteAt(ch, 1).delta, 0);
     setVerbosity(7);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     const int peak = ch.fixPolyphony(3);
     const std::string out = capture.take();
     EXPECT_EQ(peak, 3);
@@ -679,7 +679,7 @@ TEST_F(ChannelCleanupTest, PolyphonyCutGoesThroughCorrectLength)
     ch.used = true;
     const std::size_t held = addNote(ch, 0, 60, 0, 0, 48);
     addNote(ch, 0, 64, 0, 9, 24); // starts 9 after: cut to 9 -> 12
-    StdoutCapture capture;
+    ConsoleCapture capture;
     ch.fixPolyphony(1);
     const std::string out = capture.take();
     ASSERT_EQ(ch.elements.size(), 2u);
@@ -724,7 +724,7 @@ TEST_F(ChannelCleanupTest, PolyphonyPeakOneWhenTheFirstNoteIsAtPosition0)
     addNote(ch, 0, 60, 0, 0, 24);
     addNote(ch, 0, 62, 0, 24, 24);
     setVerbosity(7);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     EXPECT_EQ(ch.fixPolyphony(0), 1);
     EXPECT_EQ(capture.take(), "Debug:  polyphonyB 1 @ 1\n");
 }
@@ -736,7 +736,7 @@ TEST_F(ChannelCleanupTest, PolyphonyTraceAtPosition48)
     addNote(ch, 0, 60, 0, 48, 24);
     addNote(ch, 0, 62, 0, 0, 24);
     setVerbosity(7);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     EXPECT_EQ(ch.fixPolyphony(0), 2);
     EXPECT_EQ(capture.take(), "Debug:  polyphonyB 2 @ 1.66667\n");
 }
@@ -844,12 +844,12 @@ TEST_F(ChannelCleanupTest, PrintDumpsEveryElementInListOrder)
     setVerbosity(5);
     std::string expected;
     {
-        StdoutCapture capture;
+        ConsoleCapture capture;
         for (const Element& e : ch.elements)
             e.print(96);
         expected = capture.take();
     }
-    StdoutCapture capture;
+    ConsoleCapture capture;
     ch.print(96);
     const std::string out = capture.take();
     EXPECT_EQ(out, expected);

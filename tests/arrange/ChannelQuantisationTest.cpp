@@ -143,7 +143,7 @@ TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
         {1, 6, "FATAL:  BUG! Illegal note length quantization 1!\n"},
     };
     for (const Case& c : cases) {
-        StdoutCapture capture;
+        ConsoleCapture capture;
         EXPECT_EQ(Channel::correctLength(c.in), c.out) << c.in;
         EXPECT_EQ(capture.take(), c.messages) << c.in;
     }
@@ -156,7 +156,7 @@ TEST_F(QuantisationTest, TripletLengthsClampToTheNearestSixteenth)
     const int cases[][2] = {{4, 6},   {8, 6},   {16, 18}, {20, 18}, {28, 30}, {32, 30},   {40, 42},
                             {44, 42}, {52, 54}, {56, 54}, {64, 66}, {-4, -6}, {INT_MIN, INT_MIN + 2}};
     for (const auto& c : cases) {
-        StdoutCapture capture;
+        ConsoleCapture capture;
         EXPECT_EQ(Channel::correctLength(c[0]), c[1]) << c[0];
         EXPECT_EQ(capture.take(), "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n") << c[0];
     }
@@ -174,7 +174,7 @@ TEST_F(QuantisationTest, SmoothMeasuresFromThePreviousElementsTime)
     second.duration = 1;
     channel.elements.push_back(second);
 
-    StdoutCapture capture;
+    ConsoleCapture capture;
     channel.smooth(480, false);
     EXPECT_EQ(capture.take(), "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"
                               "WARN:   Warning! Setting note length to 0!\n");

@@ -265,13 +265,13 @@ void checkAgainstOracle(Channel& channel, int limit, bool eliminate, const std::
 {
     List copy = cloneList(channel.elements);
 
-    StdoutCapture fastOut;
+    ConsoleCapture fastOut;
     if (eliminate)
         channel.eliminateIdentical();
     const int fastPeak = channel.fixPolyphony(limit);
     const std::string fastText = fastOut.take();
 
-    StdoutCapture oracleOut;
+    ConsoleCapture oracleOut;
     if (eliminate)
         oracleEliminateIdentical(copy);
     const int oraclePeak = oracleFixPolyphony(copy, limit);
@@ -470,7 +470,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
             oracleSort(resorted);
             ASSERT_EQ(describe(channel.elements), describe(resorted)) << "round " << round;
             {
-                StdoutCapture quiet; // quantisation warnings are not under test here
+                ConsoleCapture quiet; // quantisation warnings are not under test here
                 channel.smooth(song.division, round % 3 != 0);
             }
             checkAgainstOracle(channel, round % 7, round % 2 == 0, "file round " + std::to_string(round));

@@ -209,7 +209,7 @@ TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
         Song song(settings, emptyFile(96));
         const int trackCount = 1 + static_cast<int>(rng() % 3);
         int tag = 0;
-        StdoutCapture quiet; // a pitch struck again while it sounds is reported
+        ConsoleCapture quiet; // a pitch struck again while it sounds is reported
         for (int t = 0; t < trackCount; ++t) {
             TrackBuilder b;
             int time = 0;
@@ -290,7 +290,7 @@ TEST_F(SongTest, VolumeAloneDoesNotMakeAChannelUsed)
     song.sortToChannels();
     EXPECT_FALSE(song.channels[4].used);
     EXPECT_EQ(song.channels[4].elements.size(), 1u);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     song.smoothChannels();
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 2: 1\n");
 }
@@ -335,12 +335,12 @@ TEST_F(SongTest, PrintCountsTracksAndChannels)
     song.tracks.push_back(std::move(a.track));
     song.tracks.push_back(std::move(b.track));
     song.sortToChannels();
-    StdoutCapture capture;
+    ConsoleCapture capture;
     song.print();
     EXPECT_EQ(capture.take(), "Output: Tempo 120\nOutput: 1/2 tracks:\nOutput: 1 channels.\n");
 
     setVerbosity(5);
-    StdoutCapture detailed;
+    ConsoleCapture detailed;
     song.print();
     EXPECT_EQ(detailed.take(), "Info:   \nInfo:   Song!\nOutput: Tempo 120\nOutput: 1/2 tracks:\n"
                                "Output: 1 channels.\nInfo:   Channel 1:\n"
@@ -354,7 +354,7 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
     const std::string midi =
         midi::header(0, 1, 96) + midi::TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).endOfTrack(0).chunk();
     std::string console;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     const Conversion result = convertBytes(midi, Settings{}, console);
     EXPECT_EQ(capture.take(), ""); // the report goes to the sink only
     EXPECT_EQ(result.status, 0);
@@ -378,7 +378,7 @@ TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
     song.tracks.push_back(std::move(t.track));
     song.sortToChannels();
 
-    StdoutCapture capture;
+    ConsoleCapture capture;
     song.smoothChannels();
     VARN tune;
     tune.create(song.channels[0].elements, song.transpose, song.settings.triplets, song.settings.longChords,

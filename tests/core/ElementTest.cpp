@@ -75,7 +75,7 @@ TEST_F(ElementDumpTest, NoteLineAfterQuantisation)
     note.delta = 12;
     note.duration = 240;
     note.length = 12;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     note.print(480);
     EXPECT_EQ(capture.take(),
               "Info:   Time   1+1/2 (1/2)Channel 1: Note 60, Velocity 100, Duration 1/2 (1/2)\n");
@@ -84,7 +84,7 @@ TEST_F(ElementDumpTest, NoteLineAfterQuantisation)
 TEST_F(ElementDumpTest, UnquantisedNoteShowsZeroLengthAndNoDelta)
 {
     const Element note = Element::makeNote(0, 9, 36, 1);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     note.print(96);
     EXPECT_EQ(capture.take(), "Info:   Time   0    Channel 10: Note 36, Velocity 1, Duration   0     (  0    )\n");
 }
@@ -94,7 +94,7 @@ TEST_F(ElementDumpTest, TempoAndVolumeLines)
     Element tempo = Element::makeTempo(960, 15, 140);
     tempo.delta = 48;
     const Element volume = Element::makeVolume(1200, 2, 100);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     tempo.print(480);
     volume.print(480);
     EXPECT_EQ(capture.take(), "Info:   Time   2     (  2    )Channel 16: Tempo 140\n"
@@ -106,7 +106,7 @@ TEST_F(ElementDumpTest, DeltaBelowOneTickIsNotShown)
     // With 12 ticks to the quarter a delta of one 24th is half a tick.
     Element volume = Element::makeVolume(0, 0, 5);
     volume.delta = 1;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     volume.print(12);
     volume.delta = 2;
     volume.print(12);
@@ -118,7 +118,7 @@ TEST_F(ElementDumpTest, HiddenBelowLevelFive)
 {
     setVerbosity(4);
     const Element note = Element::makeNote(0, 0, 60, 64);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     note.print(96);
     EXPECT_EQ(capture.take(), "");
 }
@@ -128,7 +128,7 @@ TEST_F(ElementDumpTest, HugeDeltaWrapsInTheTickTest)
     // delta x division passes 2^31: the test wraps instead of overflowing.
     Element tempo = Element::makeTempo(0, 15, 120);
     tempo.delta = INT_MAX;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     tempo.print(480);
     EXPECT_NE(capture.take().find("Tempo 120\n"), std::string::npos);
 }

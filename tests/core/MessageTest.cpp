@@ -36,8 +36,9 @@ TEST_F(MessageTest, DefaultLevelIsFour)
     EXPECT_EQ(Message(ConsoleSink{}).msgLevel, Level::Output);
 
     // A thread without a record of its own prints straight to standard
-    // output at the default level.
-    StdoutCapture capture;
+    // output at the default level: the stream itself is captured here.
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
     bool noRecord = false, outputShown = false, infoShown = true;
     std::thread bare([&] {
         noRecord = currentMessage() == nullptr;
@@ -51,7 +52,7 @@ TEST_F(MessageTest, DefaultLevelIsFour)
     EXPECT_TRUE(noRecord);
     EXPECT_TRUE(outputShown);
     EXPECT_FALSE(infoShown);
-    EXPECT_EQ(capture.take(), "Output: shown 4\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Output: shown 4\n");
 }
 
 TEST_F(MessageTest, LabelsArePaddedToEightCharacters)
@@ -61,7 +62,7 @@ TEST_F(MessageTest, LabelsArePaddedToEightCharacters)
                                 "Output: x\n", "Info:   x\n", "Notice: x\n", "Debug:  x\n",
                                 "Ignore: x\n", "All:    x\n"};
     for (int level = 0; level <= 9; ++level) {
-        StdoutCapture capture;
+        ConsoleCapture capture;
         Msg(static_cast<Level>(level), "x\n");
         EXPECT_EQ(capture.take(), expected[level]) << "level " << level;
     }
@@ -72,7 +73,7 @@ TEST_F(MessageTest, PrintsUpToTheCurrentLevelOnly)
     for (int current = 0; current <= 9; ++current) {
         setVerbosity(current);
         for (int level = 0; level <= 9; ++level) {
-            StdoutCapture capture;
+            ConsoleCapture capture;
             Msg(static_cast<Level>(level), "%d", level);
             MsgSilent(static_cast<Level>(level), "+");
             const std::string out = capture.take();
@@ -87,7 +88,7 @@ TEST_F(MessageTest, PrintsUpToTheCurrentLevelOnly)
 
 TEST_F(MessageTest, LineBuiltFromPiecesHasOneLabel)
 {
-    StdoutCapture capture;
+    ConsoleCapture capture;
     Msg(Level::Output, "Setting polyphony of channel %d to ", 3);
     MsgSilent(Level::Output, "%d.\n", 2);
     EXPECT_EQ(capture.take(), "Output: Setting polyphony of channel 3 to 2.\n");
@@ -95,7 +96,7 @@ TEST_F(MessageTest, LineBuiltFromPiecesHasOneLabel)
 
 TEST_F(MessageTest, HiddenLineIsMissingAsAWhole)
 {
-    StdoutCapture capture;
+    ConsoleCapture capture;
     Msg(Level::Info, "Time %s", "  0    ");
     MsgSilent(Level::Info, "Channel %d: \n", 1);
     EXPECT_EQ(capture.take(), "");
@@ -104,7 +105,7 @@ TEST_F(MessageTest, HiddenLineIsMissingAsAWhole)
 TEST_F(MessageTest, LevelsOutsideTheTablePrintNothing)
 {
     setVerbosity(9);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     Msg(static_cast<Level>(-1), "a");
     Msg(static_cast<Level>(10), "b");
     MsgSilent(static_cast<Level>(10), "c");

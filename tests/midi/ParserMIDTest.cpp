@@ -45,7 +45,7 @@ Decoded decode(const std::string& data, int division = 96)
     ByteReader in(asBytes(data));
     ParserMID parser;
     Decoded d;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     d.track = parser.loadTrack(in, division);
     d.out = capture.take();
     d.rest = unread(data, in);
@@ -88,7 +88,7 @@ protected:
         if (pathOut != nullptr)
             *pathOut = path;
         ParserMID parser;
-        StdoutCapture capture;
+        ConsoleCapture capture;
         const bool ok = parser.loadSong(asBytes(data), path, file);
         out = capture.take();
         return ok;
@@ -429,7 +429,7 @@ TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
     ByteReader in(asBytes(data));
     ParserMID parser;
     setVerbosity(3);
-    StdoutCapture capture;
+    ConsoleCapture capture;
     auto first = parser.loadTrack(in, 96);
     auto second = parser.loadTrack(in, 96);
     EXPECT_EQ(capture.take(), "WARN:   Time   0    : Unknown track token 00 ignored.\n"

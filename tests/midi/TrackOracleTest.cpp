@@ -183,11 +183,11 @@ TEST_F(TrackOracleTest, RandomOperations)
             steps.push_back(s);
         }
         Track track;
-        StdoutCapture fastOut;
+        ConsoleCapture fastOut;
         const std::vector<long> fastFound = run(track, steps);
         const std::string fastText = fastOut.take();
         OracleTrack oracle;
-        StdoutCapture oracleOut;
+        ConsoleCapture oracleOut;
         const std::vector<long> oracleFound = run(oracle, steps);
         const std::string oracleText = oracleOut.take();
 
@@ -243,12 +243,12 @@ TEST_F(TrackOracleTest, RandomChunks)
         const std::string chunk = body.chunk();
         ByteReader in(asBytes(chunk));
         ParserMID parser;
-        StdoutCapture fastOut;
+        ConsoleCapture fastOut;
         std::optional<Track> track = parser.loadTrack(in, 96);
         const std::string fastText = fastOut.take();
 
         OracleTrack oracle;
-        StdoutCapture oracleOut;
+        ConsoleCapture oracleOut;
         for (const Op& op : ops) {
             if (op.kind == 0)
                 oracle.addNote(op.time, op.channel, op.key, op.velocity);

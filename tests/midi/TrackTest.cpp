@@ -24,7 +24,7 @@ protected:
 TEST_F(TrackTest, NoteOnAppendsSoundingNoteAndMarksUsed)
 {
     Track track;
-    StdoutCapture out;
+    ConsoleCapture out;
     track.addNote(10, 3, 60, 100);
     EXPECT_EQ(out.take(), "");
     ASSERT_EQ(track.elements().size(), 1u);
@@ -43,7 +43,7 @@ TEST_F(TrackTest, NoteOnAppendsSoundingNoteAndMarksUsed)
 TEST_F(TrackTest, NoteOffWithoutSoundingNoteWarnsWithRawValues)
 {
     Track track;
-    StdoutCapture out;
+    ConsoleCapture out;
     track.setNoteOff(480, 9, 38, true);
     EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 480 ch 9 note 38.\n");
     EXPECT_TRUE(track.elements().empty());
@@ -53,7 +53,7 @@ TEST_F(TrackTest, NoteOffWithoutSoundingNoteWarnsWithRawValues)
 TEST_F(TrackTest, NoteOffWithoutReportIsSilentWhenNothingSounds)
 {
     Track track;
-    StdoutCapture out;
+    ConsoleCapture out;
     track.setNoteOff(480, 9, 38, false);
     EXPECT_EQ(out.take(), "");
 }
@@ -62,7 +62,7 @@ TEST_F(TrackTest, NoteOffEndsNoteSilently)
 {
     Track track;
     track.addNote(0, 0, 60, 64);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.setNoteOff(96, 0, 60, true);
     EXPECT_EQ(out.take(), "");
     EXPECT_EQ(noteAt(track, 0).duration, 96);
@@ -73,7 +73,7 @@ TEST_F(TrackTest, NoteOffWithoutReportWarnsWhenItCutsANote)
 {
     Track track;
     track.addNote(0, 0, 60, 64);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.setNoteOff(50, 0, 60, false);
     EXPECT_EQ(out.take(), "FORMAT: Warning, note 60 hasn't been released yet!\n");
     EXPECT_EQ(noteAt(track, 0).duration, 50);
@@ -83,10 +83,10 @@ TEST_F(TrackTest, ReStruckPitchCutsEarlierNote)
 {
     Track track;
     track.addNote(0, 0, 60, 64);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.addNote(96, 0, 60, 70);
     EXPECT_EQ(out.take(), "FORMAT: Warning, note 60 hasn't been released yet!\n");
-    StdoutCapture out2;
+    ConsoleCapture out2;
     track.setNoteOff(192, 0, 60, true);
     EXPECT_EQ(out2.take(), "");
     ASSERT_EQ(track.elements().size(), 2u);
@@ -100,7 +100,7 @@ TEST_F(TrackTest, PairingIsPerChannel)
     Track track;
     track.addNote(0, 0, 60, 64);
     track.addNote(10, 1, 60, 64);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.setNoteOff(40, 1, 60, true);
     track.setNoteOff(50, 1, 60, true);
     EXPECT_EQ(out.take(), "FORMAT: Warning, did not find an active note for 50 ch 1 note 60.\n");
@@ -147,7 +147,7 @@ TEST_F(TrackTest, NoteOnAndOffOnSameTickStaySounding)
     EXPECT_NE(track.findActiveNote(48, 2, 60), nullptr);
 
     // A later note-on of the pitch ends it, with the warning.
-    StdoutCapture out;
+    ConsoleCapture out;
     track.addNote(96, 2, 60, 64);
     EXPECT_EQ(out.take(), "FORMAT: Warning, note 60 hasn't been released yet!\n");
     EXPECT_EQ(noteAt(track, 0).duration, 48);
@@ -171,13 +171,13 @@ TEST_F(TrackTest, VelocityZeroActsAsNoteOff)
 {
     Track track;
     track.addNote(0, 5, 72, 90);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.addNote(30, 5, 72, 0);
     EXPECT_EQ(out.take(), "");
     ASSERT_EQ(track.elements().size(), 1u);
     EXPECT_EQ(noteAt(track, 0).duration, 30);
 
-    StdoutCapture out2;
+    ConsoleCapture out2;
     track.addNote(40, 5, 72, 0);
     EXPECT_EQ(out2.take(), "FORMAT: Warning, did not find an active note for 40 ch 5 note 72.\n");
     EXPECT_EQ(track.elements().size(), 1u);
@@ -186,7 +186,7 @@ TEST_F(TrackTest, VelocityZeroActsAsNoteOff)
 TEST_F(TrackTest, OnlyVelocityZeroTempoAndVolumeLeaveTrackUnused)
 {
     Track track;
-    StdoutCapture out;
+    ConsoleCapture out;
     track.addNote(0, 0, 60, 0);
     track.addTempo(0, 15, 120);
     track.addVolume(0, 0, 100);
@@ -211,7 +211,7 @@ TEST_F(TrackTest, AllNotesOffOfOneChannel)
     track.addNote(10, 2, 64, 64);
     track.addNote(20, 2, 67, 64);
     track.setNoteOff(30, 2, 67, true);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.allNotesOff(100, 2);
     EXPECT_EQ(out.take(), "");
     EXPECT_EQ(noteAt(track, 0).duration, 100);
@@ -227,7 +227,7 @@ TEST_F(TrackTest, AllNotesOffOfEveryChannel)
     track.addNote(5, 15, 61, 64);
     track.addNote(10, 9, 62, 64);
     track.setNoteOff(20, 9, 62, true);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.allNotesOff(50);
     EXPECT_EQ(out.take(), "");
     EXPECT_EQ(noteAt(track, 0).duration, 50);
@@ -261,7 +261,7 @@ TEST_F(TrackTest, PrintListsEveryElementInOrder)
     track.addNote(48, 0, 60, 100);
     track.addVolume(96, 1, 80);
     track.setNoteOff(144, 0, 60, true);
-    StdoutCapture out;
+    ConsoleCapture out;
     track.print(96);
     EXPECT_EQ(out.take(),
               "Info:   Time   0    Channel 16: Tempo 120\n"

@@ -1,44 +1,51 @@
 #include "support/Capture.h"
 
-#include "core/Message.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <memory>
+#include <utility>
 
-StdoutCapture::StdoutCapture() : active_(true)
+namespace {
+
+// Where the tests' console writes now: a capture's text, or standard output.
+thread_local std::string* capturedText = nullptr;
+
+// The tests' console: a record whose sink writes to the capture in force or
+// to standard output, at the level the test sets.
+Message& testConsole()
 {
-    flushMessages();
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
+    thread_local Message console([](const ConsoleText& piece) {
+        if (capturedText != nullptr)
+            capturedText->append(piece.text);
+        else
+            std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
+    });
+    thread_local MessageScope scope(console);
+    return console;
 }
 
-StdoutCapture::~StdoutCapture()
+} // namespace
+
+ConsoleCapture::ConsoleCapture() : previous_(capturedText), active_(true)
+{
+    testConsole();
+    flushMessages();
+    capturedText = &text_;
+}
+
+ConsoleCapture::~ConsoleCapture()
 {
     if (active_)
         take();
 }
 
-std::string StdoutCapture::take()
+std::string ConsoleCapture::take()
 {
-    active_ = false;
-    flushMessages();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    if (active_) {
+        flushMessages();
+        capturedText = previous_;
+        active_ = false;
+    }
+    return std::exchange(text_, {});
 }
-
-namespace {
-
-// The tests' console: straight to standard output, at the level the test sets.
-Message& testConsole()
-{
-    static Message console([](const ConsoleText& piece) { std::fwrite(piece.text.data(), 1, piece.text.size(), stdout); });
-    static MessageScope scope(console);
-    return console;
-}
-
-} // namespace
 
 void setVerbosity(int level)
 {

@@ -1,26 +1,29 @@
 #pragma once
 
+#include "core/Message.h"
+
 #include <string>
 
-// Collects everything the code under test writes to standard output.
-// Construct before the call, then take() the bytes (exactly as written).
-class StdoutCapture {
+// Collects the console lines the code under test prints through the
+// tests' console (see setVerbosity), from construction until take(),
+// exactly as they would be printed.
+class ConsoleCapture {
 public:
-    StdoutCapture();
-    ~StdoutCapture();
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
-    // Ends the capture and returns what was written.
+    // Ends the capture and returns what was printed.
     std::string take();
 
 private:
+    std::string text_;
+    std::string* previous_;
     bool active_;
 };
 
-#include "core/Message.h"
-
-// Installs the tests' console on this thread (messages straight to standard
-// output) and sets its verbosity.
+// Installs the tests' console on this thread (messages to standard output,
+// or to the capture in force) and sets its verbosity.
 void setVerbosity(int level);
 void setVerbosity(Level level);

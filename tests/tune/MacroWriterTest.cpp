@@ -143,11 +143,11 @@ TEST_F(MacroWriterTest, PrintShowsTheTune)
 {
     VARN varn;
     varn.text = "@90C";
-    StdoutCapture capture;
+    ConsoleCapture capture;
     varn.print();
     EXPECT_EQ(capture.take(), "@90C\n");
 
-    StdoutCapture quiet;
+    ConsoleCapture quiet;
     setVerbosity(3);
     varn.print();
     varn.text.clear();
@@ -187,7 +187,7 @@ TEST_F(MacroWriterTest, StatusMessages)
         VARN varn;
         varn.text = "C";
         varn.status = c.status;
-        StdoutCapture capture;
+        ConsoleCapture capture;
         varn.showStatus();
         EXPECT_EQ(capture.take(), c.console) << c.status;
     }
@@ -209,14 +209,14 @@ TEST_F(MacroWriterTest, StatusFollowsVerbosity)
     for (const auto& c : cases) {
         setVerbosity(c.verbosity);
         varn.status = c.status;
-        StdoutCapture capture;
+        ConsoleCapture capture;
         varn.showStatus();
         EXPECT_EQ(capture.take(), c.console) << c.verbosity;
     }
     // No tune, no success message.
     setVerbosity(9);
     VARN empty;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     empty.showStatus();
     EXPECT_EQ(capture.take(), "");
 }

@@ -30,7 +30,7 @@ MidiFile parse(const std::string& bytes)
 {
     setVerbosity(Level::Fatal);
     MidiFile file;
-    StdoutCapture quiet;
+    ConsoleCapture quiet;
     EXPECT_TRUE(ParserMID().loadSong(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
                                      "preview.mid", file));
     quiet.take();

@@ -48,7 +48,7 @@ public:
     Result encode(int transpose = 0, bool triplets = true, bool longChords = false, bool upperC = false) const
     {
         VARN varn;
-        StdoutCapture capture;
+        ConsoleCapture capture;
         varn.create(elements_, transpose, triplets, longChords, upperC);
         return {varn.text, varn.status, capture.take()};
     }
@@ -347,7 +347,7 @@ TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
     Tune loud;
     loud.note(0, 30, 24);
     const std::vector<Element> empty;
-    StdoutCapture capture;
+    ConsoleCapture capture;
     varn.create(empty, 0, true, false, false);
     EXPECT_EQ(varn.text, "");
     varn.status = VARN::EMLong;
