@@ -6,6 +6,7 @@
 #include "support/MidiWriter.h"
 #include "support/Run.h"
 #include "support/TextMode.h"
+#include "tune/TuneReader.h"
 
 #include <gtest/gtest.h>
 
@@ -312,3 +313,133 @@ TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
 }
 
 } // namespace
+
+namespace {
+
+// One conversion in memory, quiet; the tunes it made.
+Conversion convertQuietly(const std::string& file, Settings settings)
+{
+    settings.verbosity = Level::Fatal;
+    ConversionRequest request;
+    request.settings = settings;
+    request.inputName = "song.mid";
+    request.outputName = "song.txt";
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    return convert(request, nullptr);
+}
+
+// Four chords a beat apart (division 192), each strummed over 22 ticks from
+// a tick or two before its beat: each strum alone rounds to nothing.
+std::string strummedChords()
+{
+    struct Event {
+        int tick;
+        bool on;
+        int key;
+    };
+    std::vector<Event> events;
+    const int chords[] = {0, 190, 382, 574};
+    for (int beat = 0; beat < 4; ++beat) {
+        for (const auto& [key, offset] : {std::pair{55, 0}, std::pair{59, 8}, std::pair{62, 22}})
+            events.push_back({chords[beat] + offset, true, key});
+        for (int key : {55, 59, 62})
+            events.push_back({192 * beat + 170, false, key});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
+    midi::TrackBody body;
+    int now = 0;
+    for (const Event& e : events) {
+        const auto delta = static_cast<std::uint32_t>(e.tick - now);
+        if (e.on)
+            body.noteOn(delta, 0, e.key, 80);
+        else
+            body.noteOff(delta, 0, e.key);
+        now = e.tick;
+    }
+    return midi::header(0, 1, 192) + body.endOfTrack(0).chunk();
+}
+
+} // namespace
+
+// With -k each element's distance comes from the grid positions of the
+// element and its predecessor, so a strum's spread is never lost.
+TEST(KeepInStepTest, StrummedChordsStayOnTheirBeats)
+{
+    const std::string file = strummedChords();
+    const struct {
+        bool keepInStep;
+        const char* tune;
+    } cases[] = {
+        {false, "[%8\\g][b]3%8=d3[\\g][b]3=d3[\\g][b]3=d3[\\g][b]3=d3"},
+        {true, "[%8\\g][b]3%8=d3p1[\\g][b]3=d3p1[\\g][b]3=d3p1[\\g][b]3=d3"},
+    };
+    for (const auto& c : cases) {
+        Settings settings;
+        settings.keepInStep = c.keepInStep;
+        const Conversion result = convertQuietly(file, settings);
+        ASSERT_EQ(result.tunes.size(), 1u);
+        EXPECT_EQ(result.tunes[0].text, c.tune) << c.keepInStep;
+    }
+}
+
+// Two players off the grid in their own ways (a drummer rushing by a few
+// ticks, a triplet line dragging), over 64 bars: with -k no note, read back
+// from the tune, starts a sixteenth or more away from its tick, whether the
+// channels are merged or apart. Without -k the same song drifts.
+TEST(KeepInStepTest, HumanisedBandStartsWithinASixteenth)
+{
+    constexpr int division = 480;
+    std::vector<std::int64_t> ticks;
+    midi::TrackBody drums;
+    midi::TrackBody triplets;
+    std::uint32_t seed = 12345;
+    const auto jitter = [&seed](int spread) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(spread));
+    };
+    int previous = 0;
+    for (int i = 0; i < 64 * 8; ++i) { // eighths, each up to 18 ticks early
+        const int tick = i * 240 + 20 - jitter(38);
+        drums.noteOn(static_cast<std::uint32_t>(tick - previous), 0, 60, 100).noteOff(100, 0, 60);
+        previous = tick + 100;
+        ticks.push_back(tick);
+    }
+    previous = 0;
+    for (int i = 0; i < 64 * 12; ++i) { // eighth triplets, each up to 27 ticks late
+        const int tick = i * 160 + jitter(28);
+        triplets.noteOn(static_cast<std::uint32_t>(tick - previous), 1, 67, 100).noteOff(80, 1, 67);
+        previous = tick + 80;
+        ticks.push_back(tick);
+    }
+    const std::string file = midi::header(1, 2, division) + drums.endOfTrack(0).chunk() + triplets.endOfTrack(0).chunk();
+    std::sort(ticks.begin(), ticks.end());
+
+    for (const bool merged : {false, true}) {
+        for (const bool keepInStep : {false, true}) {
+            Settings settings;
+            settings.keepInStep = keepInStep;
+            if (merged)
+                settings.mergeList[0] = {1};
+            const Conversion result = convertQuietly(file, settings);
+            ASSERT_EQ(result.tunes.size(), merged ? 1u : 2u);
+            TuneRead read;
+            for (const TuneRecord& tune : result.tunes)
+                readTune(tune.text, tune.channel, read);
+            std::vector<std::int64_t> starts; // in 24ths of a tick
+            for (const PlayedTune& tune : read.tunes)
+                for (const PlayedNote& note : tune.notes)
+                    starts.push_back(note.start * 6 * division);
+            ASSERT_EQ(starts.size(), ticks.size());
+            std::sort(starts.begin(), starts.end());
+            std::int64_t worst = 0; // matched in order, the closest matching there is
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                const std::int64_t off = starts[i] - ticks[i] * 24;
+                worst = std::max(worst, off < 0 ? -off : off);
+            }
+            if (keepInStep)
+                EXPECT_LT(worst, 6 * division) << "merged " << merged;
+            else
+                EXPECT_GE(worst, 6 * division) << "merged " << merged;
+        }
+    }
+}
