@@ -97,7 +97,7 @@ TEST(DeparturesTest, EachKindAtItsPlace)
              "  1:1 length C4 16 played 9\n"},
         {"too low", song({{0, 96, 36}}), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 1, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); -o moves this channel 1 octave up: 1 more note in range\n"
              "  1:1 pitch C2 played C3\n"},
         {"identical", song({{0, 96, 60}, {0, 96, 60}}), {"-e"},
          "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
