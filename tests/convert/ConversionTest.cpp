@@ -18,6 +18,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -442,4 +444,95 @@ TEST(KeepInStepTest, HumanisedBandStartsWithinASixteenth)
                 EXPECT_GE(worst, 6 * division) << "merged " << merged;
         }
     }
+}
+
+namespace {
+
+// A one-track song (96 ticks to the quarter) of quarter notes: per
+// channel, each note's start in quarters and its pitch.
+std::string quarterNotes(const std::vector<std::vector<std::pair<int, int>>>& channels)
+{
+    std::vector<std::tuple<int, int, int, int>> events; // tick, on, channel, pitch
+    for (std::size_t ch = 0; ch < channels.size(); ++ch)
+        for (const auto& [quarter, pitch] : channels[ch]) {
+            events.emplace_back(quarter * 96, 1, static_cast<int>(ch), pitch);
+            events.emplace_back(quarter * 96 + 96, 0, static_cast<int>(ch), pitch);
+        }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+    });
+    midi::TrackBody body;
+    int now = 0;
+    for (const auto& [tick, on, channel, pitch] : events) {
+        const auto delta = static_cast<std::uint32_t>(tick - now);
+        if (on)
+            body.noteOn(delta, channel, pitch, 100);
+        else
+            body.noteOff(delta, channel, pitch);
+        now = tick;
+    }
+    return midi::header(0, 1, 96) + body.endOfTrack(0).chunk();
+}
+
+// The lines of `console` that begin with `start`.
+std::string linesStarting(const std::string& console, const std::string& start)
+{
+    std::string lines;
+    for (std::size_t at = 0; at < console.size();) {
+        const std::size_t end = std::min(console.find('\n', at), console.size() - 1) + 1;
+        if (console.compare(at, start.size(), start) == 0)
+            lines += console.substr(at, end - at);
+        at = end;
+    }
+    return lines;
+}
+
+} // namespace
+
+// -o moves each channel by the octaves that fit the notes its tune encodes,
+// after the song's transposition and the notes -e and -p took.
+TEST(FitOctavesTest, EachChannelMovesOverTheNotesItsTuneEncodes)
+{
+    const std::string moved = "Output: Transposing channel ";
+    // -e: 30 and 42 fold alike and start together; -p 1 keeps one of 30, 31.
+    const std::string identical = quarterNotes({{{0, 30}, {0, 42}, {1, 50}, {2, 55}, {3, 70}}});
+    const std::string chord = quarterNotes({{{0, 30}, {0, 31}, {1, 50}, {2, 55}, {3, 60}}});
+    // -a moves the lowest note, 20 on channel 1, to 48: channel 2 lands at 88..98.
+    const std::string band = quarterNotes({{{0, 20}, {1, 30}}, {{0, 60}, {1, 70}}});
+    const struct {
+        std::vector<std::string> args;
+        const std::string* midi;
+        std::string lines;
+    } cases[] = {
+        {{"-o"}, &identical, moved + "1 by 12 to fit the range.\n"},
+        {{"-o", "-e"}, &identical, ""},
+        {{"-o"}, &chord, moved + "1 by 24 to fit the range.\n"},
+        {{"-o", "-p", "1"}, &chord, ""},
+        {{"-o", "-a"}, &band, moved + "2 by -24 to fit the range.\n"},
+        {{"-o", "-t", "28"}, &band, moved + "2 by -24 to fit the range.\n"},
+        {{"-o", "-t", "4"}, &band, moved + "1 by 24 to fit the range.\n"},
+        {{"-a"}, &band, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"song.mid", "-"});
+        const Outcome outcome = inProcess(Case{args, c.midi});
+        ASSERT_EQ(outcome.status, 0);
+        EXPECT_EQ(linesStarting(outcome.console, moved), c.lines) << testing::PrintToString(c.args);
+    }
+}
+
+// The move is told after the song report and its element dump, before the
+// first tune; the example's accompaniment, an octave low, moves up.
+TEST_F(ConversionTest, FitOctavesTellsEachMoveBeforeTheTunes)
+{
+    const Outcome outcome = inProcess(Case{{"-v", "5", "-o", "-t", "-12", "song.mid", "-"}, &example});
+    ASSERT_EQ(outcome.status, 0);
+    const std::string line = "Output: Transposing channel 2 by 12 to fit the range.\n";
+    const std::size_t at = outcome.console.find(line);
+    ASSERT_NE(at, std::string::npos) << outcome.console;
+    EXPECT_EQ(outcome.console.find("Transposing channel 1"), std::string::npos);
+    EXPECT_LT(outcome.console.rfind("Info:   Time"), at);
+    EXPECT_LT(at, outcome.console.find("Output: VARN channel 1:"));
+    EXPECT_EQ(outcome.console.find("too low"), std::string::npos) << outcome.console;
 }
