@@ -1,3 +1,4 @@
+// Whole-octave moves of a channel into the range the notation writes.
 #include "tune/OctaveFit.h"
 
 #include "core/Wrap.h"
