@@ -128,6 +128,7 @@
     state.longChords = $('opt-l').checked;
     state.noTriplets = $('opt-n').checked;
     state.mergeAll = $('opt-m-all').checked;
+    state.fitOctaves = $('opt-o').checked;
     state.polyphony = numberText($('opt-p'));
     state.transpose = numberText($('opt-t'));
     state.upperC = $('opt-u').checked;
@@ -413,9 +414,9 @@
   // The tune status bits in words, in the order the program reports them.
   var statusWords = [
     [1, 'bad', 'Some notes were too low for the game: they sound higher than written. ' +
-               'Try auto-transpose (-a) or transpose by 12.'],
+               'Try fitting each channel by octaves (-o), auto-transpose (-a) or transpose by 12.'],
     [2, 'bad', 'Some notes were too high for the game: they sound lower than written. ' +
-               'Try transpose by -12, or allow the upper c (-u).'],
+               'Try fitting each channel by octaves (-o), transpose by -12, or allow the upper c (-u).'],
     [32, 'bad', 'Some notes were too short and were lengthened to a sixteenth: fast passages may drift.'],
     [64, 'warn', 'Some notes were too long and were cut to 9 sixteenths. Long chords (-l) hold them.'],
     [8, 'warn', 'The tempo was too slow for the game: it plays at 60 beats per minute.'],

@@ -20,6 +20,7 @@
       longChords: false,     // -l
       noTriplets: false,     // -n
       mergeAll: false,       // -m all
+      fitOctaves: false,     // -o
       polyphony: '',         // -p N
       transpose: '',         // -t N
       upperC: false,         // -u
@@ -43,7 +44,7 @@
     return numbers;
   }
 
-  // The switches for `state`: -a -d -e -k -l -n -m -p -s -t -u -v.
+  // The switches for `state`: -a -d -e -k -l -n -m -o -p -s -t -u -v.
   function switches(state) {
     var args = [];
     if (state.autoTranspose)
@@ -72,6 +73,8 @@
           args.push('-m', [target].concat(sources).join(','));
       }
     }
+    if (state.fitOctaves)
+      args.push('-o');
     if (given(state.polyphony))
       args.push('-p', given(state.polyphony));
     state.channels.forEach(function (channel, i) {

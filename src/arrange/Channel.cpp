@@ -68,12 +68,21 @@ private:
 
 } // namespace
 
-void Channel::smooth(int division, bool triplets)
+void Channel::smooth(int division, bool triplets, bool keepInStep)
 {
     SpanMemo memo(division, triplets);
     int previous = 0;
+    std::int64_t previousPosition = 0;
     for (Element& element : elements) {
-        element.delta = memo.fraction(subWrap(element.time, previous));
+        if (keepInStep) {
+            // Each element's own grid position from tick 0: rounding is never
+            // carried from one distance to the next.
+            const std::int64_t position = gridPosition(element.time, division, triplets);
+            element.delta = static_cast<int>(static_cast<std::uint32_t>(position - previousPosition));
+            previousPosition = position;
+        } else {
+            element.delta = memo.fraction(subWrap(element.time, previous));
+        }
         if (element.isNote())
             element.length = correctLength(memo.fraction(element.duration));
         previous = element.time;

@@ -50,9 +50,9 @@ int lookUp(const Band (&bands)[N], std::int64_t span)
 
 // Grid value of the span integerPart + fraction51 / 2^51 (fraction51 below
 // 2^51): whole quarters are taken off until the rest lies below the highest
-// limit, then the rest falls into its band.
+// limit, then the rest falls into its band. Not wrapped: up to 2^36 24ths.
 template <std::size_t N>
-int quantise(const Band (&bands)[N], std::uint64_t integerPart, std::uint64_t fraction51)
+std::uint64_t quantise(const Band (&bands)[N], std::uint64_t integerPart, std::uint64_t fraction51)
 {
     const std::int64_t highest = bands[N - 1].below;
     const auto highestInteger = static_cast<std::uint64_t>(highest >> fractionBits);
@@ -64,9 +64,7 @@ int quantise(const Band (&bands)[N], std::uint64_t integerPart, std::uint64_t fr
         whole = (integerPart - ceiling + 23) / 24;
     const std::int64_t rest = static_cast<std::int64_t>(integerPart) - static_cast<std::int64_t>(24 * whole);
     const std::int64_t span = rest * (std::int64_t{1} << fractionBits) + static_cast<std::int64_t>(fraction51);
-    const auto fraction = static_cast<std::uint64_t>(lookUp(bands, span));
-    // More than 2^31 24ths wrap, as 32-bit arithmetic would.
-    return static_cast<int>(static_cast<std::uint32_t>(fraction + 24 * whole));
+    return static_cast<std::uint64_t>(lookUp(bands, span)) + 24 * whole;
 }
 
 std::uint64_t magnitude(int value)
@@ -115,7 +113,7 @@ Extended roundedQuotient(std::uint64_t numerator, std::uint64_t denominator)
     return {quotient, exponent};
 }
 
-int gridFraction(int ticks, int division, bool triplets)
+std::int64_t gridPosition(int ticks, int division, bool triplets)
 {
     // A negative span lies below every limit. Without a division there is no
     // unit to measure in.
@@ -139,8 +137,15 @@ int gridFraction(int ticks, int division, bool triplets)
         fraction51 = pointBits >= fractionBits ? fraction >> (pointBits - fractionBits)
                                                : fraction << (fractionBits - pointBits);
     }
-    return triplets ? quantise(tripletBands, integerPart, fraction51)
-                    : quantise(plainBands, integerPart, fraction51);
+    const std::uint64_t grid = triplets ? quantise(tripletBands, integerPart, fraction51)
+                                        : quantise(plainBands, integerPart, fraction51);
+    return static_cast<std::int64_t>(grid);
+}
+
+int gridFraction(int ticks, int division, bool triplets)
+{
+    // More than 2^31 24ths wrap, as 32-bit arithmetic would.
+    return static_cast<int>(static_cast<std::uint32_t>(gridPosition(ticks, division, triplets)));
 }
 
 namespace wide {

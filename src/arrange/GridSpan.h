@@ -16,6 +16,10 @@
 // give 0, and so does a division of 0.
 int gridFraction(int ticks, int division, bool triplets);
 
+// The same grid value without the wrap: whole quarters counted in 64 bits
+// (at most 2^36 24ths), for positions measured from tick 0.
+std::int64_t gridPosition(int ticks, int division, bool triplets);
+
 // A positive value significand x 2^exponent, the significand in [2^63, 2^64):
 // a number in the 64-bit significand format.
 struct Extended {

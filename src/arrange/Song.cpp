@@ -132,7 +132,7 @@ void Song::smoothChannels(StageObserver* observer)
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
-        channel.smooth(division, settings.triplets);
+        channel.smooth(division, settings.triplets, settings.keepInStep);
         if (observer)
             observer->quantised(ch, channel.elements);
         if (settings.eliminateIdentical) {

@@ -5,7 +5,9 @@
 #include "arrange/Song.h"
 #include "convert/DepartureTracer.h"
 #include "core/Message.h"
+#include "core/Wrap.h"
 #include "midi/ParserMID.h"
+#include "tune/OctaveFit.h"
 #include "tune/VARN.h"
 
 #include <array>
@@ -26,6 +28,23 @@ std::size_t macroSize(std::size_t textSize)
     return frame + textSize + (textSize / 494 + 1) * perLine;
 }
 
+// The transposition of channel `ch`'s tune: the song's, plus with -o the
+// octaves that fit the channel into the range. A tracer learns the fit
+// either way, for the report's hint.
+int channelTranspose(const Song& song, int ch, DepartureTracer* tracer)
+{
+    const Settings& settings = song.settings;
+    if (!settings.fitOctaves && !tracer)
+        return song.transpose;
+    const OctaveFit fit = fitOctaves(song.channels[ch].elements, song.transpose, settings.upperC);
+    if (tracer)
+        tracer->fitted(ch, fit);
+    if (!settings.fitOctaves || fit.octaves == 0)
+        return song.transpose;
+    Msg(Level::Output, "Transposing channel %d by %d to fit the range.\n", ch + 1, 12 * fit.octaves);
+    return addWrap(song.transpose, 12 * fit.octaves);
+}
+
 // One tune per used channel; a tracer gets the encoder's record of each note.
 void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
 {
@@ -33,8 +52,8 @@ void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
             tunes[ch].create(song.channels[ch].elements,
-                             TuneOptions{song.transpose, settings.triplets, settings.longChords, settings.upperC,
-                                         settings.keepInStep},
+                             TuneOptions{channelTranspose(song, ch, tracer), settings.triplets, settings.longChords,
+                                         settings.upperC, settings.keepInStep},
                              tracer ? tracer->written(ch) : nullptr);
 }
 
@@ -104,7 +123,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     song.sortToChannels();
     std::optional<DepartureTracer> tracer;
     if (request.wantDepartures)
-        tracer.emplace(song.division, request.settings.triplets, request.settings.keepInStep);
+        tracer.emplace(song.division, request.settings);
     song.smoothChannels(tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;

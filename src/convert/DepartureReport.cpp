@@ -346,6 +346,11 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
             used[static_cast<std::size_t>(p - played.tunes.begin())] = true;
         report.emplace_back();
         report.back().channel = channel;
+        report.back().keptInStep = trace.keepInStep;
+        if (t != trace.channels.end() && !trace.fitOctaves) {
+            report.back().octaveHint = t->octaves;
+            report.back().moreInRange = t->moreInRange;
+        }
         ChannelReport(bars, division, report.back())
             .run(t == trace.channels.end() ? nullptr : &*t, w == written.end() ? nullptr : &w->text,
                  p == played.tunes.end() ? nullptr : &*p);
@@ -369,8 +374,14 @@ std::string formatSummary(const ChannelDepartures& c)
         text += std::string(k == 0 ? " " : ", ") + kindWords[k] + " " + std::to_string(c.counts[k]);
     text += "; largest drift " + sixteenths(c.largestDrift * 6) + "; ends " + c.tuneEnd + ", MIDI " + c.midiEnd +
             " (" + c.endDifference + ")";
-    if (c.driftsABar)
+    if (c.driftsABar && !c.keptInStep)
         text += "; drifts by a bar or more: -k keeps channels in step";
+    if (c.octaveHint != 0) {
+        const int size = std::abs(c.octaveHint);
+        text += "; -o moves this channel " + std::to_string(size) + (size == 1 ? " octave " : " octaves ") +
+                (c.octaveHint > 0 ? "up: " : "down: ") + std::to_string(c.moreInRange) +
+                (c.moreInRange == 1 ? " more note in range" : " more notes in range");
+    }
     return text;
 }
 

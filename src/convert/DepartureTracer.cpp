@@ -122,6 +122,8 @@ DepartureTrace DepartureTracer::finish(const Song& song)
 {
     DepartureTrace trace;
     trace.division = song.division;
+    trace.keepInStep = keepInStep_;
+    trace.fitOctaves = fitOctaves_;
     for (const Track& track : song.tracks)
         trace.signatures.insert(trace.signatures.end(), track.timeSignatures.begin(), track.timeSignatures.end());
     for (int ch = 0; ch < channelCount; ++ch) {
@@ -134,8 +136,13 @@ DepartureTrace DepartureTracer::finish(const Song& song)
         channel.followed = f.followed && f.grid.size() == f.listed.size();
         if (channel.followed)
             attachWritten(f);
+        // With -o the channel's notes are its own transposition's: the move
+        // is asked for, not a departure.
+        const int shift = fitOctaves_ ? 12 * f.fit.octaves : 0;
         for (TracedNote& note : f.notes)
-            note.pitch = addWrap(note.pitch, song.transpose);
+            note.pitch = addWrap(note.pitch, addWrap(song.transpose, shift));
+        channel.octaves = f.fit.octaves;
+        channel.moreInRange = f.fit.outside - f.fit.outsideMoved;
         channel.notes = std::move(f.notes);
         for (const Element& e : song.channels[ch].elements)
             if (e.kind == ElementKind::Tempo)

@@ -2,6 +2,7 @@
 
 #include "arrange/Song.h"
 #include "convert/Departures.h"
+#include "tune/OctaveFit.h"
 #include "tune/VARN.h"
 
 #include <array>
@@ -13,10 +14,11 @@
 // report is asked for; the conversion itself does not change.
 class DepartureTracer : public StageObserver {
 public:
-    // For a song of `division` ticks per quarter, quantised with or without
-    // `triplets`, its gaps measured as `keepInStep` says.
-    DepartureTracer(int division, bool triplets, bool keepInStep)
-        : division_(division), triplets_(triplets), keepInStep_(keepInStep)
+    // For a song of `division` ticks per quarter, converted with `settings`
+    // (its grid, how its gaps are measured, whether channels move by octaves).
+    DepartureTracer(int division, const Settings& settings)
+        : division_(division), triplets_(settings.triplets), keepInStep_(settings.keepInStep),
+          fitOctaves_(settings.fitOctaves)
     {
     }
 
@@ -28,6 +30,8 @@ public:
     void polyphonyLimited(int channel, const std::vector<Element>& elements) override;
     // Where the encoder records what it writes for the 0-based `channel`.
     std::vector<WrittenNote>* written(int channel) { return &channels_[static_cast<std::size_t>(channel)].written; }
+    // The octaves -o moves the 0-based `channel` by (or would, without -o).
+    void fitted(int channel, const OctaveFit& fit) { channels_[static_cast<std::size_t>(channel)].fit = fit; }
     // The trace of the used channels, once their tunes are written.
     DepartureTrace finish(const Song& song);
 
@@ -49,12 +53,14 @@ private:
         std::vector<std::int64_t> clock;         // per listed note: sixteenths before it
         std::vector<std::int64_t> grid;          // per listed note: its grid position
         std::vector<WrittenNote> written;
+        OctaveFit fit;
         bool followed = true;
     };
 
     int division_;
     bool triplets_;
     bool keepInStep_;
+    bool fitOctaves_;
     std::array<Followed, channelCount> channels_;
 
     static Key keyOf(const Element& note);

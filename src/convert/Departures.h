@@ -58,6 +58,10 @@ struct ChannelTrace {
     bool followed = true;
     // The notes the channel was allowed at once (0: no limit).
     int polyphony = 0;
+    // The octaves -o moves the channel by (or would move it, without -o),
+    // and how many more of its notes that brings into the range.
+    int octaves = 0;
+    std::size_t moreInRange = 0;
 };
 
 // Everything the departure report needs from one conversion.
@@ -65,6 +69,8 @@ struct DepartureTrace {
     int division = 240;                          // ticks per quarter note
     std::vector<TimeSignature> signatures;       // of all tracks
     std::vector<ChannelTrace> channels;          // channels with a tune, in order
+    bool keepInStep = false;                     // converted with -k
+    bool fitOctaves = false;                     // converted with -o
 };
 
 // The kinds of departure, in the order the summary counts them.
@@ -93,6 +99,9 @@ struct ChannelDepartures {
     std::array<std::size_t, departureKinds> counts{}; // departures of each kind
     std::int64_t largestDrift = 0; // sixteenths, signed; the largest in size
     bool driftsABar = false;       // some note drifted by a bar or more
+    bool keptInStep = false;       // converted with -k (no hint to use it)
+    int octaveHint = 0;            // octaves -o would move the channel (0: none, or -o was given)
+    std::size_t moreInRange = 0;   // notes that move would bring into the range
     std::string tuneEnd;           // where the tune's last note ends (a place)
     std::string midiEnd;           // where the file's last note ends
     std::string endDifference;     // tune minus file, in sixteenths

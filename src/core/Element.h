@@ -11,6 +11,8 @@ enum class ElementKind : unsigned char { Tempo, Volume, Note };
 
 // Lowest pitch the tune notation can write (its low c).
 inline constexpr int lowestNote = 48;
+// Highest pitch it writes without the upper c (its high b); the upper c adds one.
+inline constexpr int highestNote = 83;
 
 // One event: its kind, its time and place, and the values of its kind.
 struct Element {

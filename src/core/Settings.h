@@ -23,9 +23,13 @@ struct Settings {
     bool eliminateIdentical = false;
     // The quantisation grid includes triplets.
     bool triplets = true;
-    // Each gap is measured from the notes' own grid positions, so that no
-    // rounding carries over from gap to gap and channels stay in step.
+    // Each element's distance is the difference of its own grid position
+    // from tick 0 and its predecessor's, so that no rounding carries over
+    // from gap to gap and channels stay in step.
     bool keepInStep = false;
+    // Each channel is moved by the whole octaves that bring most of its
+    // notes into the range the notation writes.
+    bool fitOctaves = false;
     // Per target channel, the 0-based channels merged into it.
     std::array<std::vector<int>, channelCount> mergeList{};
     // Channels whose notes are converted.

@@ -15,7 +15,7 @@
 namespace {
 
 // The switch letters; those followed by ':' take an argument.
-const char* const switchLetters = "ad:ehklnm:p:s:t:uv:";
+const char* const switchLetters = "ad:ehklnm:op:s:t:uv:";
 
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
@@ -114,6 +114,8 @@ bool Parser::apply(int letter, const std::string& arg)
         return arg == "all" ? mergeAll() : merge(arg);
     case 'n':
         return enable(settings_.triplets, false, "Triplet detection disabled.\n");
+    case 'o':
+        return enable(settings_.fitOctaves, true, "Fitting each channel into the range by octaves.\n");
     case 'p':
         return polyphony(arg);
     case 's':

@@ -25,6 +25,7 @@ std::string usageText(const std::string& program)
            "  -n              do not use triplets (default: allow triplets)\n"
            "  -m T,C1[,C2...] merge channels C1..CN into target channel T\n"
            "  -m all          merge all channels into target channel 1\n"
+           "  -o              fit each channel into the range by whole octaves\n"
            "  -p N | C@N      set number of allowed simultaneous notes to N\n"
            "                  (for all channels/for channel C)\n"
            "                  N=0: unlimited (default: unlimited for all channels)\n"

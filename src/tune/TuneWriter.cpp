@@ -149,7 +149,7 @@ void TuneWriter::writeNote(std::size_t i)
     const int g = addWrap(note.pitch, options_.transpose);
     if (g <= 47)
         status_ |= VARN::ENUnder;
-    else if (g >= (options_.upperC ? 85 : 84))
+    else if (g > highestNote + (options_.upperC ? 1 : 0))
         status_ |= VARN::ENOver;
     const int octave = g <= 59 ? 0 : (g <= 71 ? 1 : 2);
     int letter = g % 12;

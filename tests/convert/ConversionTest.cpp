@@ -6,6 +6,7 @@
 #include "support/MidiWriter.h"
 #include "support/Run.h"
 #include "support/TextMode.h"
+#include "tune/TuneReader.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -312,6 +315,227 @@ TEST(KeepInStepTest, MergedRhythmsStayOnTheirGrid)
 }
 
 } // namespace
+
+namespace {
+
+// One conversion in memory, quiet; the tunes it made.
+Conversion convertQuietly(const std::string& file, Settings settings)
+{
+    settings.verbosity = Level::Fatal;
+    ConversionRequest request;
+    request.settings = settings;
+    request.inputName = "song.mid";
+    request.outputName = "song.txt";
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    return convert(request, nullptr);
+}
+
+// Four chords a beat apart (division 192), each strummed over 22 ticks from
+// a tick or two before its beat: each strum alone rounds to nothing.
+std::string strummedChords()
+{
+    struct Event {
+        int tick;
+        bool on;
+        int key;
+    };
+    std::vector<Event> events;
+    const int chords[] = {0, 190, 382, 574};
+    for (int beat = 0; beat < 4; ++beat) {
+        for (const auto& [key, offset] : {std::pair{55, 0}, std::pair{59, 8}, std::pair{62, 22}})
+            events.push_back({chords[beat] + offset, true, key});
+        for (int key : {55, 59, 62})
+            events.push_back({192 * beat + 170, false, key});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
+    midi::TrackBody body;
+    int now = 0;
+    for (const Event& e : events) {
+        const auto delta = static_cast<std::uint32_t>(e.tick - now);
+        if (e.on)
+            body.noteOn(delta, 0, e.key, 80);
+        else
+            body.noteOff(delta, 0, e.key);
+        now = e.tick;
+    }
+    return midi::header(0, 1, 192) + body.endOfTrack(0).chunk();
+}
+
+} // namespace
+
+// With -k each element's distance comes from the grid positions of the
+// element and its predecessor, so a strum's spread is never lost.
+TEST(KeepInStepTest, StrummedChordsStayOnTheirBeats)
+{
+    const std::string file = strummedChords();
+    const struct {
+        bool keepInStep;
+        const char* tune;
+    } cases[] = {
+        {false, "[%8\\g][b]3%8=d3[\\g][b]3=d3[\\g][b]3=d3[\\g][b]3=d3"},
+        {true, "[%8\\g][b]3%8=d3p1[\\g][b]3=d3p1[\\g][b]3=d3p1[\\g][b]3=d3"},
+    };
+    for (const auto& c : cases) {
+        Settings settings;
+        settings.keepInStep = c.keepInStep;
+        const Conversion result = convertQuietly(file, settings);
+        ASSERT_EQ(result.tunes.size(), 1u);
+        EXPECT_EQ(result.tunes[0].text, c.tune) << c.keepInStep;
+    }
+}
+
+// Two players off the grid in their own ways (a drummer rushing by a few
+// ticks, a triplet line dragging), over 64 bars: with -k no note, read back
+// from the tune, starts a sixteenth or more away from its tick, whether the
+// channels are merged or apart. Without -k the same song drifts.
+TEST(KeepInStepTest, HumanisedBandStartsWithinASixteenth)
+{
+    constexpr int division = 480;
+    std::vector<std::int64_t> ticks;
+    midi::TrackBody drums;
+    midi::TrackBody triplets;
+    std::uint32_t seed = 12345;
+    const auto jitter = [&seed](int spread) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(spread));
+    };
+    int previous = 0;
+    for (int i = 0; i < 64 * 8; ++i) { // eighths, each up to 18 ticks early
+        const int tick = i * 240 + 20 - jitter(38);
+        drums.noteOn(static_cast<std::uint32_t>(tick - previous), 0, 60, 100).noteOff(100, 0, 60);
+        previous = tick + 100;
+        ticks.push_back(tick);
+    }
+    previous = 0;
+    for (int i = 0; i < 64 * 12; ++i) { // eighth triplets, each up to 27 ticks late
+        const int tick = i * 160 + jitter(28);
+        triplets.noteOn(static_cast<std::uint32_t>(tick - previous), 1, 67, 100).noteOff(80, 1, 67);
+        previous = tick + 80;
+        ticks.push_back(tick);
+    }
+    const std::string file = midi::header(1, 2, division) + drums.endOfTrack(0).chunk() + triplets.endOfTrack(0).chunk();
+    std::sort(ticks.begin(), ticks.end());
+
+    for (const bool merged : {false, true}) {
+        for (const bool keepInStep : {false, true}) {
+            Settings settings;
+            settings.keepInStep = keepInStep;
+            if (merged)
+                settings.mergeList[0] = {1};
+            const Conversion result = convertQuietly(file, settings);
+            ASSERT_EQ(result.tunes.size(), merged ? 1u : 2u);
+            TuneRead read;
+            for (const TuneRecord& tune : result.tunes)
+                readTune(tune.text, tune.channel, read);
+            std::vector<std::int64_t> starts; // in 24ths of a tick
+            for (const PlayedTune& tune : read.tunes)
+                for (const PlayedNote& note : tune.notes)
+                    starts.push_back(note.start * 6 * division);
+            ASSERT_EQ(starts.size(), ticks.size());
+            std::sort(starts.begin(), starts.end());
+            std::int64_t worst = 0; // matched in order, the closest matching there is
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                const std::int64_t off = starts[i] - ticks[i] * 24;
+                worst = std::max(worst, off < 0 ? -off : off);
+            }
+            if (keepInStep)
+                EXPECT_LT(worst, 6 * division) << "merged " << merged;
+            else
+                EXPECT_GE(worst, 6 * division) << "merged " << merged;
+        }
+    }
+}
+
+namespace {
+
+// A one-track song (96 ticks to the quarter) of quarter notes: per
+// channel, each note's start in quarters and its pitch.
+std::string quarterNotes(const std::vector<std::vector<std::pair<int, int>>>& channels)
+{
+    std::vector<std::tuple<int, int, int, int>> events; // tick, on, channel, pitch
+    for (std::size_t ch = 0; ch < channels.size(); ++ch)
+        for (const auto& [quarter, pitch] : channels[ch]) {
+            events.emplace_back(quarter * 96, 1, static_cast<int>(ch), pitch);
+            events.emplace_back(quarter * 96 + 96, 0, static_cast<int>(ch), pitch);
+        }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+    });
+    midi::TrackBody body;
+    int now = 0;
+    for (const auto& [tick, on, channel, pitch] : events) {
+        const auto delta = static_cast<std::uint32_t>(tick - now);
+        if (on)
+            body.noteOn(delta, channel, pitch, 100);
+        else
+            body.noteOff(delta, channel, pitch);
+        now = tick;
+    }
+    return midi::header(0, 1, 96) + body.endOfTrack(0).chunk();
+}
+
+// The lines of `console` that begin with `start`.
+std::string linesStarting(const std::string& console, const std::string& start)
+{
+    std::string lines;
+    for (std::size_t at = 0; at < console.size();) {
+        const std::size_t end = std::min(console.find('\n', at), console.size() - 1) + 1;
+        if (console.compare(at, start.size(), start) == 0)
+            lines += console.substr(at, end - at);
+        at = end;
+    }
+    return lines;
+}
+
+} // namespace
+
+// -o moves each channel by the octaves that fit the notes its tune encodes,
+// after the song's transposition and the notes -e and -p took.
+TEST(FitOctavesTest, EachChannelMovesOverTheNotesItsTuneEncodes)
+{
+    const std::string moved = "Output: Transposing channel ";
+    // -e: 30 and 42 fold alike and start together; -p 1 keeps one of 30, 31.
+    const std::string identical = quarterNotes({{{0, 30}, {0, 42}, {1, 50}, {2, 55}, {3, 70}}});
+    const std::string chord = quarterNotes({{{0, 30}, {0, 31}, {1, 50}, {2, 55}, {3, 60}}});
+    // -a moves the lowest note, 20 on channel 1, to 48: channel 2 lands at 88..98.
+    const std::string band = quarterNotes({{{0, 20}, {1, 30}}, {{0, 60}, {1, 70}}});
+    const struct {
+        std::vector<std::string> args;
+        const std::string* midi;
+        std::string lines;
+    } cases[] = {
+        {{"-o"}, &identical, moved + "1 by 12 to fit the range.\n"},
+        {{"-o", "-e"}, &identical, ""},
+        {{"-o"}, &chord, moved + "1 by 24 to fit the range.\n"},
+        {{"-o", "-p", "1"}, &chord, ""},
+        {{"-o", "-a"}, &band, moved + "2 by -24 to fit the range.\n"},
+        {{"-o", "-t", "28"}, &band, moved + "2 by -24 to fit the range.\n"},
+        {{"-o", "-t", "4"}, &band, moved + "1 by 24 to fit the range.\n"},
+        {{"-a"}, &band, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"song.mid", "-"});
+        const Outcome outcome = inProcess(Case{args, c.midi});
+        ASSERT_EQ(outcome.status, 0);
+        EXPECT_EQ(linesStarting(outcome.console, moved), c.lines) << testing::PrintToString(c.args);
+    }
+}
+
+// The move is told after the song report and its element dump, before the
+// first tune; the example's accompaniment, an octave low, moves up.
+TEST_F(ConversionTest, FitOctavesTellsEachMoveBeforeTheTunes)
+{
+    const Outcome outcome = inProcess(Case{{"-v", "5", "-o", "-t", "-12", "song.mid", "-"}, &example});
+    ASSERT_EQ(outcome.status, 0);
+    const std::string line = "Output: Transposing channel 2 by 12 to fit the range.\n";
+    const std::size_t at = outcome.console.find(line);
+    ASSERT_NE(at, std::string::npos) << outcome.console;
+    EXPECT_EQ(outcome.console.find("Transposing channel 1"), std::string::npos);
+    EXPECT_LT(outcome.console.rfind("Info:   Time"), at);
+    EXPECT_LT(at, outcome.console.find("Output: VARN channel 1:"));
+    EXPECT_EQ(outcome.console.find("too low"), std::string::npos) << outcome.console;
+}
 
 // A triplet length above a quarter plays as the nearest sixteenth: a note
 // of 28 24ths (division 24, 28 ticks) is written as 5 sixteenths, and the

@@ -97,8 +97,17 @@ TEST(DeparturesTest, EachKindAtItsPlace)
              "  1:1 length C4 16 played 9\n"},
         {"too low", song({{0, 96, 36}}), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 1, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); -o moves this channel 1 octave up: 1 more note in range\n"
              "  1:1 pitch C2 played C3\n"},
+        {"too low, -o moves it", song({{0, 96, 36}}), {"-o"},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"},
+        {"too high, two octaves", song({{0, 96, 100}, {96, 96, 98}}), {},
+         "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 2, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:3, MIDI 1:3 (0); -o moves this channel 2 octaves down: 2 more notes in "
+             "range\n"
+             "  1:1 pitch E7 played E5\n"
+             "  1:2 pitch D7 played D5\n"},
         {"identical", song({{0, 96, 60}, {0, 96, 60}}), {"-e"},
          "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
              "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
@@ -148,6 +157,14 @@ TEST(DeparturesTest, DriftOfABarNamesKeepInStep)
     Conversion inStep = convertSong(midi, {"-k"});
     EXPECT_EQ(inStep.departures[0].largestDrift, 0);
     EXPECT_EQ(formatDepartures(inStep.departures).find(hint), std::string::npos);
+
+    // A text edited a bar late still drifts, but -k was given: no hint.
+    TuneRead late;
+    readTune("p8p8" + inStep.tunes[0].text, 1, late);
+    const std::vector<ChannelDepartures> edited = reportDepartures(inStep.trace, inStep.tunes, late);
+    ASSERT_EQ(edited.size(), 1u);
+    EXPECT_TRUE(edited[0].driftsABar);
+    EXPECT_EQ(formatDepartures(edited).find(hint), std::string::npos);
 }
 
 // Each departure names its note of the file and the note the tune plays

@@ -104,6 +104,8 @@ TEST_F(OptionsTest, MessagesOfEachOption)
         {{"-l", "in.mid"}, 4, true, o + "Enabling [...]$.\n"},
         {{"-kl", "in.mid"}, 4, true, o + "Keeping channels in step.\n" + o + "Enabling [...]$.\n"},
         {{"-n", "in.mid"}, 4, true, o + "Triplet detection disabled.\n"},
+        {{"-ok", "in.mid"}, 4, true,
+         o + "Fitting each channel into the range by octaves.\n" + o + "Keeping channels in step.\n"},
         {{"-u", "in.mid"}, 4, true, o + "Enabling /b#.\n"},
         {{"-t", "-12", "in.mid"}, 4, true, o + "Transposing input by -12.\n"},
         {{"-t", " +7", "in.mid"}, 4, true, o + "Transposing input by 7.\n"},
@@ -282,12 +284,13 @@ TEST_F(OptionsTest, NoArgumentsAtAll)
 
 TEST_F(OptionsTest, SettingsOfAllSwitches)
 {
-    ASSERT_TRUE(parse({"-a", "-e", "-k", "-l", "-n", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
+    ASSERT_TRUE(parse({"-a", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
                        "all", "-s", "2,7,9", "-m", "9,10,11", "in.mid"}));
     const Settings& settings = result.settings;
     EXPECT_TRUE(settings.autoTranspose);
     EXPECT_TRUE(settings.eliminateIdentical);
     EXPECT_TRUE(settings.keepInStep);
+    EXPECT_TRUE(settings.fitOctaves);
     EXPECT_TRUE(settings.longChords);
     EXPECT_FALSE(settings.triplets);
     EXPECT_TRUE(settings.upperC);
@@ -436,7 +439,7 @@ TEST_F(OptionsTest, ReadingsAreIndependent)
     Message record([&](const ConsoleText& piece) { outer += piece.text; }, Level::Notice);
     MessageScope scope(record);
 
-    ASSERT_TRUE(parse({"-v", "9", "-a", "-e", "-k", "-l", "-n", "-u", "-t", "4", "-p", "3@2", "-d", "all", "-m",
+    ASSERT_TRUE(parse({"-v", "9", "-a", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "4", "-p", "3@2", "-d", "all", "-m",
                        "1,2", "first.mid", "first.out"}));
     EXPECT_EQ(result.settings.verbosity, Level::All);
 
@@ -449,6 +452,7 @@ TEST_F(OptionsTest, ReadingsAreIndependent)
     EXPECT_EQ(settings.eliminateIdentical, fresh.eliminateIdentical);
     EXPECT_EQ(settings.longChords, fresh.longChords);
     EXPECT_EQ(settings.keepInStep, fresh.keepInStep);
+    EXPECT_EQ(settings.fitOctaves, fresh.fitOctaves);
     EXPECT_EQ(settings.triplets, fresh.triplets);
     EXPECT_EQ(settings.upperC, fresh.upperC);
     EXPECT_EQ(settings.transpose, fresh.transpose);

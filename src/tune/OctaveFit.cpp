@@ -1,0 +1,50 @@
+// Whole-octave moves of a channel into the range the notation writes.
+#include "tune/OctaveFit.h"
+
+#include "core/Wrap.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace {
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+} // namespace
+
+OctaveFit fitOctaves(std::span<const Element> elements, int transpose, bool upperC)
+{
+    constexpr int moves = 2 * maxOctaveShift + 1;
+    const std::int64_t top = highestNote + (upperC ? 1 : 0);
+    // Per move, the notes it puts in range: each note is in range for a run
+    // of at most four moves, found by division rather than by trying all.
+    std::array<std::size_t, moves> inside{};
+    std::size_t notes = 0;
+    for (const Element& e : elements) {
+        if (!e.isNote())
+            continue;
+        ++notes;
+        const std::int64_t g = addWrap(e.pitch, transpose);
+        const std::int64_t first = std::max<std::int64_t>(-floorDiv(g - lowestNote, 12), -maxOctaveShift);
+        const std::int64_t last = std::min<std::int64_t>(floorDiv(top - g, 12), maxOctaveShift);
+        for (std::int64_t k = first; k <= last; ++k)
+            ++inside[static_cast<std::size_t>(k + maxOctaveShift)];
+    }
+    const auto outside = [&](int k) { return notes - inside[static_cast<std::size_t>(k + maxOctaveShift)]; };
+    OctaveFit fit{0, outside(0), outside(0)};
+    // Smaller moves first, the upward before the downward: only a strictly
+    // better move replaces the one found.
+    for (int size = 1; size <= maxOctaveShift; ++size) {
+        for (const int k : {size, -size}) {
+            if (outside(k) < fit.outsideMoved) {
+                fit.octaves = k;
+                fit.outsideMoved = outside(k);
+            }
+        }
+    }
+    return fit;
+}
