@@ -58,6 +58,9 @@ struct ChannelTrace {
     bool followed = true;
     // The notes the channel was allowed at once (0: no limit).
     int polyphony = 0;
+    // The limit kept each chord's highest and lowest notes (-c): the notes
+    // it dropped were inner voices.
+    bool outerVoices = false;
 };
 
 // Everything the departure report needs from one conversion.
