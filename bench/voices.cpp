@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -22,48 +23,68 @@
 
 namespace {
 
+struct Line {
+    long long notes = 0, played = 0;
+    std::map<std::string, long long> lost; // by the report's reason
+};
+
 struct Tally {
-    long long top = 0, topPlayed = 0, bass = 0, bassPlayed = 0;
+    Line top[2], bass[2]; // [0]: by the file's ticks, [1]: by grid position
     long long files = 0, skipped = 0, overLimit = 0, overLimitBeyondOne = 0;
 };
 
-// The top-line and bass-line notes of one channel's trace.
-void countLines(const ChannelTrace& trace, const std::vector<bool>& dropped, Tally& tally)
+void count(Line& line, const std::string& why)
+{
+    ++line.notes;
+    if (why.empty())
+        ++line.played;
+    else
+        ++line.lost[why];
+}
+
+// The top-line and bass-line notes of one channel's trace. Notes start
+// together when they share a tick, or with `byGrid` a grid position; a note
+// of an earlier start sounds at a note's start when its end tick is later.
+void countLines(const ChannelTrace& trace, const std::vector<std::string>& dropped, bool byGrid, Tally& tally)
 {
     const auto& notes = trace.notes;
+    const auto key = [&](std::size_t i) { return byGrid ? notes[i].grid : std::int64_t{notes[i].tick}; };
     std::vector<std::size_t> order(notes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return notes[a].tick < notes[b].tick; });
-    std::multimap<std::int64_t, int> sounding; // end tick -> pitch
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    std::multimap<std::int64_t, int> earlier; // end tick -> pitch
     for (std::size_t g = 0; g < order.size();) {
-        const int tick = notes[order[g]].tick;
-        while (!sounding.empty() && sounding.begin()->first <= tick)
-            sounding.erase(sounding.begin());
         std::size_t h = g;
-        int high = -1000000, low = 1000000;
-        for (; h < order.size() && notes[order[h]].tick == tick; ++h) {
+        int high = -1000000, low = 1000000, first = notes[order[g]].tick;
+        for (; h < order.size() && key(order[h]) == key(order[g]); ++h) {
             high = std::max(high, notes[order[h]].pitch);
             low = std::min(low, notes[order[h]].pitch);
+            first = std::min(first, notes[order[h]].tick);
         }
-        for (const auto& s : sounding) {
-            high = std::max(high, s.second);
-            low = std::min(low, s.second);
-        }
+        while (!earlier.empty() && earlier.begin()->first <= first)
+            earlier.erase(earlier.begin());
+        // Copies of a note (one pitch, one start) need one voice between them.
+        std::map<int, bool> pitchPlayed;
+        for (std::size_t k = g; k < h; ++k)
+            pitchPlayed[notes[order[k]].pitch] |= dropped[order[k]].empty();
         for (std::size_t k = g; k < h; ++k) {
             const TracedNote& n = notes[order[k]];
-            const bool played = !dropped[order[k]];
-            if (n.pitch == high) {
-                ++tally.top;
-                tally.topPlayed += played;
+            int above = high, below = low;
+            for (const auto& [end, pitch] : earlier) {
+                if (end > n.tick) {
+                    above = std::max(above, pitch);
+                    below = std::min(below, pitch);
+                }
             }
-            if (n.pitch == low) {
-                ++tally.bass;
-                tally.bassPlayed += played;
-            }
-            sounding.emplace(std::int64_t{n.tick} + n.ticks, n.pitch);
+            const std::string& why = pitchPlayed[n.pitch] ? std::string() : dropped[order[k]];
+            if (n.pitch == above)
+                count(tally.top[byGrid], why);
+            if (n.pitch == below)
+                count(tally.bass[byGrid], why);
         }
+        for (std::size_t k = g; k < h; ++k)
+            earlier.emplace(std::int64_t{notes[order[k]].tick} + notes[order[k]].ticks, notes[order[k]].pitch);
         g = h;
     }
 }
@@ -108,13 +129,14 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
     }
     ++tally.files;
     for (const ChannelTrace& trace : result.trace.channels) {
-        std::vector<bool> dropped(trace.notes.size(), false);
+        std::vector<std::string> dropped(trace.notes.size());
         for (const ChannelDepartures& c : result.departures)
             if (c.channel == trace.channel)
                 for (const Departure& d : c.departures)
                     if (d.kind == DepartureKind::Dropped && d.note != noNote)
-                        dropped[d.note] = true;
-        countLines(trace, dropped, tally);
+                        dropped[d.note] = d.detail.substr(d.detail.find(' ') + 1);
+        countLines(trace, dropped, false, tally);
+        countLines(trace, dropped, true, tally);
         for (const PlayedTune& tune : result.played.tunes)
             if (tune.channel == trace.channel)
                 countOverLimit(tune, trace.polyphony, tally);
@@ -132,12 +154,19 @@ int main(int argc, char** argv)
     Tally tally;
     for (++i; i < argc; ++i)
         measure(switches, argv[i], tally);
-    const auto share = [](long long part, long long whole) { return whole ? 100.0 * part / whole : 100.0; };
     std::printf("files %lld (skipped %lld)\n", tally.files, tally.skipped);
-    std::printf("top line  %lld of %lld played: %.2f%% (%lld lost)\n", tally.topPlayed, tally.top,
-                share(tally.topPlayed, tally.top), tally.top - tally.topPlayed);
-    std::printf("bass line %lld of %lld played: %.2f%% (%lld lost)\n", tally.bassPlayed, tally.bass,
-                share(tally.bassPlayed, tally.bass), tally.bass - tally.bassPlayed);
+    const char* ways[2] = {"by ticks", "by grid"};
+    const auto print = [&](const char* name, const Line& line, const char* way) {
+        std::printf("%-5s line %s: %lld of %lld played: %.2f%% (%lld lost", name, way, line.played, line.notes,
+                    line.notes ? 100.0 * line.played / line.notes : 100.0, line.notes - line.played);
+        for (const auto& [why, n] : line.lost)
+            std::printf("; %lld %s", n, why.c_str());
+        std::printf(")\n");
+    };
+    for (int w = 0; w < 2; ++w) {
+        print("top", tally.top[w], ways[w]);
+        print("bass", tally.bass[w], ways[w]);
+    }
     std::printf("clocks over the limit %lld (by more than one: %lld)\n", tally.overLimit, tally.overLimitBeyondOne);
     return 0;
 }

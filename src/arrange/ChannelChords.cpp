@@ -5,6 +5,11 @@
 // no kept note in another octave, notes already sounding, the louder, the
 // longer, the higher. A note that gives way is dropped if it starts there
 // (its delta passes on, so no grid position changes) or cut to end there.
+// A note from before gives way first when it sounds on only because its
+// length was rounded up to the grid (the MIDI file has ended it by the time
+// the last note of the group starts), or when a note of the group strikes
+// its key again: otherwise a melody note's rounded tail would push out the
+// next one.
 //
 // Transposition moves every note of a channel alike, so the file's pitches
 // rank and double as the transposed ones do; folding into the game's range
@@ -32,6 +37,7 @@ private:
     struct Candidate {
         std::size_t id; // index in the list
         bool held;      // listed before the group: already sounding
+        bool tail;      // held, but ended in the MIDI file or struck again: gives way first
     };
 
     std::vector<Element>& elements_;
@@ -43,13 +49,14 @@ private:
     std::vector<std::size_t> sounding_;
     std::vector<Candidate> candidates_;
     std::vector<Candidate> doublings_;
+    std::vector<int> groupPitches_;
     int peak_ = 0;
     bool anyDropped_ = false;
 
     std::int64_t endOf(std::size_t id) const { return posOf_[id] + elements_[id].length; }
     bool better(const Candidate& a, const Candidate& b) const;
     void gather(std::size_t first, std::size_t last, std::int64_t now);
-    void pickExtreme(std::size_t slot, bool highest);
+    void pickExtreme(std::size_t slot, std::size_t end, bool highest);
     void rank();
     void settle(std::int64_t now);
     void removeDropped();
@@ -77,19 +84,33 @@ bool OuterVoices::better(const Candidate& a, const Candidate& b) const
 void OuterVoices::gather(std::size_t first, std::size_t last, std::int64_t now)
 {
     candidates_.clear();
+    groupPitches_.clear();
+    int latest = elements_[first].time;
+    for (std::size_t id = first; id <= last; ++id) {
+        if (elements_[id].isNote()) {
+            latest = std::max(latest, elements_[id].time);
+            groupPitches_.push_back(elements_[id].pitch);
+        }
+    }
+    std::sort(groupPitches_.begin(), groupPitches_.end());
     std::erase_if(sounding_, [&](std::size_t id) { return posOf_[id] > now || endOf(id) <= now; });
-    for (const std::size_t id : sounding_)
-        candidates_.push_back(Candidate{id, true});
+    for (const std::size_t id : sounding_) {
+        const Element& e = elements_[id];
+        const bool tail = std::int64_t{e.time} + e.duration <= latest ||
+                          std::binary_search(groupPitches_.begin(), groupPitches_.end(), e.pitch);
+        candidates_.push_back(Candidate{id, true, tail});
+    }
     for (std::size_t id = first; id <= last; ++id)
         if (elements_[id].isNote())
-            candidates_.push_back(Candidate{id, false});
+            candidates_.push_back(Candidate{id, false, false});
 }
 
-// Moves the best of the highest (or lowest) candidates from `slot` on into `slot`.
-void OuterVoices::pickExtreme(std::size_t slot, bool highest)
+// Moves the best of the highest (or lowest) candidates from `slot` to
+// before `end` into `slot`.
+void OuterVoices::pickExtreme(std::size_t slot, std::size_t end, bool highest)
 {
     std::size_t best = slot;
-    for (std::size_t j = slot + 1; j < candidates_.size(); ++j) {
+    for (std::size_t j = slot + 1; j < end; ++j) {
         const int p = elements_[candidates_[j].id].pitch;
         const int q = elements_[candidates_[best].id].pitch;
         if (p == q ? better(candidates_[j], candidates_[best]) : (highest ? p > q : p < q))
@@ -101,21 +122,27 @@ void OuterVoices::pickExtreme(std::size_t slot, bool highest)
 // Orders the candidates so that the first `limit` are the ones kept.
 void OuterVoices::rank()
 {
-    pickExtreme(0, true);
-    if (limit_ < 2)
+    // Rounded tails last, in the order of rules 4 to 7; the rules below
+    // rank the notes that sound.
+    const auto tails = std::stable_partition(candidates_.begin(), candidates_.end(),
+                                             [](const Candidate& c) { return !c.tail; });
+    std::sort(tails, candidates_.end(), [this](const Candidate& a, const Candidate& b) { return better(a, b); });
+    const auto sounding = static_cast<std::size_t>(tails - candidates_.begin());
+    pickExtreme(0, sounding, true);
+    if (limit_ < 2 || sounding < 2)
         return;
-    pickExtreme(1, false);
+    pickExtreme(1, sounding, false);
     if (limit_ < 3)
         return;
     const auto rest = candidates_.begin() + 2;
-    std::sort(rest, candidates_.end(), [this](const Candidate& a, const Candidate& b) { return better(a, b); });
+    std::sort(rest, tails, [this](const Candidate& a, const Candidate& b) { return better(a, b); });
     // In that order, a note that doubles no kept pitch class comes before
     // one that does; keeping it adds its class to the kept ones.
     const auto pitchClass = [this](const Candidate& c) { return ((elements_[c.id].pitch % 12) + 12) % 12; };
     unsigned kept = (1u << pitchClass(candidates_[0])) | (1u << pitchClass(candidates_[1]));
     doublings_.clear();
     auto out = rest;
-    for (auto it = rest; it != candidates_.end(); ++it) {
+    for (auto it = rest; it != tails; ++it) {
         const unsigned bit = 1u << pitchClass(*it);
         if (kept & bit) {
             doublings_.push_back(*it);
