@@ -159,6 +159,9 @@ void OuterVoices::settle(std::int64_t now)
 {
     if (candidates_.size() > limit_) {
         rank();
+        // The notes that give way, in list order (the order of their warnings).
+        std::sort(candidates_.begin() + static_cast<std::ptrdiff_t>(limit_), candidates_.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.id < b.id; });
         for (std::size_t j = limit_; j < candidates_.size(); ++j) {
             const std::size_t id = candidates_[j].id;
             if (posOf_[id] == now) {

@@ -97,6 +97,8 @@ TEST(ChannelChordsTest, RankedNotesStayAndTheRestGiveWay)
          {{0, 48, 24}, {0, 62, 24}, {0, 64, 24}, {0, 72, 24}}, "0:48:24 0:64:24 0:72:24", 3},
         {"a higher note held on only by its rounded length gives way to the melody", 2,
          {{0, 36, 48}, {0, 76, 12, 64, 8}, {8, 72, 24}}, "0:36:48 0:76:6 8:72:24", 2},
+        {"a key struck again while held: the new note stays, the held one ends", 1,
+         {{0, 72, 48}, {24, 72, 24}}, "0:72:24 24:72:24", 1},
         {"two notes at the top: the louder", 1, {{0, 72, 24, 50}, {0, 72, 24, 90}}, "0:72:24!90", 1},
         {"-p 1 keeps the top line over a held melody and a longer bass", 1,
          {{0, 72, 48}, {0, 48, 24}, {0, 64, 24}, {24, 60, 24}, {24, 74, 24}}, "0:72:48 48:74:24", 1},
