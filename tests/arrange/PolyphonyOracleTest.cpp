@@ -160,6 +160,60 @@ struct OracleCandidate {
     bool tail;
 };
 
+// Whether `a` comes before `b` as the next note kept after `chosen`.
+bool oracleFirst(const List& list, const std::vector<OracleCandidate>& chosen, const OracleCandidate& a,
+                 const OracleCandidate& b)
+{
+    const Element& x = list[a.id];
+    const Element& y = list[b.id];
+    const auto classOf = [&](std::size_t id) { return ((list[id].pitch % 12) + 12) % 12; };
+    if (a.tail != b.tail)
+        return !a.tail;
+    if (!a.tail && x.pitch != y.pitch && chosen.size() < 2)
+        return chosen.empty() ? x.pitch > y.pitch : x.pitch < y.pitch;
+    if (!a.tail && chosen.size() >= 2) {
+        bool da = false, db = false;
+        for (const OracleCandidate& c : chosen) {
+            da = da || classOf(c.id) == classOf(a.id);
+            db = db || classOf(c.id) == classOf(b.id);
+        }
+        if (da != db)
+            return !da;
+    }
+    if (a.held != b.held)
+        return a.held;
+    if (x.velocity != y.velocity)
+        return x.velocity > y.velocity;
+    if (x.length != y.length)
+        return x.length > y.length;
+    if (x.pitch != y.pitch)
+        return x.pitch > y.pitch;
+    return a.id < b.id;
+}
+
+// The candidates of the group of notes i..last at `now`.
+std::vector<OracleCandidate> oracleCandidates(const List& list, const std::vector<std::int64_t>& pos,
+                                              const std::vector<std::size_t>& kept, std::size_t i, std::size_t last)
+{
+    int latest = list[i].time;
+    for (std::size_t j = i; j <= last; ++j)
+        if (list[j].isNote())
+            latest = std::max(latest, list[j].time);
+    std::vector<OracleCandidate> open;
+    for (const std::size_t id : kept) {
+        if (pos[id] > pos[i] || pos[id] + list[id].length <= pos[i])
+            continue;
+        bool restruck = false;
+        for (std::size_t j = i; j <= last; ++j)
+            restruck = restruck || (list[j].isNote() && list[j].pitch == list[id].pitch);
+        open.push_back({id, true, std::int64_t{list[id].time} + list[id].duration <= latest || restruck});
+    }
+    for (std::size_t j = i; j <= last; ++j)
+        if (list[j].isNote())
+            open.push_back({j, false, false});
+    return open;
+}
+
 int oracleOuterVoices(List& list, int limit)
 {
     const std::size_t n = list.size();
@@ -170,65 +224,20 @@ int oracleOuterVoices(List& list, int limit)
     std::vector<bool> dropped(n, false);
     std::vector<std::size_t> kept;
     int peak = 0;
-    std::size_t i = 0;
-    while (i < n) {
-        if (!list[i].isNote()) {
-            ++i;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!list[i].isNote())
             continue;
-        }
         const std::int64_t now = pos[i];
         std::size_t last = i;
-        int latest = list[i].time;
-        for (std::size_t j = i; j < n && pos[j] == now; ++j) {
-            if (list[j].isNote()) {
-                last = j;
-                latest = std::max(latest, list[j].time);
-            }
-        }
-        std::vector<OracleCandidate> open;
-        for (const std::size_t id : kept) {
-            if (pos[id] > now || pos[id] + list[id].length <= now)
-                continue;
-            bool restruck = false;
-            for (std::size_t j = i; j <= last; ++j)
-                restruck = restruck || (list[j].isNote() && list[j].pitch == list[id].pitch);
-            open.push_back({id, true, std::int64_t{list[id].time} + list[id].duration <= latest || restruck});
-        }
-        for (std::size_t j = i; j <= last; ++j)
+        for (std::size_t j = i; j < n && pos[j] == now; ++j)
             if (list[j].isNote())
-                open.push_back({j, false, false});
+                last = j;
+        std::vector<OracleCandidate> open = oracleCandidates(list, pos, kept, i, last);
         std::vector<OracleCandidate> chosen;
-        auto classOf = [&](std::size_t id) { return ((list[id].pitch % 12) + 12) % 12; };
-        auto first = [&](const OracleCandidate& a, const OracleCandidate& b) {
-            const Element& x = list[a.id];
-            const Element& y = list[b.id];
-            if (a.tail != b.tail)
-                return !a.tail;
-            if (!a.tail && x.pitch != y.pitch && chosen.size() < 2)
-                return chosen.empty() ? x.pitch > y.pitch : x.pitch < y.pitch;
-            if (!a.tail && chosen.size() >= 2) {
-                bool da = false, db = false;
-                for (const OracleCandidate& c : chosen) {
-                    da = da || classOf(c.id) == classOf(a.id);
-                    db = db || classOf(c.id) == classOf(b.id);
-                }
-                if (da != db)
-                    return !da;
-            }
-            if (a.held != b.held)
-                return a.held;
-            if (x.velocity != y.velocity)
-                return x.velocity > y.velocity;
-            if (x.length != y.length)
-                return x.length > y.length;
-            if (x.pitch != y.pitch)
-                return x.pitch > y.pitch;
-            return a.id < b.id;
-        };
         while (static_cast<int>(chosen.size()) < limit && !open.empty()) {
             auto best = open.begin();
             for (auto it = open.begin(); it != open.end(); ++it)
-                if (first(*it, *best))
+                if (oracleFirst(list, chosen, *it, *best))
                     best = it;
             chosen.push_back(*best);
             open.erase(best);
@@ -247,8 +256,9 @@ int oracleOuterVoices(List& list, int limit)
         for (const OracleCandidate& c : chosen)
             if (pos[c.id] + list[c.id].length > now)
                 kept.push_back(c.id);
-        i = last + 1;
+        i = last;
     }
+    // Dropped notes leave; each one's delta goes to the next element listed.
     List out;
     int carried = 0;
     for (std::size_t k = 0; k < n; ++k) {
