@@ -13,7 +13,7 @@
 //
 // Transposition moves every note of a channel alike, so the file's pitches
 // rank and double as the transposed ones do; folding into the game's range
-// comes later and plays no part.
+// comes later and is not looked at.
 #include "arrange/Channel.h"
 
 #include "core/Message.h"
