@@ -69,7 +69,7 @@ bool sameResult(const CommandLine& a, const CommandLine& b)
     return s.autoTranspose == t.autoTranspose && s.transpose == t.transpose && s.longChords == t.longChords &&
            s.upperC == t.upperC && s.eliminateIdentical == t.eliminateIdentical && s.triplets == t.triplets &&
            s.mergeList == t.mergeList && s.active == t.active && s.polyphony == t.polyphony &&
-           s.verbosity == t.verbosity;
+           s.verbosity == t.verbosity && s.keepOuterVoices == t.keepOuterVoices;
 }
 
 } // namespace

@@ -7,7 +7,8 @@
 //   0  flags: 1 auto-transpose, 2 long chords, 4 upper c, 8 identical-note
 //      removal, 16 no triplets; bits 5..7 pick the verbosity
 //   1  polyphony: bits 0..2 pick the limit, bit 3 applies it to one channel
-//      (bits 4..7) instead of all
+//      (bits 4..7) instead of all; applied to all, bit 4 keeps the outer
+//      voices of chords (-c)
 //   2  transposition (signed byte; -128 and 127 stand for the int limits)
 //   3  merges: bits 0..1 none / all into channel 1 / one target (bits 4..7)
 //      with the sources of bytes 4 and 5; bit 2 sends the macro blocks into
@@ -86,6 +87,7 @@ Settings configure(const std::uint8_t* data, std::size_t size)
         song.polyphony[poly >> 4] = limit;
     else
         song.polyphony.fill(limit);
+    song.keepOuterVoices = (poly & 0x18) == 0x10;
 
     song.transpose = transposeFor(at(data, size, 2));
 

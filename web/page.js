@@ -122,6 +122,7 @@
   function readState() {
     var state = Switches.defaults();
     state.autoTranspose = $('opt-a').checked;
+    state.outerVoices = $('opt-c').checked;
     state.leaveOutAll = $('opt-d-all').checked;
     state.eliminate = $('opt-e').checked;
     state.keepInStep = $('opt-k').checked;

@@ -36,8 +36,14 @@ public:
     // Keeps one of the notes of equal folded pitch that start together.
     void eliminateIdentical();
     // Cuts or drops notes so that at most `limit` sound at once (0: no
-    // limit); returns the highest count of notes sounding together.
-    int fixPolyphony(int limit);
+    // limit); returns the highest count of notes sounding together. With
+    // `outerVoices` and a limit above 0, the notes that give way are chosen
+    // by rank, so that each chord keeps its highest and lowest notes.
+    int fixPolyphony(int limit, bool outerVoices = false);
     // The element dump at verbosity 5.
     void print(int division) const;
+
+private:
+    // fixPolyphony with `outerVoices`, for a `limit` above 0.
+    int keepOuterVoices(int limit);
 };

@@ -9,6 +9,8 @@
 // as the oracle the tests compare the indexed pass with. The indexed pass
 // keeps the sounding notes in an index, so that a channel of a million
 // notes costs about the number of notes sounding together per note.
+//
+// The limit that ranks the notes instead (-c) is in ChannelChords.cpp.
 #include "arrange/Channel.h"
 
 #include "core/Message.h"
@@ -351,10 +353,12 @@ int IndexedPass::run()
 
 } // namespace
 
-int Channel::fixPolyphony(int limit)
+int Channel::fixPolyphony(int limit, bool outerVoices)
 {
     if (!used)
         return 0;
+    if (outerVoices && limit > 0)
+        return keepOuterVoices(limit);
     IndexedPass pass(elements, limit);
     if (pass.prepare())
         return pass.run();

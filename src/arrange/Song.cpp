@@ -141,7 +141,7 @@ void Song::smoothChannels(StageObserver* observer)
                 observer->identicalRemoved(ch, channel.elements);
         }
         const int limit = settings.polyphony[ch];
-        const int peak = channel.fixPolyphony(limit);
+        const int peak = channel.fixPolyphony(limit, settings.keepOuterVoices);
         if (observer)
             observer->polyphonyLimited(ch, channel.elements);
         Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);

@@ -120,6 +120,7 @@ private:
     std::vector<Departure> placed_;
     std::vector<bool> matched_;
     int polyphony_ = 0;
+    bool outerVoices_ = false;
     // The run of notes drifting the same way: its sign and where it began.
     int driftSign_ = 0;
     std::int64_t driftSince_ = 0;
@@ -135,6 +136,7 @@ private:
                 const PlayedTune* played);
     void compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p);
     std::string startWords(std::int64_t rounding, std::int64_t drift) const;
+    std::string polyphonyWords() const;
     void ends(const ChannelTrace* trace, const PlayedTune* played);
 };
 
@@ -152,6 +154,7 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
     matched_.assign(out_.notesPlayed, false);
     if (trace) {
         polyphony_ = trace->polyphony;
+        outerVoices_ = trace->outerVoices;
         if (trace->followed) {
             std::optional<LetterMap> map;
             if (written && played)
@@ -205,8 +208,7 @@ void ChannelReport::traced(std::size_t index, const TracedNote& note, const std:
         dropped("identical", "dropped: a note of the same pitch starts with it (-e)");
         return;
     case Fate::Polyphony:
-        dropped("polyphony", polyphony_ > 0 ? "dropped by the polyphony limit of " + std::to_string(polyphony_)
-                                            : "dropped by the polyphony limit");
+        dropped("polyphony", polyphonyWords());
         return;
     case Fate::Cut: dropped("cut: the tune passed the text cap", "dropped: the tune passed the text cap"); return;
     case Fate::Written: break;
@@ -232,6 +234,16 @@ void ChannelReport::traced(std::size_t index, const TracedNote& note, const std:
         }
     }
     dropped("edited: not in the text", "dropped: not in the text");
+}
+
+// Why the polyphony limit dropped a note, with the limit when there is one.
+std::string ChannelReport::polyphonyWords() const
+{
+    if (polyphony_ <= 0)
+        return "dropped by the polyphony limit";
+    const std::string limit = std::to_string(polyphony_);
+    return outerVoices_ ? "dropped: inner voice of a chord over the limit of " + limit
+                        : "dropped by the polyphony limit of " + limit;
 }
 
 // "starts 1/32 late: drift from bar 12", from the note's rounding down to a

@@ -133,6 +133,7 @@ DepartureTrace DepartureTracer::finish(const Song& song)
         ChannelTrace channel;
         channel.channel = ch + 1;
         channel.polyphony = song.settings.polyphony[static_cast<std::size_t>(ch)];
+        channel.outerVoices = song.settings.keepOuterVoices;
         channel.followed = f.followed && f.grid.size() == f.listed.size();
         if (channel.followed)
             attachWritten(f);

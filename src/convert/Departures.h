@@ -62,6 +62,9 @@ struct ChannelTrace {
     // and how many more of its notes that brings into the range.
     int octaves = 0;
     std::size_t moreInRange = 0;
+    // The limit kept each chord's highest and lowest notes (-c): the notes
+    // it dropped were inner voices.
+    bool outerVoices = false;
 };
 
 // Everything the departure report needs from one conversion.

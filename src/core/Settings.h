@@ -37,6 +37,9 @@ struct Settings {
                                           true, true, true, true, true, true, true, true};
     // Notes allowed to sound at once per channel; 0 is unlimited.
     std::array<int, channelCount> polyphony{};
+    // Under a polyphony limit, each chord keeps its highest and lowest notes
+    // and inner voices give way first.
+    bool keepOuterVoices = false;
     // Verbosity of the console report.
     Level verbosity = Message::msgLevelDefault;
 };

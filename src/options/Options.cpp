@@ -15,7 +15,7 @@
 namespace {
 
 // The switch letters; those followed by ':' take an argument.
-const char* const switchLetters = "ad:ehklnm:op:s:t:uv:";
+const char* const switchLetters = "acd:ehklnm:op:s:t:uv:";
 
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
@@ -100,6 +100,8 @@ bool Parser::apply(int letter, const std::string& arg)
     switch (letter) {
     case 'a':
         return enable(settings_.autoTranspose, true, "Auto-transposing enabled.\n");
+    case 'c':
+        return enable(settings_.keepOuterVoices, true, "Keeping the highest and lowest notes of chords.\n");
     case 'd':
         return arg == "all" ? deactivateAll() : deactivate(arg);
     case 'e':
@@ -156,7 +158,7 @@ bool Parser::beingMerged(int ch) const
     return false;
 }
 
-// -a, -e, -l, -n, -u
+// -a, -c, -e, -l, -n, -u
 bool Parser::enable(bool& setting, bool value, const char* confirmation)
 {
     setting = value;

@@ -185,6 +185,8 @@ TEST(DeparturesTest, EachDepartureInWordsWithItsNotes)
          "dropped by the polyphony limit of 1"},
         {song({{0, 96, 60}, {0, 96, 64}, {0, 96, 67}}), {"-p", "2"}, "1:1 dropped C4 (polyphony)",
          "dropped by the polyphony limit of 2"},
+        {song({{0, 96, 60}, {0, 96, 64}, {0, 96, 67}}), {"-c", "-p", "2"}, "1:1 dropped E4 (polyphony)",
+         "dropped: inner voice of a chord over the limit of 2"},
         {song({{0, 96, 60}, {0, 96, 60}}), {"-e"}, "1:1 dropped C4 (identical)",
          "dropped: a note of the same pitch starts with it (-e)"},
         {song(triplets), {}, "1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)",

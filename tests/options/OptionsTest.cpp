@@ -103,6 +103,10 @@ TEST_F(OptionsTest, MessagesOfEachOption)
         {{"-e", "in.mid"}, 4, true, o + "Eliminating all but one instance of identical notes.\n"},
         {{"-l", "in.mid"}, 4, true, o + "Enabling [...]$.\n"},
         {{"-kl", "in.mid"}, 4, true, o + "Keeping channels in step.\n" + o + "Enabling [...]$.\n"},
+        {{"-ck", "in.mid"}, 4, true,
+         o + "Keeping the highest and lowest notes of chords.\n" + o + "Keeping channels in step.\n"},
+        {{"-cp2", "in.mid"}, 4, true,
+         o + "Keeping the highest and lowest notes of chords.\n" + o + "Setting polyphony of all channels to 2.\n"},
         {{"-n", "in.mid"}, 4, true, o + "Triplet detection disabled.\n"},
         {{"-ok", "in.mid"}, 4, true,
          o + "Fitting each channel into the range by octaves.\n" + o + "Keeping channels in step.\n"},
@@ -284,10 +288,11 @@ TEST_F(OptionsTest, NoArgumentsAtAll)
 
 TEST_F(OptionsTest, SettingsOfAllSwitches)
 {
-    ASSERT_TRUE(parse({"-a", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
+    ASSERT_TRUE(parse({"-a", "-c", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
                        "all", "-s", "2,7,9", "-m", "9,10,11", "in.mid"}));
     const Settings& settings = result.settings;
     EXPECT_TRUE(settings.autoTranspose);
+    EXPECT_TRUE(settings.keepOuterVoices);
     EXPECT_TRUE(settings.eliminateIdentical);
     EXPECT_TRUE(settings.keepInStep);
     EXPECT_TRUE(settings.fitOctaves);
