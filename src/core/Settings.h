@@ -8,6 +8,9 @@
 // MIDI channels a song has, numbered 0..15 inside and 1..16 for the user.
 inline constexpr int channelCount = 16;
 
+// The most parts a macro may be asked to hold when channels are split.
+inline constexpr int maxSplitParts = 10000;
+
 // Every setting of a conversion, as the switches give them. Plain data:
 // read by every stage, changed by none.
 struct Settings {
@@ -33,6 +36,9 @@ struct Settings {
                                           true, true, true, true, true, true, true, true};
     // Notes allowed to sound at once per channel; 0 is unlimited.
     std::array<int, channelCount> polyphony{};
+    // Each channel is split into macros of at most this many parts, cut at
+    // the same places for all channels; 0 writes each channel whole.
+    int splitParts = 0;
     // Verbosity of the console report.
     Level verbosity = Message::msgLevelDefault;
 };
