@@ -15,6 +15,8 @@ constexpr std::string_view lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f",
 constexpr std::string_view upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
                                                  "G", "A.", "A", "B.", "B", "B#"};
 constexpr char octaveMarks[3] = {'\\', '=', '/'};
+// A state no mark leads to: the next mark of its kind is written in full.
+constexpr int unknownState = -1;
 
 // A count of sixteenths as the int that addPause takes. Anything beyond the
 // int range is far longer than the cap allows, so the text is the same.
@@ -44,6 +46,13 @@ TuneWriter::TuneWriter(std::span<const Element> elements, const TuneOptions& opt
     // A note takes four or five characters on average.
     out_.reserve(8 * elements.size());
     channelVolumes_.fill(100);
+    if (options.restate) {
+        // No state is known: the first mark of each kind is written in full.
+        tempoState_ = unknownState;
+        octaveState_ = unknownState;
+        groupVolume_ = unknownState;
+        noteVolumeState_ = unknownState;
+    }
 }
 
 void TuneWriter::write()
