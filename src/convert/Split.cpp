@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -26,8 +27,6 @@ constexpr std::int64_t restartCost = 6;
 constexpr std::size_t maxPlaces = std::size_t{1} << 20;
 // Steps the choice of cuts may take before it goes the greedy way.
 constexpr std::int64_t maxSteps = 400000;
-// A cut at a beat ranks after every cut at a bar line.
-constexpr std::int64_t beatPenalty = std::int64_t{1} << 40;
 constexpr std::size_t noLetter = std::numeric_limits<std::size_t>::max();
 
 // A channel's written notes on the grid, with the characters the whole
@@ -140,8 +139,8 @@ std::vector<Place> places(const Bars& bars, int division, std::int64_t end)
     return result;
 }
 
-// The choice of cuts among the places: fewest pieces that fit, then the
-// best places, then the most even pieces.
+// The choice of cuts among the places: at bar lines wherever a bar fits,
+// then fewest pieces, then fewest notes across, then the most even pieces.
 class CutChooser {
 public:
     CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
@@ -153,16 +152,17 @@ public:
     std::vector<std::size_t> choose();
 
 private:
+    // A way to a node: cuts at beats (a fallback where a bar cannot fit),
+    // then pieces, then notes across the cuts, then unevenness, fewest first.
     struct Best {
-        std::int64_t pieces = std::numeric_limits<std::int64_t>::max();
-        std::int64_t penalty = 0;
+        std::int64_t beats = std::numeric_limits<std::int64_t>::max();
+        std::int64_t pieces = 0;
+        std::int64_t across = 0;
         std::int64_t unevenness = 0;
         std::size_t from = 0;
         bool operator<(const Best& o) const
         {
-            if (pieces != o.pieces)
-                return pieces < o.pieces;
-            return penalty != o.penalty ? penalty < o.penalty : unevenness < o.unevenness;
+            return std::tie(beats, pieces, across, unevenness) < std::tie(o.beats, o.pieces, o.across, o.unevenness);
         }
     };
 
@@ -177,12 +177,7 @@ private:
             most = std::max(most, lane.estimate(nodes_[i].at, nodes_[j].at));
         return most;
     }
-    std::int64_t penalty(std::size_t j) const
-    {
-        if (j + 1 == nodes_.size())
-            return 0;
-        return (nodes_[j].bar ? 0 : beatPenalty) + nodes_[j].across;
-    }
+    bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
     std::vector<std::size_t> farthest() const;
 };
 
@@ -216,13 +211,14 @@ std::vector<std::size_t> CutChooser::choose()
         return starts;
     }
     std::vector<Best> best(nodes_.size());
-    best[0].pieces = 0;
+    best[0].beats = 0;
     for (std::size_t i = 0; i < last; ++i) {
-        if (best[i].pieces == std::numeric_limits<std::int64_t>::max())
+        if (best[i].beats == std::numeric_limits<std::int64_t>::max())
             continue;
         for (std::size_t j = i + 1; j <= far[i]; ++j) {
             const std::int64_t size = largest(i, j);
-            const Best next{best[i].pieces + 1, best[i].penalty + penalty(j), best[i].unevenness + size * size, i};
+            const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
+                            best[i].unevenness + size * size, i};
             if (next < best[j])
                 best[j] = next;
         }
@@ -415,8 +411,9 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
             continue;
         const std::vector<Element>& elements = plan.song.channels[static_cast<std::size_t>(lane.channel)].elements;
         ChannelCutter cutter(elements, lane, plan.options, tracer ? tracer->written(lane.channel) : nullptr);
+        // Pieces up to the last one in which a note of the channel sounds.
         const auto last = static_cast<std::size_t>(
-            std::upper_bound(cuts.begin(), cuts.end(), lane.starts.back()) - cuts.begin());
+            std::upper_bound(cuts.begin(), cuts.end(), std::max(lane.end - 1, lane.starts.back())) - cuts.begin());
         for (std::size_t k = 0; k < last; ++k) {
             const std::int64_t b = k + 1 < pieces ? cuts[k + 1] : end;
             if (!cutter.piece(k, cuts[k], b, k + 1 < pieces, plan.bars, plan.song.division))

@@ -31,9 +31,9 @@ struct SplitSong {
 };
 
 // Cuts the used channels of `song` (quantised and cleaned up) at the same
-// places into macros of at most `parts` parts: at bar lines where no note
-// sounds across if it can, else where fewest do, else at beats; as few
-// macros as fit, then pieces as even as can be. Each macro starts with its
+// places into macros of at most `parts` parts: at bar lines (at beats only
+// inside a bar too long for a macro), as few macros as fit, where fewest
+// notes sound across, then pieces as even as can be. Each macro starts with its
 // tempo, volume and octave, and all channels' macro K last equally long.
 // Notes across a cut end there and start again, with a report line. With a
 // tracer, the encoder's records of the notes go to it.
