@@ -220,3 +220,25 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
 }
 
 } // namespace
+
+// Only a bar that cannot fit even cut at its beats passes the parts: the
+// report names its macro and bar, and the rest of the song still fits.
+TEST(SplitTest, OnlyABarTooLongPassesTheParts)
+{
+    std::vector<Note> notes = halves(0, 0, 2) + halves(0, 3, 4);
+    for (int s = 2 * bar; s < 2 * bar + 4; ++s)
+        for (int key = 48; key < 84; ++key)
+            notes.push_back(Note{0, s, 1, key, 1 + (key * 37 + s * 11) % 127});
+    const Outcome split = convertWith(song(notes), {"-b", "1"});
+    ASSERT_EQ(split.result.tunes.size(), 1u);
+    const TuneRecord& tune = split.result.tunes.front();
+    EXPECT_NE(tune.status & VARN::EMLong, 0);
+    int over = 0;
+    for (std::size_t k = 0; k < tune.pieces.size(); ++k)
+        over += VARN::partsOf(macroOf(tune, k)) > 1 ? 1 : 0;
+    EXPECT_EQ(over, 1);
+    EXPECT_NE(split.console.find("ERROR:  Channel 1, macro 2 of 3 takes 2 parts: the bar at 3:1 does not fit in 1.\n"),
+              std::string::npos)
+        << split.console;
+    EXPECT_NE(split.console.find("ERROR:  The resulting macro has too many parts!\n"), std::string::npos);
+}
