@@ -13,6 +13,7 @@
       channels.push({ leaveOut: false, mergeInto: 0, polyphony: '', output: false });
     return {
       autoTranspose: false,  // -a
+      split: '',             // -b N
       leaveOutAll: false,    // -d all
       channels: channels,    // -d C, -m T,C, -p C@N, -s C
       eliminate: false,      // -e
@@ -43,11 +44,13 @@
     return numbers;
   }
 
-  // The switches for `state`: -a -d -e -k -l -n -m -p -s -t -u -v.
+  // The switches for `state`: -a -b -d -e -k -l -n -m -p -s -t -u -v.
   function switches(state) {
     var args = [];
     if (state.autoTranspose)
       args.push('-a');
+    if (given(state.split))
+      args.push('-b', given(state.split));
     if (state.leaveOutAll) {
       args.push('-d', 'all');
     } else {

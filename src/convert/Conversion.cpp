@@ -60,14 +60,15 @@ std::string_view macroText(const std::string& text, const std::vector<std::size_
 }
 
 // The tune line of the report and the macro block of channel `ch`: one of
-// each per macro when the tune is split.
-void writeTune(VARN& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
+// each per macro when the tune is split (with where each block begins).
+std::vector<std::size_t> writeTune(VARN& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
 {
+    std::vector<std::size_t> blocks;
     if (starts.empty()) {
         tune.print();
         Msg(Level::Output, "Macro version:\n");
         tune.printMacro(block, ch);
-        return;
+        return blocks;
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
         MsgText(Level::Output, macroText(tune.text, starts, k));
@@ -76,8 +77,11 @@ void writeTune(VARN& tune, int ch, const std::vector<std::size_t>& starts, std::
     Msg(Level::Output, "Macro version:\n");
     const std::string channel = "Channel " + std::to_string(ch + 1) + ", macro ";
     const std::string of = " of " + std::to_string(starts.size());
-    for (std::size_t k = 0; k < starts.size(); ++k)
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        blocks.push_back(block.size());
         VARN::appendBlock(block, macroText(tune.text, starts, k), channel + std::to_string(k + 1) + of);
+    }
+    return blocks;
 }
 
 // The tunes written, read back.
@@ -115,7 +119,7 @@ void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, M
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
         block.clear();
-        writeTune(tune, ch, starts[ch], block);
+        std::vector<std::size_t> blocks = writeTune(tune, ch, starts[ch], block);
         if (toConsole)
             message.macro(block);
         else if (request.writeOutput)
@@ -124,7 +128,7 @@ void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, M
             result.macroText += block;
         tune.showStatus();
         result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : "",
-                                          std::move(starts[ch])});
+                                          std::move(starts[ch]), request.keepBlocks ? std::move(blocks) : std::vector<std::size_t>{}});
     }
 }
 

@@ -53,6 +53,8 @@ struct TuneRecord {
     // With -b: where each of the channel's macros begins in `text`, in
     // order (empty when the channel is written whole).
     std::vector<std::size_t> pieces;
+    // With -b and keepBlocks: where each macro's block begins in `block`.
+    std::vector<std::size_t> blocks;
 };
 
 // What a conversion gives back.

@@ -112,30 +112,49 @@ std::int64_t onGrid(std::int64_t scaled, std::int64_t scale, int division)
     return (scaled + unit / 2) / unit * sixteenth;
 }
 
-// The bar lines and beats before `end`, from the time signatures, in order.
-std::vector<Place> places(const Bars& bars, int division, std::int64_t end)
+// Calls `visit(at, bar)` for the bar lines and beats before `end`, from
+// the time signatures, in order (several on one sixteenth count as one).
+template <typename Visit>
+void forEachBeat(const Bars& bars, int division, std::int64_t end, Visit visit)
 {
-    std::vector<Place> result;
     const auto& metres = bars.metres();
-    for (std::size_t m = 0; m < metres.size() && result.size() < maxPlaces; ++m) {
+    std::int64_t last = 0;
+    for (std::size_t m = 0; m < metres.size(); ++m) {
         const Bars::Metre& metre = metres[m];
         const std::int64_t den = metre.denominator;
         const std::int64_t beat = 96 * std::int64_t{division};
-        const std::int64_t stop = m + 1 < metres.size() ? metres[m + 1].start * den : std::numeric_limits<std::int64_t>::max();
-        for (std::int64_t k = 0; result.size() < maxPlaces; ++k) {
+        const std::int64_t stop =
+            m + 1 < metres.size() ? metres[m + 1].start * den : std::numeric_limits<std::int64_t>::max();
+        for (std::int64_t k = 0;; ++k) {
             const std::int64_t scaled = metre.start * den + k * beat;
             const std::int64_t at = onGrid(scaled, den, division);
             if (scaled >= stop || at >= end)
                 break;
-            const bool bar = k % metre.numerator == 0;
-            if (at <= 0 || (!result.empty() && result.back().at == at)) {
-                if (bar && !result.empty() && result.back().at == at)
-                    result.back().bar = true;
-                continue;
-            }
-            result.push_back(Place{at, bar, 0});
+            if (at > last || (k % metre.numerator == 0 && at == last && at > 0))
+                visit(at, k % metre.numerator == 0);
+            last = std::max(last, at);
         }
     }
+}
+
+// The places a cut may fall before `end`. A song too long to look at every
+// beat (a huge rest) is looked at every so many beats.
+std::vector<Place> places(const Bars& bars, int division, std::int64_t end)
+{
+    std::size_t count = 0;
+    forEachBeat(bars, division, end, [&](std::int64_t, bool) { ++count; });
+    const std::size_t stride = count / maxPlaces + 1;
+    std::vector<Place> result;
+    result.reserve(count / stride + 1);
+    std::size_t index = 0;
+    forEachBeat(bars, division, end, [&](std::int64_t at, bool bar) {
+        if (!result.empty() && result.back().at == at) {
+            result.back().bar = result.back().bar || bar; // a bar line on the beat before it
+            return;
+        }
+        if (index++ % stride == 0)
+            result.push_back(Place{at, bar, 0});
+    });
     return result;
 }
 

@@ -24,7 +24,7 @@ const test = (name, body) => tests.push({ name, body });
 function everything() {
   const state = Switches.defaults();
   Object.assign(state, {
-    autoTranspose: true, eliminate: true, keepInStep: true, longChords: true, noTriplets: true,
+    autoTranspose: true, split: '5', eliminate: true, keepInStep: true, longChords: true, noTriplets: true,
     polyphony: '3', transpose: '-5', upperC: true, verbosity: 6,
   });
   state.channels[2].leaveOut = true;  // channel 3
@@ -58,13 +58,13 @@ test('the page loads only its own files', () => {
 test('controls become switches as a table of cases says', () => {
   const cases = [
     [Switches.defaults(), []],
-    [everything(), ['-a', '-d', '3,5', '-e', '-k', '-l', '-n', '-m', '1,2,4', '-m', '6,7', '-p', '3', '-p', '1@0',
+    [everything(), ['-a', '-b', '5', '-d', '3,5', '-e', '-k', '-l', '-n', '-m', '1,2,4', '-m', '6,7', '-p', '3', '-p', '1@0',
                     '-p', '6@2', '-s', '3', '-t', '-5', '-u', '-v', '6']],
     [Object.assign(everything(), { leaveOutAll: true, mergeAll: true }),
-     ['-a', '-d', 'all', '-e', '-k', '-l', '-n', '-m', 'all', '-p', '3', '-p', '1@0', '-p', '6@2', '-s', '3', '-t', '-5',
+     ['-a', '-b', '5', '-d', 'all', '-e', '-k', '-l', '-n', '-m', 'all', '-p', '3', '-p', '1@0', '-p', '6@2', '-s', '3', '-t', '-5',
       '-u', '-v', '6']],
     // Defaults typed out leave the switch out; anything else goes to the program as typed.
-    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', verbosity: 4 }), []],
+    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', split: '0', verbosity: 4 }), []],
     [Object.assign(Switches.defaults(), { polyphony: '2.5', transpose: '+7', verbosity: 0 }),
      ['-p', '2.5', '-t', '+7', '-v', '0']],
   ];
