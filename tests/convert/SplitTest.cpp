@@ -98,6 +98,7 @@ Outcome convertWith(const std::string& midi, std::vector<std::string> args)
     request.inputName = "in.mid";
     request.outputName = "out.txt";
     request.midi = std::span(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
+    request.wantDepartures = true;
     Outcome run;
     run.result = convert(request, [&](const ConsoleText& piece) { run.console += piece.text; });
     return run;
@@ -215,6 +216,11 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
         EXPECT_EQ(reported, static_cast<std::size_t>(c.restarts));
         if (c.restarts == 0) {
             EXPECT_EQ(played(split.result.macroText), played(whole.result.macroText));
+            EXPECT_EQ(formatDepartures(split.result.departures), formatDepartures(whole.result.departures));
+        } else {
+            // The departure report has each restarted note as a shorter note and an added one.
+            const ChannelDepartures& held = split.result.departures.back();
+            EXPECT_EQ(held.counts[static_cast<std::size_t>(DepartureKind::Added)], static_cast<std::size_t>(c.restarts));
         }
     }
 }
