@@ -36,8 +36,8 @@ struct Lane {
     std::vector<std::int64_t> at;     // per element: grid position
     std::vector<std::int64_t> starts; // per written note, in element order
     std::vector<std::size_t> letters; // per written note: letter offset in the whole tune
-    std::vector<std::int64_t> spanStarts; // notes of some length: starts, sorted
-    std::vector<std::int64_t> spanEnds;   // and ends, sorted
+    std::vector<std::int64_t> spanStarts; // written notes: starts, sorted
+    std::vector<std::int64_t> spanEnds;   // and where they stop sounding as written, sorted
     std::size_t textSize = 0;
     std::int64_t end = 0; // where its last written note ends
 
@@ -94,11 +94,10 @@ Lane makeLane(const std::vector<Element>& elements, int channel, const TuneOptio
             continue;
         lane.starts.push_back(at);
         lane.letters.push_back(written[k].letter);
-        lane.end = std::max(lane.end, at + std::max(element.length, 0));
-        if (element.length > 0) {
-            lane.spanStarts.push_back(at);
-            lane.spanEnds.push_back(at + element.length);
-        }
+        const std::int64_t end = at + TuneWriter::soundingLength(element.length, options.longChords);
+        lane.end = std::max(lane.end, end);
+        lane.spanStarts.push_back(at);
+        lane.spanEnds.push_back(end);
     }
     std::sort(lane.spanStarts.begin(), lane.spanStarts.end());
     std::sort(lane.spanEnds.begin(), lane.spanEnds.end());
@@ -282,6 +281,11 @@ private:
     std::vector<std::size_t> open_; // notes sounding past the last cut
 
     void keep(const Element& element);
+    // Where note `i` stops sounding as the tune writes it.
+    std::int64_t soundingEnd(std::size_t i) const
+    {
+        return lane_.at[i] + TuneWriter::soundingLength(elements_[i].length, options_.longChords);
+    }
     std::size_t gather(std::int64_t a, std::int64_t b, std::vector<Element>& list);
     void take(std::size_t i, std::int64_t b, std::int64_t previous, std::vector<Element>& list);
     bool append(std::string text, const std::vector<WrittenNote>& records, std::size_t restarted);
@@ -302,7 +306,7 @@ std::size_t ChannelCutter::gather(std::int64_t a, std::int64_t b, std::vector<El
         element.delta = 0;
     std::vector<std::size_t> still;
     for (const std::size_t i : open_) {
-        const std::int64_t end = lane_.at[i] + elements_[i].length;
+        const std::int64_t end = soundingEnd(i);
         Element note = elements_[i];
         note.delta = 0;
         note.length = static_cast<int>(std::min(end, b) - a);
@@ -340,7 +344,7 @@ void ChannelCutter::take(std::size_t i, std::int64_t b, std::int64_t previous, s
     const std::int64_t at = lane_.at[i];
     element.delta = static_cast<int>(at - previous);
     keep(element);
-    if (element.isNote() && at + element.length > b) {
+    if (element.isNote() && soundingEnd(i) > b) {
         element.length = static_cast<int>(b - at);
         open_.push_back(i);
     }
