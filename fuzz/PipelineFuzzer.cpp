@@ -98,6 +98,10 @@ Settings configure(const std::uint8_t* data, std::size_t size)
 
     const int merge = at(data, size, 3);
     song.keepInStep = (merge & 8) != 0;
+    if ((merge & 4) != 0) {
+        static const int parts[4] = {1, 2, 5, maxSplitParts};
+        song.splitParts = parts[(merge >> 4) & 3];
+    }
     if ((merge & 3) == 1) {
         for (int ch = 1; ch < channelCount; ++ch)
             song.mergeList[0].push_back(ch);

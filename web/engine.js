@@ -81,12 +81,14 @@
       var tunes = [];
       var tuneWords = word(11) >>> 2;
       for (var t = 0; t < word(12); ++t) {
-        var w = tuneWords + 6 * t;
+        var w = tuneWords + 8 * t;
         tunes.push({
           channel: heap32[w],
           status: heap32[w + 1],
           text: ascii.decode(heap.subarray(heap32[w + 2], heap32[w + 2] + heap32[w + 3])),
-          block: ascii.decode(heap.subarray(heap32[w + 4], heap32[w + 4] + heap32[w + 5]))
+          block: ascii.decode(heap.subarray(heap32[w + 4], heap32[w + 4] + heap32[w + 5])),
+          macro: heap32[w + 6],  // of a split channel, from 1; 0: the whole tune
+          macros: heap32[w + 7]  // the channel's macros when split
         });
       }
       return {

@@ -271,16 +271,24 @@ public:
     // standard output, standard error, file text and output name, then
     // address and count of the runs (start, length, kind: level 0..9 or 10
     // for macro text) and of the tunes (channel, status bits, tune text,
-    // macro block), then address and length of the roll's description and
+    // macro block, and for a split channel the macro's number and the
+    // channel's count of macros, else 0 and 0; one entry per macro), then address and length of the roll's description and
     // address and count of its numbers.
     const std::uint32_t* publish()
     {
         tuneWords_.clear();
         for (const TuneRecord& tune : tunes) {
-            tuneWords_.insert(tuneWords_.end(),
-                              {size32(static_cast<std::size_t>(tune.channel)), static_cast<std::uint32_t>(tune.status),
-                               address(tune.text.data()), size32(tune.text.size()), address(tune.block.data()),
-                               size32(tune.block.size())});
+            if (tune.pieces.empty() || tune.blocks.size() != tune.pieces.size()) {
+                addTune(tune, tune.text, tune.block, 0);
+                continue;
+            }
+            // A split channel: one entry per macro, in order.
+            for (std::size_t k = 0; k < tune.pieces.size(); ++k) {
+                const std::size_t text = k + 1 < tune.pieces.size() ? tune.pieces[k + 1] : tune.text.size();
+                const std::size_t block = k + 1 < tune.blocks.size() ? tune.blocks[k + 1] : tune.block.size();
+                addTune(tune, std::string_view(tune.text).substr(tune.pieces[k], text - tune.pieces[k]),
+                        std::string_view(tune.block).substr(tune.blocks[k], block - tune.blocks[k]), k + 1);
+            }
         }
         words_ = {static_cast<std::uint32_t>(status),
                   address(console.data()),
@@ -294,7 +302,7 @@ public:
                   address(runs_.data()),
                   size32(runs_.size()),
                   address(tuneWords_.data()),
-                  size32(tunes.size()),
+                  size32(tuneWords_.size() / tuneStride),
                   address(roll.data()),
                   size32(roll.size()),
                   address(rollNumbers.data()),
@@ -309,9 +317,21 @@ private:
         std::uint32_t length;
         std::uint32_t kind;
     };
+    // Words per entry of the tunes.
+    static constexpr std::size_t tuneStride = 8;
     std::vector<Run> runs_;
     std::vector<std::uint32_t> tuneWords_;
     std::vector<std::uint32_t> words_;
+
+    // One entry of the tunes: macro `macro` of the tune (0: the whole tune).
+    void addTune(const TuneRecord& tune, std::string_view text, std::string_view block, std::size_t macro)
+    {
+        const std::size_t macros = macro == 0 ? 0 : tune.pieces.size();
+        tuneWords_.insert(tuneWords_.end(),
+                          {size32(static_cast<std::size_t>(tune.channel)), static_cast<std::uint32_t>(tune.status),
+                           address(text.data()), size32(text.size()), address(block.data()), size32(block.size()),
+                           size32(macro), size32(macros)});
+    }
 };
 
 // The last run's outcome, kept for the script to read.

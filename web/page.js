@@ -122,6 +122,7 @@
   function readState() {
     var state = Switches.defaults();
     state.autoTranspose = $('opt-a').checked;
+    state.split = numberText($('opt-b'));
     state.outerVoices = $('opt-c').checked;
     state.leaveOutAll = $('opt-d-all').checked;
     state.eliminate = $('opt-e').checked;
@@ -263,7 +264,7 @@
     var sameFile = shown !== null && shownFile === source;
     shown = run;
     shownFile = source;
-    var channels = run.tunes.length;
+    var channels = run.tunes.filter(function (tune) { return tune.macro <= 1; }).length;
     var changed = run.tunes.some(function (tune) { return tune.status !== 0; });
     if (run.status === 0 && channels > 0)
       showStatus('Converted: ' + plural(channels, 'channel', 'channels') +
@@ -434,19 +435,32 @@
     var box = $('tunes');
     box.textContent = '';
     tunes.forEach(function (tune) {
+      // A split channel comes as its macros, in order, each a block of its own.
+      var name = 'channel ' + tune.channel;
+      var key = String(tune.channel);
+      if (tune.macro) {
+        name = 'macro ' + tune.macro + ' of ' + tune.macros + ' of channel ' + tune.channel;
+        key += '-' + tune.macro;
+      }
       var article = element('article', 'tune');
-      article.id = 'tune-' + tune.channel;
+      article.id = 'tune-' + key;
       var head = element('div', 'tune-head');
-      var title = element('h3', null, 'Channel ' + tune.channel);
-      title.id = 'tune-title-' + tune.channel;
+      var title = element('h3', null, 'Channel ' + tune.channel +
+                          (tune.macro ? ', macro ' + tune.macro + ' of ' + tune.macros : ''));
+      title.id = 'tune-title-' + key;
       article.setAttribute('aria-labelledby', title.id);
       head.appendChild(title);
       var copy = element('button', 'copy', 'Copy');
       copy.type = 'button';
-      copy.setAttribute('aria-label', 'Copy the macro of channel ' + tune.channel);
+      copy.setAttribute('aria-label', 'Copy the macro of ' + name);
       copy.addEventListener('click', function () { copyText(tune.block, copy); });
       head.appendChild(copy);
       article.appendChild(head);
+      if (tune.macro)
+        article.appendChild(element('p', 'muted', tune.macro === 1
+          ? 'Press it together with the band\'s macro 1.'
+          : 'Press it as soon as macro ' + (tune.macro - 1) + ' has ended: the band\'s macro ' + tune.macro +
+            ' starts then too.'));
 
       var parts = partsOf(tune.block);
       var size = element('p', 'tune-size');
@@ -471,14 +485,15 @@
 
       var block = element('pre', 'block');
       block.tabIndex = 0;
-      block.setAttribute('aria-label', 'Macro of channel ' + tune.channel);
+      block.setAttribute('aria-label', 'Macro of ' + name);
       block.textContent = tune.block.length > blockShown
         ? tune.block.slice(0, blockShown) + '\n… (' + plural(tune.block.length - blockShown, 'more character',
                                                                 'more characters') + '; Copy takes it all)'
         : tune.block;
       article.appendChild(block);
       var traced = rollData && rollData.channels.filter(function (c) { return c.channel === tune.channel; })[0];
-      if (traced)
+      // A split channel's report follows its last macro.
+      if (traced && tune.macro === tune.macros)
         article.appendChild(departureReport(traced));
       box.appendChild(article);
     });

@@ -13,6 +13,7 @@
       channels.push({ leaveOut: false, mergeInto: 0, polyphony: '', output: false });
     return {
       autoTranspose: false,  // -a
+      split: '',             // -b N
       outerVoices: false,    // -c
       leaveOutAll: false,    // -d all
       channels: channels,    // -d C, -m T,C, -p C@N, -s C
@@ -45,11 +46,13 @@
     return numbers;
   }
 
-  // The switches for `state`: -a -c -d -e -k -l -n -m -o -p -s -t -u -v.
+  // The switches for `state`: -a -b -c -d -e -k -l -n -m -o -p -s -t -u -v.
   function switches(state) {
     var args = [];
     if (state.autoTranspose)
       args.push('-a');
+    if (given(state.split))
+      args.push('-b', given(state.split));
     if (state.outerVoices)
       args.push('-c');
     if (state.leaveOutAll) {

@@ -4,6 +4,7 @@
 
 #include "arrange/Song.h"
 #include "convert/DepartureTracer.h"
+#include "convert/Split.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
 #include "midi/ParserMID.h"
@@ -14,10 +15,14 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
 using Tunes = std::array<VARN, channelCount>;
+using Starts = std::array<std::vector<std::size_t>, channelCount>;
 
 // The most characters a tune of `textSize` characters takes as a macro
 // block: its lines' frames, and pieces of at least 494 characters.
@@ -45,16 +50,65 @@ int channelTranspose(const Song& song, int ch, DepartureTracer* tracer)
     return addWrap(song.transpose, 12 * fit.octaves);
 }
 
-// One tune per used channel; a tracer gets the encoder's record of each note.
-void createVARN(const Song& song, Tunes& tunes, DepartureTracer* tracer)
+// One tune per used channel (with -b, its macros joined, and where each
+// begins); a tracer gets the encoder's record of each note.
+void createVARN(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
+    // Each channel's options are made right before its tune, so that -o's
+    // line stands there; a split song needs them all first.
+    const auto optionsOf = [&](int ch) {
+        return TuneOptions{channelTranspose(song, ch, tracer), settings.triplets, settings.longChords,
+                           settings.upperC, settings.keepInStep};
+    };
+    if (settings.splitParts > 0) {
+        ChannelTuneOptions options;
+        for (int ch = 0; ch < channelCount; ++ch)
+            if (song.channels[ch].used)
+                options[ch] = optionsOf(ch);
+        SplitSong split = splitSong(song, options, settings.splitParts, tracer);
+        for (int ch = 0; ch < channelCount; ++ch) {
+            tunes[ch].text = std::move(split.tunes[ch].text);
+            tunes[ch].status = split.tunes[ch].status;
+            starts[ch] = std::move(split.tunes[ch].starts);
+        }
+        return;
+    }
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].create(song.channels[ch].elements,
-                             TuneOptions{channelTranspose(song, ch, tracer), settings.triplets, settings.longChords,
-                                         settings.upperC, settings.keepInStep},
-                             tracer ? tracer->written(ch) : nullptr);
+            tunes[ch].create(song.channels[ch].elements, optionsOf(ch), tracer ? tracer->written(ch) : nullptr);
+}
+
+// The text of macro `k` of a split tune.
+std::string_view macroText(const std::string& text, const std::vector<std::size_t>& starts, std::size_t k)
+{
+    const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : text.size();
+    return std::string_view(text).substr(starts[k], end - starts[k]);
+}
+
+// The tune line of the report and the macro block of channel `ch`: one of
+// each per macro when the tune is split (with where each block begins).
+std::vector<std::size_t> writeTune(VARN& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
+{
+    std::vector<std::size_t> blocks;
+    if (starts.empty()) {
+        tune.print();
+        Msg(Level::Output, "Macro version:\n");
+        tune.printMacro(block, ch);
+        return blocks;
+    }
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        MsgText(Level::Output, macroText(tune.text, starts, k));
+        MsgText(Level::Output, "\n");
+    }
+    Msg(Level::Output, "Macro version:\n");
+    const std::string channel = "Channel " + std::to_string(ch + 1) + ", macro ";
+    const std::string of = " of " + std::to_string(starts.size());
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        blocks.push_back(block.size());
+        VARN::appendBlock(block, macroText(tune.text, starts, k), channel + std::to_string(k + 1) + of);
+    }
+    return blocks;
 }
 
 // The tunes written, read back.
@@ -70,7 +124,8 @@ TuneRead readBack(const std::vector<TuneRecord>& tunes)
 // Each tune's report and macro block, in channel order; the blocks go into
 // the console stream for the output "-", else to the request's writer or
 // the result, and into the tune records when the request keeps them.
-void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
+void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, Message& message,
+               Conversion& result)
 {
     const bool toConsole = request.outputName == "-";
     if (!toConsole && !request.writeOutput) {
@@ -80,6 +135,8 @@ void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message,
         for (const VARN& tune : tunes)
             if (!tune.text.empty())
                 size += macroSize(tune.text.size());
+        for (const auto& macros : starts)
+            size += macros.size() * macroSize(0);
         result.macroText.reserve(size);
     }
     std::string block;
@@ -88,10 +145,8 @@ void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message,
         if (tune.text.empty())
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
-        tune.print();
-        Msg(Level::Output, "Macro version:\n");
         block.clear();
-        tune.printMacro(block, ch);
+        std::vector<std::size_t> blocks = writeTune(tune, ch, starts[ch], block);
         if (toConsole)
             message.macro(block);
         else if (request.writeOutput)
@@ -99,7 +154,8 @@ void printVARN(Tunes& tunes, const ConversionRequest& request, Message& message,
         else
             result.macroText += block;
         tune.showStatus();
-        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : ""});
+        result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : "",
+                                          std::move(starts[ch]), request.keepBlocks ? std::move(blocks) : std::vector<std::size_t>{}});
     }
 }
 
@@ -127,7 +183,8 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     song.smoothChannels(tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;
-    createVARN(song, tunes, tracer ? &*tracer : nullptr);
+    Starts starts;
+    createVARN(song, tunes, starts, tracer ? &*tracer : nullptr);
     // The channels' elements are written out; only the tracer reads them again.
     if (!tracer)
         song.releaseChannels();
@@ -137,7 +194,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         Msg(Level::Fatal, "Could not open \"%s\".\n", request.outputName.c_str());
         return 1;
     }
-    printVARN(tunes, request, message, result);
+    printVARN(tunes, starts, request, message, result);
     if (tracer) {
         result.trace = tracer->finish(song);
         result.played = readBack(result.tunes);

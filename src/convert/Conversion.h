@@ -4,6 +4,7 @@
 #include "core/Message.h"
 #include "core/Settings.h"
 
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string>
@@ -49,6 +50,11 @@ struct TuneRecord {
     std::string text;  // the tune in the notation
     int status;        // VARN's status bits
     std::string block; // the channel's macro block, as written (with keepBlocks)
+    // With -b: where each of the channel's macros begins in `text`, in
+    // order (empty when the channel is written whole).
+    std::vector<std::size_t> pieces;
+    // With -b and keepBlocks: where each macro's block begins in `block`.
+    std::vector<std::size_t> blocks;
 };
 
 // What a conversion gives back.

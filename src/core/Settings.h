@@ -8,6 +8,9 @@
 // MIDI channels a song has, numbered 0..15 inside and 1..16 for the user.
 inline constexpr int channelCount = 16;
 
+// The most parts a macro may be asked to hold when channels are split.
+inline constexpr int maxSplitParts = 10000;
+
 // Every setting of a conversion, as the switches give them. Plain data:
 // read by every stage, changed by none.
 struct Settings {
@@ -40,6 +43,9 @@ struct Settings {
     // Under a polyphony limit, each chord keeps its highest and lowest notes
     // and inner voices give way first.
     bool keepOuterVoices = false;
+    // Each channel is split into macros of at most this many parts, cut at
+    // the same places for all channels; 0 writes each channel whole.
+    int splitParts = 0;
     // Verbosity of the console report.
     Level verbosity = Message::msgLevelDefault;
 };

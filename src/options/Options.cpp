@@ -15,7 +15,7 @@
 namespace {
 
 // The switch letters; those followed by ':' take an argument.
-const char* const switchLetters = "acd:ehklnm:op:s:t:uv:";
+const char* const switchLetters = "ab:cd:ehklnm:op:s:t:uv:";
 
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
@@ -77,6 +77,7 @@ private:
     bool polyphony(const std::string& arg);
     bool transpose(const std::string& arg);
     bool verbosity(const std::string& arg);
+    bool split(const std::string& arg);
     bool finish(std::size_t first);
 };
 
@@ -100,6 +101,8 @@ bool Parser::apply(int letter, const std::string& arg)
     switch (letter) {
     case 'a':
         return enable(settings_.autoTranspose, true, "Auto-transposing enabled.\n");
+    case 'b':
+        return split(arg);
     case 'c':
         return enable(settings_.keepOuterVoices, true, "Keeping the highest and lowest notes of chords.\n");
     case 'd':
@@ -330,6 +333,17 @@ bool Parser::verbosity(const std::string& arg)
     MsgSilent(Level::Error, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
     recorder_.msgLevel = static_cast<Level>(level);
     settings_.verbosity = recorder_.msgLevel;
+    return true;
+}
+
+// -b N
+bool Parser::split(const std::string& arg)
+{
+    int parts = 0;
+    if (!readWhole(arg, parts) || parts < 1 || parts > maxSplitParts)
+        return refuse();
+    settings_.splitParts = parts;
+    Msg(Level::Output, "Splitting channels into macros of at most %d parts.\n", parts);
     return true;
 }
 

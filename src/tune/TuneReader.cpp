@@ -24,7 +24,38 @@ struct Block {
     PlayedTune tune;
     std::vector<Piece> pieces;
     bool braced = false; // between its "{" and "}"
+    int macro = 0;       // K of "macro K of M" (a split channel), else 0
+    int macros = 0;      // M
 };
+
+// A number of one to five digits at the start of `text`, taken off it; 0 if none.
+int takeNumber(std::string_view& text)
+{
+    int number = 0;
+    std::size_t digits = 0;
+    while (digits < text.size() && digits < 5 && text[digits] >= '0' && text[digits] <= '9')
+        number = number * 10 + (text[digits++] - '0');
+    if (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+        return 0;
+    text.remove_prefix(digits);
+    return number;
+}
+
+// ", macro K of M" after a channel number: K and M, or false.
+bool readMacroNumber(std::string_view text, int& macro, int& macros)
+{
+    constexpr std::string_view lead = ", macro ";
+    constexpr std::string_view of = " of ";
+    if (text.substr(0, lead.size()) != lead)
+        return false;
+    text.remove_prefix(lead.size());
+    macro = takeNumber(text);
+    if (text.substr(0, of.size()) != of)
+        return false;
+    text.remove_prefix(of.size());
+    macros = takeNumber(text);
+    return text.empty() && macro >= 1 && macro <= macros;
+}
 
 // Collects the issues of one input, placed at their line and column.
 class Issues {
@@ -149,6 +180,13 @@ void MacroReader::channelLine(std::string_view text, std::size_t offset)
     rest.remove_prefix(7);
     while (!rest.empty() && rest.front() == ' ')
         rest.remove_prefix(1);
+    // ", macro K of M" names a piece of a split channel (anything else
+    // after a comma is no channel number).
+    int macro = 0;
+    int macros = 0;
+    const std::size_t comma = rest.find(',');
+    if (comma != std::string_view::npos && readMacroNumber(rest.substr(comma), macro, macros))
+        rest = rest.substr(0, comma);
     // One or two digits; anything longer is no channel number.
     int channel = 0;
     const bool digits = !rest.empty() && rest.size() <= 2 &&
@@ -161,10 +199,13 @@ void MacroReader::channelLine(std::string_view text, std::size_t offset)
         return;
     }
     Block& block = current(offset);
-    if (block.tune.channel != 0)
+    if (block.tune.channel != 0) {
         issues_.add(true, offset, "a second channel line in one block ignored");
-    else
+    } else {
         block.tune.channel = channel;
+        block.macro = macro;
+        block.macros = macros;
+    }
 }
 
 // "/use TEXT\r" or "/use /part TEXT\r" in double quotes: TEXT is the next
@@ -235,6 +276,31 @@ void assignChannels(std::vector<Block>& blocks, Issues& issues)
     }
 }
 
+// The macros of a split channel play one after another: a block "macro K
+// of M" joins the block of its channel's macro K-1 of M before it.
+void joinMacros(std::vector<Block>& blocks)
+{
+    std::vector<Block> joined;
+    for (Block& block : blocks) {
+        Block* before = nullptr;
+        if (block.macro > 1) {
+            for (auto it = joined.rbegin(); it != joined.rend() && !before; ++it)
+                if (it->tune.channel == block.tune.channel && it->macros == block.macros)
+                    before = &*it;
+        }
+        if (!before || before->macro != block.macro - 1) {
+            joined.push_back(std::move(block));
+            continue;
+        }
+        const std::size_t base = before->tune.text.size();
+        for (const Piece& piece : block.pieces)
+            before->pieces.push_back(Piece{base + piece.textOffset, piece.inputOffset});
+        before->tune.text += block.tune.text;
+        before->macro = block.macro;
+    }
+    blocks = std::move(joined);
+}
+
 } // namespace
 
 TuneRead readTunes(std::string_view input)
@@ -258,6 +324,7 @@ TuneRead readTunes(std::string_view input)
         return true;
     });
     assignChannels(blocks, issues);
+    joinMacros(blocks);
 
     for (Block& block : blocks) {
         const std::vector<Piece>& pieces = block.pieces;

@@ -15,6 +15,13 @@ constexpr std::string_view lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f",
 constexpr std::string_view upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
                                                  "G", "A.", "A", "B.", "B", "B#"};
 constexpr char octaveMarks[3] = {'\\', '=', '/'};
+// Note lengths in 24ths: the shortest and longest notes the notation
+// writes, and the shortest held under long chords.
+constexpr int shortestNote = 6;
+constexpr int longestNote = 54;
+constexpr int heldFrom = 60;
+// A state no mark leads to: the next mark of its kind is written in full.
+constexpr int unknownState = -1;
 
 // A count of sixteenths as the int that addPause takes. Anything beyond the
 // int range is far longer than the cap allows, so the text is the same.
@@ -44,6 +51,13 @@ TuneWriter::TuneWriter(std::span<const Element> elements, const TuneOptions& opt
     // A note takes four or five characters on average.
     out_.reserve(8 * elements.size());
     channelVolumes_.fill(100);
+    if (options.restate) {
+        // No state is known: the first mark of each kind is written in full.
+        tempoState_ = unknownState;
+        octaveState_ = unknownState;
+        groupVolume_ = unknownState;
+        noteVolumeState_ = unknownState;
+    }
 }
 
 void TuneWriter::write()
@@ -85,29 +99,31 @@ void TuneWriter::writeTempo(const Element& tempo)
 
 int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
 {
-    int length = note.length;
+    const int length = note.length;
     if (length % 3 != 0) {
         if (options_.triplets)
             Msg(Level::Warn, "Triplets NYI! (found %d)\n", length);
         else
             Msg(Level::Fatal, "BUG! Triplet found! (found %d)\n", length);
     }
-    isHeld = false;
-    if (length <= 5) {
+    if (length < shortestNote)
         status_ |= VARN::ENShort;
-        length = 6;
-    } else if (length > 54) {
-        if (!options_.longChords) {
-            status_ |= VARN::ENLong;
-            length = 54;
-        } else if (length >= 60) {
-            // Held only beyond 9 sixteenths: a held note is started and ended
-            // by "]$" groups, and a 9 would close its start group as "]9".
-            isHeld = true;
-        }
-        // 55..59 under long chords: an ordinary note of 9 sixteenths.
-    }
-    return length / 6;
+    else if (length > longestNote && !options_.longChords)
+        status_ |= VARN::ENLong;
+    // Held only from 10 sixteenths on: a held note is started and ended by
+    // "]$" groups, and a 9 would close its start group as "]9".
+    isHeld = options_.longChords && length >= heldFrom;
+    return soundingLength(length, options_.longChords) / 6;
+}
+
+int TuneWriter::soundingLength(int length, bool longChords)
+{
+    if (length < shortestNote)
+        return shortestNote;
+    // Under long chords, 55..59 is an ordinary note of 9 sixteenths.
+    if (length > longestNote && (!longChords || length < heldFrom))
+        return longestNote;
+    return length;
 }
 
 std::int64_t TuneWriter::gapToNext(std::size_t i, bool& hasNext) const

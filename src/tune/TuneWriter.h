@@ -25,6 +25,9 @@ public:
     void write();
     // The text written.
     TuneText& text() { return out_; }
+    // The length in 24ths a note of `length` 24ths sounds as written: at
+    // least a sixteenth, and at most 9 unless held under long chords.
+    static int soundingLength(int length, bool longChords);
     // The status bits gathered.
     int status() const { return status_; }
 

@@ -4,8 +4,10 @@
 #include "tune/TuneText.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The switches that shape a tune.
@@ -16,6 +18,10 @@ struct TuneOptions {
     bool upperC = false;     // pitch 84 is written as /b#
     // Gaps run between the notes' own grid positions (no carried rounding).
     bool keepInStep = false;
+    // The text starts from an unknown state: the first tempo, volume and
+    // octave are written out even where they are the game's defaults (a
+    // macro of a split channel then plays on its own).
+    bool restate = false;
 };
 
 // What the encoder wrote for one note, when asked to record it.
@@ -69,6 +75,15 @@ public:
     void print() const;
     // Appends the channel's macro block (channel 0-based) to `out`.
     void printMacro(std::string& out, int channel);
+    // Appends a macro block of `text` with the comment line "// `comment`"
+    // to `out`; returns the parts it takes.
+    static int appendBlock(std::string& out, std::string_view text, std::string_view comment);
+    // The parts a macro block of `text` takes.
+    static int partsOf(std::string_view text);
+    // Characters of text that surely fit `parts` parts.
+    static std::int64_t partsBudget(int parts);
+    // Parts the game plays of a macro.
+    static constexpr int gameParts = 5;
     // The status report of the tune.
     void showStatus() const;
 };

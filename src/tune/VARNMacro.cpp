@@ -12,8 +12,14 @@ namespace {
 // Longest text written on a single "/use" line, and the piece size when cut.
 constexpr std::size_t singleLine = 501;
 constexpr std::size_t pieceSize = 495;
-// Pieces the game accepts in one macro.
-constexpr int maxPieces = 5;
+// The length of the piece of a long text that starts at `p`. A backslash
+// may not end a piece: it moves on to the next one.
+std::size_t pieceAt(std::string_view text, std::size_t p)
+{
+    if (text.size() - p >= pieceSize && text[p + pieceSize - 1] == '\\')
+        return pieceSize - 1;
+    return pieceSize;
+}
 
 } // namespace
 
@@ -30,21 +36,25 @@ void VARN::printMacro(std::string& out, int channel)
 {
     if (text.empty())
         return;
-    out += "\"/playthis\"\n{\n  // Channel ";
-    out += std::to_string(addWrap(channel, 1));
+    if (appendBlock(out, text, "Channel " + std::to_string(addWrap(channel, 1))) > gameParts)
+        status |= EMLong;
+}
+
+int VARN::appendBlock(std::string& out, std::string_view text, std::string_view comment)
+{
+    out += "\"/playthis\"\n{\n  // ";
+    out += comment;
     out += '\n';
+    int pieces = 0;
     if (text.size() <= singleLine) {
         out += "  \"/use ";
         out += text;
         out += "\\r\"\n";
+        pieces = 1;
     } else {
-        int pieces = 0;
         for (std::size_t p = 0; p < text.size();) {
-            std::size_t s = pieceSize;
-            // A backslash may not end a piece: it moves on to the next one.
-            if (text.size() - p >= pieceSize && text[p + pieceSize - 1] == '\\')
-                s = pieceSize - 1;
-            const std::string_view piece = std::string_view(text).substr(p, s);
+            const std::size_t s = pieceAt(text, p);
+            const std::string_view piece = text.substr(p, s);
             out += "  \"/use ";
             if (piece.size() == s)
                 out += "/part ";
@@ -53,10 +63,27 @@ void VARN::printMacro(std::string& out, int channel)
             ++pieces;
             p += s;
         }
-        if (pieces > maxPieces)
-            status |= EMLong;
     }
     out += "}\n\n";
+    return pieces;
+}
+
+int VARN::partsOf(std::string_view text)
+{
+    if (text.size() <= singleLine)
+        return 1;
+    int pieces = 0;
+    for (std::size_t p = 0; p < text.size(); p += pieceAt(text, p))
+        ++pieces;
+    return pieces;
+}
+
+std::int64_t VARN::partsBudget(int parts)
+{
+    if (parts <= 1)
+        return singleLine;
+    // A part holds a whole piece, one character less before a backslash.
+    return std::int64_t{parts} * static_cast<std::int64_t>(pieceSize - 1);
 }
 
 void VARN::showStatus() const

@@ -111,6 +111,10 @@ TEST_F(OptionsTest, MessagesOfEachOption)
         {{"-ok", "in.mid"}, 4, true,
          o + "Fitting each channel into the range by octaves.\n" + o + "Keeping channels in step.\n"},
         {{"-u", "in.mid"}, 4, true, o + "Enabling /b#.\n"},
+        {{"-b", "5", "in.mid"}, 4, true, o + "Splitting channels into macros of at most 5 parts.\n"},
+        {{"-ab10000", "in.mid"}, 4, true,
+         o + "Auto-transposing enabled.\n" + o + "Splitting channels into macros of at most 10000 parts.\n"},
+        {{"-b1", "in.mid"}, 3, true, ""},
         {{"-t", "-12", "in.mid"}, 4, true, o + "Transposing input by -12.\n"},
         {{"-t", " +7", "in.mid"}, 4, true, o + "Transposing input by 7.\n"},
         {{"-ae", "in.mid"}, 4, true,
@@ -220,6 +224,11 @@ TEST_F(OptionsTest, MalformedArgumentsPrintUsage)
         {"-v", "-1", "in.mid"},
         {"-v", "5x", "in.mid"},
         {"-v", "5 ", "in.mid"},
+        {"-b", "0", "in.mid"},
+        {"-b", "10001", "in.mid"},
+        {"-b", "-5", "in.mid"},
+        {"-b", "five", "in.mid"},
+        {"-b", "", "in.mid"},
         {},
         {"-a"},
         {"in.mid", "out.txt", "-e"},
@@ -288,7 +297,7 @@ TEST_F(OptionsTest, NoArgumentsAtAll)
 
 TEST_F(OptionsTest, SettingsOfAllSwitches)
 {
-    ASSERT_TRUE(parse({"-a", "-c", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
+    ASSERT_TRUE(parse({"-a", "-b", "9", "-b3", "-c", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "5", "-t", "-3", "-p", "2", "-p", "7@0", "-d",
                        "all", "-s", "2,7,9", "-m", "9,10,11", "in.mid"}));
     const Settings& settings = result.settings;
     EXPECT_TRUE(settings.autoTranspose);
@@ -300,6 +309,7 @@ TEST_F(OptionsTest, SettingsOfAllSwitches)
     EXPECT_FALSE(settings.triplets);
     EXPECT_TRUE(settings.upperC);
     EXPECT_EQ(settings.transpose, -3);
+    EXPECT_EQ(settings.splitParts, 3);
     for (int ch = 0; ch < 16; ++ch) {
         SCOPED_TRACE(ch);
         EXPECT_EQ(settings.polyphony[ch], ch == 6 ? 0 : 2);
@@ -444,8 +454,8 @@ TEST_F(OptionsTest, ReadingsAreIndependent)
     Message record([&](const ConsoleText& piece) { outer += piece.text; }, Level::Notice);
     MessageScope scope(record);
 
-    ASSERT_TRUE(parse({"-v", "9", "-a", "-e", "-k", "-l", "-n", "-o", "-u", "-t", "4", "-p", "3@2", "-d", "all", "-m",
-                       "1,2", "first.mid", "first.out"}));
+    ASSERT_TRUE(parse({"-v", "9", "-a", "-e", "-k", "-l", "-n", "-o", "-u", "-b", "5", "-t", "4", "-p", "3@2", "-d",
+                       "all", "-m", "1,2", "first.mid", "first.out"}));
     EXPECT_EQ(result.settings.verbosity, Level::All);
 
     ASSERT_TRUE(parse({"-s", "3", "-m", "1,2", "in.mid"}));
@@ -461,6 +471,7 @@ TEST_F(OptionsTest, ReadingsAreIndependent)
     EXPECT_EQ(settings.triplets, fresh.triplets);
     EXPECT_EQ(settings.upperC, fresh.upperC);
     EXPECT_EQ(settings.transpose, fresh.transpose);
+    EXPECT_EQ(settings.splitParts, fresh.splitParts);
     EXPECT_EQ(settings.polyphony, fresh.polyphony);
     EXPECT_EQ(settings.active, fresh.active);
     EXPECT_EQ(settings.verbosity, fresh.verbosity);

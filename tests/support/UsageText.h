@@ -14,6 +14,7 @@ inline std::string expectedUsage(const std::string& program)
            "\n"
            "Valid options:\n"
            "  -a              auto-transpose: transpose the lowest note found to \\c\n"
+           "  -b N            split each channel into macros of at most N parts (the game plays 5)\n"
            "  -c              polyphony keeps the highest and lowest notes (melody and bass)\n"
            "  -d C1[,C2...]   disable channels C1..CN\n"
            "  -d all          disable all channels (for combination with -s, obviously)\n"

@@ -154,6 +154,54 @@ TEST(TuneReaderTest, MacroFiles)
     EXPECT_EQ(places(read), "3:3:e 1:1:e");
 }
 
+// The macros of a split channel ("macro K of M") play one after another
+// as one tune; anything else keeps its blocks apart, as before.
+TEST(TuneReaderTest, MacrosOfASplitChannelJoin)
+{
+    const auto block = [](const std::string& comment, const std::string& text) {
+        std::string lines = "\"/playthis\"\n{\n  // ";
+        lines += comment;
+        lines += "\n  \"/use ";
+        lines += text;
+        lines += "\\r\"\n}\n\n";
+        return lines;
+    };
+    const struct {
+        std::string input;
+        std::string tunes; // per tune "channel:text", separated by blanks
+        std::string issues;
+    } cases[] = {
+        {block("Channel 2, macro 1 of 2", "@%=C") + block("Channel 3", "c") + block("Channel 2, macro 2 of 2", "@%=D"),
+         "2:@%=C@%=D 3:c", ""},
+        // Out of order, or of another count: a tune of its own.
+        {block("Channel 2, macro 2 of 2", "D") + block("Channel 2, macro 1 of 2", "C"), "2:D 2:C", ""},
+        {block("Channel 2, macro 1 of 2", "C") + block("Channel 2, macro 2 of 3", "D"), "2:C 2:D", ""},
+        {block("Channel 2", "C") + block("Channel 2", "D"), "2:C 2:D", ""},
+        // Not "macro K of M": the line is no channel line, as before.
+        {block("Channel 2, macro 3 of 2", "C"), "1:C", "3:3:e 1:1:e"},
+        {block("Channel 2, part 1", "C"), "1:C", "3:3:e 1:1:e"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        const TuneRead read = readTunes(c.input);
+        std::string tunes;
+        for (const PlayedTune& tune : read.tunes) {
+            if (!tunes.empty())
+                tunes += ' ';
+            tunes += std::to_string(tune.channel);
+            tunes += ':';
+            tunes += tune.text;
+        }
+        EXPECT_EQ(tunes, c.tunes);
+        EXPECT_EQ(places(read), c.issues);
+    }
+    // The second macro starts where the first ends, its issues placed in its own line.
+    const TuneRead read = readTunes(block("Channel 1, macro 1 of 2", "@%=C") + block("Channel 1, macro 2 of 2", "@%=xD"));
+    ASSERT_EQ(read.tunes.size(), 1u);
+    EXPECT_EQ(describe(read.tunes[0]), "0+4:60@10 4+4:62@10");
+    EXPECT_EQ(places(read), "10:12:e");
+}
+
 // A long tune is cut into /part pieces, a backslash never ending one; read
 // back, the pieces join into the tune again.
 TEST(TuneReaderTest, TuneCutIntoParts)

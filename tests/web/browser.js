@@ -533,7 +533,7 @@ async function downloaded(name, before) {
       await fresh.keyboard.press('Tab');
       reached.push(await fresh.evaluate(() => document.activeElement.id));
     }
-    assert.deepStrictEqual(reached.slice(0, 3), ['opt-a', 'opt-c', 'opt-e']);
+    assert.deepStrictEqual(reached.slice(0, 4), ['opt-a', 'opt-b', 'opt-c', 'opt-e']);
     assert.ok(reached.includes('opt-p'), reached.join(' '));
     await fresh.focus('#opt-a');
     await fresh.keyboard.press('Space');
@@ -541,6 +541,28 @@ async function downloaded(name, before) {
     await fresh.focus('#opt-v');
     await fresh.keyboard.press('ArrowDown');
     await resultFor(fresh, 'midi2varn -a -v 5 example.mid');
+    await fresh.close();
+  });
+
+  test('a split song shows each macro of a channel in order, with its own Copy, characters and parts', async () => {
+    const fresh = await openPage(browser, { width: 1280, height: 900 });
+    await pick(fresh, files.dense);
+    await resultFor(fresh, 'midi2varn dense.mid');
+    await fresh.type('#opt-b', '5');
+    await resultFor(fresh, 'midi2varn -b 5 dense.mid');
+    const expected = blocksOf(native(['-b', '5', 'dense.mid'], 'dense.mid', files.dense).text);
+    const shown = await blocksShown(fresh);
+    assert.ok(shown.length > 2, String(shown.length));
+    assert.deepStrictEqual(shown.map((tune) => tune.block), expected);
+    shown.forEach((tune, i) => {
+      const [, channel, macro, macros] = /^Channel (\d+), macro (\d+) of (\d+)$/.exec(tune.title);
+      assert.ok(tune.block.includes('// Channel ' + channel + ', macro ' + macro + ' of ' + macros + '\n'), tune.title);
+      assert.match(tune.size, /macro parts: [1-5] of 5/);
+      if (i > 0 && Number(macro) > 1)
+        assert.strictEqual(shown[i - 1].title, 'Channel ' + channel + ', macro ' + (macro - 1) + ' of ' + macros);
+    });
+    const copies = await fresh.$$('#tunes .tune .copy');
+    assert.strictEqual(copies.length, shown.length);
     await fresh.close();
   });
 

@@ -18,7 +18,7 @@ if (!workDir) {
   process.exit(2);
 }
 
-const optionSets = [[], ['-p', '3', '-e'], ['-l', '-u'], ['-n', '-t', '-5'], ['-m', 'all', '-p', '4'], ['-v', '9']];
+const optionSets = [[], ['-p', '3', '-e'], ['-l', '-u'], ['-n', '-t', '-5'], ['-m', 'all', '-p', '4'], ['-v', '9'], ['-b', '5', '-k']];
 
 function inputs() {
   fs.mkdirSync(workDir, { recursive: true });

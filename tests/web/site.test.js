@@ -24,8 +24,8 @@ const test = (name, body) => tests.push({ name, body });
 function everything() {
   const state = Switches.defaults();
   Object.assign(state, {
-    autoTranspose: true, outerVoices: true, eliminate: true, keepInStep: true, longChords: true, noTriplets: true,
-    fitOctaves: true,
+    autoTranspose: true, split: '5', outerVoices: true, eliminate: true, keepInStep: true, longChords: true,
+    noTriplets: true, fitOctaves: true,
     polyphony: '3', transpose: '-5', upperC: true, verbosity: 6,
   });
   state.channels[2].leaveOut = true;  // channel 3
@@ -59,13 +59,13 @@ test('the page loads only its own files', () => {
 test('controls become switches as a table of cases says', () => {
   const cases = [
     [Switches.defaults(), []],
-    [everything(), ['-a', '-c', '-d', '3,5', '-e', '-k', '-l', '-n', '-m', '1,2,4', '-m', '6,7', '-o', '-p', '3', '-p', '1@0',
+    [everything(), ['-a', '-b', '5', '-c', '-d', '3,5', '-e', '-k', '-l', '-n', '-m', '1,2,4', '-m', '6,7', '-o', '-p', '3', '-p', '1@0',
                     '-p', '6@2', '-s', '3', '-t', '-5', '-u', '-v', '6']],
     [Object.assign(everything(), { leaveOutAll: true, mergeAll: true }),
-     ['-a', '-c', '-d', 'all', '-e', '-k', '-l', '-n', '-m', 'all', '-o', '-p', '3', '-p', '1@0', '-p', '6@2', '-s', '3', '-t', '-5',
+     ['-a', '-b', '5', '-c', '-d', 'all', '-e', '-k', '-l', '-n', '-m', 'all', '-o', '-p', '3', '-p', '1@0', '-p', '6@2', '-s', '3', '-t', '-5',
       '-u', '-v', '6']],
     // Defaults typed out leave the switch out; anything else goes to the program as typed.
-    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', verbosity: 4 }), []],
+    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', split: '0', verbosity: 4 }), []],
     [Object.assign(Switches.defaults(), { polyphony: '2.5', transpose: '+7', verbosity: 0 }),
      ['-p', '2.5', '-t', '+7', '-v', '0']],
   ];
