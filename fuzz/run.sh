@@ -4,7 +4,10 @@
 #
 #   fuzz/run.sh                      every target for its share of 120 s: the
 #                                    pipeline and the options 120 s each, the
-#                                    tune reader (a smaller unit) half of that
+#                                    tune reader (a smaller unit) half of that,
+#                                    the departure tracer and the page's module
+#                                    (both behind the pipeline's code, which
+#                                    its own run covers) a quarter each
 #   fuzz/run.sh 120                  the same (what CI runs)
 #   fuzz/run.sh 36000 PipelineFuzzer one target for ten hours
 #   FUZZ_CHEAP=1 fuzz/run.sh 36000 PipelineFuzzer
@@ -23,7 +26,7 @@ seconds=${1:-120}
 shift || true
 targets=("$@")
 named=${#targets[@]}
-((named)) || targets=(PipelineFuzzer OptionsFuzzer TuneReaderFuzzer)
+((named)) || targets=(PipelineFuzzer OptionsFuzzer TuneReaderFuzzer DepartureFuzzer ModuleFuzzer)
 
 build=$root/build/fuzz
 sanitizers=address,undefined
@@ -54,6 +57,19 @@ if [[ -d $shared ]]; then
     done < <(find "$shared" -type f -iname '*.mid' -size -5k -print0)
 fi
 
+# The page's module: the pipeline's MIDI files converted with the piano roll
+# (first byte 1, no arguments) and the macro texts previewed (first byte 3);
+# see ModuleFuzzer.cpp.
+module=$build/seeds-module
+rm -rf "$module"
+mkdir -p "$module"
+for file in "$root"/fuzz/corpus/pipeline/*; do
+    { printf '\1\0'; tail -c +9 "$file"; } >"$module/convert-${file##*/}"
+done
+for file in "$root"/fuzz/corpus/tunes/*; do
+    { printf '\3'; cat "$file"; } >"$module/preview-${file##*/}"
+done
+
 artifacts=$build/artifacts
 mkdir -p "$artifacts"
 
@@ -63,11 +79,13 @@ for target in "${targets[@]}"; do
         PipelineFuzzer) seeds=("$root/fuzz/corpus/pipeline" "$extra"); share=2 ;;
         OptionsFuzzer) seeds=("$root/fuzz/corpus/options"); share=2 ;;
         TuneReaderFuzzer) seeds=("$root/fuzz/corpus/tunes"); share=1 ;;
+        DepartureFuzzer) seeds=("$root/fuzz/corpus/pipeline" "$extra"); share=0.5 ;;
+        ModuleFuzzer) seeds=("$module"); share=0.5 ;;
         *) echo "unknown target $target" >&2; exit 2 ;;
     esac
     # A target named on the command line gets the whole time.
     time=$seconds
-    ((named)) || time=$((seconds * share / 2))
+    ((named)) || time=$(awk "BEGIN { print int($seconds * $share / 2) }")
     work=$build/work/$target
     mkdir -p "$work"
     echo "== $target for ${time}s"

@@ -4,6 +4,7 @@
 #include "app/ConsoleWait.h"
 #include "app/FileAccess.h"
 #include "app/OutputCheck.h"
+#include "app/OutputFile.h"
 #include "convert/Conversion.h"
 #include "core/LargeMemory.h"
 #include "core/Message.h"
@@ -93,14 +94,11 @@ std::optional<std::vector<unsigned char>> readFile(const std::string& name)
     return bytes;
 }
 
-// Flushes and closes the output; false when the text did not all reach it
-// (a full disk shows up only when it is flushed or closed).
-bool finishOutput(std::FILE* out, bool toConsole)
+// Flushes standard output; false when the text did not all reach it (a
+// full disk shows up only when it is flushed).
+bool finishConsole()
 {
-    bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
-    if (!toConsole && std::fclose(out) != 0)
-        written = false;
-    return written;
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 
 // Prints the console lines kept so far.
@@ -141,6 +139,7 @@ int run(int argc, char* argv[])
     std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
     const std::string& outputName = commandLine.outputName;
     const bool toConsole = outputName == "-";
+    OutputFile file("midi2varn");
     std::FILE* out = nullptr;
 
     ConversionRequest request;
@@ -154,7 +153,7 @@ int run(int argc, char* argv[])
     }
     request.preamble = commandLine.lines;
     request.openOutput = [&] {
-        out = toConsole ? stdout : openFile(outputName, "wt");
+        out = toConsole ? stdout : file.open(outputName, "wt") ? file.stream() : nullptr;
         return out != nullptr;
     };
     // Write errors are found when the file is flushed and closed.
@@ -162,13 +161,11 @@ int run(int argc, char* argv[])
     ConsoleOut consoleOut;
     const Conversion result = convert(request, [&](const ConsoleText& piece) { consoleOut.put(piece); });
     consoleOut.flush();
-    if (result.status != 0) {
-        if (out != nullptr && !toConsole)
-            std::fclose(out);
+    // A failed conversion leaves the output as it was.
+    if (result.status != 0)
         return result.status;
-    }
 
-    if (!finishOutput(out, toConsole)) {
+    if (!(toConsole ? finishConsole() : file.commit())) {
         fatal(commandLine.settings.verbosity, "Could not write \"" + outputName + "\".\n");
         return 1;
     }

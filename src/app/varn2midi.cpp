@@ -2,6 +2,7 @@
 // what its tunes play as a MIDI file; with --against, converts the MIDI
 // file in memory and reports where the tunes depart from it.
 #include "app/FileAccess.h"
+#include "app/OutputFile.h"
 #include "convert/Departures.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
@@ -78,14 +79,15 @@ void showIssues(const std::string& name, const TuneRead& read)
         say(stderr, name + ": " + std::to_string(all - read.issues.size()) + " more issues not shown.\n");
 }
 
+// Writes the whole file or, failing, leaves the old one as it was.
 bool writeFile(const std::string& name, const std::string& bytes)
 {
-    std::FILE* out = openFile(name, "wb");
-    if (out == nullptr)
+    OutputFile file("varn2midi");
+    if (!file.open(name, "wb"))
         return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written = std::fclose(out) == 0 && written;
-    return written;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size())
+        return false;
+    return file.commit();
 }
 
 int writePreview(const PreviewCommandLine& line, const TuneRead& read)

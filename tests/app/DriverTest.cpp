@@ -433,6 +433,36 @@ TEST_F(DriverTest, UnreadableOutputIsNotChecked)
 #endif
 }
 
+// On Windows a file another program holds open, for reading and writing but
+// not for deletion, opens but cannot be replaced: the run fails and leaves it
+// as it was, with no temporary file.
+TEST_F(DriverTest, OutputThatCannotBeReplacedIsKept)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX replaces a file that is open elsewhere (OutputFileTest has the failures there)";
+#else
+    write("one.mid", oneNoteFile());
+    write("old.txt", "old");
+    const std::set<std::string> before = files();
+    const HANDLE held = CreateFileA((dir / "old.txt").string().c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const RunResult r = run({"one.mid", "old.txt"});
+    CloseHandle(held);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, textMode(banner + oneNoteConsoleBeforeOutput("one.mid") + oneNoteTuneLines +
+                              "FATAL:  Could not write \"old.txt\".\n"));
+    EXPECT_EQ(read("old.txt"), "old");
+    EXPECT_EQ(files(), before);
+
+    // Let go, it is replaced whole.
+    EXPECT_EQ(run({"one.mid", "old.txt"}).status, 0);
+    EXPECT_EQ(read("old.txt"), textMode(block(1, "%6C")));
+    EXPECT_EQ(files(), before);
+#endif
+}
+
 // The bundled example gives the bundled text, with the platform's line ends.
 TEST_F(DriverTest, ExampleConvertsCleanly)
 {

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,7 +31,21 @@ struct ChildSetup {
     bool discardStdout = false;
     int guardSeconds = 0;   // 0: wait as long as it takes
     bool smallQuarantine = false;
+    ChildOptions options;
 };
+
+// In the child, after fork: the limits and the user of `options`.
+void applyOptions(const ChildOptions& options)
+{
+    if (options.fileSizeLimit >= 0) {
+        signal(SIGXFSZ, SIG_IGN); // stays ignored across exec
+        const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(126);
+    }
+    if (options.dropRoot && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
+}
 
 // Reads both pipes until the child has closed them or the guard runs out;
 // false when it ran out.
@@ -117,6 +132,7 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
 #ifdef MIDI2VARN_EMULATOR
         setenv("QEMU_ARGV0", argv0.c_str(), 1);
 #endif
+        applyOptions(setup.options);
         if (!workDir.empty() && chdir(workDir.c_str()) != 0)
             _exit(126);
         if (pipeStdout) {
@@ -147,6 +163,8 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
         close(errPipe[0]);
         return result;
     }
+    if (setup.options.started)
+        setup.options.started(pid);
     if (!drain(outPipe[0], errPipe[0], result.out, result.err, setup.guardSeconds)) {
         result.hung = true;
         kill(pid, SIGKILL);
@@ -174,6 +192,14 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 {
     ChildSetup setup;
     setup.stdoutPath = stdoutPath;
+    return runChild(program, args, workDir, setup);
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir, const ChildOptions& options)
+{
+    ChildSetup setup;
+    setup.options = options;
     return runChild(program, args, workDir, setup);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,21 @@ struct RunResult {
 // `stdoutPath` is given, standard output goes to that file instead.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workDir, const std::string& stdoutPath = "");
+
+#if !defined(_WIN32)
+// How a child starts on POSIX systems, beyond runProgram's defaults.
+struct ChildOptions {
+    // The child's file-size limit (RLIMIT_FSIZE) in bytes, with SIGXFSZ
+    // ignored: a write past it fails as on a full disk. -1: no limit.
+    long long fileSizeLimit = -1;
+    // Started by root, the child runs as user and group 65534 instead, for
+    // whom permissions hold.
+    bool dropRoot = false;
+    // Called with the child's process id before its output is read.
+    std::function<void(int pid)> started;
+};
+
+// runProgram, with the child started as `options` say.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir, const ChildOptions& options);
+#endif
