@@ -183,7 +183,9 @@ async function downloaded(name, before) {
     // The page's own files, and its worker from a Blob URL.
     const atLoad = requests.filter((r) => !r.afterLoad).map((r) => r.url).sort();
     assert.deepStrictEqual(atLoad.filter((url) => !url.startsWith('blob:')),
-      ['index.html', 'midi2varn.js', 'page.js', 'player.js', 'roll.js', 'style.css', 'switches.js']
+      ['index.html', 'midi2varn.js', 'page-base.js', 'page-file.js', 'page-options.js', 'page-report.js',
+       'page-results.js', 'page-transport.js', 'page.js', 'player.js', 'roll-draw.js', 'roll-lane.js', 'roll-model.js',
+       'roll-view.js', 'style.css', 'switches.js']
         .map((name) => 'file://' + path.join(site, name)));
   });
 
