@@ -268,7 +268,9 @@
   };
 
   // The keys of the roll.
-  var keys = { ArrowRight: 1, ArrowLeft: 1, Home: 1, End: 1, PageDown: 1, PageUp: 1, '+': 1, '=': 1, '-': 1, Escape: 1 };
+  var keys = {
+    ArrowRight: 1, ArrowLeft: 1, Home: 1, End: 1, PageDown: 1, PageUp: 1, '+': 1, '=': 1, '-': 1, Escape: 1
+  };
 
   // The item a key of the roll moves the focus to (none: null or
   // undefined); the other keys scroll, zoom or let go of the focus.

@@ -313,8 +313,8 @@
       if (this.source.cls[i] === DROPPED)
         items.push(-1 - i);
     var self = this;
-    var at = function (item) { return item >= 0 ? self.tune.start[item] : self.source.start[-1 - item]; };
-    var pitch = function (item) { return item >= 0 ? self.tune.pitch[item] : self.source.pitch[-1 - item]; };
+    var at = function (item) { var note = self.note(item); return note.list.start[note.at]; };
+    var pitch = function (item) { var note = self.note(item); return note.list.pitch[note.at]; };
     items.sort(function (a, b) { return at(a) - at(b) || pitch(a) - pitch(b); });
     this.items = items;
     return items;
@@ -346,24 +346,18 @@
     return outline === null ? null : -1 - outline;
   };
 
+  // The place in `list` of the converter's row `row` (none: -1).
   function find(list, row) {
-    for (var i = 0; i < list.count; ++i)
-      if (list.index[i] === row)
-        return i;
-    return -1;
+    return row >= 0 ? list.index.indexOf(row) : -1;
   }
 
   // The item departure `d` concerns: its played note, else its note of the
   // file; null when neither is drawn.
   Channel.prototype.itemOf = function (d) {
     var row = this.columns.departures * d;
-    var played = this.data.departures[row + 3];
-    var note = this.data.departures[row + 2];
-    if (played >= 0 && find(this.tune, played) >= 0)
-      return find(this.tune, played);
-    if (note >= 0 && find(this.source, note) >= 0)
-      return -1 - find(this.source, note);
-    return null;
+    var played = find(this.tune, this.data.departures[row + 3]);
+    var note = find(this.source, this.data.departures[row + 2]);
+    return played >= 0 ? played : note >= 0 ? -1 - note : null;
   };
 
   // The tick of departure `d`.

@@ -27,9 +27,10 @@ test('a tempo map turns steps into seconds and back', () => {
 test('bars give places and lines across changes of metre', () => {
   // 4/4 for two bars, then 3/4, at 96 ticks a beat.
   const bars = new Bars([[0, 0, 4, 4], [768, 2, 3, 4]], 96);
-  for (const [tick, place] of [[0, 'bar 1, beat 1'], [93, 'bar 1, beat 1'], [95, 'bar 1, beat 2'], [96, 'bar 1, beat 2'],
-                               [384, 'bar 2, beat 1'], [768, 'bar 3, beat 1'], [1055, 'bar 4, beat 1'],
-                               [1056, 'bar 4, beat 1'], [1344, 'bar 5, beat 1']])
+  // Places count 24ths of a beat, rounded.
+  for (const [tick, place] of [[0, 'bar 1, beat 1'], [93, 'bar 1, beat 1'], [95, 'bar 1, beat 2'],
+                               [96, 'bar 1, beat 2'], [384, 'bar 2, beat 1'], [768, 'bar 3, beat 1'],
+                               [1055, 'bar 4, beat 1'], [1056, 'bar 4, beat 1'], [1344, 'bar 5, beat 1']])
     assert.strictEqual(bars.place(tick), place, `tick ${tick}`);
   const lines = [];
   bars.lines(0, 1400, 1, (tick, number, length, beats) => lines.push([tick, number, length, beats]));
@@ -51,18 +52,18 @@ test('a note list finds the notes in view, long ones included', () => {
 });
 
 // One channel at 96 ticks a beat (24 a sixteenth): the file has three
-// notes, the second dropped; the tune plays two, the first late and a
-// letter of no length that sounds nothing.
+// notes, the second dropped (under a played one); the tune plays two, the
+// first late, and a letter of no length that sounds nothing.
 function channel() {
   const data = {
     channel: 3, tempos: [], midiTempos: [],
     // start, length, pitch, dropped
-    source: [0, 48, 60, 0, 48, 48, 64, 1, 96, 24, 67, 0],
+    source: [0, 48, 60, 0, 48, 48, 60, 1, 96, 24, 67, 0],
     // start, length (sixteenths), pitch, velocity, seconds, duration, -
     played: [1, 2, 60, 100, 0.125, 0.25, 0, 3, 0, 62, 100, 0.375, 0, 0, 4, 1, 67, 100, 0.5, 0.125, 0],
     // kind, tick, note of the file, played note
-    departures: [kinds.start, 0, 0, 0, kinds.dropped, 48, 1, -1, kinds.tempo, 200, -1, -1],
-    words: ['starts late', 'dropped', 'tempo'],
+    departures: [kinds.start, 0, 0, 0, kinds.dropped, 48, 1, -1, kinds.tempo, 200, -1, -1, kinds.length, 72, 2, 1],
+    words: ['starts late', 'dropped', 'tempo', 'shorter'],
   };
   return new Channel(data, { division: 96, upperC: false, columns: Engine.columns });
 }
@@ -81,19 +82,22 @@ test('a channel sorts, colours and counts its notes', () => {
 
 test('hit-testing finds dropped notes first, then the tune, then outlines', () => {
   const c = channel();
-  for (const [tick, pitch, slack, item] of [[60, 64, 0, -2], [30, 60, 0, 0], [10, 60, 0, -1], [100, 67, 0, 1],
+  for (const [tick, pitch, slack, item] of [[60, 60, 0, -2], [30, 60, 0, 0], [10, 60, 0, -1], [100, 67, 0, 1],
                                            [92, 67, 4, 1], [92, 67, 0, null], [130, 67, 0, null], [30, 61, 0, null]])
     assert.strictEqual(c.noteAt(tick, pitch, slack), item, `${tick}, ${pitch}, ${slack}`);
 });
 
+// A departure of a played note that sounds nothing leads to the file's note.
 test('departures lead to their note, else to none', () => {
   const c = channel();
-  assert.deepStrictEqual([0, 1, 2].map((d) => c.itemOf(d)), [0, -2, null]);
-  assert.deepStrictEqual([0, 1, 2].map((d) => c.departureTick(d)), [0, 48, 200]);
+  assert.deepStrictEqual([0, 1, 2, 3].map((d) => c.itemOf(d)), [0, -2, null, -3]);
+  assert.deepStrictEqual([0, 1, 2, 3].map((d) => c.departureTick(d)), [0, 48, 200, 72]);
   assert.deepStrictEqual(c.describe(0, new Bars([], 96)),
                          { head: 'C4, bar 1, beat 1, played by the tune', lines: ['starts late'] });
   assert.deepStrictEqual(c.describe(-3, new Bars([], 96)),
-                         { head: 'G4, bar 1, beat 2, in the MIDI file', lines: ['played as the MIDI file has it'] });
+                         { head: 'G4, bar 1, beat 2, in the MIDI file', lines: ['shorter'] });
+  assert.deepStrictEqual(c.describe(1, new Bars([], 96)),
+                         { head: 'G4, bar 1, beat 2, played by the tune', lines: ['plays as the MIDI file has it'] });
 });
 
 let failed = 0;
