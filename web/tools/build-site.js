@@ -41,9 +41,10 @@ const site = {
   'midi2varn.js': hook.replace(marker, () => JSON.stringify(workerSource)),
 };
 fs.mkdirSync(siteDir, { recursive: true });
-// Page files of an earlier site that this one no longer has go.
+// The piano roll's and the page's scripts of an earlier site that this one
+// no longer has go (roll.js, once); other files of the folder stay.
 for (const name of fs.readdirSync(siteDir))
-  if (/\.(html|css|js)$/.test(name) && !(name in site))
+  if (/^(roll|page)\b[\w-]*\.js$/.test(name) && !(name in site))
     fs.unlinkSync(path.join(siteDir, name));
 let total = 0;
 for (const [name, text] of Object.entries(site)) {
