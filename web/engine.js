@@ -35,15 +35,19 @@
     return numbers.slice(table[0], table[0] + table[1] * columns);
   }
 
+  // The numbers a row of each of the roll's tables holds.
+  var columns = { source: 4, played: 7, departures: 4 };
+
   // The roll's description (see describeRoll in module.cpp) with its tables
-  // as Float64Arrays: source 4 numbers a note, played 7, departures 4.
+  // as Float64Arrays, and their widths as `columns`.
   function roll(description) {
     var value = description.value;
     value.channels.forEach(function (channel) {
-      channel.source = rows(description.numbers, channel.source, 4);
-      channel.played = rows(description.numbers, channel.played, 7);
-      channel.departures = rows(description.numbers, channel.departures, 4);
+      channel.source = rows(description.numbers, channel.source, columns.source);
+      channel.played = rows(description.numbers, channel.played, columns.played);
+      channel.departures = rows(description.numbers, channel.departures, columns.departures);
     });
+    value.columns = columns;
     return value;
   }
 
@@ -172,6 +176,8 @@
       module._free(at);
     }
   };
+
+  Engine.columns = columns;
 
   if (typeof module === 'object' && module.exports)
     module.exports = Engine;

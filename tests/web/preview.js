@@ -18,7 +18,7 @@ const childProcess = require('child_process');
 const fs = require('fs');
 const path = require('path');
 const Engine = require('../../web/engine.js');
-const { Bars, TempoMap } = require('../../web/roll.js');
+const { Bars, TempoMap } = require('../../web/roll-model.js');
 const { runNative, runPreview } = require('./native.js');
 
 const [moduleFile, nativeDir, benchGenerator, sourceDir, workDir] = process.argv.slice(2);

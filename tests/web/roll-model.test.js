@@ -1,0 +1,114 @@
+// The piano roll's model under Node.js: note names, tempo maps, bars, and
+// a channel's notes as the roll draws, finds and steps through them.
+//
+//   node roll-model.test.js
+'use strict';
+const assert = require('assert');
+const Engine = require('../../web/engine.js');
+const { Bars, Channel, NoteList, TempoMap, noteName, kinds, classes } = require('../../web/roll-model.js');
+
+const tests = [];
+const test = (name, body) => tests.push({ name, body });
+
+test('note names count C4 as 60, below 0 too', () => {
+  for (const [pitch, name] of [[60, 'C4'], [61, 'C#4'], [59, 'B3'], [48, 'C3'], [0, 'C-1'], [-1, 'B-2'], [127, 'G9']])
+    assert.strictEqual(noteName(pitch), name, String(pitch));
+});
+
+test('a tempo map turns steps into seconds and back', () => {
+  // Sixteenths (15 s at 1 bpm): 120 bpm until 8, then 60; a mark of 0 bpm counts as 120.
+  const map = new TempoMap([[8, 60], [16, 0], [16, 240]], 15);
+  for (const [at, seconds] of [[0, 0], [4, 0.5], [8, 1], [12, 2], [16, 3], [24, 3.5]]) {
+    assert.strictEqual(map.secondsAt(at), seconds, `at ${at}`);
+    assert.strictEqual(map.atSeconds(seconds), at, `seconds ${seconds}`);
+  }
+});
+
+test('bars give places and lines across changes of metre', () => {
+  // 4/4 for two bars, then 3/4, at 96 ticks a beat.
+  const bars = new Bars([[0, 0, 4, 4], [768, 2, 3, 4]], 96);
+  // Places count 24ths of a beat, rounded.
+  for (const [tick, place] of [[0, 'bar 1, beat 1'], [93, 'bar 1, beat 1'], [95, 'bar 1, beat 2'],
+                               [96, 'bar 1, beat 2'], [384, 'bar 2, beat 1'], [768, 'bar 3, beat 1'],
+                               [1055, 'bar 4, beat 1'], [1056, 'bar 4, beat 1'], [1344, 'bar 5, beat 1']])
+    assert.strictEqual(bars.place(tick), place, `tick ${tick}`);
+  const lines = [];
+  bars.lines(0, 1400, 1, (tick, number, length, beats) => lines.push([tick, number, length, beats]));
+  assert.deepStrictEqual(lines, [[0, 1, 384, 4], [384, 2, 384, 4], [768, 3, 288, 3], [1056, 4, 288, 3],
+                                 [1344, 5, 288, 3]]);
+  lines.length = 0;
+  bars.lines(400, 1100, 2, (tick, number) => lines.push(number));
+  assert.deepStrictEqual(lines, [3]);
+  assert.strictEqual(new Bars([], 96).place(384), 'bar 2, beat 1');
+});
+
+test('a note list finds the notes in view, long ones included', () => {
+  const rows = [[0, 400], [10, 20], [50, 60], [100, 110], [100, 300], [500, 510]]
+    .map(([start, end], index) => ({ start, end, pitch: 60, cls: 0, index, seconds: 0, duration: 0, velocity: 0 }));
+  const list = new NoteList(rows.length).fill(rows);
+  for (const [from, to, range] of [[0, 5, [0, 1]], [30, 40, [0, 2]], [450, 600, [5, 6]], [600, 700, [6, 6]],
+                                   [105, 105, [0, 5]]])
+    assert.deepStrictEqual(list.range(from, to), range, `${from}..${to}`);
+});
+
+// One channel at 96 ticks a beat (24 a sixteenth): the file has three
+// notes, the second dropped (under a played one); the tune plays two, the
+// first late, and a letter of no length that sounds nothing.
+function channel() {
+  const data = {
+    channel: 3, tempos: [], midiTempos: [],
+    // start, length, pitch, dropped
+    source: [0, 48, 60, 0, 48, 48, 60, 1, 96, 24, 67, 0],
+    // start, length (sixteenths), pitch, velocity, seconds, duration, -
+    played: [1, 2, 60, 100, 0.125, 0.25, 0, 3, 0, 62, 100, 0.375, 0, 0, 4, 1, 67, 100, 0.5, 0.125, 0],
+    // kind, tick, note of the file, played note
+    departures: [kinds.start, 0, 0, 0, kinds.dropped, 48, 1, -1, kinds.tempo, 200, -1, -1, kinds.length, 72, 2, 1],
+    words: ['starts late', 'dropped', 'tempo', 'shorter'],
+  };
+  return new Channel(data, { division: 96, upperC: false, columns: Engine.columns });
+}
+
+test('a channel sorts, colours and counts its notes', () => {
+  const c = channel();
+  assert.deepStrictEqual([...c.tune.pitch], [60, 67]);
+  assert.deepStrictEqual([...c.tune.index], [0, 2]);
+  assert.deepStrictEqual([...c.tune.cls], [1, classes.tune]);
+  assert.deepStrictEqual([...c.source.cls], [classes.source, classes.dropped, classes.source]);
+  assert.deepStrictEqual([c.counts[kinds.start], c.counts[kinds.dropped], c.counts[kinds.tempo]], [1, 1, 1]);
+  assert.deepStrictEqual([c.bottom, c.rangeTop, c.top, c.end], [47, 83, 84, 120]);
+  assert.deepStrictEqual(c.steps(), [0, -2, 1]);
+  assert.strictEqual(c.tuneSeconds, 0.625);
+});
+
+test('hit-testing finds dropped notes first, then the tune, then outlines', () => {
+  const c = channel();
+  for (const [tick, pitch, slack, item] of [[60, 60, 0, -2], [30, 60, 0, 0], [10, 60, 0, -1], [100, 67, 0, 1],
+                                           [92, 67, 4, 1], [92, 67, 0, null], [130, 67, 0, null], [30, 61, 0, null]])
+    assert.strictEqual(c.noteAt(tick, pitch, slack), item, `${tick}, ${pitch}, ${slack}`);
+});
+
+// A departure of a played note that sounds nothing leads to the file's note.
+test('departures lead to their note, else to none', () => {
+  const c = channel();
+  assert.deepStrictEqual([0, 1, 2, 3].map((d) => c.itemOf(d)), [0, -2, null, -3]);
+  assert.deepStrictEqual([0, 1, 2, 3].map((d) => c.departureTick(d)), [0, 48, 200, 72]);
+  assert.deepStrictEqual(c.describe(0, new Bars([], 96)),
+                         { head: 'C4, bar 1, beat 1, played by the tune', lines: ['starts late'] });
+  assert.deepStrictEqual(c.describe(-3, new Bars([], 96)),
+                         { head: 'G4, bar 1, beat 2, in the MIDI file', lines: ['shorter'] });
+  assert.deepStrictEqual(c.describe(1, new Bars([], 96)),
+                         { head: 'G4, bar 1, beat 2, played by the tune', lines: ['plays as the MIDI file has it'] });
+});
+
+let failed = 0;
+for (const { name, body } of tests) {
+  try {
+    body();
+    console.log(`ok: ${name}`);
+  } catch (error) {
+    ++failed;
+    console.log(`FAILED: ${name}\n${error.stack}`);
+  }
+}
+console.log(`${tests.length - failed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);

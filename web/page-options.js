@@ -1,0 +1,147 @@
+// The page's options and channel table: one row per channel, shown for
+// the channels the file uses, and the controls read as the program's
+// command line, which converts again whenever it changes.
+(function (page) {
+  'use strict';
+
+  var Switches = window.Midi2varnSwitches;
+  var $ = page.$;
+  var element = page.element;
+
+  var placeholderName = 'song.mid';
+
+  function buildChannelRows() {
+    var body = $('channel-rows');
+    for (var ch = 1; ch <= Switches.channelCount; ++ch) {
+      var row = element('tr');
+      row.id = 'channel-' + ch;
+      var head = element('th', null, String(ch));
+      head.scope = 'row';
+      row.appendChild(head);
+      row.appendChild(element('td', 'notes', '–'));
+
+      var leaveOut = element('input');
+      leaveOut.type = 'checkbox';
+      leaveOut.id = 'leave-out-' + ch;
+      leaveOut.dataset.switch = 'd';
+      row.appendChild(cell(leaveOut, 'Leave out channel ' + ch));
+
+      var merge = element('select');
+      merge.id = 'merge-' + ch;
+      merge.dataset.switch = 'm';
+      merge.appendChild(new Option('–', '0'));
+      for (var target = 1; target <= Switches.channelCount; ++target)
+        if (target !== ch)
+          merge.appendChild(new Option(String(target), String(target)));
+      row.appendChild(cell(merge, 'Merge channel ' + ch + ' into channel'));
+
+      var polyphony = element('input');
+      polyphony.type = 'number';
+      polyphony.min = '0';
+      polyphony.step = '1';
+      polyphony.inputMode = 'numeric';
+      polyphony.id = 'polyphony-' + ch;
+      polyphony.dataset.switch = 'p';
+      polyphony.className = 'narrow';
+      row.appendChild(cell(polyphony, 'Notes at once on channel ' + ch));
+
+      var output = element('input');
+      output.type = 'checkbox';
+      output.id = 'output-' + ch;
+      output.dataset.switch = 's';
+      row.appendChild(cell(output, 'Output channel ' + ch));
+      body.appendChild(row);
+    }
+  }
+
+  function cell(control, labelText) {
+    var td = element('td');
+    var label = element('label', 'visually-hidden', labelText);
+    label.htmlFor = control.id;
+    td.appendChild(label);
+    td.appendChild(control);
+    return td;
+  }
+
+  function channelTouched(ch) {
+    return $('leave-out-' + ch).checked || $('merge-' + ch).value !== '0' ||
+           $('polyphony-' + ch).value !== '' || $('output-' + ch).checked;
+  }
+
+  // Rows for the channels the file uses, those set by hand, or all.
+  function showChannelRows() {
+    var all = $('show-all').checked;
+    for (var ch = 1; ch <= Switches.channelCount; ++ch) {
+      var summary = page.state.summary;
+      var notes = summary ? summary.notes[ch - 1] : 0;
+      var row = $('channel-' + ch);
+      row.hidden = !(all || notes > 0 || channelTouched(ch));
+      row.querySelector('.notes').textContent = summary ? notes.toLocaleString('en') : '–';
+      row.classList.toggle('silent', summary !== null && notes === 0);
+      $('leave-out-' + ch).disabled = $('opt-d-all').checked;
+      $('merge-' + ch).disabled = $('opt-m-all').checked;
+    }
+  }
+
+  // ---- Controls to switches -----------------------------------------------
+
+  function readState() {
+    var state = Switches.defaults();
+    state.autoTranspose = $('opt-a').checked;
+    state.split = numberText($('opt-b'));
+    state.outerVoices = $('opt-c').checked;
+    state.leaveOutAll = $('opt-d-all').checked;
+    state.eliminate = $('opt-e').checked;
+    state.keepInStep = $('opt-k').checked;
+    state.longChords = $('opt-l').checked;
+    state.noTriplets = $('opt-n').checked;
+    state.mergeAll = $('opt-m-all').checked;
+    state.fitOctaves = $('opt-o').checked;
+    state.polyphony = numberText($('opt-p'));
+    state.transpose = numberText($('opt-t'));
+    state.upperC = $('opt-u').checked;
+    state.verbosity = Number($('opt-v').value);
+    state.channels.forEach(function (channel, i) {
+      var ch = i + 1;
+      channel.leaveOut = $('leave-out-' + ch).checked;
+      channel.mergeInto = Number($('merge-' + ch).value);
+      channel.polyphony = numberText($('polyphony-' + ch));
+      channel.output = $('output-' + ch).checked;
+    });
+    return state;
+  }
+
+  // A number field's text; one the browser cannot read as a number is
+  // marked and counts as empty.
+  function numberText(input) {
+    var bad = input.validity && input.validity.badInput;
+    input.classList.toggle('invalid', Boolean(bad));
+    input.setAttribute('aria-invalid', bad ? 'true' : 'false');
+    return bad ? '' : input.value;
+  }
+
+  function currentArgs() {
+    var file = page.state.file;
+    return Switches.commandLine(readState(), file ? file.name : placeholderName);
+  }
+
+  var convertedFor = null; // the file and command line of the newest conversion
+
+  function controlsChanged() {
+    showChannelRows();
+    var args = currentArgs();
+    $('command-line').textContent = Switches.display(args);
+    var file = page.state.file;
+    if (!file)
+      return;
+    var key = JSON.stringify(args);
+    if (convertedFor && convertedFor.file === file && convertedFor.key === key)
+      return;
+    convertedFor = { file: file, key: key };
+    page.convert(args);
+  }
+
+  page.buildChannelRows = buildChannelRows;
+  page.showChannelRows = showChannelRows;
+  page.controlsChanged = controlsChanged;
+})(window.Midi2varnPage);

@@ -1,0 +1,326 @@
+// The page's results: the status line, the problems in plain words, and
+// each channel's macro block with its size and what changed, ready to
+// copy; the output file and its preview to download.
+(function (page) {
+  'use strict';
+
+  var $ = page.$;
+  var element = page.element;
+  var plural = page.plural;
+  var showStatus = page.showStatus;
+  var utf8 = page.utf8;
+
+  // Characters of a macro block shown in its box; Copy takes all of it.
+  var blockShown = 20000;
+  // Macro parts the game accepts in one macro.
+  var partLimit = 5;
+
+  function showResult(run, source) {
+    var state = page.state;
+    var sameFile = state.shown !== null && state.shownFile === source;
+    state.shown = run;
+    state.shownFile = source;
+    var channels = run.tunes.filter(function (tune) { return tune.macro <= 1; }).length;
+    var changed = run.tunes.some(function (tune) { return tune.status !== 0; });
+    if (run.status === 0 && channels > 0)
+      showStatus('Converted: ' + plural(channels, 'channel', 'channels') +
+                 (changed ? ', with changes to the music (see each channel)' : '') +
+                 '. Ready to copy, or to download as ' + run.outputName + '.', changed ? 'warn' : 'good');
+    else if (run.status === 0)
+      showStatus('Converted, but no converted channel has notes: the output file is empty.', 'warn');
+    else
+      showStatus('Not converted. The reason is below and in the console report.', 'bad');
+
+    showProblems(run, source);
+    $('download-row').hidden = run.status !== 0;
+    $('download').textContent = 'Download ' + run.outputName;
+    $('download-preview').hidden = !run.roll || run.tunes.length === 0;
+    $('to-roll').hidden = $('download-preview').hidden;
+    if (run.roll)
+      $('download-preview').textContent = 'Download ' + run.roll.previewName;
+    showTunes(run.tunes, run.roll);
+    page.showConsole(run);
+    page.showRoll(run.roll, sameFile);
+  }
+
+  // ---- Plain words --------------------------------------------------------
+
+  // What a console line means for a player, by the program's own wording.
+  var explanations = [
+    [/Not a MIDI File\./, function () {
+      return 'This is not a MIDI file: a MIDI file begins with "MThd", and this one does not. ' +
+             'Is it really a .mid file, and did its download finish?';
+    }],
+    [/Invalid time division/, function () {
+      return 'The file\'s header is damaged: its time division is 0, so no note can be timed.';
+    }],
+    [/Track is (-?\d+) bytes too short/, function (m) {
+      var n = Number(m[1]);
+      return n > 0
+        ? 'The file is cut short (truncated): a track ends ' + plural(n, 'byte', 'bytes') +
+          ' before its announced end. Notes after the cut are missing.'
+        : 'A track is ' + plural(-n, 'byte', 'bytes') + ' longer than announced: the file is damaged, ' +
+          'and some notes may be wrong.';
+    }],
+    [/Not a MIDI Track\./, function () {
+      return 'Part of the file is not a MIDI track and was skipped: the file is damaged or cut short.';
+    }],
+    [/Tune is too long! Cut after/, function () {
+      return 'A channel\'s tune grew too long (usually a damaged file with enormous pauses) and was cut: ' +
+             'the rest of that channel is missing.';
+    }],
+    [/BUG!/, function () {
+      return 'The converter reported an internal error; the result may be wrong.';
+    }],
+    [/Cannot use long chords without polyphony/, function () {
+      return 'Long chords (-l) need more than one note at once on every converted channel: set ' +
+             '"Notes at once" to 0 (unlimited) or to 2 or more.';
+    }],
+    [/Channel (\d+) is already being merged/, function (m) {
+      return 'Channel ' + m[1] + ' is in two merges: a channel can be merged only once, as target or as source.';
+    }],
+    [/Cannot merge channel (\d+) into itself/, function (m) {
+      return 'Channel ' + m[1] + ' cannot be merged into itself.';
+    }],
+    [/Invalid channel (-?\d+)/, function () {
+      return 'Channels are numbered 1 to 16.';
+    }],
+    [/Cannot write output to the input file/, function () {
+      return 'The output would replace the MIDI file itself, because the file\'s name ends in .txt. ' +
+             'Rename the file and choose it again.';
+    }],
+    [/Could not open/, function () {
+      return 'The input could not be opened.';
+    }],
+    [/Out of memory/, function () {
+      return 'The converter ran out of memory.';
+    }],
+    [/^Usage: /, function () {
+      return 'The program did not accept these options and printed its usage text instead ' +
+             '(one of the numbers is not a whole number it allows).';
+    }]
+  ];
+
+  function showProblems(run, source) {
+    var list = [];
+    var seen = {};
+    var formatLines = 0;
+    var firstFormat = '';
+    if (source.bytes.length === 0)
+      list.push({ words: 'The file is empty: it has 0 bytes.', line: '' });
+    if (run.errors.length)
+      list.push({ words: 'The program did not understand an option.', line: utf8.decode(run.errors).trim() });
+    forEachLine(run, function (kind, line) {
+      if (kind === 2) {
+        if (!formatLines++)
+          firstFormat = line;
+        return;
+      }
+      if (kind > 1)
+        return;
+      for (var i = 0; i < explanations.length; ++i) {
+        var match = explanations[i][0].exec(line.replace(/^(FATAL|ERROR):\s+/, ''));
+        if (match && !seen[i]) {
+          seen[i] = true;
+          if (!(i === 0 && source.bytes.length === 0))
+            list.push({ words: explanations[i][1](match), line: line.trim() });
+          break;
+        }
+      }
+    });
+    if (formatLines)
+      list.push({
+        words: 'The file breaks the MIDI format in ' + plural(formatLines, 'place', 'places') +
+               ' (FORMAT lines in the report). It was read anyway; the tune may differ from what a MIDI player plays.',
+        line: firstFormat.trim()
+      });
+
+    var box = $('problems');
+    box.textContent = '';
+    box.hidden = list.length === 0;
+    if (!list.length)
+      return;
+    var ul = element('ul');
+    list.forEach(function (problem) {
+      var li = element('li');
+      li.appendChild(element('span', 'words', problem.words));
+      if (problem.line) {
+        li.appendChild(document.createTextNode(' '));
+        li.appendChild(element('code', 'console-line', problem.line));
+      }
+      ul.appendChild(li);
+    });
+    box.appendChild(ul);
+  }
+
+  // Calls `visit(kind, line)` for each line of the levels 0 to 2.
+  function forEachLine(run, visit) {
+    for (var r = 0; r < run.runs.length; r += 3) {
+      var kind = run.runs[r + 2];
+      if (kind > 2)
+        continue;
+      var text = utf8.decode(run.console.subarray(run.runs[r], run.runs[r] + run.runs[r + 1]));
+      text.split('\n').forEach(function (line) {
+        if (line)
+          visit(kind, line);
+      });
+    }
+  }
+
+  // ---- Tunes --------------------------------------------------------------
+
+  // The tune status bits in words, in the order the program reports them.
+  var statusWords = [
+    [1, 'bad', 'Some notes were too low for the game: they sound higher than written. ' +
+               'Try fitting each channel by octaves (-o), auto-transpose (-a) or transpose by 12.'],
+    [2, 'bad', 'Some notes were too high for the game: they sound lower than written. ' +
+               'Try fitting each channel by octaves (-o), transpose by -12, or allow the upper c (-u).'],
+    [32, 'bad', 'Some notes were too short and were lengthened to a sixteenth: fast passages may drift.'],
+    [64, 'warn', 'Some notes were too long and were cut to 9 sixteenths. Long chords (-l) hold them.'],
+    [8, 'warn', 'The tempo was too slow for the game: it plays at 60 beats per minute.'],
+    [16, 'warn', 'The tempo was too fast for the game: it plays at 180 beats per minute.'],
+    [128, 'bad', 'Too many macro parts: the game plays at most ' + partLimit + '. ' +
+                 'Leave out channels or split the song.']
+  ];
+
+  function partsOf(block) {
+    return block.split('\n').filter(function (line) { return line.indexOf('  "/use ') === 0; }).length;
+  }
+
+  function showTunes(tunes, rollData) {
+    var box = $('tunes');
+    box.textContent = '';
+    tunes.forEach(function (tune) {
+      box.appendChild(tuneArticle(tune, rollData));
+    });
+  }
+
+  // A tune's block with its title, Copy button, size, status and, after a
+  // channel's last macro, its departure report.
+  function tuneArticle(tune, rollData) {
+    // A split channel comes as its macros, in order, each a block of its own.
+    var name = 'channel ' + tune.channel;
+    var key = String(tune.channel);
+    if (tune.macro) {
+      name = 'macro ' + tune.macro + ' of ' + tune.macros + ' of channel ' + tune.channel;
+      key += '-' + tune.macro;
+    }
+    var article = element('article', 'tune');
+    article.id = 'tune-' + key;
+    article.appendChild(tuneHead(tune, name, key, article));
+    if (tune.macro)
+      article.appendChild(element('p', 'muted', tune.macro === 1
+        ? 'Press it together with the band\'s macro 1.'
+        : 'Press it as soon as macro ' + (tune.macro - 1) + ' has ended: the band\'s macro ' + tune.macro +
+          ' starts then too.'));
+    article.appendChild(tuneSize(tune));
+    article.appendChild(tuneStatus(tune));
+
+    var block = element('pre', 'block');
+    block.tabIndex = 0;
+    block.setAttribute('aria-label', 'Macro of ' + name);
+    block.textContent = tune.block.length > blockShown
+      ? tune.block.slice(0, blockShown) + '\n… (' + plural(tune.block.length - blockShown, 'more character',
+                                                              'more characters') + '; Copy takes it all)'
+      : tune.block;
+    article.appendChild(block);
+    var traced = rollData && rollData.channels.filter(function (c) { return c.channel === tune.channel; })[0];
+    // A split channel's report follows its last macro.
+    if (traced && tune.macro === tune.macros)
+      article.appendChild(page.departureReport(traced));
+    return article;
+  }
+
+  function tuneHead(tune, name, key, article) {
+    var head = element('div', 'tune-head');
+    var title = element('h3', null, 'Channel ' + tune.channel +
+                        (tune.macro ? ', macro ' + tune.macro + ' of ' + tune.macros : ''));
+    title.id = 'tune-title-' + key;
+    article.setAttribute('aria-labelledby', title.id);
+    head.appendChild(title);
+    var copy = element('button', 'copy', 'Copy');
+    copy.type = 'button';
+    copy.setAttribute('aria-label', 'Copy the macro of ' + name);
+    copy.addEventListener('click', function () { page.copyText(tune.block, copy); });
+    head.appendChild(copy);
+    return head;
+  }
+
+  // The tune's characters and macro parts, with a meter of the parts.
+  function tuneSize(tune) {
+    var parts = partsOf(tune.block);
+    var size = element('p', 'tune-size');
+    var partsText = parts > partLimit ? parts + ', more than the ' + partLimit + ' the game plays '
+                                      : parts + ' of ' + partLimit + ' ';
+    size.appendChild(document.createTextNode(
+      plural(tune.text.length, 'character', 'characters') + ' · macro parts: ' + partsText));
+    size.appendChild(partMeter(parts));
+    return size;
+  }
+
+  function tuneStatus(tune) {
+    var list = element('ul', 'tune-status');
+    var any = false;
+    statusWords.forEach(function (entry) {
+      if (tune.status & entry[0]) {
+        list.appendChild(element('li', entry[1], entry[2]));
+        any = true;
+      }
+    });
+    if (!any)
+      list.appendChild(element('li', 'good', 'Converted without changes.'));
+    return list;
+  }
+
+  function partMeter(parts) {
+    var meter = element('span', 'meter' + (parts > partLimit ? ' over' : ''));
+    meter.setAttribute('aria-hidden', 'true');
+    for (var i = 0; i < Math.max(partLimit, Math.min(parts, 12)); ++i)
+      meter.appendChild(element('span', i < parts ? 'filled' + (i >= partLimit ? ' extra' : '') : ''));
+    return meter;
+  }
+
+  // The output file as the Linux program writes it, or with CR LF as the
+  // Windows program does.
+  function outputBytes(run, windows) {
+    if (!windows)
+      return run.text;
+    var lines = 0;
+    for (var i = 0; i < run.text.length; ++i)
+      if (run.text[i] === 10)
+        ++lines;
+    var out = new Uint8Array(run.text.length + lines);
+    for (var from = 0, to = 0; from < run.text.length; ++from) {
+      if (run.text[from] === 10)
+        out[to++] = 13;
+      out[to++] = run.text[from];
+    }
+    return out;
+  }
+
+  // Downloads of the output file and of the preview MIDI file.
+  function wireDownloads() {
+    var state = page.state;
+    $('download').addEventListener('click', function () {
+      if (state.shown && state.shown.status === 0)
+        page.save(outputBytes(state.shown, $('crlf').checked), state.shown.outputName);
+    });
+    // The preview file varn2midi writes for the macro text on show.
+    $('download-preview').addEventListener('click', function () {
+      var run = state.shown;
+      if (!run || run.status !== 0 || !run.roll)
+        return;
+      state.converter.previewFile(utf8.decode(run.text)).then(function (file) {
+        if (file.bytes.length)
+          page.save(file.bytes, run.roll.previewName, 'audio/midi');
+        else
+          showStatus('No preview: ' + file.remarks.trim(), 'warn');
+      }, function () {
+        // A newer conversion ended the worker's work: nothing to save.
+      });
+    });
+  }
+
+  page.showResult = showResult;
+  page.wireDownloads = wireDownloads;
+})(window.Midi2varnPage);
