@@ -148,14 +148,21 @@ void checkConvert(const std::uint32_t* words, bool wantRoll)
         covered += runs[3 * i + 1];
     }
     check(covered == words[2]);
-    // The tunes: (channel, status, text, block); their blocks make the file.
+    // The tunes: (channel, status, text, block, macro, macros), one entry
+    // per channel, or per macro of a split channel (numbered 1..macros, in
+    // order); their blocks make the file.
     const auto* tunes = reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(words[11]));
     std::string blocks;
     std::uint32_t channel = 0;
+    std::uint32_t macro = 0;
     for (std::uint32_t i = 0; i < words[12]; ++i) {
-        const std::uint32_t* tune = tunes + 6 * i;
-        check(tune[0] > channel && tune[0] <= 16 && tune[3] > 0);
+        const std::uint32_t* tune = tunes + 8 * i;
+        const bool nextMacro = tune[0] == channel && macro != 0 && tune[6] == macro + 1;
+        check((tune[0] > channel || nextMacro) && tune[0] <= 16 && tune[3] > 0);
+        check(tune[6] == 0 ? tune[7] == 0 : tune[6] <= tune[7]);
+        check(nextMacro || tune[6] <= 1);
         channel = tune[0];
+        macro = tune[6];
         blocks += bytesAt(tune, 4);
     }
     if (words[0] == 0 && bytesAt(words, 7) != "-")
