@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-int Channel::smoothFindFraction(int ticks, int division, bool triplets)
+int Channel::quantiseTicks(int ticks, int division, bool triplets)
 {
     return gridFraction(ticks, division, triplets);
 }
@@ -51,7 +51,7 @@ public:
     {
         Entry& entry = entries_[static_cast<std::uint32_t>(ticks) % entries_.size()];
         if (!entry.known || entry.ticks != ticks)
-            entry = Entry{ticks, Channel::smoothFindFraction(ticks, division_, triplets_), true};
+            entry = Entry{ticks, Channel::quantiseTicks(ticks, division_, triplets_), true};
         return entry.fraction;
     }
 
@@ -68,7 +68,7 @@ private:
 
 } // namespace
 
-void Channel::smooth(int division, bool triplets, bool keepInStep)
+void Channel::quantise(int division, bool triplets, bool keepInStep)
 {
     SpanMemo memo(division, triplets);
     int previous = 0;

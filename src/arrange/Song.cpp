@@ -126,13 +126,13 @@ void Song::distribute(std::vector<Element>& elements, Distribution& distribution
     }
 }
 
-void Song::smoothChannels(StageObserver* observer)
+void Song::quantiseChannels(StageObserver* observer)
 {
     for (int ch = 0; ch < channelCount; ++ch) {
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
-        channel.smooth(division, settings.triplets, settings.keepInStep);
+        channel.quantise(division, settings.triplets, settings.keepInStep);
         if (observer)
             observer->quantised(ch, channel.elements);
         if (settings.eliminateIdentical) {

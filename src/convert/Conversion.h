@@ -48,7 +48,7 @@ struct ConversionRequest {
 struct TuneRecord {
     int channel;       // 1..16
     std::string text;  // the tune in the notation
-    int status;        // VARN's status bits
+    int status;        // TuneEncoder's status bits
     std::string block; // the channel's macro block, as written (with keepBlocks)
     // With -b: where each of the channel's macros begins in `text`, in
     // order (empty when the channel is written whole).

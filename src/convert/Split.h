@@ -2,7 +2,7 @@
 
 #include "arrange/Song.h"
 #include "core/Settings.h"
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include <array>
 #include <cstddef>
@@ -19,7 +19,7 @@ struct SplitTune {
     // Where each macro's text begins in `text`, in order.
     std::vector<std::size_t> starts;
     // The status bits of all its macros.
-    int status = VARN::ENone;
+    int status = TuneEncoder::ENone;
 };
 
 // A song cut at the same places for every channel.

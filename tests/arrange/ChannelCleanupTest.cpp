@@ -16,7 +16,7 @@
 
 namespace {
 
-// Builders: elements set up by hand, as the song and `smooth` would leave
+// Builders: elements set up by hand, as the song and `quantise` would leave
 // them. Each returns the element's index in the list (elements are values,
 // so an index, not an address, stays valid while the list grows).
 std::size_t addNote(Channel& ch, int time, int pitch, int duration, int delta = 0, int length = 0,
@@ -599,7 +599,7 @@ TEST_F(ChannelCleanupTest, PolyphonyLimit3DropsTheLowestOfFourEqualNotes)
     for (int pitch : {67, 60, 64, 62})
         addNote(ch, 96, pitch, 96);
     ch.sort();
-    ch.smooth(96, false);
+    ch.quantise(96, false);
     ASSERT_EQ(noteAt(ch, 0).pitch, 60);
     ASSERT_EQ(noteAt(ch, 0).delta, 24);
     ASSERT_EQ(noteAt(ch, 1).delta, 0);

@@ -12,7 +12,7 @@
 #include "core/Message.h"
 #include "core/Settings.h"
 #include "core/Wrap.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
 
@@ -612,7 +612,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
 
         setVerbosity(0);
         MidiFile read;
-        ParserMID parser;
+        MidiReader parser;
         const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(file.data()),
                                                    file.size());
         ASSERT_TRUE(parser.loadSong(bytes, "polyphony_oracle.mid", read));
@@ -628,7 +628,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
             ASSERT_EQ(describe(channel.elements), describe(resorted)) << "round " << round;
             {
                 ConsoleCapture quiet; // quantisation warnings are not under test here
-                channel.smooth(song.division, round % 3 != 0);
+                channel.quantise(song.division, round % 3 != 0);
             }
             checkAgainstOracle(channel, round % 7, round % 2 == 0, "file round " + std::to_string(round));
             if (HasFatalFailure())

@@ -1,4 +1,4 @@
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include "core/Element.h"
 #include "support/Capture.h"
@@ -47,10 +47,10 @@ public:
 
     Result encode(int transpose = 0, bool triplets = true, bool longChords = false, bool upperC = false) const
     {
-        VARN varn;
+        TuneEncoder encoder;
         ConsoleCapture capture;
-        varn.create(elements_, transpose, triplets, longChords, upperC);
-        return {varn.text, varn.status, capture.take()};
+        encoder.encode(elements_, transpose, triplets, longChords, upperC);
+        return {encoder.text, encoder.status, capture.take()};
     }
 
 private:
@@ -75,7 +75,7 @@ TEST_F(VARNTest, SingleNotesOfEveryLength)
         tune.note(0, 60, c.length);
         const auto r = tune.encode();
         EXPECT_EQ(r.text, c.text) << c.length;
-        EXPECT_EQ(r.status, VARN::ENone) << c.length;
+        EXPECT_EQ(r.status, TuneEncoder::ENone) << c.length;
         EXPECT_EQ(r.console, "") << c.length;
     }
 }
@@ -88,13 +88,13 @@ TEST_F(VARNTest, WorkedExamples)
         const char* text;
         int status;
     } cases[] = {
-        {"low octave backslash", Tune().note(0, 48, 24).note(24, 60, 24), "\\C=C", VARN::ENone},
-        {"leading rest", Tune().note(24, 60, 24), "p4C", VARN::ENone},
+        {"low octave backslash", Tune().note(0, 48, 24).note(24, 60, 24), "\\C=C", TuneEncoder::ENone},
+        {"leading rest", Tune().note(24, 60, 24), "p4C", TuneEncoder::ENone},
         {"chord with rest",
-         Tune().note(0, 60, 24).note(0, 64, 24).note(0, 67, 24).note(48, 60, 24), "[ce]Gp4C", VARN::ENone},
-        {"whole note", Tune().note(0, 60, 96), "c9", VARN::ENLong},
-        {"velocity 64", Tune().note(0, 60, 24, 64), "%6C", VARN::ENone},
-        {"tempo 90 first", Tune().tempo(0, 90).note(0, 60, 24), "@90C", VARN::ENone},
+         Tune().note(0, 60, 24).note(0, 64, 24).note(0, 67, 24).note(48, 60, 24), "[ce]Gp4C", TuneEncoder::ENone},
+        {"whole note", Tune().note(0, 60, 96), "c9", TuneEncoder::ENLong},
+        {"velocity 64", Tune().note(0, 60, 24, 64), "%6C", TuneEncoder::ENone},
+        {"tempo 90 first", Tune().tempo(0, 90).note(0, 60, 24), "@90C", TuneEncoder::ENone},
     };
     for (const auto& c : cases) {
         const auto r = c.tune.encode();
@@ -107,7 +107,7 @@ TEST_F(VARNTest, WholeNoteWithLongChordsIsHeld)
 {
     const auto r = Tune().note(0, 60, 96).encode(0, true, true);
     EXPECT_EQ(r.text, "[c]$p8p8[c]$");
-    EXPECT_EQ(r.status, VARN::ENone);
+    EXPECT_EQ(r.status, TuneEncoder::ENone);
 }
 
 TEST_F(VARNTest, PitchRange)
@@ -118,11 +118,11 @@ TEST_F(VARNTest, PitchRange)
         const char* text;
         int status;
     } cases[] = {
-        {47, false, "\\B", VARN::ENUnder}, {48, false, "\\C", VARN::ENone},
-        {83, false, "/B", VARN::ENone},    {84, false, "/C", VARN::ENOver},
-        {84, true, "/B#", VARN::ENone},    {85, true, "/C#", VARN::ENOver},
-        {85, false, "/C#", VARN::ENOver},  {127, false, "/G", VARN::ENOver},
-        {0, false, "\\C", VARN::ENUnder},
+        {47, false, "\\B", TuneEncoder::ENUnder}, {48, false, "\\C", TuneEncoder::ENone},
+        {83, false, "/B", TuneEncoder::ENone},    {84, false, "/C", TuneEncoder::ENOver},
+        {84, true, "/B#", TuneEncoder::ENone},    {85, true, "/C#", TuneEncoder::ENOver},
+        {85, false, "/C#", TuneEncoder::ENOver},  {127, false, "/G", TuneEncoder::ENOver},
+        {0, false, "\\C", TuneEncoder::ENUnder},
     };
     for (const auto& c : cases) {
         const auto r = Tune().note(0, c.pitch, 24).encode(0, true, false, c.upperC);
@@ -139,14 +139,14 @@ TEST_F(VARNTest, TranspositionBelowZeroAndWrapping)
     // 60 - 70 = -10: low octave, letter of -10 mod 12 = 2 (d).
     auto r = Tune().note(0, 60, 24).encode(-70);
     EXPECT_EQ(r.text, "\\D");
-    EXPECT_EQ(r.status, VARN::ENUnder);
+    EXPECT_EQ(r.status, TuneEncoder::ENUnder);
     // 1 + INT_MAX wraps to INT_MIN, whose letter is INT_MIN mod 12 = 4 (e).
     r = Tune().note(0, 1, 24).encode(INT_MAX);
     EXPECT_EQ(r.text, "\\E");
-    EXPECT_EQ(r.status, VARN::ENUnder);
+    EXPECT_EQ(r.status, TuneEncoder::ENUnder);
     r = Tune().note(0, 60, 24).encode(12);
     EXPECT_EQ(r.text, "/C");
-    EXPECT_EQ(r.status, VARN::ENone);
+    EXPECT_EQ(r.status, TuneEncoder::ENone);
 }
 
 TEST_F(VARNTest, LengthCorrections)
@@ -158,19 +158,19 @@ TEST_F(VARNTest, LengthCorrections)
         int status;
         const char* console;
     } cases[] = {
-        {4, false, "c1", VARN::ENShort, "WARN:   Triplets NYI! (found 4)\n"},
-        {5, false, "c1", VARN::ENShort, "WARN:   Triplets NYI! (found 5)\n"},
-        {8, false, "c1", VARN::ENone, "WARN:   Triplets NYI! (found 8)\n"},
-        {3, false, "c1", VARN::ENShort, ""},
-        {0, false, "c1", VARN::ENShort, ""},
-        {54, false, "c9", VARN::ENone, ""},
-        {60, false, "c9", VARN::ENLong, ""},
-        {60, true, "[c]$p8p[c]$", VARN::ENone, ""},
-        {59, true, "c9", VARN::ENone, "WARN:   Triplets NYI! (found 59)\n"},
-        {57, true, "c9", VARN::ENone, ""},
-        {55, true, "c9", VARN::ENone, "WARN:   Triplets NYI! (found 55)\n"},
-        {56, false, "c9", VARN::ENLong, "WARN:   Triplets NYI! (found 56)\n"},
-        {28, false, "C", VARN::ENone, "WARN:   Triplets NYI! (found 28)\n"},
+        {4, false, "c1", TuneEncoder::ENShort, "WARN:   Triplets NYI! (found 4)\n"},
+        {5, false, "c1", TuneEncoder::ENShort, "WARN:   Triplets NYI! (found 5)\n"},
+        {8, false, "c1", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 8)\n"},
+        {3, false, "c1", TuneEncoder::ENShort, ""},
+        {0, false, "c1", TuneEncoder::ENShort, ""},
+        {54, false, "c9", TuneEncoder::ENone, ""},
+        {60, false, "c9", TuneEncoder::ENLong, ""},
+        {60, true, "[c]$p8p[c]$", TuneEncoder::ENone, ""},
+        {59, true, "c9", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 59)\n"},
+        {57, true, "c9", TuneEncoder::ENone, ""},
+        {55, true, "c9", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 55)\n"},
+        {56, false, "c9", TuneEncoder::ENLong, "WARN:   Triplets NYI! (found 56)\n"},
+        {28, false, "C", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 28)\n"},
     };
     for (const auto& c : cases) {
         const auto r = Tune().note(0, 60, c.length).encode(0, true, c.longChords);
@@ -197,18 +197,18 @@ TEST_F(VARNTest, TempoMarks)
         const char* text;
         int status;
     } cases[] = {
-        {"59", Tune().tempo(0, 59).note(0, 60, 24), "@60C", VARN::ETUnder},
-        {"60", Tune().tempo(0, 60).note(0, 60, 24), "@60C", VARN::ENone},
-        {"180", Tune().tempo(0, 180).note(0, 60, 24), "@180C", VARN::ENone},
-        {"181", Tune().tempo(0, 181).note(0, 60, 24), "@180C", VARN::ETOver},
-        {"120 first", Tune().tempo(0, 120).note(0, 60, 24), "C", VARN::ENone},
+        {"59", Tune().tempo(0, 59).note(0, 60, 24), "@60C", TuneEncoder::ETUnder},
+        {"60", Tune().tempo(0, 60).note(0, 60, 24), "@60C", TuneEncoder::ENone},
+        {"180", Tune().tempo(0, 180).note(0, 60, 24), "@180C", TuneEncoder::ENone},
+        {"181", Tune().tempo(0, 181).note(0, 60, 24), "@180C", TuneEncoder::ETOver},
+        {"120 first", Tune().tempo(0, 120).note(0, 60, 24), "C", TuneEncoder::ENone},
         {"back to 120", Tune().tempo(0, 59).note(0, 60, 24).tempo(24, 120).note(0, 60, 24), "@60C@C",
-         VARN::ETUnder},
-        {"repeated", Tune().tempo(0, 90).tempo(0, 90).note(0, 60, 24), "@90C", VARN::ENone},
+         TuneEncoder::ETUnder},
+        {"repeated", Tune().tempo(0, 90).tempo(0, 90).note(0, 60, 24), "@90C", TuneEncoder::ENone},
         {"both bits", Tune().tempo(0, 10).tempo(0, 999).note(0, 60, 24), "@60@180C",
-         VARN::ETUnder | VARN::ETOver},
-        {"no notes", Tune().tempo(0, 120).volume(0, 50), "", VARN::ENone},
-        {"only tempo", Tune().tempo(0, 100).tempo(24, 100), "@100", VARN::ENone},
+         TuneEncoder::ETUnder | TuneEncoder::ETOver},
+        {"no notes", Tune().tempo(0, 120).volume(0, 50), "", TuneEncoder::ENone},
+        {"only tempo", Tune().tempo(0, 100).tempo(24, 100), "@100", TuneEncoder::ENone},
     };
     for (const auto& c : cases) {
         const auto r = c.tune.encode();
@@ -228,7 +228,7 @@ TEST_F(VARNTest, PutVelSteps)
     for (const auto& c : cases) {
         TuneText out;
         int current = c.current;
-        VARN::putVel(out, current, c.wanted);
+        TuneEncoder::putVolume(out, current, c.wanted);
         EXPECT_EQ(out.str(), c.text) << c.current << "->" << c.wanted;
         EXPECT_EQ(current, c.wanted);
         EXPECT_FALSE(out.cut());
@@ -279,7 +279,7 @@ TEST_F(VARNTest, Rests)
                  {10, "p8p"}, {12, "p8p4"}, {16, "p8p8"}, {17, "p8p8p1"}, {26, "p8p8p8p"}};
     for (const auto& c : cases) {
         TuneText out;
-        VARN::addPause(out, c.n);
+        TuneEncoder::addPause(out, c.n);
         EXPECT_EQ(out.str(), c.text) << c.n;
     }
     // Between notes: a quarter, then the next note 2, 10 and 16 sixteenths after its end.
@@ -337,41 +337,41 @@ TEST_F(VARNTest, HeldNotes)
     for (const auto& c : cases) {
         const auto r = c.tune.encode(0, true, true);
         EXPECT_EQ(r.text, c.text) << c.name;
-        EXPECT_EQ(r.status, VARN::ENone) << c.name;
+        EXPECT_EQ(r.status, TuneEncoder::ENone) << c.name;
     }
 }
 
 TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
 {
-    VARN varn;
+    TuneEncoder encoder;
     Tune loud;
     loud.note(0, 30, 24);
     const std::vector<Element> empty;
     ConsoleCapture capture;
-    varn.create(empty, 0, true, false, false);
-    EXPECT_EQ(varn.text, "");
-    varn.status = VARN::EMLong;
-    varn.create(empty, 0, true, false, false);
-    EXPECT_EQ(varn.status, VARN::ENone);
-    varn.text = "keep";
-    varn.create(empty, 0, true, false, false);
-    EXPECT_EQ(varn.text, "keep");
+    encoder.encode(empty, 0, true, false, false);
+    EXPECT_EQ(encoder.text, "");
+    encoder.status = TuneEncoder::EMLong;
+    encoder.encode(empty, 0, true, false, false);
+    EXPECT_EQ(encoder.status, TuneEncoder::ENone);
+    encoder.text = "keep";
+    encoder.encode(empty, 0, true, false, false);
+    EXPECT_EQ(encoder.text, "keep");
     // Elements that write nothing (the default tempo and a volume) keep it too.
-    varn.create(Tune().tempo(0, 120).volume(0, 50).elements(), 0, true, false, false);
-    EXPECT_EQ(varn.text, "keep");
+    encoder.encode(Tune().tempo(0, 120).volume(0, 50).elements(), 0, true, false, false);
+    EXPECT_EQ(encoder.text, "keep");
     EXPECT_EQ(capture.take(), "");
 }
 
 TEST_F(VARNTest, HostileValuesStayDefined)
 {
     auto r = Tune().note(INT_MIN, 60, INT_MIN).note(INT_MIN, 60, 24).encode();
-    EXPECT_EQ(r.status, VARN::ENShort);
+    EXPECT_EQ(r.status, TuneEncoder::ENShort);
     EXPECT_EQ(r.console, "WARN:   Triplets NYI! (found -2147483648)\n");
     // Negative distances put the notes in groups but never rest.
     EXPECT_EQ(r.text, "[c]1C");
     // A leading rest of INT_MAX 24ths is cut before the note is examined.
     r = Tune().note(INT_MAX, 60, INT_MAX).note(INT_MAX, 60, 24).encode(0, true, false);
-    EXPECT_EQ(r.status, VARN::EMLong);
+    EXPECT_EQ(r.status, TuneEncoder::EMLong);
     EXPECT_EQ(r.text.size(), 4950000u);
 }
 
@@ -385,7 +385,7 @@ TEST_F(VARNTest, TextIsCappedAfterHugeRest)
     EXPECT_EQ(r.text.substr(0, 7), "Cp8p8p8");
     // "C" and then "p8" tokens: the last one is cut in half.
     EXPECT_EQ(r.text.substr(r.text.size() - 4), "8p8p");
-    EXPECT_EQ(r.status, VARN::EMLong);
+    EXPECT_EQ(r.status, TuneEncoder::EMLong);
     EXPECT_EQ(r.console, "ERROR:  Tune is too long! Cut after 4950000 characters.\n");
 }
 
@@ -394,13 +394,13 @@ TEST_F(VARNTest, TextIsCappedInLeadingRestAndHeldNotes)
     // The leading rest is cut: the note itself is never examined.
     auto r = Tune().volume(2000000000, 100).volume(2000000000, 100).note(2000000000, 30, 5).encode();
     ASSERT_EQ(r.text.size(), 4950000u);
-    EXPECT_EQ(r.status, VARN::EMLong);
+    EXPECT_EQ(r.status, TuneEncoder::EMLong);
     EXPECT_EQ(r.console, "ERROR:  Tune is too long! Cut after 4950000 characters.\n");
     // A held note of nearly INT_MAX 24ths is cut at the end of the channel.
     r = Tune().tempo(0, 59).note(0, 60, INT_MAX - 1).encode(0, true, true);
     ASSERT_EQ(r.text.size(), 4950000u);
     EXPECT_EQ(r.text.substr(0, 11), "@60[c]$p8p8");
-    EXPECT_EQ(r.status, VARN::EMLong | VARN::ETUnder);
+    EXPECT_EQ(r.status, TuneEncoder::EMLong | TuneEncoder::ETUnder);
 }
 
 TEST_F(VARNTest, AddPauseStopsAtCapExactly)
@@ -408,16 +408,16 @@ TEST_F(VARNTest, AddPauseStopsAtCapExactly)
     static_assert(TuneText::maxText == 4950000);
     TuneText out;
     ASSERT_TRUE(out.put(std::string(4949998, 'x')));
-    VARN::addPause(out, 8);
+    TuneEncoder::addPause(out, 8);
     EXPECT_FALSE(out.cut());
     EXPECT_EQ(out.str().size(), 4950000u);
-    VARN::addPause(out, 1);
+    TuneEncoder::addPause(out, 1);
     EXPECT_TRUE(out.cut());
     EXPECT_EQ(out.str().size(), 4950000u);
 
     TuneText odd;
     ASSERT_TRUE(odd.put(std::string(4949999, 'x')));
-    VARN::addPause(odd, INT_MAX);
+    TuneEncoder::addPause(odd, INT_MAX);
     EXPECT_TRUE(odd.cut());
     EXPECT_EQ(odd.str().size(), 4950000u);
     EXPECT_EQ(odd.str().back(), 'p');
@@ -449,9 +449,9 @@ TEST_F(VARNTest, KeepInStepMeasuresGapsFromTheGridPositions)
         Tune tune;
         for (std::size_t i = 0; i < c.deltas.size(); ++i)
             tune.note(c.deltas[i], pitches[i], 6);
-        VARN varn;
-        varn.create(tune.elements(), TuneOptions{0, true, false, false, c.keepInStep});
-        EXPECT_EQ(varn.text, c.text) << c.keepInStep << " " << c.deltas[0] << "," << c.deltas[1];
+        TuneEncoder encoder;
+        encoder.encode(tune.elements(), TuneOptions{0, true, false, false, c.keepInStep});
+        EXPECT_EQ(encoder.text, c.text) << c.keepInStep << " " << c.deltas[0] << "," << c.deltas[1];
     }
 }
 

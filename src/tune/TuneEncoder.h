@@ -35,7 +35,7 @@ struct WrittenNote {
 
 // One channel's tune in the Varnholt notation, with the set of compromises
 // the encoding had to make.
-class VARN {
+class TuneEncoder {
 public:
     static constexpr int lowestNote = ::lowestNote; // the notation's low c
     // Status bits: what the encoding or the macro had to give up.
@@ -49,7 +49,7 @@ public:
     static constexpr int EMLong = 128; // text cut, or too many macro parts
 
     // A note held over rests under the long-chords option.
-    struct longNotes {
+    struct LongNote {
         int remaining; // sixteenths still to sound
         int octave;    // octave index 0..2
         int letter;    // index into the note-name tables
@@ -62,28 +62,12 @@ public:
 
     // Encodes one channel's quantised elements, in the element order; when
     // `written` is given, appends a record of each note written to it.
-    void create(std::span<const Element> elements, const TuneOptions& options,
+    void encode(std::span<const Element> elements, const TuneOptions& options,
                 std::vector<WrittenNote>* written = nullptr);
     // The same with the switches one by one.
-    void create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
+    void encode(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
     // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.
     static void addPause(TuneText& out, int sixteenths);
     // Writes the volume mark that takes `current` to `wanted`, if it differs.
-    static void putVel(TuneText& out, int& current, int wanted);
-
-    // The tune line of the report at verbosity 4.
-    void print() const;
-    // Appends the channel's macro block (channel 0-based) to `out`.
-    void printMacro(std::string& out, int channel);
-    // Appends a macro block of `text` with the comment line "// `comment`"
-    // to `out`; returns the parts it takes.
-    static int appendBlock(std::string& out, std::string_view text, std::string_view comment);
-    // The parts a macro block of `text` takes.
-    static int partsOf(std::string_view text);
-    // Characters of text that surely fit `parts` parts.
-    static std::int64_t partsBudget(int parts);
-    // Parts the game plays of a macro.
-    static constexpr int gameParts = 5;
-    // The status report of the tune.
-    void showStatus() const;
+    static void putVolume(TuneText& out, int& current, int wanted);
 };

@@ -1,4 +1,4 @@
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 
 #include "convert/Conversion.h"
 #include "core/TimeString.h"
@@ -43,7 +43,7 @@ struct Decoded {
 Decoded decode(const std::string& data, int division = 96)
 {
     ByteReader in(asBytes(data));
-    ParserMID parser;
+    MidiReader parser;
     Decoded d;
     ConsoleCapture capture;
     d.track = parser.loadTrack(in, division);
@@ -87,7 +87,7 @@ protected:
                                  std::to_string(loads_++) + ".mid";
         if (pathOut != nullptr)
             *pathOut = path;
-        ParserMID parser;
+        MidiReader parser;
         ConsoleCapture capture;
         const bool ok = parser.loadSong(asBytes(data), path, file);
         out = capture.take();
@@ -427,7 +427,7 @@ TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
     const std::string data = TrackBody().noteOn(0, 0, 60, 64).chunk() +
                              TrackBody().raw(bytes({0x00, 0x3C, 0x40})).chunk();
     ByteReader in(asBytes(data));
-    ParserMID parser;
+    MidiReader parser;
     setVerbosity(3);
     ConsoleCapture capture;
     auto first = parser.loadTrack(in, 96);
