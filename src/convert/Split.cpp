@@ -394,7 +394,7 @@ bool ChannelCutter::append(std::string text, const std::vector<WrittenNote>& rec
 {
     if (static_cast<std::int64_t>(tune.text.size() + text.size()) > TuneText::maxText) {
         Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
-        tune.status |= TuneEncoder::EMLong;
+        tune.status |= TuneStatus::MacroTooLong;
         return false;
     }
     const std::size_t offset = tune.text.size();
@@ -449,7 +449,7 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
             Msg(Level::Error, "Channel %d, macro %d of %d takes %d parts: the bar at %s does not fit in %d.\n",
                 lane.channel + 1, static_cast<int>(k) + 1, static_cast<int>(pieces), cutter.parts[k], place.c_str(),
                 plan.parts);
-            cutter.tune.status |= TuneEncoder::EMLong;
+            cutter.tune.status |= TuneStatus::MacroTooLong;
         }
         result.tunes[static_cast<std::size_t>(lane.channel)] = std::move(cutter.tune);
     }

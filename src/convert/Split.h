@@ -19,7 +19,7 @@ struct SplitTune {
     // Where each macro's text begins in `text`, in order.
     std::vector<std::size_t> starts;
     // The status bits of all its macros.
-    int status = TuneEncoder::ENone;
+    TuneStatus status = TuneStatus::None;
 };
 
 // A song cut at the same places for every channel.

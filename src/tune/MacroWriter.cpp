@@ -36,7 +36,7 @@ void appendMacro(std::string& out, TuneEncoder& tune, int channel)
     if (tune.text.empty())
         return;
     if (appendBlock(out, tune.text, "Channel " + std::to_string(addWrap(channel, 1))) > gameParts)
-        tune.status |= TuneEncoder::EMLong;
+        tune.status |= TuneStatus::MacroTooLong;
 }
 
 int appendBlock(std::string& out, std::string_view text, std::string_view comment)
@@ -87,23 +87,23 @@ std::int64_t partsBudget(int parts)
 
 void showStatus(const TuneEncoder& tune)
 {
-    if (tune.status == TuneEncoder::ENone) {
+    if (tune.status == TuneStatus::None) {
         if (!tune.text.empty())
             Msg(Level::Info, "VARN conversion was successful!\n");
         return;
     }
-    if (tune.status & TuneEncoder::ENUnder)
+    if (hasAny(tune.status, TuneStatus::TooLow))
         Msg(Level::Error, "Some notes were too low!\n");
-    if (tune.status & TuneEncoder::ENOver)
+    if (hasAny(tune.status, TuneStatus::TooHigh))
         Msg(Level::Error, "Some notes were too high!\n");
-    if (tune.status & TuneEncoder::ENShort)
+    if (hasAny(tune.status, TuneStatus::TooShort))
         Msg(Level::Error, "Some notes were too short!\n");
-    if (tune.status & TuneEncoder::ENLong)
+    if (hasAny(tune.status, TuneStatus::TooLong))
         Msg(Level::Warn, "Some notes were too long!\n");
-    if (tune.status & TuneEncoder::ETUnder)
+    if (hasAny(tune.status, TuneStatus::TempoTooSlow))
         Msg(Level::Warn, "Tempo was too slow!\n");
-    if (tune.status & TuneEncoder::ETOver)
+    if (hasAny(tune.status, TuneStatus::TempoTooFast))
         Msg(Level::Warn, "Tempo was too fast!\n");
-    if (tune.status & TuneEncoder::EMLong)
+    if (hasAny(tune.status, TuneStatus::MacroTooLong))
         Msg(Level::Error, "The resulting macro has too many parts!\n");
 }

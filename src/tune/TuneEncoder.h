@@ -33,20 +33,44 @@ struct WrittenNote {
     bool held;          // started as a held note
 };
 
+// What the encoding of a tune or its macro had to give up: a set of flags.
+// The values are the bits the page is handed.
+enum class TuneStatus : unsigned {
+    None = 0,
+    TooLow = 1,         // notes too low
+    TooHigh = 2,        // notes too high
+    TempoTooSlow = 8,   // tempo too slow
+    TempoTooFast = 16,  // tempo too fast
+    TooShort = 32,      // notes too short
+    TooLong = 64,       // notes too long
+    MacroTooLong = 128, // text cut, or too many macro parts
+};
+
+// The set of the flags of both.
+constexpr TuneStatus operator|(TuneStatus a, TuneStatus b)
+{
+    return static_cast<TuneStatus>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+constexpr TuneStatus& operator|=(TuneStatus& set, TuneStatus flags)
+{
+    return set = set | flags;
+}
+// Whether `set` holds any of `flags`.
+constexpr bool hasAny(TuneStatus set, TuneStatus flags)
+{
+    return (static_cast<unsigned>(set) & static_cast<unsigned>(flags)) != 0;
+}
+// The flags as bits, as the page reads them.
+constexpr unsigned bitsOf(TuneStatus set)
+{
+    return static_cast<unsigned>(set);
+}
+
 // One channel's tune in the Varnholt notation, with the set of compromises
 // the encoding had to make.
 class TuneEncoder {
 public:
     static constexpr int lowestNote = ::lowestNote; // the notation's low c
-    // Status bits: what the encoding or the macro had to give up.
-    static constexpr int ENone = 0;
-    static constexpr int ENUnder = 1;  // notes too low
-    static constexpr int ENOver = 2;   // notes too high
-    static constexpr int ETUnder = 8;  // tempo too slow
-    static constexpr int ETOver = 16;  // tempo too fast
-    static constexpr int ENShort = 32; // notes too short
-    static constexpr int ENLong = 64;  // notes too long
-    static constexpr int EMLong = 128; // text cut, or too many macro parts
 
     // A note held over rests under the long-chords option.
     struct LongNote {
@@ -57,8 +81,8 @@ public:
 
     // The tune text; empty when the channel gave none.
     std::string text;
-    // The status bits.
-    int status = ENone;
+    // What the encoding or the macro had to give up.
+    TuneStatus status = TuneStatus::None;
 
     // Encodes one channel's quantised elements, in the element order; when
     // `written` is given, appends a record of each note written to it.

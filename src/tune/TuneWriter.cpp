@@ -83,10 +83,10 @@ void TuneWriter::writeTempo(const Element& tempo)
 {
     int b = tempo.bpm;
     if (b <= 59) {
-        status_ |= TuneEncoder::ETUnder;
+        status_ |= TuneStatus::TempoTooSlow;
         b = 60;
     } else if (b > 180) {
-        status_ |= TuneEncoder::ETOver;
+        status_ |= TuneStatus::TempoTooFast;
         b = 180;
     }
     if (b != tempoState_) {
@@ -107,9 +107,9 @@ int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
             Msg(Level::Fatal, "BUG! Triplet found! (found %d)\n", length);
     }
     if (length < shortestNote)
-        status_ |= TuneEncoder::ENShort;
+        status_ |= TuneStatus::TooShort;
     else if (length > longestNote && !options_.longChords)
-        status_ |= TuneEncoder::ENLong;
+        status_ |= TuneStatus::TooLong;
     // Held only from 10 sixteenths on: a held note is started and ended by
     // "]$" groups, and a 9 would close its start group as "]9".
     isHeld = options_.longChords && length >= heldFrom;
@@ -164,9 +164,9 @@ void TuneWriter::writeNote(std::size_t i)
     const int sixteenths = noteSixteenths(note, isHeld);
     const int pitch = addWrap(note.pitch, options_.transpose);
     if (pitch <= 47)
-        status_ |= TuneEncoder::ENUnder;
+        status_ |= TuneStatus::TooLow;
     else if (pitch > highestNote + (options_.upperC ? 1 : 0))
-        status_ |= TuneEncoder::ENOver;
+        status_ |= TuneStatus::TooHigh;
     const int octave = pitch <= 59 ? 0 : (pitch <= 71 ? 1 : 2);
     int letter = pitch % 12;
     if (letter < 0)
@@ -313,6 +313,6 @@ void TuneWriter::finish()
     }
     if (out_.cut()) {
         Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
-        status_ |= TuneEncoder::EMLong;
+        status_ |= TuneStatus::MacroTooLong;
     }
 }

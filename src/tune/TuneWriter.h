@@ -29,7 +29,7 @@ public:
     // least a sixteenth, and at most 9 unless held under long chords.
     static int soundingLength(int length, bool longChords);
     // The status bits gathered.
-    int status() const { return status_; }
+    TuneStatus status() const { return status_; }
 
 private:
     // Held notes are kept by the clock value at which their time is up,
@@ -44,7 +44,7 @@ private:
     std::span<const Element> elements_;
     TuneOptions options_;
     TuneText out_;
-    int status_ = TuneEncoder::ENone;
+    TuneStatus status_ = TuneStatus::None;
     int tempoState_ = 120;
     int octaveState_ = 1;
     int groupVolume_ = 10;

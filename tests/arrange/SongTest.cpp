@@ -366,7 +366,7 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
     ASSERT_EQ(result.tunes.size(), 1u);
     EXPECT_EQ(result.tunes[0].channel, 1);
     EXPECT_EQ(result.tunes[0].text, "%6C");
-    EXPECT_EQ(result.tunes[0].status, TuneEncoder::ENone);
+    EXPECT_EQ(result.tunes[0].status, TuneStatus::None);
 }
 
 TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
@@ -388,7 +388,7 @@ TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n");
     EXPECT_EQ(tune.text, "%6C");
     EXPECT_EQ(file, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
-    EXPECT_EQ(tune.status, TuneEncoder::ENone);
+    EXPECT_EQ(tune.status, TuneStatus::None);
 }
 
 TEST_F(SongTest, PolyphonyLimitAndTunesPerChannel)

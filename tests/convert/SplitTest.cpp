@@ -183,7 +183,7 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
         std::vector<std::int64_t> lengths; // of each macro but the song's last
         for (std::size_t t = 0; t < c.macros.size(); ++t) {
             const TuneRecord& tune = split.result.tunes[t];
-            EXPECT_EQ(tune.status & TuneEncoder::EMLong, 0);
+            EXPECT_FALSE(hasAny(tune.status, TuneStatus::MacroTooLong));
             ASSERT_EQ(tune.pieces.size(), c.macros[t]);
             for (std::size_t k = 0; k < tune.pieces.size(); ++k) {
                 const std::string text = macroOf(tune, k);
@@ -241,7 +241,7 @@ TEST(SplitTest, OnlyABarTooLongPassesTheParts)
     const Outcome split = convertWith(song(notes), {"-b", "1"});
     ASSERT_EQ(split.result.tunes.size(), 1u);
     const TuneRecord& tune = split.result.tunes.front();
-    EXPECT_NE(tune.status & TuneEncoder::EMLong, 0);
+    EXPECT_TRUE(hasAny(tune.status, TuneStatus::MacroTooLong));
     int over = 0;
     for (std::size_t k = 0; k < tune.pieces.size(); ++k)
         over += partsOf(macroOf(tune, k)) > 1 ? 1 : 0;

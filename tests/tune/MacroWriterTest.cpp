@@ -47,7 +47,7 @@ TEST_F(MacroWriterTest, SingleLine)
     encoder.text = "C";
     EXPECT_EQ(macro(encoder), "\"/playthis\"\n{\n  // Channel 1\n  \"/use C\\r\"\n}\n\n");
     EXPECT_EQ(macro(encoder, 15), block(16, {"C"}));
-    EXPECT_EQ(encoder.status, TuneEncoder::ENone);
+    EXPECT_EQ(encoder.status, TuneStatus::None);
     // The block is appended to what the output holds already.
     std::string out = "before\n";
     appendMacro(out, encoder, 1);
@@ -81,7 +81,7 @@ TEST_F(MacroWriterTest, CuttingIntoParts)
         TuneEncoder encoder;
         encoder.text = c.text;
         EXPECT_EQ(macro(encoder, 2), block(3, c.lines)) << c.text.size();
-        EXPECT_EQ(encoder.status, TuneEncoder::ENone) << c.text.size();
+        EXPECT_EQ(encoder.status, TuneStatus::None) << c.text.size();
     }
 }
 
@@ -108,25 +108,25 @@ TEST_F(MacroWriterTest, TooManyParts)
     const struct {
         std::string text;
         int pieces;
-        int status;
+        TuneStatus status;
     } cases[] = {
-        {plain(2475), 5, TuneEncoder::ENone},
-        {plain(2476), 6, TuneEncoder::EMLong},
+        {plain(2475), 5, TuneStatus::None},
+        {plain(2476), 6, TuneStatus::MacroTooLong},
         // Every piece shortened by a backslash: 2475 characters make 6 pieces.
-        {std::string(2475, '\\'), 6, TuneEncoder::EMLong},
-        {std::string(2470, '\\'), 5, TuneEncoder::ENone},
+        {std::string(2475, '\\'), 6, TuneStatus::MacroTooLong},
+        {std::string(2470, '\\'), 5, TuneStatus::None},
     };
     for (const auto& c : cases) {
         TuneEncoder encoder;
         encoder.text = c.text;
-        encoder.status = TuneEncoder::ENShort;
+        encoder.status = TuneStatus::TooShort;
         const std::string out = macro(encoder);
         std::size_t lines = 0;
         for (std::size_t pos = out.find("\"/use "); pos != std::string::npos; pos = out.find("\"/use ", pos + 1))
             ++lines;
         EXPECT_EQ(lines, static_cast<std::size_t>(c.pieces)) << c.text.size();
         // Every piece is written, and no other bit is touched.
-        EXPECT_EQ(encoder.status, TuneEncoder::ENShort | c.status) << c.text.size();
+        EXPECT_EQ(encoder.status, TuneStatus::TooShort | c.status) << c.text.size();
         std::string joined;
         for (std::size_t pos = 0; (pos = out.find("\"/use ", pos)) != std::string::npos;) {
             pos += 6;
@@ -159,17 +159,17 @@ TEST_F(MacroWriterTest, PrintShowsTheTune)
 TEST_F(MacroWriterTest, StatusMessages)
 {
     const struct {
-        int status;
+        TuneStatus status;
         const char* console;
     } cases[] = {
-        {TuneEncoder::ENUnder, "ERROR:  Some notes were too low!\n"},
-        {TuneEncoder::ENOver, "ERROR:  Some notes were too high!\n"},
-        {TuneEncoder::ENShort, "ERROR:  Some notes were too short!\n"},
-        {TuneEncoder::ENLong, "WARN:   Some notes were too long!\n"},
-        {TuneEncoder::ETUnder, "WARN:   Tempo was too slow!\n"},
-        {TuneEncoder::ETOver, "WARN:   Tempo was too fast!\n"},
-        {TuneEncoder::EMLong, "ERROR:  The resulting macro has too many parts!\n"},
-        {0xFF,
+        {TuneStatus::TooLow, "ERROR:  Some notes were too low!\n"},
+        {TuneStatus::TooHigh, "ERROR:  Some notes were too high!\n"},
+        {TuneStatus::TooShort, "ERROR:  Some notes were too short!\n"},
+        {TuneStatus::TooLong, "WARN:   Some notes were too long!\n"},
+        {TuneStatus::TempoTooSlow, "WARN:   Tempo was too slow!\n"},
+        {TuneStatus::TempoTooFast, "WARN:   Tempo was too fast!\n"},
+        {TuneStatus::MacroTooLong, "ERROR:  The resulting macro has too many parts!\n"},
+        {static_cast<TuneStatus>(0xFF),
          "ERROR:  Some notes were too low!\n"
          "ERROR:  Some notes were too high!\n"
          "ERROR:  Some notes were too short!\n"
@@ -177,7 +177,7 @@ TEST_F(MacroWriterTest, StatusMessages)
          "WARN:   Tempo was too slow!\n"
          "WARN:   Tempo was too fast!\n"
          "ERROR:  The resulting macro has too many parts!\n"},
-        {TuneEncoder::EMLong | TuneEncoder::ETOver | TuneEncoder::ENUnder,
+        {TuneStatus::MacroTooLong | TuneStatus::TempoTooFast | TuneStatus::TooLow,
          "ERROR:  Some notes were too low!\n"
          "WARN:   Tempo was too fast!\n"
          "ERROR:  The resulting macro has too many parts!\n"},
@@ -189,7 +189,7 @@ TEST_F(MacroWriterTest, StatusMessages)
         encoder.status = c.status;
         ConsoleCapture capture;
         showStatus(encoder);
-        EXPECT_EQ(capture.take(), c.console) << c.status;
+        EXPECT_EQ(capture.take(), c.console) << bitsOf(c.status);
     }
 }
 
@@ -199,12 +199,12 @@ TEST_F(MacroWriterTest, StatusFollowsVerbosity)
     encoder.text = "C";
     const struct {
         int verbosity;
-        int status;
+        TuneStatus status;
         const char* console;
     } cases[] = {
-        {5, TuneEncoder::ENone, "Info:   VARN conversion was successful!\n"},
-        {4, TuneEncoder::ENone, ""},
-        {2, TuneEncoder::ENLong | TuneEncoder::ENOver, "ERROR:  Some notes were too high!\n"},
+        {5, TuneStatus::None, "Info:   VARN conversion was successful!\n"},
+        {4, TuneStatus::None, ""},
+        {2, TuneStatus::TooLong | TuneStatus::TooHigh, "ERROR:  Some notes were too high!\n"},
     };
     for (const auto& c : cases) {
         setVerbosity(c.verbosity);

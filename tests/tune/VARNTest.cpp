@@ -41,7 +41,7 @@ public:
 
     struct Result {
         std::string text;
-        int status;
+        TuneStatus status;
         std::string console;
     };
 
@@ -75,7 +75,7 @@ TEST_F(VARNTest, SingleNotesOfEveryLength)
         tune.note(0, 60, c.length);
         const auto r = tune.encode();
         EXPECT_EQ(r.text, c.text) << c.length;
-        EXPECT_EQ(r.status, TuneEncoder::ENone) << c.length;
+        EXPECT_EQ(r.status, TuneStatus::None) << c.length;
         EXPECT_EQ(r.console, "") << c.length;
     }
 }
@@ -86,15 +86,15 @@ TEST_F(VARNTest, WorkedExamples)
         const char* name;
         Tune tune;
         const char* text;
-        int status;
+        TuneStatus status;
     } cases[] = {
-        {"low octave backslash", Tune().note(0, 48, 24).note(24, 60, 24), "\\C=C", TuneEncoder::ENone},
-        {"leading rest", Tune().note(24, 60, 24), "p4C", TuneEncoder::ENone},
+        {"low octave backslash", Tune().note(0, 48, 24).note(24, 60, 24), "\\C=C", TuneStatus::None},
+        {"leading rest", Tune().note(24, 60, 24), "p4C", TuneStatus::None},
         {"chord with rest",
-         Tune().note(0, 60, 24).note(0, 64, 24).note(0, 67, 24).note(48, 60, 24), "[ce]Gp4C", TuneEncoder::ENone},
-        {"whole note", Tune().note(0, 60, 96), "c9", TuneEncoder::ENLong},
-        {"velocity 64", Tune().note(0, 60, 24, 64), "%6C", TuneEncoder::ENone},
-        {"tempo 90 first", Tune().tempo(0, 90).note(0, 60, 24), "@90C", TuneEncoder::ENone},
+         Tune().note(0, 60, 24).note(0, 64, 24).note(0, 67, 24).note(48, 60, 24), "[ce]Gp4C", TuneStatus::None},
+        {"whole note", Tune().note(0, 60, 96), "c9", TuneStatus::TooLong},
+        {"velocity 64", Tune().note(0, 60, 24, 64), "%6C", TuneStatus::None},
+        {"tempo 90 first", Tune().tempo(0, 90).note(0, 60, 24), "@90C", TuneStatus::None},
     };
     for (const auto& c : cases) {
         const auto r = c.tune.encode();
@@ -107,7 +107,7 @@ TEST_F(VARNTest, WholeNoteWithLongChordsIsHeld)
 {
     const auto r = Tune().note(0, 60, 96).encode(0, true, true);
     EXPECT_EQ(r.text, "[c]$p8p8[c]$");
-    EXPECT_EQ(r.status, TuneEncoder::ENone);
+    EXPECT_EQ(r.status, TuneStatus::None);
 }
 
 TEST_F(VARNTest, PitchRange)
@@ -116,13 +116,13 @@ TEST_F(VARNTest, PitchRange)
         int pitch;
         bool upperC;
         const char* text;
-        int status;
+        TuneStatus status;
     } cases[] = {
-        {47, false, "\\B", TuneEncoder::ENUnder}, {48, false, "\\C", TuneEncoder::ENone},
-        {83, false, "/B", TuneEncoder::ENone},    {84, false, "/C", TuneEncoder::ENOver},
-        {84, true, "/B#", TuneEncoder::ENone},    {85, true, "/C#", TuneEncoder::ENOver},
-        {85, false, "/C#", TuneEncoder::ENOver},  {127, false, "/G", TuneEncoder::ENOver},
-        {0, false, "\\C", TuneEncoder::ENUnder},
+        {47, false, "\\B", TuneStatus::TooLow}, {48, false, "\\C", TuneStatus::None},
+        {83, false, "/B", TuneStatus::None},    {84, false, "/C", TuneStatus::TooHigh},
+        {84, true, "/B#", TuneStatus::None},    {85, true, "/C#", TuneStatus::TooHigh},
+        {85, false, "/C#", TuneStatus::TooHigh},  {127, false, "/G", TuneStatus::TooHigh},
+        {0, false, "\\C", TuneStatus::TooLow},
     };
     for (const auto& c : cases) {
         const auto r = Tune().note(0, c.pitch, 24).encode(0, true, false, c.upperC);
@@ -139,14 +139,14 @@ TEST_F(VARNTest, TranspositionBelowZeroAndWrapping)
     // 60 - 70 = -10: low octave, letter of -10 mod 12 = 2 (d).
     auto r = Tune().note(0, 60, 24).encode(-70);
     EXPECT_EQ(r.text, "\\D");
-    EXPECT_EQ(r.status, TuneEncoder::ENUnder);
+    EXPECT_EQ(r.status, TuneStatus::TooLow);
     // 1 + INT_MAX wraps to INT_MIN, whose letter is INT_MIN mod 12 = 4 (e).
     r = Tune().note(0, 1, 24).encode(INT_MAX);
     EXPECT_EQ(r.text, "\\E");
-    EXPECT_EQ(r.status, TuneEncoder::ENUnder);
+    EXPECT_EQ(r.status, TuneStatus::TooLow);
     r = Tune().note(0, 60, 24).encode(12);
     EXPECT_EQ(r.text, "/C");
-    EXPECT_EQ(r.status, TuneEncoder::ENone);
+    EXPECT_EQ(r.status, TuneStatus::None);
 }
 
 TEST_F(VARNTest, LengthCorrections)
@@ -155,22 +155,22 @@ TEST_F(VARNTest, LengthCorrections)
         int length;
         bool longChords;
         const char* text;
-        int status;
+        TuneStatus status;
         const char* console;
     } cases[] = {
-        {4, false, "c1", TuneEncoder::ENShort, "WARN:   Triplets NYI! (found 4)\n"},
-        {5, false, "c1", TuneEncoder::ENShort, "WARN:   Triplets NYI! (found 5)\n"},
-        {8, false, "c1", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 8)\n"},
-        {3, false, "c1", TuneEncoder::ENShort, ""},
-        {0, false, "c1", TuneEncoder::ENShort, ""},
-        {54, false, "c9", TuneEncoder::ENone, ""},
-        {60, false, "c9", TuneEncoder::ENLong, ""},
-        {60, true, "[c]$p8p[c]$", TuneEncoder::ENone, ""},
-        {59, true, "c9", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 59)\n"},
-        {57, true, "c9", TuneEncoder::ENone, ""},
-        {55, true, "c9", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 55)\n"},
-        {56, false, "c9", TuneEncoder::ENLong, "WARN:   Triplets NYI! (found 56)\n"},
-        {28, false, "C", TuneEncoder::ENone, "WARN:   Triplets NYI! (found 28)\n"},
+        {4, false, "c1", TuneStatus::TooShort, "WARN:   Triplets NYI! (found 4)\n"},
+        {5, false, "c1", TuneStatus::TooShort, "WARN:   Triplets NYI! (found 5)\n"},
+        {8, false, "c1", TuneStatus::None, "WARN:   Triplets NYI! (found 8)\n"},
+        {3, false, "c1", TuneStatus::TooShort, ""},
+        {0, false, "c1", TuneStatus::TooShort, ""},
+        {54, false, "c9", TuneStatus::None, ""},
+        {60, false, "c9", TuneStatus::TooLong, ""},
+        {60, true, "[c]$p8p[c]$", TuneStatus::None, ""},
+        {59, true, "c9", TuneStatus::None, "WARN:   Triplets NYI! (found 59)\n"},
+        {57, true, "c9", TuneStatus::None, ""},
+        {55, true, "c9", TuneStatus::None, "WARN:   Triplets NYI! (found 55)\n"},
+        {56, false, "c9", TuneStatus::TooLong, "WARN:   Triplets NYI! (found 56)\n"},
+        {28, false, "C", TuneStatus::None, "WARN:   Triplets NYI! (found 28)\n"},
     };
     for (const auto& c : cases) {
         const auto r = Tune().note(0, 60, c.length).encode(0, true, c.longChords);
@@ -195,20 +195,20 @@ TEST_F(VARNTest, TempoMarks)
         const char* name;
         Tune tune;
         const char* text;
-        int status;
+        TuneStatus status;
     } cases[] = {
-        {"59", Tune().tempo(0, 59).note(0, 60, 24), "@60C", TuneEncoder::ETUnder},
-        {"60", Tune().tempo(0, 60).note(0, 60, 24), "@60C", TuneEncoder::ENone},
-        {"180", Tune().tempo(0, 180).note(0, 60, 24), "@180C", TuneEncoder::ENone},
-        {"181", Tune().tempo(0, 181).note(0, 60, 24), "@180C", TuneEncoder::ETOver},
-        {"120 first", Tune().tempo(0, 120).note(0, 60, 24), "C", TuneEncoder::ENone},
+        {"59", Tune().tempo(0, 59).note(0, 60, 24), "@60C", TuneStatus::TempoTooSlow},
+        {"60", Tune().tempo(0, 60).note(0, 60, 24), "@60C", TuneStatus::None},
+        {"180", Tune().tempo(0, 180).note(0, 60, 24), "@180C", TuneStatus::None},
+        {"181", Tune().tempo(0, 181).note(0, 60, 24), "@180C", TuneStatus::TempoTooFast},
+        {"120 first", Tune().tempo(0, 120).note(0, 60, 24), "C", TuneStatus::None},
         {"back to 120", Tune().tempo(0, 59).note(0, 60, 24).tempo(24, 120).note(0, 60, 24), "@60C@C",
-         TuneEncoder::ETUnder},
-        {"repeated", Tune().tempo(0, 90).tempo(0, 90).note(0, 60, 24), "@90C", TuneEncoder::ENone},
+         TuneStatus::TempoTooSlow},
+        {"repeated", Tune().tempo(0, 90).tempo(0, 90).note(0, 60, 24), "@90C", TuneStatus::None},
         {"both bits", Tune().tempo(0, 10).tempo(0, 999).note(0, 60, 24), "@60@180C",
-         TuneEncoder::ETUnder | TuneEncoder::ETOver},
-        {"no notes", Tune().tempo(0, 120).volume(0, 50), "", TuneEncoder::ENone},
-        {"only tempo", Tune().tempo(0, 100).tempo(24, 100), "@100", TuneEncoder::ENone},
+         TuneStatus::TempoTooSlow | TuneStatus::TempoTooFast},
+        {"no notes", Tune().tempo(0, 120).volume(0, 50), "", TuneStatus::None},
+        {"only tempo", Tune().tempo(0, 100).tempo(24, 100), "@100", TuneStatus::None},
     };
     for (const auto& c : cases) {
         const auto r = c.tune.encode();
@@ -337,7 +337,7 @@ TEST_F(VARNTest, HeldNotes)
     for (const auto& c : cases) {
         const auto r = c.tune.encode(0, true, true);
         EXPECT_EQ(r.text, c.text) << c.name;
-        EXPECT_EQ(r.status, TuneEncoder::ENone) << c.name;
+        EXPECT_EQ(r.status, TuneStatus::None) << c.name;
     }
 }
 
@@ -350,9 +350,9 @@ TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
     ConsoleCapture capture;
     encoder.encode(empty, 0, true, false, false);
     EXPECT_EQ(encoder.text, "");
-    encoder.status = TuneEncoder::EMLong;
+    encoder.status = TuneStatus::MacroTooLong;
     encoder.encode(empty, 0, true, false, false);
-    EXPECT_EQ(encoder.status, TuneEncoder::ENone);
+    EXPECT_EQ(encoder.status, TuneStatus::None);
     encoder.text = "keep";
     encoder.encode(empty, 0, true, false, false);
     EXPECT_EQ(encoder.text, "keep");
@@ -365,13 +365,13 @@ TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
 TEST_F(VARNTest, HostileValuesStayDefined)
 {
     auto r = Tune().note(INT_MIN, 60, INT_MIN).note(INT_MIN, 60, 24).encode();
-    EXPECT_EQ(r.status, TuneEncoder::ENShort);
+    EXPECT_EQ(r.status, TuneStatus::TooShort);
     EXPECT_EQ(r.console, "WARN:   Triplets NYI! (found -2147483648)\n");
     // Negative distances put the notes in groups but never rest.
     EXPECT_EQ(r.text, "[c]1C");
     // A leading rest of INT_MAX 24ths is cut before the note is examined.
     r = Tune().note(INT_MAX, 60, INT_MAX).note(INT_MAX, 60, 24).encode(0, true, false);
-    EXPECT_EQ(r.status, TuneEncoder::EMLong);
+    EXPECT_EQ(r.status, TuneStatus::MacroTooLong);
     EXPECT_EQ(r.text.size(), 4950000u);
 }
 
@@ -385,7 +385,7 @@ TEST_F(VARNTest, TextIsCappedAfterHugeRest)
     EXPECT_EQ(r.text.substr(0, 7), "Cp8p8p8");
     // "C" and then "p8" tokens: the last one is cut in half.
     EXPECT_EQ(r.text.substr(r.text.size() - 4), "8p8p");
-    EXPECT_EQ(r.status, TuneEncoder::EMLong);
+    EXPECT_EQ(r.status, TuneStatus::MacroTooLong);
     EXPECT_EQ(r.console, "ERROR:  Tune is too long! Cut after 4950000 characters.\n");
 }
 
@@ -394,13 +394,13 @@ TEST_F(VARNTest, TextIsCappedInLeadingRestAndHeldNotes)
     // The leading rest is cut: the note itself is never examined.
     auto r = Tune().volume(2000000000, 100).volume(2000000000, 100).note(2000000000, 30, 5).encode();
     ASSERT_EQ(r.text.size(), 4950000u);
-    EXPECT_EQ(r.status, TuneEncoder::EMLong);
+    EXPECT_EQ(r.status, TuneStatus::MacroTooLong);
     EXPECT_EQ(r.console, "ERROR:  Tune is too long! Cut after 4950000 characters.\n");
     // A held note of nearly INT_MAX 24ths is cut at the end of the channel.
     r = Tune().tempo(0, 59).note(0, 60, INT_MAX - 1).encode(0, true, true);
     ASSERT_EQ(r.text.size(), 4950000u);
     EXPECT_EQ(r.text.substr(0, 11), "@60[c]$p8p8");
-    EXPECT_EQ(r.status, TuneEncoder::EMLong | TuneEncoder::ETUnder);
+    EXPECT_EQ(r.status, TuneStatus::MacroTooLong | TuneStatus::TempoTooSlow);
 }
 
 TEST_F(VARNTest, AddPauseStopsAtCapExactly)
