@@ -5,6 +5,7 @@
 // it; others read a macro text back, as varn2midi does.
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
+#include "convert/DepartureReport.h"
 #include "convert/Summary.h"
 #include "options/FileNames.h"
 #include "options/Options.h"

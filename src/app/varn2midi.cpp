@@ -3,7 +3,7 @@
 // file in memory and reports where the tunes depart from it.
 #include "app/FileAccess.h"
 #include "app/OutputFile.h"
-#include "convert/Departures.h"
+#include "convert/Against.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
 #include "tune/TuneReader.h"

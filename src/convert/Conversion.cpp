@@ -3,6 +3,7 @@
 #include "convert/Conversion.h"
 
 #include "arrange/Song.h"
+#include "convert/DepartureReport.h"
 #include "convert/DepartureTracer.h"
 #include "convert/Split.h"
 #include "core/Message.h"

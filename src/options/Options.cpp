@@ -5,6 +5,7 @@
 #include "options/ChannelList.h"
 #include "options/FileNames.h"
 #include "options/Scanner.h"
+#include "options/Usage.h"
 
 #include <algorithm>
 #include <cstddef>

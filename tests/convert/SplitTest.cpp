@@ -4,6 +4,7 @@
 #include "convert/Split.h"
 
 #include "convert/Conversion.h"
+#include "convert/DepartureReport.h"
 #include "options/Options.h"
 #include "support/MidiWriter.h"
 #include "tune/MacroWriter.h"

@@ -1,4 +1,4 @@
-#include "tune/TuneEncoder.h"
+#include "tune/TuneWriter.h"
 
 #include "core/Element.h"
 #include "support/Capture.h"
@@ -57,13 +57,13 @@ private:
     std::vector<Element> elements_;
 };
 
-class VARNTest : public ::testing::Test {
+class TuneWriterTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(4); }
     void TearDown() override { setVerbosity(4); }
 };
 
-TEST_F(VARNTest, SingleNotesOfEveryLength)
+TEST_F(TuneWriterTest, SingleNotesOfEveryLength)
 {
     const struct {
         int length;
@@ -80,7 +80,7 @@ TEST_F(VARNTest, SingleNotesOfEveryLength)
     }
 }
 
-TEST_F(VARNTest, WorkedExamples)
+TEST_F(TuneWriterTest, WorkedExamples)
 {
     const struct {
         const char* name;
@@ -103,14 +103,14 @@ TEST_F(VARNTest, WorkedExamples)
     }
 }
 
-TEST_F(VARNTest, WholeNoteWithLongChordsIsHeld)
+TEST_F(TuneWriterTest, WholeNoteWithLongChordsIsHeld)
 {
     const auto r = Tune().note(0, 60, 96).encode(0, true, true);
     EXPECT_EQ(r.text, "[c]$p8p8[c]$");
     EXPECT_EQ(r.status, TuneStatus::None);
 }
 
-TEST_F(VARNTest, PitchRange)
+TEST_F(TuneWriterTest, PitchRange)
 {
     const struct {
         int pitch;
@@ -134,7 +134,7 @@ TEST_F(VARNTest, PitchRange)
     EXPECT_EQ(Tune().note(0, 84, 12).encode(0, true, false, true).text, "/b#");
 }
 
-TEST_F(VARNTest, TranspositionBelowZeroAndWrapping)
+TEST_F(TuneWriterTest, TranspositionBelowZeroAndWrapping)
 {
     // 60 - 70 = -10: low octave, letter of -10 mod 12 = 2 (d).
     auto r = Tune().note(0, 60, 24).encode(-70);
@@ -149,7 +149,7 @@ TEST_F(VARNTest, TranspositionBelowZeroAndWrapping)
     EXPECT_EQ(r.status, TuneStatus::None);
 }
 
-TEST_F(VARNTest, LengthCorrections)
+TEST_F(TuneWriterTest, LengthCorrections)
 {
     const struct {
         int length;
@@ -180,7 +180,7 @@ TEST_F(VARNTest, LengthCorrections)
     }
 }
 
-TEST_F(VARNTest, TripletWithoutTripletGridIsABug)
+TEST_F(TuneWriterTest, TripletWithoutTripletGridIsABug)
 {
     const auto r = Tune().note(0, 60, 4).encode(0, false);
     EXPECT_EQ(r.console, "FATAL:  BUG! Triplet found! (found 4)\n");
@@ -189,7 +189,7 @@ TEST_F(VARNTest, TripletWithoutTripletGridIsABug)
     EXPECT_EQ(Tune().note(0, 60, 4).encode().console, "");
 }
 
-TEST_F(VARNTest, TempoMarks)
+TEST_F(TuneWriterTest, TempoMarks)
 {
     const struct {
         const char* name;
@@ -217,25 +217,7 @@ TEST_F(VARNTest, TempoMarks)
     }
 }
 
-TEST_F(VARNTest, PutVelSteps)
-{
-    const struct {
-        int current;
-        int wanted;
-        const char* text;
-    } cases[] = {{6, 7, "}"}, {7, 6, "{"}, {7, 5, "%5"}, {5, 7, "%7"}, {10, 10, ""},
-                 {8, 10, "%"}, {9, 10, "}"}, {1, 10, "%"}, {10, 1, "%1"}, {10, 9, "{"}};
-    for (const auto& c : cases) {
-        TuneText out;
-        int current = c.current;
-        TuneEncoder::putVolume(out, current, c.wanted);
-        EXPECT_EQ(out.str(), c.text) << c.current << "->" << c.wanted;
-        EXPECT_EQ(current, c.wanted);
-        EXPECT_FALSE(out.cut());
-    }
-}
-
-TEST_F(VARNTest, VolumeOfNotes)
+TEST_F(TuneWriterTest, VolumeOfNotes)
 {
     const struct {
         const char* name;
@@ -261,7 +243,7 @@ TEST_F(VARNTest, VolumeOfNotes)
         EXPECT_EQ(c.tune.encode().text, c.text) << c.name;
 }
 
-TEST_F(VARNTest, VolumeChangeInsideChordOpensNewGroup)
+TEST_F(TuneWriterTest, VolumeChangeInsideChordOpensNewGroup)
 {
     // Group and single-note volumes are kept apart.
     const auto r = Tune().note(0, 60, 24, 100).note(0, 64, 24, 50).note(0, 67, 24, 50).encode();
@@ -270,18 +252,8 @@ TEST_F(VARNTest, VolumeChangeInsideChordOpensNewGroup)
     EXPECT_EQ(Tune().note(0, 60, 12).note(0, 64, 24).note(0, 67, 24).encode().text, "[c]2[e]G");
 }
 
-TEST_F(VARNTest, Rests)
+TEST_F(TuneWriterTest, RestsBetweenNotes)
 {
-    const struct {
-        int n;
-        const char* text;
-    } cases[] = {{-5, ""}, {0, ""}, {1, "p1"}, {2, "p"}, {3, "p3"}, {4, "p4"}, {8, "p8"},
-                 {10, "p8p"}, {12, "p8p4"}, {16, "p8p8"}, {17, "p8p8p1"}, {26, "p8p8p8p"}};
-    for (const auto& c : cases) {
-        TuneText out;
-        TuneEncoder::addPause(out, c.n);
-        EXPECT_EQ(out.str(), c.text) << c.n;
-    }
     // Between notes: a quarter, then the next note 2, 10 and 16 sixteenths after its end.
     EXPECT_EQ(Tune().note(0, 60, 24).note(36, 60, 24).encode().text, "CpC");
     EXPECT_EQ(Tune().note(0, 60, 24).note(84, 60, 24).encode().text, "Cp8pC");
@@ -290,7 +262,7 @@ TEST_F(VARNTest, Rests)
     EXPECT_EQ(Tune().note(0, 60, 24).note(35, 60, 24).encode().text, "Cp1C");
 }
 
-TEST_F(VARNTest, TempoAndVolumeBetweenNotes)
+TEST_F(TuneWriterTest, TempoAndVolumeBetweenNotes)
 {
     const struct {
         const char* name;
@@ -308,13 +280,13 @@ TEST_F(VARNTest, TempoAndVolumeBetweenNotes)
         EXPECT_EQ(c.tune.encode().text, c.text) << c.name;
 }
 
-TEST_F(VARNTest, OrderOfSimultaneousNotes)
+TEST_F(TuneWriterTest, OrderOfSimultaneousNotes)
 {
     EXPECT_EQ(Tune().note(0, 60, 48).note(0, 64, 24).note(24, 67, 24).encode().text, "[c]8EG");
     EXPECT_EQ(Tune().note(0, 64, 24).note(0, 60, 48).note(24, 67, 24).encode().text, "[e][c]8p4G");
 }
 
-TEST_F(VARNTest, HeldNotes)
+TEST_F(TuneWriterTest, HeldNotes)
 {
     const struct {
         const char* name;
@@ -341,7 +313,7 @@ TEST_F(VARNTest, HeldNotes)
     }
 }
 
-TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
+TEST_F(TuneWriterTest, StatusIsResetAndEmptyChannelKeepsText)
 {
     TuneEncoder encoder;
     Tune loud;
@@ -362,7 +334,7 @@ TEST_F(VARNTest, StatusIsResetAndEmptyChannelKeepsText)
     EXPECT_EQ(capture.take(), "");
 }
 
-TEST_F(VARNTest, HostileValuesStayDefined)
+TEST_F(TuneWriterTest, HostileValuesStayDefined)
 {
     auto r = Tune().note(INT_MIN, 60, INT_MIN).note(INT_MIN, 60, 24).encode();
     EXPECT_EQ(r.status, TuneStatus::TooShort);
@@ -376,7 +348,7 @@ TEST_F(VARNTest, HostileValuesStayDefined)
 }
 
 // Rests of huge delta times are cut once the text reaches 4,950,000 characters.
-TEST_F(VARNTest, TextIsCappedAfterHugeRest)
+TEST_F(TuneWriterTest, TextIsCappedAfterHugeRest)
 {
     // About 10^9 sixteenths before a second note that would set ENUnder.
     const auto r = Tune().note(0, 60, 24).volume(2000000000, 100).volume(2000000000, 100)
@@ -389,7 +361,7 @@ TEST_F(VARNTest, TextIsCappedAfterHugeRest)
     EXPECT_EQ(r.console, "ERROR:  Tune is too long! Cut after 4950000 characters.\n");
 }
 
-TEST_F(VARNTest, TextIsCappedInLeadingRestAndHeldNotes)
+TEST_F(TuneWriterTest, TextIsCappedInLeadingRestAndHeldNotes)
 {
     // The leading rest is cut: the note itself is never examined.
     auto r = Tune().volume(2000000000, 100).volume(2000000000, 100).note(2000000000, 30, 5).encode();
@@ -403,26 +375,6 @@ TEST_F(VARNTest, TextIsCappedInLeadingRestAndHeldNotes)
     EXPECT_EQ(r.status, TuneStatus::MacroTooLong | TuneStatus::TempoTooSlow);
 }
 
-TEST_F(VARNTest, AddPauseStopsAtCapExactly)
-{
-    static_assert(TuneText::maxText == 4950000);
-    TuneText out;
-    ASSERT_TRUE(out.put(std::string(4949998, 'x')));
-    TuneEncoder::addPause(out, 8);
-    EXPECT_FALSE(out.cut());
-    EXPECT_EQ(out.str().size(), 4950000u);
-    TuneEncoder::addPause(out, 1);
-    EXPECT_TRUE(out.cut());
-    EXPECT_EQ(out.str().size(), 4950000u);
-
-    TuneText odd;
-    ASSERT_TRUE(odd.put(std::string(4949999, 'x')));
-    TuneEncoder::addPause(odd, INT_MAX);
-    EXPECT_TRUE(odd.cut());
-    EXPECT_EQ(odd.str().size(), 4950000u);
-    EXPECT_EQ(odd.str().back(), 'p');
-}
-
 } // namespace
 
 namespace {
@@ -430,7 +382,7 @@ namespace {
 // A shuffle (quantised starts 0, 16, 24, 40 and 48 24ths, each note 6 long):
 // gaps rounded one by one lose time; measured from the grid positions with
 // keepInStep they do not. On the sixteenth grid both agree.
-TEST_F(VARNTest, KeepInStepMeasuresGapsFromTheGridPositions)
+TEST_F(TuneWriterTest, KeepInStepMeasuresGapsFromTheGridPositions)
 {
     const struct {
         std::vector<int> deltas;
