@@ -1,5 +1,7 @@
 #include "arrange/Song.h"
 
+#include "arrange/ChannelPolyphony.h"
+#include "arrange/ChannelQuantisation.h"
 #include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
@@ -132,7 +134,7 @@ void Song::quantiseChannels(StageObserver* observer)
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
-        channel.quantise(division, settings.triplets, settings.keepInStep);
+        quantise(channel, division, settings.triplets, settings.keepInStep);
         if (observer)
             observer->quantised(ch, channel.elements);
         if (settings.eliminateIdentical) {
@@ -141,7 +143,7 @@ void Song::quantiseChannels(StageObserver* observer)
                 observer->identicalRemoved(ch, channel.elements);
         }
         const int limit = settings.polyphony[ch];
-        const int peak = channel.fixPolyphony(limit, settings.keepOuterVoices);
+        const int peak = fixPolyphony(channel, limit, settings.keepOuterVoices);
         if (observer)
             observer->polyphonyLimited(ch, channel.elements);
         Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);

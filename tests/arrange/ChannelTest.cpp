@@ -1,9 +1,11 @@
 // Tests of the element order, lowest pitch, tempo copies, removal of
-// identical notes, the polyphony limit and the element dump.
+// identical notes and the element dump.
 #include "arrange/Channel.h"
+
 #include "core/Element.h"
 #include "core/Message.h"
 #include "support/Capture.h"
+#include "support/ChannelBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -15,44 +17,6 @@
 #include <vector>
 
 namespace {
-
-// Builders: elements set up by hand, as the song and `quantise` would leave
-// them. Each returns the element's index in the list (elements are values,
-// so an index, not an address, stays valid while the list grows).
-std::size_t addNote(Channel& ch, int time, int pitch, int duration, int delta = 0, int length = 0,
-                    int velocity = 64)
-{
-    Element note = Element::makeNote(time, 0, pitch, velocity);
-    note.duration = duration;
-    note.delta = delta;
-    note.length = length;
-    ch.elements.push_back(note);
-    return ch.elements.size() - 1;
-}
-
-std::size_t addTempo(Channel& ch, int time, int bpm, int delta = 0)
-{
-    Element tempo = Element::makeTempo(time, 0, bpm);
-    tempo.delta = delta;
-    ch.elements.push_back(tempo);
-    return ch.elements.size() - 1;
-}
-
-std::size_t addVolume(Channel& ch, int time, int volume, int delta = 0)
-{
-    Element vol = Element::makeVolume(time, 0, volume);
-    vol.delta = delta;
-    ch.elements.push_back(vol);
-    return ch.elements.size() - 1;
-}
-
-// The note at `i`; fails the test when the entry there is no note.
-const Element& noteAt(const Channel& ch, std::size_t i)
-{
-    const Element& e = ch.elements.at(i);
-    EXPECT_TRUE(e.isNote()) << "entry " << i;
-    return e;
-}
 
 // The order as a three-way comparison: negative when `a` goes before `b`,
 // positive when `b` goes before `a`, 0 when neither does.
@@ -84,7 +48,7 @@ int sign(int v)
     return (v > 0) - (v < 0);
 }
 
-class ChannelCleanupTest : public ::testing::Test {
+class ChannelTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(Message::msgLevelDefault); }
     void TearDown() override { setVerbosity(Message::msgLevelDefault); }
@@ -92,7 +56,7 @@ protected:
 
 // ---------------------------------------------------------------- compare
 
-TEST_F(ChannelCleanupTest, CompareEarlierTimeFirstWhateverKind)
+TEST_F(ChannelTest, CompareEarlierTimeFirstWhateverKind)
 {
     Element early = Element::makeNote(10, 0, 90, 64);
     early.duration = 1;
@@ -101,7 +65,7 @@ TEST_F(ChannelCleanupTest, CompareEarlierTimeFirstWhateverKind)
     EXPECT_GT(cmp(late, early), 0);
 }
 
-TEST_F(ChannelCleanupTest, CompareExtremeTimesDoNotOverflow)
+TEST_F(ChannelTest, CompareExtremeTimesDoNotOverflow)
 {
     const Element a = Element::makeNote(INT_MIN, 0, 60, 64);
     const Element b = Element::makeNote(INT_MAX, 0, 60, 64);
@@ -109,7 +73,7 @@ TEST_F(ChannelCleanupTest, CompareExtremeTimesDoNotOverflow)
     EXPECT_GT(cmp(b, a), 0);
 }
 
-TEST_F(ChannelCleanupTest, CompareTempoBeforeVolumeBeforeNote)
+TEST_F(ChannelTest, CompareTempoBeforeVolumeBeforeNote)
 {
     const Element t = Element::makeTempo(0, 0, 120);
     const Element v = Element::makeVolume(0, 0, 100);
@@ -123,7 +87,7 @@ TEST_F(ChannelCleanupTest, CompareTempoBeforeVolumeBeforeNote)
     EXPECT_GT(cmp(n, v), 0);
 }
 
-TEST_F(ChannelCleanupTest, CompareTwoTemposOrTwoVolumesOnOneTickAreEqual)
+TEST_F(ChannelTest, CompareTwoTemposOrTwoVolumesOnOneTickAreEqual)
 {
     const Element t1 = Element::makeTempo(5, 0, 120);
     const Element t2 = Element::makeTempo(5, 0, 60);
@@ -135,7 +99,7 @@ TEST_F(ChannelCleanupTest, CompareTwoTemposOrTwoVolumesOnOneTickAreEqual)
     EXPECT_EQ(cmp(v2, v1), 0);
 }
 
-TEST_F(ChannelCleanupTest, CompareLongerNoteFirstThenLowerPitch)
+TEST_F(ChannelTest, CompareLongerNoteFirstThenLowerPitch)
 {
     Element longHigh = Element::makeNote(0, 0, 72, 64);
     longHigh.duration = 480;
@@ -156,7 +120,7 @@ TEST_F(ChannelCleanupTest, CompareLongerNoteFirstThenLowerPitch)
     EXPECT_EQ(cmp(low, same), 0);
 }
 
-TEST_F(ChannelCleanupTest, CompareAnElementWithItselfIsEqual)
+TEST_F(ChannelTest, CompareAnElementWithItselfIsEqual)
 {
     // No element goes before itself, whatever its kind.
     Element n = Element::makeNote(0, 0, 60, 64);
@@ -168,7 +132,7 @@ TEST_F(ChannelCleanupTest, CompareAnElementWithItselfIsEqual)
     EXPECT_FALSE(Channel::before(v, v));
 }
 
-TEST_F(ChannelCleanupTest, CompareIsAConsistentOrdering)
+TEST_F(ChannelTest, CompareIsAConsistentOrdering)
 {
     // Antisymmetry and transitivity over a mixed pool with many ties.
     std::vector<Element> pool;
@@ -204,7 +168,7 @@ TEST_F(ChannelCleanupTest, CompareIsAConsistentOrdering)
 
 // ---------------------------------------------------------------- sort
 
-TEST_F(ChannelCleanupTest, SortTempoVolumeNoteOnSameTick)
+TEST_F(ChannelTest, SortTempoVolumeNoteOnSameTick)
 {
     Channel ch;
     addNote(ch, 0, 60, 96);
@@ -217,7 +181,7 @@ TEST_F(ChannelCleanupTest, SortTempoVolumeNoteOnSameTick)
     EXPECT_EQ(ch.elements[2].kind, ElementKind::Note);
 }
 
-TEST_F(ChannelCleanupTest, SortByTimeFirst)
+TEST_F(ChannelTest, SortByTimeFirst)
 {
     Channel ch;
     addNote(ch, 200, 60, 10);
@@ -229,7 +193,7 @@ TEST_F(ChannelCleanupTest, SortByTimeFirst)
     EXPECT_EQ(ch.elements[2].time, 200);
 }
 
-TEST_F(ChannelCleanupTest, SortLongerFirstWhateverPitchThenLowerPitch)
+TEST_F(ChannelTest, SortLongerFirstWhateverPitchThenLowerPitch)
 {
     Channel ch;
     addNote(ch, 0, 40, 240);
@@ -245,7 +209,7 @@ TEST_F(ChannelCleanupTest, SortLongerFirstWhateverPitchThenLowerPitch)
     EXPECT_EQ(noteAt(ch, 3).pitch, 72);
 }
 
-TEST_F(ChannelCleanupTest, SortKeepsEqualElementsInListOrder)
+TEST_F(ChannelTest, SortKeepsEqualElementsInListOrder)
 {
     Channel ch;
     // Equal notes told apart by velocity, tempos by bpm, volumes by value.
@@ -273,7 +237,7 @@ TEST_F(ChannelCleanupTest, SortKeepsEqualElementsInListOrder)
     EXPECT_EQ(noteAt(ch, 7).velocity, 3);
 }
 
-TEST_F(ChannelCleanupTest, SortAgreesWithCompareOnRandomLists)
+TEST_F(ChannelTest, SortAgreesWithCompareOnRandomLists)
 {
     std::mt19937 rng(12345);
     for (int round = 0; round < 60; ++round) {
@@ -320,7 +284,7 @@ TEST_F(ChannelCleanupTest, SortAgreesWithCompareOnRandomLists)
     }
 }
 
-TEST_F(ChannelCleanupTest, SortPutsAnEarlierTempoBeforeALaterNote)
+TEST_F(ChannelTest, SortPutsAnEarlierTempoBeforeALaterNote)
 {
     Channel ch;
     addNote(ch, 5, 60, 10);
@@ -333,7 +297,7 @@ TEST_F(ChannelCleanupTest, SortPutsAnEarlierTempoBeforeALaterNote)
 
 // ---------------------------------------------------------------- findLowest, copyTempo
 
-TEST_F(ChannelCleanupTest, FindLowestIs127WithoutNotes)
+TEST_F(ChannelTest, FindLowestIs127WithoutNotes)
 {
     Channel ch;
     EXPECT_EQ(ch.findLowest(), 127);
@@ -342,7 +306,7 @@ TEST_F(ChannelCleanupTest, FindLowestIs127WithoutNotes)
     EXPECT_EQ(ch.findLowest(), 127);
 }
 
-TEST_F(ChannelCleanupTest, FindLowestTakesTheLowestPitch)
+TEST_F(ChannelTest, FindLowestTakesTheLowestPitch)
 {
     Channel ch;
     addNote(ch, 0, 64, 1);
@@ -352,7 +316,7 @@ TEST_F(ChannelCleanupTest, FindLowestTakesTheLowestPitch)
     EXPECT_EQ(ch.findLowest(), 31);
 }
 
-TEST_F(ChannelCleanupTest, CopyTempoAppendsAChannelOwnedCopy)
+TEST_F(ChannelTest, CopyTempoAppendsAChannelOwnedCopy)
 {
     Channel ch;
     Element original = Element::makeTempo(480, 15, 133);
@@ -370,7 +334,7 @@ TEST_F(ChannelCleanupTest, CopyTempoAppendsAChannelOwnedCopy)
 
 // ---------------------------------------------------------------- eliminateIdentical
 
-TEST_F(ChannelCleanupTest, EliminateFolds36OntoAnd48RemovesSecond)
+TEST_F(ChannelTest, EliminateFolds36OntoAnd48RemovesSecond)
 {
     Channel ch;
     addNote(ch, 0, 36, 96, 12, 24, 10);
@@ -384,7 +348,7 @@ TEST_F(ChannelCleanupTest, EliminateFolds36OntoAnd48RemovesSecond)
     EXPECT_EQ(first.delta, 12);
 }
 
-TEST_F(ChannelCleanupTest, EliminateKeeps60And48)
+TEST_F(ChannelTest, EliminateKeeps60And48)
 {
     Channel ch;
     addNote(ch, 0, 60, 96, 0, 24);
@@ -393,7 +357,7 @@ TEST_F(ChannelCleanupTest, EliminateKeeps60And48)
     EXPECT_EQ(ch.elements.size(), 2u);
 }
 
-TEST_F(ChannelCleanupTest, EliminateFolds96And84Onto72)
+TEST_F(ChannelTest, EliminateFolds96And84Onto72)
 {
     Channel ch;
     addNote(ch, 0, 96, 96, 0, 24);
@@ -410,7 +374,7 @@ TEST_F(ChannelCleanupTest, EliminateFolds96And84Onto72)
     EXPECT_EQ(noteAt(other, 0).pitch, 72);
 }
 
-TEST_F(ChannelCleanupTest, EliminateKeepsNeighboursOnDifferentGridPositions)
+TEST_F(ChannelTest, EliminateKeepsNeighboursOnDifferentGridPositions)
 {
     Channel ch;
     addNote(ch, 0, 60, 96, 0, 6);
@@ -419,7 +383,7 @@ TEST_F(ChannelCleanupTest, EliminateKeepsNeighboursOnDifferentGridPositions)
     EXPECT_EQ(ch.elements.size(), 2u);
 }
 
-TEST_F(ChannelCleanupTest, EliminatePassesOverNonNotesWithDeltaZero)
+TEST_F(ChannelTest, EliminatePassesOverNonNotesWithDeltaZero)
 {
     Channel ch;
     addNote(ch, 0, 60, 96, 0, 24);
@@ -438,7 +402,7 @@ TEST_F(ChannelCleanupTest, EliminatePassesOverNonNotesWithDeltaZero)
     EXPECT_EQ(noteAt(ch, 4).pitch, 60);
 }
 
-TEST_F(ChannelCleanupTest, EliminateRemovesEveryLaterDuplicateOfAGroup)
+TEST_F(ChannelTest, EliminateRemovesEveryLaterDuplicateOfAGroup)
 {
     Channel ch;
     addNote(ch, 0, 60, 96, 24, 24);
@@ -457,7 +421,7 @@ TEST_F(ChannelCleanupTest, EliminateRemovesEveryLaterDuplicateOfAGroup)
     EXPECT_EQ(noteAt(ch, 0).delta, 24);
 }
 
-TEST_F(ChannelCleanupTest, EliminateTerminatesForExtremePitches)
+TEST_F(ChannelTest, EliminateTerminatesForExtremePitches)
 {
     Channel ch;
     addNote(ch, 0, INT_MIN, 1, 0, 6);
@@ -473,7 +437,7 @@ TEST_F(ChannelCleanupTest, EliminateTerminatesForExtremePitches)
     EXPECT_EQ(noteAt(ch, 2).pitch, -1);
 }
 
-TEST_F(ChannelCleanupTest, EliminateKeepsANonNoteBetweenTwoIdenticalNotes)
+TEST_F(ChannelTest, EliminateKeepsANonNoteBetweenTwoIdenticalNotes)
 {
     // The entry between them is no note: it stays in place, and the run of
     // notes starting together goes on past it.
@@ -519,7 +483,7 @@ void literalEliminate(std::vector<Element>& list)
     }
 }
 
-TEST_F(ChannelCleanupTest, EliminateMatchesTheLiteralWalkOnRandomLists)
+TEST_F(ChannelTest, EliminateMatchesTheLiteralWalkOnRandomLists)
 {
     std::mt19937 rng(777);
     for (int round = 0; round < 300; ++round) {
@@ -556,286 +520,9 @@ TEST_F(ChannelCleanupTest, EliminateMatchesTheLiteralWalkOnRandomLists)
     }
 }
 
-// ---------------------------------------------------------------- fixPolyphony
-
-TEST_F(ChannelCleanupTest, PolyphonyUnusedChannelReturnsZeroAndIsUnchanged)
-{
-    Channel ch; // used is false
-    addNote(ch, 0, 60, 1, 0, 24);
-    addNote(ch, 0, 62, 1, 0, 24);
-    addNote(ch, 0, 64, 1, 0, 24);
-    EXPECT_EQ(ch.fixPolyphony(1), 0);
-    EXPECT_EQ(ch.elements.size(), 3u);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyLimit2CutsTheNoteFrom12AtTheNewGroup)
-{
-    Channel ch;
-    ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 0, 48);
-    const std::size_t mid = addNote(ch, 0, 64, 0, 12, 24);
-    const std::size_t last = addNote(ch, 0, 67, 0, 12, 24);
-    setVerbosity(7);
-    ConsoleCapture capture;
-    const int peak = ch.fixPolyphony(2);
-    const std::string out = capture.take();
-    EXPECT_EQ(peak, 2);
-    ASSERT_EQ(ch.elements.size(), 3u);
-    EXPECT_EQ(noteAt(ch, held).pitch, 60);
-    EXPECT_EQ(noteAt(ch, held).length, 48);
-    EXPECT_EQ(noteAt(ch, mid).pitch, 64);
-    EXPECT_EQ(noteAt(ch, mid).length, 12);
-    EXPECT_EQ(noteAt(ch, last).pitch, 67);
-    EXPECT_EQ(noteAt(ch, last).length, 24);
-    EXPECT_EQ(out, "Debug:  polyphonyB 1 @ 1\n"
-                   "Debug:  polyphonyA 2 @ 1\n");
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyLimit3DropsTheLowestOfFourEqualNotes)
-{
-    Channel ch;
-    ch.used = true;
-    // Division 96; four quarter notes on tick 96, nothing before them.
-    for (int pitch : {67, 60, 64, 62})
-        addNote(ch, 96, pitch, 96);
-    ch.sort();
-    ch.quantise(96, false);
-    ASSERT_EQ(noteAt(ch, 0).pitch, 60);
-    ASSERT_EQ(noteAt(ch, 0).delta, 24);
-    ASSERT_EQ(noteAt(ch, 1).delta, 0);
-    setVerbosity(7);
-    ConsoleCapture capture;
-    const int peak = ch.fixPolyphony(3);
-    const std::string out = capture.take();
-    EXPECT_EQ(peak, 3);
-    ASSERT_EQ(ch.elements.size(), 3u);
-    EXPECT_EQ(noteAt(ch, 0).pitch, 62);
-    EXPECT_EQ(noteAt(ch, 0).delta, 24); // the dropped note's delta
-    EXPECT_EQ(noteAt(ch, 1).pitch, 64);
-    EXPECT_EQ(noteAt(ch, 1).delta, 0);
-    EXPECT_EQ(noteAt(ch, 2).pitch, 67);
-    EXPECT_EQ(noteAt(ch, 2).delta, 0);
-    for (std::size_t k = 0; k < 3; ++k)
-        EXPECT_EQ(noteAt(ch, k).length, 24);
-    EXPECT_EQ(out, "Debug:  polyphonyB 2 @ 1.33333\n"
-                   "Debug:  polyphonyB 3 @ 1.33333\n");
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyLimit1KeepsOnlyTheHighestOfAChord)
-{
-    Channel ch;
-    ch.used = true;
-    addTempo(ch, 0, 120, 0);
-    addNote(ch, 0, 60, 96, 48, 24);
-    addNote(ch, 0, 64, 96, 0, 24);
-    addNote(ch, 0, 67, 96, 0, 24);
-    addNote(ch, 0, 72, 96, 24, 24); // follows the chord: kept
-    EXPECT_EQ(ch.fixPolyphony(1), 1);
-    ASSERT_EQ(ch.elements.size(), 3u);
-    EXPECT_EQ(ch.elements[0].kind, ElementKind::Tempo);
-    EXPECT_EQ(noteAt(ch, 1).pitch, 67);
-    EXPECT_EQ(noteAt(ch, 1).delta, 48);
-    EXPECT_EQ(noteAt(ch, 1).length, 24);
-    EXPECT_EQ(noteAt(ch, 2).pitch, 72);
-    EXPECT_EQ(noteAt(ch, 2).delta, 24);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyLimit1CutsAHeldNoteInsteadOfDroppingIt)
-{
-    Channel ch;
-    ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 24, 48);
-    const std::size_t a = addNote(ch, 0, 64, 0, 12, 24);
-    EXPECT_EQ(ch.fixPolyphony(1), 1); // a begins a group; the held note is cut, count 1
-    ASSERT_EQ(ch.elements.size(), 2u);
-    EXPECT_EQ(noteAt(ch, held).pitch, 60);
-    EXPECT_EQ(noteAt(ch, held).length, 12);
-    EXPECT_EQ(noteAt(ch, a).pitch, 64);
-    EXPECT_EQ(noteAt(ch, a).length, 24);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyJoiningNoteCutsTheHeldNoteFirst)
-{
-    // Step B: the first-listed sounding note is held from before: it is cut,
-    // not dropped, and nothing leaves the list.
-    Channel ch;
-    ch.used = true;
-    const std::size_t held = addNote(ch, 0, 50, 0, 0, 96); // 0..96
-    const std::size_t a = addNote(ch, 0, 60, 0, 24, 24);   // 24: group with held (2)
-    const std::size_t b = addNote(ch, 0, 62, 0, 0, 24);    // 24: joins, 3 > 2
-    EXPECT_EQ(ch.fixPolyphony(2), 2);
-    ASSERT_EQ(ch.elements.size(), 3u);
-    EXPECT_EQ(noteAt(ch, held).pitch, 50);
-    EXPECT_EQ(noteAt(ch, held).length, 24);
-    EXPECT_EQ(noteAt(ch, a).pitch, 60);
-    EXPECT_EQ(noteAt(ch, a).length, 24);
-    EXPECT_EQ(noteAt(ch, b).pitch, 62);
-    EXPECT_EQ(noteAt(ch, b).length, 24);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyCutGoesThroughCorrectLength)
-{
-    Channel ch;
-    ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 0, 48);
-    addNote(ch, 0, 64, 0, 9, 24); // starts 9 after: cut to 9 -> 12
-    ConsoleCapture capture;
-    ch.fixPolyphony(1);
-    const std::string out = capture.take();
-    ASSERT_EQ(ch.elements.size(), 2u);
-    EXPECT_EQ(noteAt(ch, held).pitch, 60);
-    EXPECT_EQ(noteAt(ch, held).length, 12);
-    EXPECT_EQ(out, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n");
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyLimit0OnlyCounts)
-{
-    Channel ch;
-    ch.used = true;
-    addNote(ch, 0, 60, 0, 0, 96);
-    addNote(ch, 0, 64, 0, 0, 96);
-    addNote(ch, 0, 67, 0, 0, 96);
-    addNote(ch, 0, 70, 0, 24, 24);
-    addNote(ch, 0, 72, 0, 0, 24);
-    EXPECT_EQ(ch.fixPolyphony(0), 5);
-    ASSERT_EQ(ch.elements.size(), 5u);
-    for (std::size_t k = 0; k < 3; ++k)
-        EXPECT_EQ(noteAt(ch, k).length, 96);
-    EXPECT_EQ(noteAt(ch, 3).delta, 24);
-    EXPECT_EQ(noteAt(ch, 4).length, 24);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyPeakZeroWhenNothingOverlapsAfterPosition0)
-{
-    Channel ch;
-    ch.used = true;
-    addTempo(ch, 0, 120, 0);
-    addNote(ch, 0, 60, 0, 24, 24);
-    addNote(ch, 0, 62, 0, 24, 24);
-    addNote(ch, 0, 64, 0, 30, 6);
-    EXPECT_EQ(ch.fixPolyphony(1), 0);
-    EXPECT_EQ(ch.fixPolyphony(0), 0);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyPeakOneWhenTheFirstNoteIsAtPosition0)
-{
-    Channel ch;
-    ch.used = true;
-    addNote(ch, 0, 60, 0, 0, 24);
-    addNote(ch, 0, 62, 0, 24, 24);
-    setVerbosity(7);
-    ConsoleCapture capture;
-    EXPECT_EQ(ch.fixPolyphony(0), 1);
-    EXPECT_EQ(capture.take(), "Debug:  polyphonyB 1 @ 1\n");
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyTraceAtPosition48)
-{
-    Channel ch;
-    ch.used = true;
-    addNote(ch, 0, 60, 0, 48, 24);
-    addNote(ch, 0, 62, 0, 0, 24);
-    setVerbosity(7);
-    ConsoleCapture capture;
-    EXPECT_EQ(ch.fixPolyphony(0), 2);
-    EXPECT_EQ(capture.take(), "Debug:  polyphonyB 2 @ 1.66667\n");
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyDroppedDeltaGoesToTheElementRightAfter)
-{
-    Channel ch;
-    ch.used = true;
-    addNote(ch, 0, 60, 0, 30, 24);
-    addVolume(ch, 0, 80, 0);
-    addNote(ch, 0, 62, 0, 0, 24);
-    EXPECT_EQ(ch.fixPolyphony(1), 1);
-    ASSERT_EQ(ch.elements.size(), 2u);
-    const Element& vol = ch.elements[0]; // the volume change, now first
-    ASSERT_EQ(vol.kind, ElementKind::Volume);
-    EXPECT_EQ(vol.volume, 80);
-    EXPECT_EQ(vol.delta, 30);
-    EXPECT_EQ(noteAt(ch, 1).pitch, 62);
-    EXPECT_EQ(noteAt(ch, 1).delta, 0);
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyNeverExceedsTheLimitAndKeepsGridPositions)
-{
-    std::mt19937 rng(4242);
-    setVerbosity(0); // correctLength warnings are expected here
-    for (int round = 0; round < 200; ++round) {
-        Channel ch;
-        ch.used = true;
-        const int n = static_cast<int>(rng() % 25);
-        for (int k = 0; k < n; ++k) {
-            if (rng() % 6 == 0)
-                addVolume(ch, 0, k, static_cast<int>(rng() % 3) * 6);
-            else
-                addNote(ch, 0, 60 + static_cast<int>(rng() % 12), 0,
-                        (rng() % 2 == 0) ? 0 : static_cast<int>(rng() % 4) * 6,
-                        6 * (1 + static_cast<int>(rng() % 6)), k);
-        }
-        // Grid position of every element, by its number k (a note's
-        // velocity, a volume's value), which is its index in the list.
-        std::vector<int> positions;
-        int pos = 0;
-        for (const Element& e : ch.elements) {
-            pos += e.delta;
-            positions.push_back(pos);
-        }
-        const int limit = 1 + static_cast<int>(rng() % 3);
-        const int peak = ch.fixPolyphony(limit);
-        EXPECT_LE(peak, limit);
-        pos = 0;
-        std::vector<std::pair<int, int>> spans;
-        for (const Element& e : ch.elements) {
-            pos += e.delta;
-            const int tag = tagOf(e);
-            ASSERT_TRUE(tag >= 0 && static_cast<std::size_t>(tag) < positions.size());
-            EXPECT_EQ(positions[static_cast<std::size_t>(tag)], pos) << "element " << tag;
-            if (e.isNote())
-                spans.emplace_back(pos, pos + e.length);
-        }
-        // At every note start, at most `limit` notes sound.
-        for (const auto& [start, end] : spans) {
-            (void)end;
-            int sounding = 0;
-            for (const auto& [s, e] : spans) {
-                if (s <= start && start < e)
-                    ++sounding;
-            }
-            EXPECT_LE(sounding, limit) << "round " << round;
-        }
-    }
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyHostileValuesStaySafe)
-{
-    Channel ch;
-    ch.used = true;
-    addNote(ch, 0, 60, 0, INT_MAX, INT_MAX);
-    addNote(ch, 0, 62, 0, INT_MAX, INT_MAX);
-    addNote(ch, 0, 64, 0, 0, -5);
-    addNote(ch, 0, 65, 0, 0, 0);
-    addNote(ch, 0, 66, 0, INT_MIN, INT_MIN);
-    addVolume(ch, 0, 100, 0);
-    addNote(ch, 0, 67, 0, 0, 6);
-    setVerbosity(0);
-    for (int limit : {0, 1, 2, -1}) {
-        ch.fixPolyphony(limit);
-        EXPECT_FALSE(ch.elements.empty());
-    }
-}
-
-TEST_F(ChannelCleanupTest, PolyphonyOnEmptyChannel)
-{
-    Channel ch;
-    ch.used = true;
-    EXPECT_EQ(ch.fixPolyphony(2), 0);
-}
-
 // ---------------------------------------------------------------- print
 
-TEST_F(ChannelCleanupTest, PrintDumpsEveryElementInListOrder)
+TEST_F(ChannelTest, PrintDumpsEveryElementInListOrder)
 {
     Channel ch;
     addTempo(ch, 0, 120, 0);
