@@ -45,9 +45,9 @@ protected:
 TEST_F(ChannelPolyphonyTest, PolyphonyUnusedChannelReturnsZeroAndIsUnchanged)
 {
     Channel ch; // used is false
-    addNote(ch, 0, 60, 1, 0, 24);
-    addNote(ch, 0, 62, 1, 0, 24);
-    addNote(ch, 0, 64, 1, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 1, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 1, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 1, .delta = 0, .length = 24});
     EXPECT_EQ(fixPolyphony(ch, 1), 0);
     EXPECT_EQ(ch.elements.size(), 3u);
 }
@@ -56,9 +56,9 @@ TEST_F(ChannelPolyphonyTest, PolyphonyLimit2CutsTheNoteFrom12AtTheNewGroup)
 {
     Channel ch;
     ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 0, 48);
-    const std::size_t mid = addNote(ch, 0, 64, 0, 12, 24);
-    const std::size_t last = addNote(ch, 0, 67, 0, 12, 24);
+    const std::size_t held = addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 0, .length = 48});
+    const std::size_t mid = addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 12, .length = 24});
+    const std::size_t last = addNote(ch, {.time = 0, .pitch = 67, .duration = 0, .delta = 12, .length = 24});
     setVerbosity(7);
     ConsoleCapture capture;
     const int peak = fixPolyphony(ch, 2);
@@ -81,7 +81,7 @@ TEST_F(ChannelPolyphonyTest, PolyphonyLimit3DropsTheLowestOfFourEqualNotes)
     ch.used = true;
     // Division 96; four quarter notes on tick 96, nothing before them.
     for (int pitch : {67, 60, 64, 62})
-        addNote(ch, 96, pitch, 96);
+        addNote(ch, {.time = 96, .pitch = pitch, .duration = 96});
     ch.sort();
     quantise(ch, 96, false);
     ASSERT_EQ(noteAt(ch, 0).pitch, 60);
@@ -110,10 +110,10 @@ TEST_F(ChannelPolyphonyTest, PolyphonyLimit1KeepsOnlyTheHighestOfAChord)
     Channel ch;
     ch.used = true;
     addTempo(ch, 0, 120, 0);
-    addNote(ch, 0, 60, 96, 48, 24);
-    addNote(ch, 0, 64, 96, 0, 24);
-    addNote(ch, 0, 67, 96, 0, 24);
-    addNote(ch, 0, 72, 96, 24, 24); // follows the chord: kept
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 48, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 96, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 67, .duration = 96, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 72, .duration = 96, .delta = 24, .length = 24}); // follows the chord: kept
     EXPECT_EQ(fixPolyphony(ch, 1), 1);
     ASSERT_EQ(ch.elements.size(), 3u);
     EXPECT_EQ(ch.elements[0].kind, ElementKind::Tempo);
@@ -128,8 +128,8 @@ TEST_F(ChannelPolyphonyTest, PolyphonyLimit1CutsAHeldNoteInsteadOfDroppingIt)
 {
     Channel ch;
     ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 24, 48);
-    const std::size_t a = addNote(ch, 0, 64, 0, 12, 24);
+    const std::size_t held = addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 24, .length = 48});
+    const std::size_t a = addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 12, .length = 24});
     EXPECT_EQ(fixPolyphony(ch, 1), 1); // a begins a group; the held note is cut, count 1
     ASSERT_EQ(ch.elements.size(), 2u);
     EXPECT_EQ(noteAt(ch, held).pitch, 60);
@@ -144,9 +144,12 @@ TEST_F(ChannelPolyphonyTest, PolyphonyJoiningNoteCutsTheHeldNoteFirst)
     // not dropped, and nothing leaves the list.
     Channel ch;
     ch.used = true;
-    const std::size_t held = addNote(ch, 0, 50, 0, 0, 96); // 0..96
-    const std::size_t a = addNote(ch, 0, 60, 0, 24, 24);   // 24: group with held (2)
-    const std::size_t b = addNote(ch, 0, 62, 0, 0, 24);    // 24: joins, 3 > 2
+    const std::size_t held = addNote(ch, {.time = 0, .pitch = 50, .duration = 0, .delta = 0,
+                                          .length = 96}); // 0..96
+    const std::size_t a = addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 24,
+                                       .length = 24});   // 24: group with held (2)
+    const std::size_t b = addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = 0,
+                                       .length = 24});    // 24: joins, 3 > 2
     EXPECT_EQ(fixPolyphony(ch, 2), 2);
     ASSERT_EQ(ch.elements.size(), 3u);
     EXPECT_EQ(noteAt(ch, held).pitch, 50);
@@ -161,8 +164,9 @@ TEST_F(ChannelPolyphonyTest, PolyphonyCutGoesThroughCorrectLength)
 {
     Channel ch;
     ch.used = true;
-    const std::size_t held = addNote(ch, 0, 60, 0, 0, 48);
-    addNote(ch, 0, 64, 0, 9, 24); // starts 9 after: cut to 9 -> 12
+    const std::size_t held = addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 0, .length = 48});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 9,
+                 .length = 24}); // starts 9 after: cut to 9 -> 12
     ConsoleCapture capture;
     fixPolyphony(ch, 1);
     const std::string out = capture.take();
@@ -176,11 +180,11 @@ TEST_F(ChannelPolyphonyTest, PolyphonyLimit0OnlyCounts)
 {
     Channel ch;
     ch.used = true;
-    addNote(ch, 0, 60, 0, 0, 96);
-    addNote(ch, 0, 64, 0, 0, 96);
-    addNote(ch, 0, 67, 0, 0, 96);
-    addNote(ch, 0, 70, 0, 24, 24);
-    addNote(ch, 0, 72, 0, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 0, .length = 96});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 0, .length = 96});
+    addNote(ch, {.time = 0, .pitch = 67, .duration = 0, .delta = 0, .length = 96});
+    addNote(ch, {.time = 0, .pitch = 70, .duration = 0, .delta = 24, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 72, .duration = 0, .delta = 0, .length = 24});
     EXPECT_EQ(fixPolyphony(ch, 0), 5);
     ASSERT_EQ(ch.elements.size(), 5u);
     for (std::size_t k = 0; k < 3; ++k)
@@ -194,9 +198,9 @@ TEST_F(ChannelPolyphonyTest, PolyphonyPeakZeroWhenNothingOverlapsAfterPosition0)
     Channel ch;
     ch.used = true;
     addTempo(ch, 0, 120, 0);
-    addNote(ch, 0, 60, 0, 24, 24);
-    addNote(ch, 0, 62, 0, 24, 24);
-    addNote(ch, 0, 64, 0, 30, 6);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 24, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = 24, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 30, .length = 6});
     EXPECT_EQ(fixPolyphony(ch, 1), 0);
     EXPECT_EQ(fixPolyphony(ch, 0), 0);
 }
@@ -205,8 +209,8 @@ TEST_F(ChannelPolyphonyTest, PolyphonyPeakOneWhenTheFirstNoteIsAtPosition0)
 {
     Channel ch;
     ch.used = true;
-    addNote(ch, 0, 60, 0, 0, 24);
-    addNote(ch, 0, 62, 0, 24, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = 24, .length = 24});
     setVerbosity(7);
     ConsoleCapture capture;
     EXPECT_EQ(fixPolyphony(ch, 0), 1);
@@ -217,8 +221,8 @@ TEST_F(ChannelPolyphonyTest, PolyphonyTraceAtPosition48)
 {
     Channel ch;
     ch.used = true;
-    addNote(ch, 0, 60, 0, 48, 24);
-    addNote(ch, 0, 62, 0, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 48, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = 0, .length = 24});
     setVerbosity(7);
     ConsoleCapture capture;
     EXPECT_EQ(fixPolyphony(ch, 0), 2);
@@ -229,9 +233,9 @@ TEST_F(ChannelPolyphonyTest, PolyphonyDroppedDeltaGoesToTheElementRightAfter)
 {
     Channel ch;
     ch.used = true;
-    addNote(ch, 0, 60, 0, 30, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = 30, .length = 24});
     addVolume(ch, 0, 80, 0);
-    addNote(ch, 0, 62, 0, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = 0, .length = 24});
     EXPECT_EQ(fixPolyphony(ch, 1), 1);
     ASSERT_EQ(ch.elements.size(), 2u);
     const Element& vol = ch.elements[0]; // the volume change, now first
@@ -254,9 +258,9 @@ TEST_F(ChannelPolyphonyTest, PolyphonyNeverExceedsTheLimitAndKeepsGridPositions)
             if (rng() % 6 == 0)
                 addVolume(ch, 0, k, static_cast<int>(rng() % 3) * 6);
             else
-                addNote(ch, 0, 60 + static_cast<int>(rng() % 12), 0,
-                        (rng() % 2 == 0) ? 0 : static_cast<int>(rng() % 4) * 6,
-                        6 * (1 + static_cast<int>(rng() % 6)), k);
+                addNote(ch, {.time = 0, .pitch = 60 + static_cast<int>(rng() % 12), .duration = 0,
+                             .delta = (rng() % 2 == 0) ? 0 : static_cast<int>(rng() % 4) * 6,
+                             .length = 6 * (1 + static_cast<int>(rng() % 6)), .velocity = k});
         }
         // Grid position of every element, by its number k (a note's
         // velocity, a volume's value), which is its index in the list.
@@ -296,13 +300,13 @@ TEST_F(ChannelPolyphonyTest, PolyphonyHostileValuesStaySafe)
 {
     Channel ch;
     ch.used = true;
-    addNote(ch, 0, 60, 0, INT_MAX, INT_MAX);
-    addNote(ch, 0, 62, 0, INT_MAX, INT_MAX);
-    addNote(ch, 0, 64, 0, 0, -5);
-    addNote(ch, 0, 65, 0, 0, 0);
-    addNote(ch, 0, 66, 0, INT_MIN, INT_MIN);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 0, .delta = INT_MAX, .length = INT_MAX});
+    addNote(ch, {.time = 0, .pitch = 62, .duration = 0, .delta = INT_MAX, .length = INT_MAX});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 0, .delta = 0, .length = -5});
+    addNote(ch, {.time = 0, .pitch = 65, .duration = 0, .delta = 0, .length = 0});
+    addNote(ch, {.time = 0, .pitch = 66, .duration = 0, .delta = INT_MIN, .length = INT_MIN});
     addVolume(ch, 0, 100, 0);
-    addNote(ch, 0, 67, 0, 0, 6);
+    addNote(ch, {.time = 0, .pitch = 67, .duration = 0, .delta = 0, .length = 6});
     setVerbosity(0);
     for (int limit : {0, 1, 2, -1}) {
         fixPolyphony(ch, limit);

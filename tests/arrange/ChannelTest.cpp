@@ -171,7 +171,7 @@ TEST_F(ChannelTest, CompareIsAConsistentOrdering)
 TEST_F(ChannelTest, SortTempoVolumeNoteOnSameTick)
 {
     Channel ch;
-    addNote(ch, 0, 60, 96);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96});
     addVolume(ch, 0, 100);
     addTempo(ch, 0, 120);
     ch.sort();
@@ -184,9 +184,9 @@ TEST_F(ChannelTest, SortTempoVolumeNoteOnSameTick)
 TEST_F(ChannelTest, SortByTimeFirst)
 {
     Channel ch;
-    addNote(ch, 200, 60, 10);
+    addNote(ch, {.time = 200, .pitch = 60, .duration = 10});
     addTempo(ch, 100, 90);
-    addNote(ch, 0, 70, 5);
+    addNote(ch, {.time = 0, .pitch = 70, .duration = 5});
     ch.sort();
     EXPECT_EQ(ch.elements[0].time, 0);
     EXPECT_EQ(ch.elements[1].time, 100);
@@ -196,10 +196,10 @@ TEST_F(ChannelTest, SortByTimeFirst)
 TEST_F(ChannelTest, SortLongerFirstWhateverPitchThenLowerPitch)
 {
     Channel ch;
-    addNote(ch, 0, 40, 240);
-    addNote(ch, 0, 80, 480);
-    addNote(ch, 0, 72, 240);
-    addNote(ch, 0, 30, 480);
+    addNote(ch, {.time = 0, .pitch = 40, .duration = 240});
+    addNote(ch, {.time = 0, .pitch = 80, .duration = 480});
+    addNote(ch, {.time = 0, .pitch = 72, .duration = 240});
+    addNote(ch, {.time = 0, .pitch = 30, .duration = 480});
     ch.sort();
     EXPECT_EQ(noteAt(ch, 0).pitch, 30);
     EXPECT_EQ(noteAt(ch, 0).duration, 480);
@@ -213,13 +213,13 @@ TEST_F(ChannelTest, SortKeepsEqualElementsInListOrder)
 {
     Channel ch;
     // Equal notes told apart by velocity, tempos by bpm, volumes by value.
-    addNote(ch, 0, 60, 96, 0, 0, 1);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 0, .velocity = 1});
     addTempo(ch, 0, 120);
     addVolume(ch, 0, 11);
-    addNote(ch, 0, 60, 96, 0, 0, 2);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 0, .velocity = 2});
     addTempo(ch, 0, 60);
     addVolume(ch, 0, 22);
-    addNote(ch, 0, 60, 96, 0, 0, 3);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 0, .velocity = 3});
     addTempo(ch, 0, 240);
     ch.sort();
     ASSERT_EQ(ch.elements.size(), 8u);
@@ -255,8 +255,8 @@ TEST_F(ChannelTest, SortAgreesWithCompareOnRandomLists)
                 addVolume(ch, time, k);
                 break;
             default:
-                addNote(ch, time, 58 + static_cast<int>(rng() % 4),
-                        static_cast<int>(rng() % 3), 0, 0, k);
+                addNote(ch, {.time = time, .pitch = 58 + static_cast<int>(rng() % 4),
+                             .duration = static_cast<int>(rng() % 3), .delta = 0, .length = 0, .velocity = k});
                 break;
             }
         }
@@ -287,7 +287,7 @@ TEST_F(ChannelTest, SortAgreesWithCompareOnRandomLists)
 TEST_F(ChannelTest, SortPutsAnEarlierTempoBeforeALaterNote)
 {
     Channel ch;
-    addNote(ch, 5, 60, 10);
+    addNote(ch, {.time = 5, .pitch = 60, .duration = 10});
     addTempo(ch, 0, 120);
     ch.sort();
     ASSERT_EQ(ch.elements.size(), 2u);
@@ -309,10 +309,10 @@ TEST_F(ChannelTest, FindLowestIs127WithoutNotes)
 TEST_F(ChannelTest, FindLowestTakesTheLowestPitch)
 {
     Channel ch;
-    addNote(ch, 0, 64, 1);
-    addNote(ch, 10, 31, 1);
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 1});
+    addNote(ch, {.time = 10, .pitch = 31, .duration = 1});
     addVolume(ch, 5, 3);
-    addNote(ch, 20, 50, 1);
+    addNote(ch, {.time = 20, .pitch = 50, .duration = 1});
     EXPECT_EQ(ch.findLowest(), 31);
 }
 
@@ -337,8 +337,8 @@ TEST_F(ChannelTest, CopyTempoAppendsAChannelOwnedCopy)
 TEST_F(ChannelTest, EliminateFolds36OntoAnd48RemovesSecond)
 {
     Channel ch;
-    addNote(ch, 0, 36, 96, 12, 24, 10);
-    addNote(ch, 0, 48, 96, 0, 48, 99);
+    addNote(ch, {.time = 0, .pitch = 36, .duration = 96, .delta = 12, .length = 24, .velocity = 10});
+    addNote(ch, {.time = 0, .pitch = 48, .duration = 96, .delta = 0, .length = 48, .velocity = 99});
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 1u);
     const Element& first = noteAt(ch, 0); // the first note survives
@@ -351,8 +351,8 @@ TEST_F(ChannelTest, EliminateFolds36OntoAnd48RemovesSecond)
 TEST_F(ChannelTest, EliminateKeeps60And48)
 {
     Channel ch;
-    addNote(ch, 0, 60, 96, 0, 24);
-    addNote(ch, 0, 48, 96, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 48, .duration = 96, .delta = 0, .length = 24});
     ch.eliminateIdentical();
     EXPECT_EQ(ch.elements.size(), 2u);
 }
@@ -360,15 +360,15 @@ TEST_F(ChannelTest, EliminateKeeps60And48)
 TEST_F(ChannelTest, EliminateFolds96And84Onto72)
 {
     Channel ch;
-    addNote(ch, 0, 96, 96, 0, 24);
-    addNote(ch, 0, 84, 96, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 96, .duration = 96, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 84, .duration = 96, .delta = 0, .length = 24});
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 1u);
     EXPECT_EQ(noteAt(ch, 0).pitch, 96);
 
     Channel other; // 72 itself is the same too
-    addNote(other, 0, 72, 96, 0, 24);
-    addNote(other, 0, 96, 96, 0, 24);
+    addNote(other, {.time = 0, .pitch = 72, .duration = 96, .delta = 0, .length = 24});
+    addNote(other, {.time = 0, .pitch = 96, .duration = 96, .delta = 0, .length = 24});
     other.eliminateIdentical();
     ASSERT_EQ(other.elements.size(), 1u);
     EXPECT_EQ(noteAt(other, 0).pitch, 72);
@@ -377,8 +377,8 @@ TEST_F(ChannelTest, EliminateFolds96And84Onto72)
 TEST_F(ChannelTest, EliminateKeepsNeighboursOnDifferentGridPositions)
 {
     Channel ch;
-    addNote(ch, 0, 60, 96, 0, 6);
-    addNote(ch, 24, 60, 96, 6, 6);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 6});
+    addNote(ch, {.time = 24, .pitch = 60, .duration = 96, .delta = 6, .length = 6});
     ch.eliminateIdentical();
     EXPECT_EQ(ch.elements.size(), 2u);
 }
@@ -386,12 +386,13 @@ TEST_F(ChannelTest, EliminateKeepsNeighboursOnDifferentGridPositions)
 TEST_F(ChannelTest, EliminatePassesOverNonNotesWithDeltaZero)
 {
     Channel ch;
-    addNote(ch, 0, 60, 96, 0, 24);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 24});
     addVolume(ch, 0, 50, 0);
     addTempo(ch, 0, 100, 0);
-    addNote(ch, 0, 60, 96, 0, 24);  // same pitch in the same run: removed
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0,
+                 .length = 24});  // same pitch in the same run: removed
     addVolume(ch, 0, 50, 3);        // non-zero delta ends the run
-    addNote(ch, 0, 60, 96, 0, 24);  // new run: kept
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 24});  // new run: kept
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 5u);
     EXPECT_EQ(noteAt(ch, 0).pitch, 60);
@@ -405,13 +406,16 @@ TEST_F(ChannelTest, EliminatePassesOverNonNotesWithDeltaZero)
 TEST_F(ChannelTest, EliminateRemovesEveryLaterDuplicateOfAGroup)
 {
     Channel ch;
-    addNote(ch, 0, 60, 96, 24, 24);
-    addNote(ch, 0, 64, 96, 0, 24);
-    addNote(ch, 0, 48, 96, 0, 24);  // same as 60 (both 48..83: 48 != 60) - kept
-    addNote(ch, 0, 76, 96, 0, 24);  // 76 is in range: differs from 64 - kept
-    addNote(ch, 0, 100, 96, 0, 24); // 100 -> 88 -> 76: removed
-    addNote(ch, 0, 24, 96, 0, 24);  // 24 -> 48: removed
-    addNote(ch, 0, 60, 96, 0, 24);  // removed
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 24, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 64, .duration = 96, .delta = 0, .length = 24});
+    addNote(ch, {.time = 0, .pitch = 48, .duration = 96, .delta = 0,
+                 .length = 24});  // same as 60 (both 48..83: 48 != 60) - kept
+    addNote(ch, {.time = 0, .pitch = 76, .duration = 96, .delta = 0,
+                 .length = 24});  // 76 is in range: differs from 64 - kept
+    addNote(ch, {.time = 0, .pitch = 100, .duration = 96, .delta = 0,
+                 .length = 24}); // 100 -> 88 -> 76: removed
+    addNote(ch, {.time = 0, .pitch = 24, .duration = 96, .delta = 0, .length = 24});  // 24 -> 48: removed
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 96, .delta = 0, .length = 24});  // removed
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 4u);
     EXPECT_EQ(noteAt(ch, 0).pitch, 60);
@@ -424,12 +428,15 @@ TEST_F(ChannelTest, EliminateRemovesEveryLaterDuplicateOfAGroup)
 TEST_F(ChannelTest, EliminateTerminatesForExtremePitches)
 {
     Channel ch;
-    addNote(ch, 0, INT_MIN, 1, 0, 6);
-    addNote(ch, 0, INT_MAX, 1, 0, 6);
-    addNote(ch, 0, INT_MIN + 12, 1, 0, 6); // same pitch class as INT_MIN: removed
-    addNote(ch, 0, INT_MAX - 24, 1, 0, 6); // same as INT_MAX: removed
-    addNote(ch, 0, -1, 1, 0, 6);           // folds to 59
-    addNote(ch, 0, 59 + 12 * 1000000, 1, 0, 6); // folds to 83, not 59: kept
+    addNote(ch, {.time = 0, .pitch = INT_MIN, .duration = 1, .delta = 0, .length = 6});
+    addNote(ch, {.time = 0, .pitch = INT_MAX, .duration = 1, .delta = 0, .length = 6});
+    addNote(ch, {.time = 0, .pitch = INT_MIN + 12, .duration = 1, .delta = 0,
+                 .length = 6}); // same pitch class as INT_MIN: removed
+    addNote(ch, {.time = 0, .pitch = INT_MAX - 24, .duration = 1, .delta = 0,
+                 .length = 6}); // same as INT_MAX: removed
+    addNote(ch, {.time = 0, .pitch = -1, .duration = 1, .delta = 0, .length = 6});           // folds to 59
+    addNote(ch, {.time = 0, .pitch = 59 + 12 * 1000000, .duration = 1, .delta = 0,
+                 .length = 6}); // folds to 83, not 59: kept
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 4u);
     EXPECT_EQ(noteAt(ch, 0).pitch, INT_MIN);
@@ -442,9 +449,9 @@ TEST_F(ChannelTest, EliminateKeepsANonNoteBetweenTwoIdenticalNotes)
     // The entry between them is no note: it stays in place, and the run of
     // notes starting together goes on past it.
     Channel ch;
-    addNote(ch, 0, 60, 1, 0, 6);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 1, .delta = 0, .length = 6});
     addTempo(ch, 0, 90, 0);
-    addNote(ch, 0, 60, 1, 0, 6);
+    addNote(ch, {.time = 0, .pitch = 60, .duration = 1, .delta = 0, .length = 6});
     ch.eliminateIdentical();
     ASSERT_EQ(ch.elements.size(), 2u);
     EXPECT_TRUE(ch.elements[0].isNote());
@@ -497,7 +504,8 @@ TEST_F(ChannelTest, EliminateMatchesTheLiteralWalkOnRandomLists)
                 reference.push_back(Element::makeVolume(0, 0, k));
             } else {
                 const int pitch = static_cast<int>(rng() % 128);
-                addNote(ch, 0, pitch, 1, delta, 6, k);
+                addNote(ch, {.time = 0, .pitch = pitch, .duration = 1, .delta = delta, .length = 6,
+                             .velocity = k});
                 reference.push_back(Element::makeNote(0, 0, pitch, k));
             }
             reference.back().delta = delta;
@@ -527,7 +535,7 @@ TEST_F(ChannelTest, PrintDumpsEveryElementInListOrder)
     Channel ch;
     addTempo(ch, 0, 120, 0);
     addVolume(ch, 0, 100, 0);
-    addNote(ch, 96, 60, 96, 24, 24);
+    addNote(ch, {.time = 96, .pitch = 60, .duration = 96, .delta = 24, .length = 24});
     setVerbosity(5);
     std::string expected;
     {

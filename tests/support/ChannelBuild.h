@@ -11,13 +11,22 @@
 
 // Each builder returns the element's index in the list (elements are values,
 // so an index, not an address, stays valid while the list grows).
-inline std::size_t addNote(Channel& ch, int time, int pitch, int duration, int delta = 0, int length = 0,
-                           int velocity = 64)
+// A note as the song and quantisation leave it, by field.
+struct NoteSpec {
+    int time = 0;      // tick time
+    int pitch = 60;    // MIDI key
+    int duration = 0;  // in ticks
+    int delta = 0;     // grid distance from the element before, in 24ths
+    int length = 0;    // quantised length, in 24ths
+    int velocity = 64;
+};
+
+inline std::size_t addNote(Channel& ch, const NoteSpec& spec)
 {
-    Element note = Element::makeNote(time, 0, pitch, velocity);
-    note.duration = duration;
-    note.delta = delta;
-    note.length = length;
+    Element note = Element::makeNote(spec.time, 0, spec.pitch, spec.velocity);
+    note.duration = spec.duration;
+    note.delta = spec.delta;
+    note.length = spec.length;
     ch.elements.push_back(note);
     return ch.elements.size() - 1;
 }
