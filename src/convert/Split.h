@@ -18,7 +18,7 @@ struct SplitTune {
     std::string text;
     // Where each macro's text begins in `text`, in order.
     std::vector<std::size_t> starts;
-    // The status bits of all its macros.
+    // The status flags of all its macros.
     TuneStatus status = TuneStatus::None;
 };
 

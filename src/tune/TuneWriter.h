@@ -21,14 +21,14 @@ public:
 
     // Appends a record of each note written to `written` (null: none).
     void record(std::vector<WrittenNote>* written) { written_ = written; }
-    // Walks all elements; the text and status bits are then complete.
+    // Walks all elements; the text and status flags are then complete.
     void write();
     // The text written.
     TuneText& text() { return out_; }
     // The length in 24ths a note of `length` 24ths sounds as written: at
     // least a sixteenth, and at most 9 unless held under long chords.
     static int soundingLength(int length, bool longChords);
-    // The status bits gathered.
+    // The status flags gathered.
     TuneStatus status() const { return status_; }
 
 private:

@@ -14,7 +14,7 @@ protected:
     void SetUp() override { setVerbosity(4); }
     void TearDown() override { setVerbosity(4); }
 
-    // The macro block that printMacro writes for `encoder`.
+    // The macro block that appendMacro writes for `encoder`.
     static std::string macro(TuneEncoder& encoder, int channel = 0)
     {
         std::string result;

@@ -350,7 +350,7 @@ TEST_F(TuneWriterTest, HostileValuesStayDefined)
 // Rests of huge delta times are cut once the text reaches 4,950,000 characters.
 TEST_F(TuneWriterTest, TextIsCappedAfterHugeRest)
 {
-    // About 10^9 sixteenths before a second note that would set ENUnder.
+    // About 10^9 sixteenths before a second note that would set TuneStatus::TooLow.
     const auto r = Tune().note(0, 60, 24).volume(2000000000, 100).volume(2000000000, 100)
                        .note(2000000000, 30, 5).note(0, 40, 24).encode();
     ASSERT_EQ(r.text.size(), 4950000u);
