@@ -7,7 +7,7 @@
 #include "PipelineInput.h"
 
 #include "convert/Conversion.h"
-#include "convert/Departures.h"
+#include "convert/DepartureReport.h"
 #include "tune/TuneReader.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 
 #include "core/Message.h"
 #include "core/Settings.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 
 #include <algorithm>
 #include <climits>
@@ -107,7 +107,7 @@ std::int64_t songQuarters(std::span<const unsigned char> midi)
     Message silent(nullptr, Level::Fatal);
     MessageScope scope(silent);
     MidiFile file;
-    if (!ParserMID().loadSong(midi, "", file) || file.division <= 0)
+    if (!MidiReader().loadSong(midi, "", file) || file.division <= 0)
         return 0;
     std::int64_t last = 0;
     for (const Track& track : file.tracks)

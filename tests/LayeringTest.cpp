@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -48,6 +49,37 @@ TEST(LayeringTest, EveryFolderIncludesOnlyFromTheLayersBelow)
     // The walk really saw the tree.
     EXPECT_GT(files, 20);
     EXPECT_GT(includes, 40);
+}
+
+// One unit, one name: every source file implements the header of its own
+// name and includes it first, so that a header's code is found beside it.
+// The two programs have no header.
+TEST(LayeringTest, EverySourceIncludesItsOwnHeaderFirst)
+{
+    const fs::path src = fs::absolute(MIDI2VARN_SOURCE_DIR) / "src";
+    const std::set<std::string> programs = {"app/midi2varn.cpp", "app/varn2midi.cpp"};
+    const std::regex include(R"re(^\s*#\s*include\s*"([^"]+)")re");
+    int sources = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".cpp")
+            continue;
+        const std::string name = fs::relative(entry.path(), src).generic_string();
+        if (programs.count(name) != 0)
+            continue;
+        ++sources;
+        const std::string own = fs::path(name).replace_extension(".h").generic_string();
+        EXPECT_TRUE(fs::exists(src / own)) << name << " has no header " << own;
+        std::ifstream in(entry.path());
+        std::string line;
+        std::string first;
+        while (first.empty() && std::getline(in, line)) {
+            std::smatch match;
+            if (std::regex_search(line, match, include))
+                first = match[1].str();
+        }
+        EXPECT_EQ(first, own) << name << " includes first another header than its own";
+    }
+    EXPECT_GT(sources, 20);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // it; others read a macro text back, as varn2midi does.
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
+#include "convert/DepartureReport.h"
 #include "convert/Summary.h"
 #include "options/FileNames.h"
 #include "options/Options.h"
@@ -328,7 +329,7 @@ private:
     {
         const std::size_t macros = macro == 0 ? 0 : tune.pieces.size();
         tuneWords_.insert(tuneWords_.end(),
-                          {size32(static_cast<std::size_t>(tune.channel)), static_cast<std::uint32_t>(tune.status),
+                          {size32(static_cast<std::size_t>(tune.channel)), bitsOf(tune.status),
                            address(text.data()), size32(text.size()), address(block.data()), size32(block.size()),
                            size32(macro), size32(macros)});
     }

@@ -3,6 +3,7 @@
 // blocks to the output file.
 #include "app/ConsoleWait.h"
 #include "app/FileAccess.h"
+#include "app/InputFile.h"
 #include "app/OutputCheck.h"
 #include "app/OutputFile.h"
 #include "convert/Conversion.h"
@@ -11,11 +12,10 @@
 #include "options/Options.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,37 +61,11 @@ private:
     std::string pending_;
 };
 
-// True when writing `output` would overwrite the file `input`: the same
-// name, or another name (or a hard link) of the same file.
+// True when writing `output` would overwrite the file `input` ("-" is
+// standard output).
 bool namesInput(const std::string& input, const std::string& output)
 {
-    if (output == "-")
-        return false;
-    if (output == input)
-        return true;
-    std::error_code error; // false when either does not exist
-    return std::filesystem::equivalent(filePath(input), filePath(output), error);
-}
-
-// The whole file, or nothing when it cannot be opened. A file that opens
-// but cannot be read (a directory) gives what could be read.
-std::optional<std::vector<unsigned char>> readFile(const std::string& name)
-{
-    std::FILE* in = openFile(name, "rb");
-    if (in == nullptr)
-        return std::nullopt;
-    std::vector<unsigned char> bytes;
-    // Sized once from the file's size where it has one (not a pipe).
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(filePath(name), error);
-    if (!error && size <= std::uintmax_t{1} << 31)
-        reserveLarge(bytes, static_cast<std::size_t>(size));
-    unsigned char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(in);
-    return bytes;
+    return output != "-" && namesSameFile(input, output);
 }
 
 // Flushes standard output; false when the text did not all reach it (a
@@ -136,7 +110,10 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    std::optional<std::vector<unsigned char>> midi = readFile(commandLine.inputName);
+    InputBytes input = readInputFile(commandLine.inputName);
+    std::optional<std::vector<unsigned char>> midi;
+    if (input.opened)
+        midi = std::move(input.bytes);
     const std::string& outputName = commandLine.outputName;
     const bool toConsole = outputName == "-";
     OutputFile file("midi2varn");

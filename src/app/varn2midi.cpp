@@ -2,17 +2,18 @@
 // what its tunes play as a MIDI file; with --against, converts the MIDI
 // file in memory and reports where the tunes depart from it.
 #include "app/FileAccess.h"
+#include "app/InputFile.h"
 #include "app/OutputFile.h"
-#include "convert/Departures.h"
+#include "convert/Against.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
 #include "tune/TuneReader.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,47 +27,18 @@ void say(std::FILE* to, const std::string& text)
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
-// True when `output` names the file `input` (also through another name).
-bool namesInput(const std::string& input, const std::string& output)
+// The whole file, or nothing, with a message, when it cannot be read or is
+// too large.
+std::optional<std::vector<unsigned char>> readInput(const std::string& name)
 {
-    if (output == input)
-        return true;
-    std::error_code error; // false when either does not exist
-    return std::filesystem::equivalent(filePath(input), filePath(output), error);
-}
-
-// The whole file, or nothing when it cannot be opened or is too large.
-std::optional<std::string> readFile(const std::string& name, bool& tooLarge)
-{
-    tooLarge = false;
-    std::FILE* in = openFile(name, "rb");
-    if (in == nullptr)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        bytes.append(buffer, n);
-        if (bytes.size() > maxInputBytes) {
-            tooLarge = true;
-            break;
-        }
-    }
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed || tooLarge)
-        return std::nullopt;
-    return bytes;
-}
-
-std::optional<std::string> readInput(const std::string& name)
-{
-    bool tooLarge = false;
-    std::optional<std::string> bytes = readFile(name, tooLarge);
-    if (!bytes)
+    InputBytes input = readInputFile(name, maxInputBytes);
+    if (!input.opened || !input.complete) {
         say(stderr, "varn2midi: could not read \"" + name + "\"" +
-                        (tooLarge ? " (larger than " + std::to_string(maxInputBytes >> 20) + " MB)" : "") + ".\n");
-    return bytes;
+                        (input.tooLarge ? " (larger than " + std::to_string(maxInputBytes >> 20) + " MB)" : "") +
+                        ".\n");
+        return std::nullopt;
+    }
+    return std::move(input.bytes);
 }
 
 // The reader's issues on standard error, placed in the input.
@@ -113,11 +85,10 @@ int writePreview(const PreviewCommandLine& line, const TuneRead& read)
 // tunes; the report goes to standard output.
 int reportAgainst(const PreviewCommandLine& line, const TuneRead& read)
 {
-    const std::optional<std::string> song = readInput(line.songName);
+    const std::optional<std::vector<unsigned char>> song = readInput(line.songName);
     if (!song)
         return 1;
-    const std::span<const unsigned char> midi(reinterpret_cast<const unsigned char*>(song->data()), song->size());
-    const AgainstReport report = reportAgainstMidi(line.settings, line.songName, midi, line.inputName, read);
+    const AgainstReport report = reportAgainstMidi(line.settings, line.songName, *song, line.inputName, read);
     say(stderr, report.console);
     if (!report.converted)
         return 1;
@@ -131,16 +102,16 @@ int main(int argc, char* argv[])
 {
     const Utf8Console console;
     const std::vector<std::string> args = programArguments(argc, argv);
-    const PreviewCommandLine line = parsePreviewOptions(args, namesInput);
+    const PreviewCommandLine line = parsePreviewOptions(args, namesSameFile);
     say(stdout, line.out);
     say(stderr, line.errors);
     if (!line.proceed)
         return line.status;
 
-    const std::optional<std::string> text = readInput(line.inputName);
+    const std::optional<std::vector<unsigned char>> text = readInput(line.inputName);
     if (!text)
         return 1;
-    const TuneRead read = readTunes(*text);
+    const TuneRead read = readTunes(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
     showIssues(line.inputName, read);
     if (read.tunes.empty()) {
         say(stderr, "varn2midi: no tune in \"" + line.inputName + "\".\n");

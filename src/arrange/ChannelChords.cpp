@@ -14,8 +14,9 @@
 // Transposition moves every note of a channel alike, so the file's pitches
 // rank and double as the transposed ones do; folding into the game's range
 // comes later and is not looked at.
-#include "arrange/Channel.h"
+#include "arrange/ChannelChords.h"
 
+#include "arrange/ChannelQuantisation.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
 
@@ -169,7 +170,7 @@ void OuterVoices::settle(std::int64_t now)
                 anyDropped_ = true;
             } else {
                 // A held note sounds at `now`, so the span is within its int length.
-                elements_[id].length = Channel::correctLength(static_cast<int>(now - posOf_[id]));
+                elements_[id].length = correctLength(static_cast<int>(now - posOf_[id]));
             }
         }
         candidates_.resize(limit_);
@@ -234,7 +235,7 @@ int OuterVoices::run()
 
 } // namespace
 
-int Channel::keepOuterVoices(int limit)
+int keepOuterVoices(Channel& channel, int limit)
 {
-    return OuterVoices{elements, static_cast<std::size_t>(limit)}.run();
+    return OuterVoices{channel.elements, static_cast<std::size_t>(limit)}.run();
 }

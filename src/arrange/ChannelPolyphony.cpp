@@ -10,8 +10,11 @@
 // keeps the sounding notes in an index, so that a channel of a million
 // notes costs about the number of notes sounding together per note.
 //
-// The limit that ranks the notes instead (-c) is in ChannelChords.cpp.
-#include "arrange/Channel.h"
+// The limit that ranks the notes instead (-c) is in ChannelChords.
+#include "arrange/ChannelPolyphony.h"
+
+#include "arrange/ChannelChords.h"
+#include "arrange/ChannelQuantisation.h"
 
 #include "core/Message.h"
 #include "core/Wrap.h"
@@ -52,7 +55,7 @@ struct Rescan {
             if (!x.isNote() || !(addWrap(pos, x.length) > now))
                 continue;
             if (limit != 0 && count + 1 > limit)
-                x.length = Channel::correctLength(subWrap(now, pos));
+                x.length = correctLength(subWrap(now, pos));
             else
                 ++count;
             if (count > peak) {
@@ -82,7 +85,7 @@ struct Rescan {
                     elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(k));
                     --i;
                 } else {
-                    x.length = Channel::correctLength(subWrap(now, pos));
+                    x.length = correctLength(subWrap(now, pos));
                 }
                 break;
             }
@@ -215,7 +218,7 @@ void IndexedPass::compact()
 // A note that gives way ends at `now`, as far as the notation allows.
 void IndexedPass::cut(std::uint32_t id, int now)
 {
-    elements_[id].length = Channel::correctLength(now - posOf_[id]);
+    elements_[id].length = correctLength(now - posOf_[id]);
     const int end = endOf(id);
     if (end <= now)
         deactivate(id);
@@ -353,14 +356,14 @@ int IndexedPass::run()
 
 } // namespace
 
-int Channel::fixPolyphony(int limit, bool outerVoices)
+int fixPolyphony(Channel& channel, int limit, bool outerVoices)
 {
-    if (!used)
+    if (!channel.used)
         return 0;
     if (outerVoices && limit > 0)
-        return keepOuterVoices(limit);
-    IndexedPass pass(elements, limit);
+        return keepOuterVoices(channel, limit);
+    IndexedPass pass(channel.elements, limit);
     if (pass.prepare())
         return pass.run();
-    return Rescan{elements, limit}.run();
+    return Rescan{channel.elements, limit}.run();
 }

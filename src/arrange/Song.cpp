@@ -1,5 +1,7 @@
 #include "arrange/Song.h"
 
+#include "arrange/ChannelPolyphony.h"
+#include "arrange/ChannelQuantisation.h"
 #include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
@@ -126,13 +128,13 @@ void Song::distribute(std::vector<Element>& elements, Distribution& distribution
     }
 }
 
-void Song::smoothChannels(StageObserver* observer)
+void Song::quantiseChannels(StageObserver* observer)
 {
     for (int ch = 0; ch < channelCount; ++ch) {
         Channel& channel = channels[ch];
         if (!channel.used)
             continue;
-        channel.smooth(division, settings.triplets, settings.keepInStep);
+        quantise(channel, division, settings.triplets, settings.keepInStep);
         if (observer)
             observer->quantised(ch, channel.elements);
         if (settings.eliminateIdentical) {
@@ -141,7 +143,7 @@ void Song::smoothChannels(StageObserver* observer)
                 observer->identicalRemoved(ch, channel.elements);
         }
         const int limit = settings.polyphony[ch];
-        const int peak = channel.fixPolyphony(limit, settings.keepOuterVoices);
+        const int peak = fixPolyphony(channel, limit, settings.keepOuterVoices);
         if (observer)
             observer->polyphonyLimited(ch, channel.elements);
         Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);

@@ -2,13 +2,13 @@
 
 #include "arrange/Channel.h"
 #include "core/Settings.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 #include "midi/Track.h"
 
 #include <array>
 #include <vector>
 
-// Sees each channel's elements between the stages of smoothChannels (for
+// Sees each channel's elements between the stages of quantiseChannels (for
 // following notes through the conversion; nothing looks when none is given).
 class StageObserver {
 public:
@@ -50,7 +50,7 @@ public:
     void sortToChannels();
     // Quantises each used channel and applies the clean-up and polyphony
     // limit, showing `observer` (when given) each channel after each stage.
-    void smoothChannels(StageObserver* observer = nullptr);
+    void quantiseChannels(StageObserver* observer = nullptr);
     // The song report at verbosity 4 and the element dump at 5.
     void print() const;
     // Frees the channels' elements (their tunes are made), keeping which

@@ -1,7 +1,9 @@
 // A departure report against a given text: the MIDI file is converted in
 // memory, and the text's tunes are compared with what that conversion meant.
+#include "convert/Against.h"
+
 #include "convert/Conversion.h"
-#include "convert/Departures.h"
+#include "convert/DepartureReport.h"
 
 #include <algorithm>
 

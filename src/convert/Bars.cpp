@@ -82,11 +82,11 @@ std::string Bars::place(std::int64_t position) const
     std::string text = std::to_string(bar) + ":" + std::to_string(beat);
     const std::int64_t fraction = sub % 24;
     if (fraction != 0) {
-        const std::int64_t g = std::gcd(fraction, std::int64_t{24});
+        const std::int64_t common = std::gcd(fraction, std::int64_t{24});
         text += '+';
-        text += std::to_string(fraction / g);
+        text += std::to_string(fraction / common);
         text += '/';
-        text += std::to_string(24 / g);
+        text += std::to_string(24 / common);
     }
     return text;
 }

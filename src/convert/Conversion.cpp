@@ -3,13 +3,15 @@
 #include "convert/Conversion.h"
 
 #include "arrange/Song.h"
+#include "convert/DepartureReport.h"
 #include "convert/DepartureTracer.h"
 #include "convert/Split.h"
 #include "core/Message.h"
 #include "core/Wrap.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
+#include "tune/MacroWriter.h"
 #include "tune/OctaveFit.h"
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include <array>
 #include <exception>
@@ -21,7 +23,7 @@
 
 namespace {
 
-using Tunes = std::array<VARN, channelCount>;
+using Tunes = std::array<TuneEncoder, channelCount>;
 using Starts = std::array<std::vector<std::size_t>, channelCount>;
 
 // The most characters a tune of `textSize` characters takes as a macro
@@ -52,7 +54,7 @@ int channelTranspose(const Song& song, int ch, DepartureTracer* tracer)
 
 // One tune per used channel (with -b, its macros joined, and where each
 // begins); a tracer gets the encoder's record of each note.
-void createVARN(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
+void encodeTunes(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
     // Each channel's options are made right before its tune, so that -o's
@@ -76,7 +78,7 @@ void createVARN(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer*
     }
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].create(song.channels[ch].elements, optionsOf(ch), tracer ? tracer->written(ch) : nullptr);
+            tunes[ch].encode(song.channels[ch].elements, optionsOf(ch), tracer ? tracer->written(ch) : nullptr);
 }
 
 // The text of macro `k` of a split tune.
@@ -88,13 +90,13 @@ std::string_view macroText(const std::string& text, const std::vector<std::size_
 
 // The tune line of the report and the macro block of channel `ch`: one of
 // each per macro when the tune is split (with where each block begins).
-std::vector<std::size_t> writeTune(VARN& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
+std::vector<std::size_t> writeTune(TuneEncoder& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
 {
     std::vector<std::size_t> blocks;
     if (starts.empty()) {
-        tune.print();
+        printTune(tune);
         Msg(Level::Output, "Macro version:\n");
-        tune.printMacro(block, ch);
+        appendMacro(block, tune, ch);
         return blocks;
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -106,7 +108,7 @@ std::vector<std::size_t> writeTune(VARN& tune, int ch, const std::vector<std::si
     const std::string of = " of " + std::to_string(starts.size());
     for (std::size_t k = 0; k < starts.size(); ++k) {
         blocks.push_back(block.size());
-        VARN::appendBlock(block, macroText(tune.text, starts, k), channel + std::to_string(k + 1) + of);
+        appendBlock(block, macroText(tune.text, starts, k), channel + std::to_string(k + 1) + of);
     }
     return blocks;
 }
@@ -124,7 +126,7 @@ TuneRead readBack(const std::vector<TuneRecord>& tunes)
 // Each tune's report and macro block, in channel order; the blocks go into
 // the console stream for the output "-", else to the request's writer or
 // the result, and into the tune records when the request keeps them.
-void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, Message& message,
+void writeMacros(Tunes& tunes, Starts& starts, const ConversionRequest& request, Message& message,
                Conversion& result)
 {
     const bool toConsole = request.outputName == "-";
@@ -132,7 +134,7 @@ void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, M
         // Room for all blocks at once: grown block by block, a macro text of
         // a few long tunes would hold up to twice its size.
         std::size_t size = 0;
-        for (const VARN& tune : tunes)
+        for (const TuneEncoder& tune : tunes)
             if (!tune.text.empty())
                 size += macroSize(tune.text.size());
         for (const auto& macros : starts)
@@ -141,7 +143,7 @@ void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, M
     }
     std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
-        VARN& tune = tunes[ch];
+        TuneEncoder& tune = tunes[ch];
         if (tune.text.empty())
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
@@ -153,7 +155,7 @@ void printVARN(Tunes& tunes, Starts& starts, const ConversionRequest& request, M
             request.writeOutput(block);
         else
             result.macroText += block;
-        tune.showStatus();
+        showStatus(tune);
         result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : "",
                                           std::move(starts[ch]), request.keepBlocks ? std::move(blocks) : std::vector<std::size_t>{}});
     }
@@ -167,7 +169,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
     MidiFile file;
-    const bool parsed = ParserMID().loadSong(request.midi, request.inputName, file);
+    const bool parsed = MidiReader().loadSong(request.midi, request.inputName, file);
     if (request.releaseInput)
         request.releaseInput();
     if (!parsed) {
@@ -180,11 +182,11 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     std::optional<DepartureTracer> tracer;
     if (request.wantDepartures)
         tracer.emplace(song.division, request.settings);
-    song.smoothChannels(tracer ? &*tracer : nullptr);
+    song.quantiseChannels(tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;
     Starts starts;
-    createVARN(song, tunes, starts, tracer ? &*tracer : nullptr);
+    encodeTunes(song, tunes, starts, tracer ? &*tracer : nullptr);
     // The channels' elements are written out; only the tracer reads them again.
     if (!tracer)
         song.releaseChannels();
@@ -194,7 +196,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         Msg(Level::Fatal, "Could not open \"%s\".\n", request.outputName.c_str());
         return 1;
     }
-    printVARN(tunes, starts, request, message, result);
+    writeMacros(tunes, starts, request, message, result);
     if (tracer) {
         result.trace = tracer->finish(song);
         result.played = readBack(result.tunes);

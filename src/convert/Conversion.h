@@ -3,6 +3,7 @@
 #include "convert/Departures.h"
 #include "core/Message.h"
 #include "core/Settings.h"
+#include "tune/TuneEncoder.h"
 
 #include <cstddef>
 #include <functional>
@@ -48,7 +49,7 @@ struct ConversionRequest {
 struct TuneRecord {
     int channel;       // 1..16
     std::string text;  // the tune in the notation
-    int status;        // VARN's status bits
+    TuneStatus status; // what the encoding had to give up
     std::string block; // the channel's macro block, as written (with keepBlocks)
     // With -b: where each of the channel's macros begins in `text`, in
     // order (empty when the channel is written whole).

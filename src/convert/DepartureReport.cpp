@@ -1,6 +1,6 @@
 // The departure report: each traced note compared with the note its letter
 // plays when the tune is read back, placed at its bar and beat.
-#include "convert/Departures.h"
+#include "convert/DepartureReport.h"
 
 #include "convert/Bars.h"
 #include "convert/Conversion.h"

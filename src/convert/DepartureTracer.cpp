@@ -3,7 +3,7 @@
 // each stage's list is matched to the one before it in one walk.
 #include "convert/DepartureTracer.h"
 
-#include "arrange/Channel.h"
+#include "arrange/ChannelQuantisation.h"
 #include "core/Wrap.h"
 
 #include <limits>
@@ -27,7 +27,7 @@ void DepartureTracer::quantised(int channel, const std::vector<Element>& element
         note.ticks = e.duration;
         note.pitch = e.pitch;
         note.grid = grid;
-        note.snapped = Channel::smoothFindFraction(e.time, division_, triplets_);
+        note.snapped = quantiseTicks(e.time, division_, triplets_);
         f.listed.push_back(static_cast<std::uint32_t>(f.notes.size()));
         f.notes.push_back(note);
         f.keys.push_back(keyOf(e));

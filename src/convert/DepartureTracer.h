@@ -3,7 +3,7 @@
 #include "arrange/Song.h"
 #include "convert/Departures.h"
 #include "tune/OctaveFit.h"
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include <array>
 #include <cstdint>

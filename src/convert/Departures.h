@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-struct TuneRecord;
-
 // Where the tunes depart from the MIDI file: every note of a channel (after
 // selection, merges and transposition) followed through the conversion to
 // the letter the encoder wrote for it, and compared with what the tune
@@ -110,37 +108,3 @@ struct ChannelDepartures {
     std::string endDifference;     // tune minus file, in sixteenths
     std::vector<Departure> departures; // in the order of their places
 };
-
-// Compares `played` (read-back tunes, matched to channels by number) with
-// the trace of the conversion that wrote `written`. A played tune whose
-// text differs from the written one is matched letter by letter around the
-// change; what the change adds is "added", what it removes is dropped.
-std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
-                                                const TuneRead& played);
-
-// The report as text: per channel one summary line, then its departures,
-// one per line (the format the README describes).
-std::string formatDepartures(const std::vector<ChannelDepartures>& report);
-
-// A channel's summary line of the report, without its line end.
-std::string formatSummary(const ChannelDepartures& channel);
-
-// A departure's line of the report, without its indent and line end:
-// "1:1 dropped C4 (polyphony)".
-std::string formatDeparture(const Departure& departure);
-
-// What varn2midi --against gives.
-struct AgainstReport {
-    bool converted = false; // false: the MIDI file could not be converted
-    std::string console;    // the conversion's fatal messages and notices, for standard error
-    std::string text;       // the report
-};
-
-// Converts `midi` with `settings` in memory (writing nothing) and reports
-// the departures of `played`, read from `input`, against it.
-AgainstReport reportAgainstMidi(const Settings& settings, const std::string& songName,
-                                std::span<const unsigned char> midi, const std::string& inputName,
-                                const TuneRead& played);
-
-// A MIDI key number as a note name: "C4" is 60, "C#4" 61.
-std::string noteName(int pitch);

@@ -6,6 +6,7 @@
 #include "convert/Bars.h"
 #include "convert/DepartureTracer.h"
 #include "core/Message.h"
+#include "tune/MacroWriter.h"
 #include "tune/TuneParser.h"
 #include "tune/TuneWriter.h"
 
@@ -372,7 +373,7 @@ bool ChannelCutter::piece(std::size_t k, std::int64_t a, std::int64_t b, bool pa
     const int macro = static_cast<int>(k) + 1;
     if (pad && played.end < length) {
         TuneText rest;
-        VARN::addPause(rest, static_cast<int>(std::min<std::int64_t>(length - played.end, TuneText::maxText)));
+        TuneEncoder::addPause(rest, static_cast<int>(std::min<std::int64_t>(length - played.end, TuneText::maxText)));
         text += rest.take();
     } else if (pad && played.end > length) {
         Msg(Level::Warn, "Channel %d, macro %d runs %d sixteenths past its end.\n", channel, macro,
@@ -393,13 +394,13 @@ bool ChannelCutter::append(std::string text, const std::vector<WrittenNote>& rec
 {
     if (static_cast<std::int64_t>(tune.text.size() + text.size()) > TuneText::maxText) {
         Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
-        tune.status |= VARN::EMLong;
+        tune.status |= TuneStatus::MacroTooLong;
         return false;
     }
     const std::size_t offset = tune.text.size();
     tune.starts.push_back(offset);
     tune.text += text;
-    parts.push_back(VARN::partsOf(text));
+    parts.push_back(partsOf(text));
     if (written_) {
         for (std::size_t r = restarted; r < records.size(); ++r) {
             WrittenNote note = records[r];
@@ -448,7 +449,7 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
             Msg(Level::Error, "Channel %d, macro %d of %d takes %d parts: the bar at %s does not fit in %d.\n",
                 lane.channel + 1, static_cast<int>(k) + 1, static_cast<int>(pieces), cutter.parts[k], place.c_str(),
                 plan.parts);
-            cutter.tune.status |= VARN::EMLong;
+            cutter.tune.status |= TuneStatus::MacroTooLong;
         }
         result.tunes[static_cast<std::size_t>(lane.channel)] = std::move(cutter.tune);
     }
@@ -516,7 +517,7 @@ SplitSong splitSong(const Song& song, const ChannelTuneOptions& options, int par
     const Plan plan{song, lanes, options, bars, parts};
     // The guess of the characters a piece takes is checked by writing the
     // pieces; a piece that came out too long makes the guess stricter.
-    std::int64_t budget = VARN::partsBudget(parts);
+    std::int64_t budget = partsBudget(parts);
     std::vector<std::size_t> starts;
     std::vector<std::int64_t> cuts;
     std::vector<bool> over;

@@ -2,7 +2,7 @@
 
 #include "arrange/Song.h"
 #include "core/Settings.h"
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include <array>
 #include <cstddef>
@@ -18,8 +18,8 @@ struct SplitTune {
     std::string text;
     // Where each macro's text begins in `text`, in order.
     std::vector<std::size_t> starts;
-    // The status bits of all its macros.
-    int status = VARN::ENone;
+    // The status flags of all its macros.
+    TuneStatus status = TuneStatus::None;
 };
 
 // A song cut at the same places for every channel.

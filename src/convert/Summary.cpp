@@ -3,7 +3,7 @@
 #include "convert/Summary.h"
 
 #include "core/Message.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 
 #include <algorithm>
 #include <exception>
@@ -49,7 +49,7 @@ MidiSummary summarize(std::span<const unsigned char> midi)
     MessageScope scope(silent);
     try {
         MidiFile file;
-        if (!ParserMID().loadSong(midi, "", file))
+        if (!MidiReader().loadSong(midi, "", file))
             return summary;
         summary.readable = true;
         sumUp(file, summary);

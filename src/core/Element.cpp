@@ -44,19 +44,19 @@ void Element::print(int division) const
     Msg(Level::Info, "Time %s", timeString(time, division).c_str());
     // Distances that make no whole tick at this division are not shown.
     if (mulWrap(delta, division) / 24 != 0)
-        MsgSilent(Level::Info, " (%s)", timeString(delta, 24).c_str());
-    MsgSilent(Level::Info, "Channel %d: ", addWrap(channel, 1));
+        MsgContinue(Level::Info, " (%s)", timeString(delta, 24).c_str());
+    MsgContinue(Level::Info, "Channel %d: ", addWrap(channel, 1));
     switch (kind) {
     case ElementKind::Note:
-        MsgSilent(Level::Info, "Note %d, Velocity %d, Duration %s ", pitch, velocity,
+        MsgContinue(Level::Info, "Note %d, Velocity %d, Duration %s ", pitch, velocity,
                   timeString(duration, division).c_str());
-        MsgSilent(Level::Info, "(%s)\n", timeString(length, 24).c_str());
+        MsgContinue(Level::Info, "(%s)\n", timeString(length, 24).c_str());
         break;
     case ElementKind::Tempo:
-        MsgSilent(Level::Info, "Tempo %d\n", bpm);
+        MsgContinue(Level::Info, "Tempo %d\n", bpm);
         break;
     case ElementKind::Volume:
-        MsgSilent(Level::Info, "Volume %d\n", volume);
+        MsgContinue(Level::Info, "Volume %d\n", volume);
         break;
     }
 }

@@ -306,7 +306,7 @@ void Msg(Level level, const char* fmt, ...)
     va_end(args);
 }
 
-void MsgSilent(Level level, const char* fmt, ...)
+void MsgContinue(Level level, const char* fmt, ...)
 {
     if (!shown(level))
         return;
@@ -335,7 +335,7 @@ void flushMessages()
         current->flush();
 }
 
-int GgT(int a, int b)
+int euclidGcd(int a, int b)
 {
     while (b != 0) {
         // INT_MIN % -1 is undefined in C++ although its value is 0.

@@ -10,7 +10,7 @@
 #include <vector>
 
 // Console diagnostics. Every line the converter prints goes through Msg or
-// MsgSilent to the Message record installed for the current run, which
+// MsgContinue to the Message record installed for the current run, which
 // filters by its verbosity level and hands whole lines to the run's sink.
 
 // The ten verbosity levels; a message is shown when the current level is at
@@ -99,7 +99,7 @@ private:
     void emitNumbers(const FormatInfo& info, va_list args);
 };
 
-// Makes `message` the record that Msg and MsgSilent write to on this thread
+// Makes `message` the record that Msg and MsgContinue write to on this thread
 // until the scope ends; the record in place before comes back then.
 class MessageScope {
 public:
@@ -133,14 +133,17 @@ bool shown(Level level);
 void Msg(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
 
 // The same filter, without the label: continues a line begun by Msg.
-void MsgSilent(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
+void MsgContinue(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
 
 // Continues the current line with `text` as it stands (no formatting), at
-// the same filter as MsgSilent: for long texts such as a whole tune.
+// the same filter as MsgContinue: for long texts such as a whole tune.
 void MsgText(Level level, std::string_view text);
 
 // Hands the pending partial line of this thread's record to its sink.
 void flushMessages();
 
-// Greatest common divisor by Euclid's method (remainders truncated toward zero).
-int GgT(int a, int b);
+// Greatest common divisor by Euclid's method (remainders truncated toward
+// zero). Unlike std::gcd it keeps the sign Euclid gives for negative operands,
+// which the printed fractions of wrapped times show, and it is defined for
+// INT_MIN.
+int euclidGcd(int a, int b);

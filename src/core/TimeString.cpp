@@ -13,11 +13,11 @@ std::string timeString(int value, int unitsPerQuarter)
     if (r == 0) {
         std::snprintf(buffer, sizeof buffer, "%3d    ", q);
     } else {
-        const int g = GgT(unitsPerQuarter, r);
+        const int common = euclidGcd(unitsPerQuarter, r);
         if (q == 0)
-            std::snprintf(buffer, sizeof buffer, "%d/%d", divWrap(r, g), divWrap(unitsPerQuarter, g));
+            std::snprintf(buffer, sizeof buffer, "%d/%d", divWrap(r, common), divWrap(unitsPerQuarter, common));
         else
-            std::snprintf(buffer, sizeof buffer, "%3d+%d/%d", q, divWrap(r, g), divWrap(unitsPerQuarter, g));
+            std::snprintf(buffer, sizeof buffer, "%3d+%d/%d", q, divWrap(r, common), divWrap(unitsPerQuarter, common));
     }
     return buffer;
 }

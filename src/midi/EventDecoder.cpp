@@ -357,8 +357,8 @@ void EventDecoder::textEvent(int type)
     if (!reader.vlq(length) || !reader.text(length, text))
         return;
     Msg(Level::Info, "Time %s: ", ts());
-    MsgSilent(Level::Info, "%s", textKinds[type]);
-    MsgSilent(Level::Info, "\"%s\".\n", text.c_str());
+    MsgContinue(Level::Info, "%s", textKinds[type]);
+    MsgContinue(Level::Info, "\"%s\".\n", text.c_str());
 }
 
 void EventDecoder::endOfTrack()

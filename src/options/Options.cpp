@@ -5,6 +5,7 @@
 #include "options/ChannelList.h"
 #include "options/FileNames.h"
 #include "options/Scanner.h"
+#include "options/Usage.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -139,7 +140,7 @@ bool Parser::apply(int letter, const std::string& arg)
 // Prints the usage text and stops.
 bool Parser::refuse()
 {
-    MsgSilent(Level::Fatal, "%s", usageText(program_).c_str());
+    MsgContinue(Level::Fatal, "%s", usageText(program_).c_str());
     return false;
 }
 
@@ -268,11 +269,11 @@ void Parser::confirmMerge(int target)
     Msg(Level::Output, "Merging channel%s ", sources.size() > 1 ? "s" : "");
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const int source = sources[i];
-        MsgSilent(Level::Output, settings_.active[source] ? "%d" : "(%d)", source + 1);
+        MsgContinue(Level::Output, settings_.active[source] ? "%d" : "(%d)", source + 1);
         if (i + 1 < sources.size())
-            MsgSilent(Level::Output, ",");
+            MsgContinue(Level::Output, ",");
     }
-    MsgSilent(Level::Output, " into channel %d.\n", target);
+    MsgContinue(Level::Output, " into channel %d.\n", target);
 }
 
 // -p N, -p C@N
@@ -304,9 +305,9 @@ bool Parser::polyphony(const std::string& arg)
         Msg(Level::Output, "Setting polyphony of channel %d to ", channel);
     }
     if (limit == 0)
-        MsgSilent(Level::Output, "unlimited.\n");
+        MsgContinue(Level::Output, "unlimited.\n");
     else
-        MsgSilent(Level::Output, "%d.\n", limit);
+        MsgContinue(Level::Output, "%d.\n", limit);
     return true;
 }
 
@@ -330,7 +331,7 @@ bool Parser::verbosity(const std::string& arg)
     // The label without its trailing colon names the level.
     std::string name = Message::msgString[level];
     name.pop_back();
-    MsgSilent(Level::Error, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
+    MsgContinue(Level::Error, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
     recorder_.msgLevel = static_cast<Level>(level);
     settings_.verbosity = recorder_.msgLevel;
     return true;
@@ -394,7 +395,7 @@ CommandLine parseOptions(const std::vector<std::string>& args, const SameFileChe
             },
             Level::Output);
         MessageScope scope(recorder);
-        MsgSilent(Level::Fatal, "%s", banner);
+        MsgContinue(Level::Fatal, "%s", banner);
         result.proceed = Parser(arguments, sameFile, recorder, result).run();
         recorder.flush();
     }

@@ -36,6 +36,3 @@ bool sameName(const std::string& input, const std::string& output);
 // Reads the command line `args` (args[0] is the program's name). Writes
 // nothing and keeps no state: the result holds everything it printed.
 CommandLine parseOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile = sameName);
-
-// The usage text, for the program name `program`, as printed.
-std::string usageText(const std::string& program);

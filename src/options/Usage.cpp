@@ -1,5 +1,7 @@
 // The usage text of the command-line program.
-#include "options/Options.h"
+#include "options/Usage.h"
+
+#include "core/Settings.h"
 
 #include <string>
 

@@ -28,9 +28,9 @@ OctaveFit fitOctaves(std::span<const Element> elements, int transpose, bool uppe
         if (!e.isNote())
             continue;
         ++notes;
-        const std::int64_t g = addWrap(e.pitch, transpose);
-        const std::int64_t first = std::max<std::int64_t>(-floorDiv(g - lowestNote, 12), -maxOctaveShift);
-        const std::int64_t last = std::min<std::int64_t>(floorDiv(top - g, 12), maxOctaveShift);
+        const std::int64_t pitch = addWrap(e.pitch, transpose);
+        const std::int64_t first = std::max<std::int64_t>(-floorDiv(pitch - lowestNote, 12), -maxOctaveShift);
+        const std::int64_t last = std::min<std::int64_t>(floorDiv(top - pitch, 12), maxOctaveShift);
         for (std::int64_t k = first; k <= last; ++k)
             ++inside[static_cast<std::size_t>(k + maxOctaveShift)];
     }

@@ -83,10 +83,10 @@ void TuneWriter::writeTempo(const Element& tempo)
 {
     int b = tempo.bpm;
     if (b <= 59) {
-        status_ |= VARN::ETUnder;
+        status_ |= TuneStatus::TempoTooSlow;
         b = 60;
     } else if (b > 180) {
-        status_ |= VARN::ETOver;
+        status_ |= TuneStatus::TempoTooFast;
         b = 180;
     }
     if (b != tempoState_) {
@@ -107,9 +107,9 @@ int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
             Msg(Level::Fatal, "BUG! Triplet found! (found %d)\n", length);
     }
     if (length < shortestNote)
-        status_ |= VARN::ENShort;
+        status_ |= TuneStatus::TooShort;
     else if (length > longestNote && !options_.longChords)
-        status_ |= VARN::ENLong;
+        status_ |= TuneStatus::TooLong;
     // Held only from 10 sixteenths on: a held note is started and ended by
     // "]$" groups, and a 9 would close its start group as "]9".
     isHeld = options_.longChords && length >= heldFrom;
@@ -155,86 +155,86 @@ void TuneWriter::writeNote(std::size_t i)
     // Leading rest before the first note.
     startTime_ += note.delta;
     if (previousLength_ == 0 && startTime_ != 0) {
-        VARN::addPause(out_, clampToInt(startTime_ / 6));
+        TuneEncoder::addPause(out_, clampToInt(startTime_ / 6));
         if (out_.cut())
             return;
     }
 
     bool isHeld = false;
-    const int v = noteSixteenths(note, isHeld);
-    const int g = addWrap(note.pitch, options_.transpose);
-    if (g <= 47)
-        status_ |= VARN::ENUnder;
-    else if (g > highestNote + (options_.upperC ? 1 : 0))
-        status_ |= VARN::ENOver;
-    const int octave = g <= 59 ? 0 : (g <= 71 ? 1 : 2);
-    int letter = g % 12;
+    const int sixteenths = noteSixteenths(note, isHeld);
+    const int pitch = addWrap(note.pitch, options_.transpose);
+    if (pitch <= 47)
+        status_ |= TuneStatus::TooLow;
+    else if (pitch > highestNote + (options_.upperC ? 1 : 0))
+        status_ |= TuneStatus::TooHigh;
+    const int octave = pitch <= 59 ? 0 : (pitch <= 71 ? 1 : 2);
+    int letter = pitch % 12;
     if (letter < 0)
         letter += 12;
-    if (options_.upperC && g == 84)
+    if (options_.upperC && pitch == 84)
         letter = 12;
 
     bool hasNext = false;
     const std::int64_t gap = gapToNext(i, hasNext);
-    if ((hasNext && gap < v) || isHeld)
-        writeGroupNote(v, volume, octave, letter, isHeld); // the next note starts before this one ends
+    if ((hasNext && gap < sixteenths) || isHeld)
+        writeGroupNote(sixteenths, volume, octave, letter, isHeld); // the next note starts before this one ends
     else
-        writeSingleNote(v, volume, octave, letter);
+        writeSingleNote(sixteenths, volume, octave, letter);
     if (hasNext && gap != 0)
-        writeGap(gap, v);
+        writeGap(gap, sixteenths);
     // A group opened later closes with this length.
-    previousLength_ = v;
+    previousLength_ = sixteenths;
 }
 
-void TuneWriter::writeGroupNote(int v, int volume, int octave, int letter, bool isHeld)
+void TuneWriter::writeGroupNote(int sixteenths, int volume, int octave, int letter, bool isHeld)
 {
     if (!inGroup_) {
         out_.put('[');
         inGroup_ = true;
-    } else if (v != previousLength_ || volume != groupVolume_) {
+    } else if (sixteenths != previousLength_ || volume != groupVolume_) {
         closeGroup(previousLength_);
         out_.put('[');
     }
-    VARN::putVel(out_, groupVolume_, volume);
+    TuneEncoder::putVolume(out_, groupVolume_, volume);
     putOctave(octave);
     const std::size_t letterAt = out_.str().size();
     out_.put(lowerNoteNames[letter]);
     if (written_)
-        noteWritten(letterAt, v, volume, octave, letter, isHeld);
+        noteWritten(letterAt, sixteenths, volume, octave, letter, isHeld);
     if (isHeld)
-        held_.emplace(HeldKey{clock_ + v, heldCount_++}, VARN::longNotes{v, octave, letter});
+        held_.emplace(HeldKey{clock_ + sixteenths, heldCount_++}, TuneEncoder::LongNote{sixteenths, octave, letter});
 }
 
-void TuneWriter::writeSingleNote(int v, int volume, int octave, int letter)
+void TuneWriter::writeSingleNote(int sixteenths, int volume, int octave, int letter)
 {
     // A single note advances the tune's clock.
     if (inGroup_) {
         closeGroup(previousLength_);
         inGroup_ = false;
     }
-    VARN::putVel(out_, noteVolumeState_, volume);
+    TuneEncoder::putVolume(out_, noteVolumeState_, volume);
     putOctave(octave);
     const std::size_t letterAt = out_.str().size();
-    if (v == 4) {
+    if (sixteenths == 4) {
         out_.put(upperNoteNames[letter]);
     } else {
         out_.put(lowerNoteNames[letter]);
-        if (v != 2)
-            out_.put(v);
+        if (sixteenths != 2)
+            out_.put(sixteenths);
     }
     if (written_)
-        noteWritten(letterAt, v, volume, octave, letter, false);
-    clock_ += v; // every held note counts down, to 0 at the least
+        noteWritten(letterAt, sixteenths, volume, octave, letter, false);
+    clock_ += sixteenths; // every held note counts down, to 0 at the least
 }
 
 // The gap up to the next note, ending held notes whose time is up.
-void TuneWriter::writeGap(std::int64_t gap, int v)
+void TuneWriter::writeGap(std::int64_t gap, int sixteenths)
 {
     if (inGroup_) {
-        closeGroup(v);
+        closeGroup(sixteenths);
         inGroup_ = false;
     } else {
-        gap -= v;
+        gap -= sixteenths;
     }
     std::int64_t done = 0;
     while (!held_.empty() && !out_.cut()) {
@@ -244,17 +244,17 @@ void TuneWriter::writeGap(std::int64_t gap, int v)
         endHeld(rest);
         done += rest;
     }
-    VARN::addPause(out_, clampToInt(gap - done));
+    TuneEncoder::addPause(out_, clampToInt(gap - done));
     // Every held note left outlasts this rest.
     if (gap > done)
         clock_ += gap - done;
 }
 
 // The record of a note just written; a note the cap cut has no letter.
-void TuneWriter::noteWritten(std::size_t letterAt, int v, int volume, int octave, int letter, bool isHeld)
+void TuneWriter::noteWritten(std::size_t letterAt, int sixteenths, int volume, int octave, int letter, bool isHeld)
 {
     const std::size_t at = out_.cut() ? std::string::npos : letterAt;
-    written_->push_back(WrittenNote{at, v, lowestNote + 12 * octave + letter, volume, isHeld});
+    written_->push_back(WrittenNote{at, sixteenths, lowestNote + 12 * octave + letter, volume, isHeld});
 }
 
 void TuneWriter::putOctave(int octave)
@@ -280,7 +280,7 @@ void TuneWriter::closeGroup(int sixteenths)
 // count down.
 void TuneWriter::endHeld(int rest)
 {
-    VARN::addPause(out_, rest);
+    TuneEncoder::addPause(out_, rest);
     out_.put('[');
     ending_.clear();
     while (!held_.empty() && held_.begin()->first.end <= clock_ + rest) {
@@ -313,6 +313,6 @@ void TuneWriter::finish()
     }
     if (out_.cut()) {
         Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
-        status_ |= VARN::EMLong;
+        status_ |= TuneStatus::MacroTooLong;
     }
 }

@@ -2,7 +2,7 @@
 
 #include "core/Element.h"
 #include "tune/TuneText.h"
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include <array>
 #include <cstdint>
@@ -21,15 +21,15 @@ public:
 
     // Appends a record of each note written to `written` (null: none).
     void record(std::vector<WrittenNote>* written) { written_ = written; }
-    // Walks all elements; the text and status bits are then complete.
+    // Walks all elements; the text and status flags are then complete.
     void write();
     // The text written.
     TuneText& text() { return out_; }
     // The length in 24ths a note of `length` 24ths sounds as written: at
     // least a sixteenth, and at most 9 unless held under long chords.
     static int soundingLength(int length, bool longChords);
-    // The status bits gathered.
-    int status() const { return status_; }
+    // The status flags gathered.
+    TuneStatus status() const { return status_; }
 
 private:
     // Held notes are kept by the clock value at which their time is up,
@@ -44,7 +44,7 @@ private:
     std::span<const Element> elements_;
     TuneOptions options_;
     TuneText out_;
-    int status_ = VARN::ENone;
+    TuneStatus status_ = TuneStatus::None;
     int tempoState_ = 120;
     int octaveState_ = 1;
     int groupVolume_ = 10;
@@ -53,10 +53,10 @@ private:
     int previousLength_ = 0;
     std::array<int, 16> channelVolumes_;
     std::int64_t startTime_ = 0; // sums of deltas may pass the int range
-    std::map<HeldKey, VARN::longNotes> held_;
+    std::map<HeldKey, TuneEncoder::LongNote> held_;
     std::int64_t clock_ = 0;
     std::uint64_t heldCount_ = 0;
-    std::vector<std::pair<std::uint64_t, VARN::longNotes>> ending_;
+    std::vector<std::pair<std::uint64_t, TuneEncoder::LongNote>> ending_;
     std::vector<WrittenNote>* written_ = nullptr;
 
     void writeTempo(const Element& tempo);
@@ -65,11 +65,11 @@ private:
     int noteSixteenths(const Element& note, bool& isHeld);
     // Distance in sixteenths to the next note after `i`, and whether there is one.
     std::int64_t gapToNext(std::size_t i, bool& hasNext) const;
-    void writeGroupNote(int v, int volume, int octave, int letter, bool isHeld);
-    void writeSingleNote(int v, int volume, int octave, int letter);
-    void writeGap(std::int64_t gap, int v);
+    void writeGroupNote(int sixteenths, int volume, int octave, int letter, bool isHeld);
+    void writeSingleNote(int sixteenths, int volume, int octave, int letter);
+    void writeGap(std::int64_t gap, int sixteenths);
     void putOctave(int octave);
-    void noteWritten(std::size_t letterAt, int v, int volume, int octave, int letter, bool isHeld);
+    void noteWritten(std::size_t letterAt, int sixteenths, int volume, int octave, int letter, bool isHeld);
     void closeGroup(int sixteenths);
     void endHeld(int rest);
     int smallestRemaining() const;

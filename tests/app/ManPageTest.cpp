@@ -1,6 +1,7 @@
 // The manual page: groff formats it without a single warning, and it
 // describes every option the program's usage text lists.
 #include "options/Options.h"
+#include "options/Usage.h"
 #include "support/Run.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The polyphony limit that keeps the outer voices of chords (-c): which
 // notes stay, which are dropped (passing their delta on) and which are cut.
-#include "arrange/Channel.h"
+#include "arrange/ChannelPolyphony.h"
 #include "core/Element.h"
 #include "core/Message.h"
 #include "support/Capture.h"
@@ -109,7 +109,7 @@ TEST(ChannelChordsTest, RankedNotesStayAndTheRestGiveWay)
         SCOPED_TRACE(c.what);
         Channel channel = channelOf(c.notes);
         ConsoleCapture capture; // the warnings of cut lengths
-        EXPECT_EQ(channel.fixPolyphony(c.limit, true), c.peak);
+        EXPECT_EQ(fixPolyphony(channel, c.limit, true), c.peak);
         EXPECT_EQ(describe(channel.elements), c.kept);
     }
 }
@@ -120,7 +120,7 @@ TEST(ChannelChordsTest, DebugLinesNameEachNewPeak)
     Channel channel = channelOf({{0, 60, 24}, {72, 48, 96}, {0, 55, 24}, {0, 64, 24}, {0, 67, 24}});
     setVerbosity(7);
     ConsoleCapture capture;
-    EXPECT_EQ(channel.fixPolyphony(3, true), 3);
+    EXPECT_EQ(fixPolyphony(channel, 3, true), 3);
     const std::string out = capture.take();
     setVerbosity(4);
     EXPECT_EQ(out, "Debug:  polyphonyA 1 @ 1\n"

@@ -1,4 +1,4 @@
-#include "arrange/Channel.h"
+#include "arrange/ChannelQuantisation.h"
 #include "core/Element.h"
 #include "core/Message.h"
 #include "support/Capture.h"
@@ -54,7 +54,7 @@ TEST_F(QuantisationTest, DivisionFourEightyCases)
         {960, false, 48}, {1380, false, 69}, {1430, false, 72},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Channel::smoothFindFraction(c.ticks, 480, c.triplets), c.fraction)
+        EXPECT_EQ(quantiseTicks(c.ticks, 480, c.triplets), c.fraction)
             << c.ticks << " ticks, triplets " << c.triplets;
 }
 
@@ -78,10 +78,10 @@ TEST_F(QuantisationTest, SpansExactlyOnABandLimit)
         {318, false, 15}, {402, false, 18}, {430, false, 24},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Channel::smoothFindFraction(c.ticks, 480, c.triplets), c.fraction)
+        EXPECT_EQ(quantiseTicks(c.ticks, 480, c.triplets), c.fraction)
             << c.ticks << " ticks, triplets " << c.triplets;
         // The same position one quarter later lands in the same band.
-        EXPECT_EQ(Channel::smoothFindFraction(c.ticks + 480, 480, c.triplets), c.fraction + 24)
+        EXPECT_EQ(quantiseTicks(c.ticks + 480, 480, c.triplets), c.fraction + 24)
             << c.ticks + 480 << " ticks, triplets " << c.triplets;
     }
 }
@@ -90,7 +90,7 @@ TEST_F(QuantisationTest, DivisionIsDividedInExtendedPrecision)
 {
     // 13 ticks at division 80 is 3.9 24ths only to within rounding; in the
     // extended format it is not below the limit 3.9 and snaps to 6.
-    EXPECT_EQ(Channel::smoothFindFraction(13, 80, false), 6);
+    EXPECT_EQ(quantiseTicks(13, 80, false), 6);
 }
 
 TEST_F(QuantisationTest, DirectComputationMatchesTheQuarterLoop)
@@ -102,14 +102,14 @@ TEST_F(QuantisationTest, DirectComputationMatchesTheQuarterLoop)
         for (int i = 0; i < 3000; ++i) {
             const int ticks = span(rng);
             for (bool triplets : {false, true})
-                ASSERT_EQ(Channel::smoothFindFraction(ticks, division, triplets),
+                ASSERT_EQ(quantiseTicks(ticks, division, triplets),
                           literalFindFraction(ticks, division, triplets))
                     << ticks << " at " << division << ", triplets " << triplets;
         }
         // Every tick around every band limit of the first quarters.
         for (int ticks = 0; ticks < 3 * division && ticks < 100000; ++ticks)
             for (bool triplets : {false, true})
-                ASSERT_EQ(Channel::smoothFindFraction(ticks, division, triplets),
+                ASSERT_EQ(quantiseTicks(ticks, division, triplets),
                           literalFindFraction(ticks, division, triplets))
                     << ticks << " at " << division << ", triplets " << triplets;
     }
@@ -119,12 +119,12 @@ TEST_F(QuantisationTest, HugeAndNegativeSpansAreCheapAndDefined)
 {
     // A span near 2^31 ticks at division 1 is about 2^31 quarters: the result
     // wraps modulo 2^32 and is computed without a loop over the quarters.
-    const int huge = Channel::smoothFindFraction(INT_MAX, 1, false);
+    const int huge = quantiseTicks(INT_MAX, 1, false);
     const std::uint32_t expected = 24u * static_cast<std::uint32_t>(INT_MAX);
     EXPECT_EQ(static_cast<std::uint32_t>(huge), expected);
-    EXPECT_EQ(Channel::smoothFindFraction(INT_MAX, 480, true), literalFindFraction(INT_MAX, 480, true));
-    EXPECT_EQ(Channel::smoothFindFraction(-5, 480, false), 0);
-    EXPECT_EQ(Channel::smoothFindFraction(INT_MIN, 96, true), 0);
+    EXPECT_EQ(quantiseTicks(INT_MAX, 480, true), literalFindFraction(INT_MAX, 480, true));
+    EXPECT_EQ(quantiseTicks(-5, 480, false), 0);
+    EXPECT_EQ(quantiseTicks(INT_MIN, 96, true), 0);
 }
 
 TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
@@ -144,7 +144,7 @@ TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
     };
     for (const Case& c : cases) {
         ConsoleCapture capture;
-        EXPECT_EQ(Channel::correctLength(c.in), c.out) << c.in;
+        EXPECT_EQ(correctLength(c.in), c.out) << c.in;
         EXPECT_EQ(capture.take(), c.messages) << c.in;
     }
 }
@@ -157,7 +157,7 @@ TEST_F(QuantisationTest, TripletLengthsClampToTheNearestSixteenth)
                             {44, 42}, {52, 54}, {56, 54}, {64, 66}, {-4, -6}, {INT_MIN, INT_MIN + 2}};
     for (const auto& c : cases) {
         ConsoleCapture capture;
-        EXPECT_EQ(Channel::correctLength(c[0]), c[1]) << c[0];
+        EXPECT_EQ(correctLength(c[0]), c[1]) << c[0];
         EXPECT_EQ(capture.take(), "WARN:   Warning! Triplets not yet supported! Clamping to nearest 1/16!\n") << c[0];
     }
 }
@@ -175,7 +175,7 @@ TEST_F(QuantisationTest, SmoothMeasuresFromThePreviousElementsTime)
     channel.elements.push_back(second);
 
     ConsoleCapture capture;
-    channel.smooth(480, false);
+    quantise(channel, 480, false);
     EXPECT_EQ(capture.take(), "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"
                               "WARN:   Warning! Setting note length to 0!\n");
     EXPECT_EQ(channel.elements[0].delta, 0);

@@ -6,13 +6,14 @@
 // positions) and random MIDI files, limits 0 to 6; the lists, the results
 // and every console line must agree. The limit that keeps the outer voices
 // of chords (-c) is checked against its rules, applied one note at a time.
-#include "arrange/Channel.h"
+#include "arrange/ChannelPolyphony.h"
+#include "arrange/ChannelQuantisation.h"
 #include "arrange/Song.h"
 #include "core/Element.h"
 #include "core/Message.h"
 #include "core/Settings.h"
 #include "core/Wrap.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
 
@@ -113,7 +114,7 @@ int oracleFixPolyphony(List& list, int limit)
                 if (!x.isNote() || !(addWrap(pos, x.length) > now))
                     continue;
                 if (limit != 0 && count + 1 > limit)
-                    x.length = Channel::correctLength(subWrap(now, pos));
+                    x.length = correctLength(subWrap(now, pos));
                 else
                     ++count;
                 if (count > peak) {
@@ -136,7 +137,7 @@ int oracleFixPolyphony(List& list, int limit)
                         list.erase(list.begin() + static_cast<std::ptrdiff_t>(k));
                         --i;
                     } else {
-                        x.length = Channel::correctLength(subWrap(now, pos));
+                        x.length = correctLength(subWrap(now, pos));
                     }
                     break;
                 }
@@ -247,7 +248,7 @@ int oracleOuterVoices(List& list, int limit)
             if (pos[c.id] == now)
                 dropped[c.id] = true;
             else
-                list[c.id].length = Channel::correctLength(static_cast<int>(now - pos[c.id]));
+                list[c.id].length = correctLength(static_cast<int>(now - pos[c.id]));
         }
         for (int count = peak + 1; count <= static_cast<int>(chosen.size()); ++count)
             Msg(Level::Debug, "polyphonyA %d @ %g\n", count, static_cast<double>(now / 24) / 3.0 + 1.0);
@@ -392,7 +393,7 @@ void checkAgainstOracle(Channel& channel, int limit, bool eliminate, const std::
     ConsoleCapture fastOut;
     if (eliminate)
         channel.eliminateIdentical();
-    const int fastPeak = channel.fixPolyphony(limit);
+    const int fastPeak = fixPolyphony(channel, limit);
     const std::string fastText = fastOut.take();
 
     ConsoleCapture oracleOut;
@@ -563,7 +564,7 @@ TEST_F(PolyphonyOracleTest, OuterVoicesAgreeWithTheirRules)
         }
         List copy = cloneList(channel.elements);
         ConsoleCapture fastOut;
-        const int fastPeak = channel.fixPolyphony(limit, true);
+        const int fastPeak = fixPolyphony(channel, limit, true);
         const std::string fastText = fastOut.take();
         ConsoleCapture oracleOut;
         const int oraclePeak = oracleOuterVoices(copy, limit);
@@ -612,7 +613,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
 
         setVerbosity(0);
         MidiFile read;
-        ParserMID parser;
+        MidiReader parser;
         const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(file.data()),
                                                    file.size());
         ASSERT_TRUE(parser.loadSong(bytes, "polyphony_oracle.mid", read));
@@ -628,7 +629,7 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
             ASSERT_EQ(describe(channel.elements), describe(resorted)) << "round " << round;
             {
                 ConsoleCapture quiet; // quantisation warnings are not under test here
-                channel.smooth(song.division, round % 3 != 0);
+                quantise(channel, song.division, round % 3 != 0);
             }
             checkAgainstOracle(channel, round % 7, round % 2 == 0, "file round " + std::to_string(round));
             if (HasFatalFailure())

@@ -5,7 +5,7 @@
 #include "core/Settings.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
-#include "tune/VARN.h"
+#include "tune/MacroWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -291,7 +291,7 @@ TEST_F(SongTest, VolumeAloneDoesNotMakeAChannelUsed)
     EXPECT_FALSE(song.channels[4].used);
     EXPECT_EQ(song.channels[4].elements.size(), 1u);
     ConsoleCapture capture;
-    song.smoothChannels();
+    song.quantiseChannels();
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 2: 1\n");
 }
 
@@ -366,7 +366,7 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
     ASSERT_EQ(result.tunes.size(), 1u);
     EXPECT_EQ(result.tunes[0].channel, 1);
     EXPECT_EQ(result.tunes[0].text, "%6C");
-    EXPECT_EQ(result.tunes[0].status, VARN::ENone);
+    EXPECT_EQ(result.tunes[0].status, TuneStatus::None);
 }
 
 TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
@@ -379,16 +379,16 @@ TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
     song.sortToChannels();
 
     ConsoleCapture capture;
-    song.smoothChannels();
-    VARN tune;
-    tune.create(song.channels[0].elements, song.transpose, song.settings.triplets, song.settings.longChords,
+    song.quantiseChannels();
+    TuneEncoder tune;
+    tune.encode(song.channels[0].elements, song.transpose, song.settings.triplets, song.settings.longChords,
                 song.settings.upperC);
     std::string file;
-    tune.printMacro(file, 0);
+    appendMacro(file, tune, 0);
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n");
     EXPECT_EQ(tune.text, "%6C");
     EXPECT_EQ(file, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
-    EXPECT_EQ(tune.status, VARN::ENone);
+    EXPECT_EQ(tune.status, TuneStatus::None);
 }
 
 TEST_F(SongTest, PolyphonyLimitAndTunesPerChannel)

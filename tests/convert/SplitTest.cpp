@@ -4,8 +4,10 @@
 #include "convert/Split.h"
 
 #include "convert/Conversion.h"
+#include "convert/DepartureReport.h"
 #include "options/Options.h"
 #include "support/MidiWriter.h"
+#include "tune/MacroWriter.h"
 #include "tune/TuneReader.h"
 
 #include <gtest/gtest.h>
@@ -182,7 +184,7 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
         std::vector<std::int64_t> lengths; // of each macro but the song's last
         for (std::size_t t = 0; t < c.macros.size(); ++t) {
             const TuneRecord& tune = split.result.tunes[t];
-            EXPECT_EQ(tune.status & VARN::EMLong, 0);
+            EXPECT_FALSE(hasAny(tune.status, TuneStatus::MacroTooLong));
             ASSERT_EQ(tune.pieces.size(), c.macros[t]);
             for (std::size_t k = 0; k < tune.pieces.size(); ++k) {
                 const std::string text = macroOf(tune, k);
@@ -240,10 +242,10 @@ TEST(SplitTest, OnlyABarTooLongPassesTheParts)
     const Outcome split = convertWith(song(notes), {"-b", "1"});
     ASSERT_EQ(split.result.tunes.size(), 1u);
     const TuneRecord& tune = split.result.tunes.front();
-    EXPECT_NE(tune.status & VARN::EMLong, 0);
+    EXPECT_TRUE(hasAny(tune.status, TuneStatus::MacroTooLong));
     int over = 0;
     for (std::size_t k = 0; k < tune.pieces.size(); ++k)
-        over += VARN::partsOf(macroOf(tune, k)) > 1 ? 1 : 0;
+        over += partsOf(macroOf(tune, k)) > 1 ? 1 : 0;
     EXPECT_EQ(over, 1);
     EXPECT_NE(split.console.find("ERROR:  Channel 1, macro 2 of 3 takes 2 parts: the bar at 3:1 does not fit in 1.\n"),
               std::string::npos)

@@ -75,7 +75,7 @@ TEST_F(MessageTest, PrintsUpToTheCurrentLevelOnly)
         for (int level = 0; level <= 9; ++level) {
             ConsoleCapture capture;
             Msg(static_cast<Level>(level), "%d", level);
-            MsgSilent(static_cast<Level>(level), "+");
+            MsgContinue(static_cast<Level>(level), "+");
             const std::string out = capture.take();
             if (level <= current)
                 EXPECT_EQ(out, std::string(Message::msgString[level]).append(8 - std::string(Message::msgString[level]).size(), ' ') +
@@ -90,7 +90,7 @@ TEST_F(MessageTest, LineBuiltFromPiecesHasOneLabel)
 {
     ConsoleCapture capture;
     Msg(Level::Output, "Setting polyphony of channel %d to ", 3);
-    MsgSilent(Level::Output, "%d.\n", 2);
+    MsgContinue(Level::Output, "%d.\n", 2);
     EXPECT_EQ(capture.take(), "Output: Setting polyphony of channel 3 to 2.\n");
 }
 
@@ -98,7 +98,7 @@ TEST_F(MessageTest, HiddenLineIsMissingAsAWhole)
 {
     ConsoleCapture capture;
     Msg(Level::Info, "Time %s", "  0    ");
-    MsgSilent(Level::Info, "Channel %d: \n", 1);
+    MsgContinue(Level::Info, "Channel %d: \n", 1);
     EXPECT_EQ(capture.take(), "");
 }
 
@@ -108,7 +108,7 @@ TEST_F(MessageTest, LevelsOutsideTheTablePrintNothing)
     ConsoleCapture capture;
     Msg(static_cast<Level>(-1), "a");
     Msg(static_cast<Level>(10), "b");
-    MsgSilent(static_cast<Level>(10), "c");
+    MsgContinue(static_cast<Level>(10), "c");
     EXPECT_EQ(capture.take(), "");
 }
 
@@ -118,9 +118,9 @@ TEST_F(MessageTest, LineFromPiecesReachesTheSinkWholeWithItsFirstLevel)
     Message message(collectInto(pieces), Level::All);
     MessageScope scope(message);
     Msg(Level::Warn, "Track %d ", 1);
-    MsgSilent(Level::Info, "uses ");
+    MsgContinue(Level::Info, "uses ");
     EXPECT_TRUE(pieces.empty()); // nothing before the line ends
-    MsgSilent(Level::Debug, "channel %d.\n", 2);
+    MsgContinue(Level::Debug, "channel %d.\n", 2);
     ASSERT_EQ(pieces.size(), 1u);
     EXPECT_EQ(pieces[0].level, Level::Warn);
     EXPECT_FALSE(pieces[0].macro);
@@ -167,7 +167,7 @@ TEST_F(MessageTest, NestedRecordsShareNeitherLevelNorPendingText)
     EXPECT_EQ(currentMessage(), &outer);
     EXPECT_FALSE(shown(Level::Info)); // the outer record's level again
     Msg(Level::Info, "hidden\n");
-    MsgSilent(Level::Warn, "rest\n");
+    MsgContinue(Level::Warn, "rest\n");
 
     ASSERT_EQ(innerPieces.size(), 2u);
     EXPECT_EQ(innerPieces[0].text, "Info:   inner line\n");
@@ -211,7 +211,7 @@ TEST_F(MessageTest, FormatsPrintAsPrintfDoes)
         std::snprintf(made, sizeof made, "two\nlines %d %s %d%%\n", d, "x", b);
         expect("Debug:  ", made);
         Msg(Level::Notice, "open %d ", c);
-        MsgSilent(Level::Notice, "ended %d\n", d);
+        MsgContinue(Level::Notice, "ended %d\n", d);
         std::snprintf(made, sizeof made, "open %d ended %d\n", c, d);
         expect("Notice: ", made);
     }
@@ -250,7 +250,7 @@ TEST(GgTTest, Euclid)
     const Case cases[] = {{24, 18, 6}, {12, 0, 12}, {0, 5, 5}, {0, 0, 0}, {480, 120, 120},
                           {480, 1000 % 480, 40}, {7, 3, 1}, {-2147483647 - 1, -1, -1}};
     for (const Case& c : cases)
-        EXPECT_EQ(GgT(c.a, c.b), c.gcd) << c.a << ", " << c.b;
+        EXPECT_EQ(euclidGcd(c.a, c.b), c.gcd) << c.a << ", " << c.b;
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 #include "core/Message.h"
 #include "core/Wrap.h"
 #include "midi/ByteReader.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"
 
@@ -242,7 +242,7 @@ TEST_F(TrackOracleTest, RandomChunks)
         setVerbosity(2);
         const std::string chunk = body.chunk();
         ByteReader in(asBytes(chunk));
-        ParserMID parser;
+        MidiReader parser;
         ConsoleCapture fastOut;
         std::optional<Track> track = parser.loadTrack(in, 96);
         const std::string fastText = fastOut.take();

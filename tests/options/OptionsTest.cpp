@@ -1,4 +1,5 @@
 #include "options/Options.h"
+#include "options/Usage.h"
 #include "support/UsageText.h"
 
 #include "core/Message.h"

@@ -1,4 +1,4 @@
-#include "tune/VARN.h"
+#include "tune/MacroWriter.h"
 
 #include "support/Capture.h"
 
@@ -14,11 +14,11 @@ protected:
     void SetUp() override { setVerbosity(4); }
     void TearDown() override { setVerbosity(4); }
 
-    // The macro block that printMacro writes for `varn`.
-    static std::string macro(VARN& varn, int channel = 0)
+    // The macro block that appendMacro writes for `encoder`.
+    static std::string macro(TuneEncoder& encoder, int channel = 0)
     {
         std::string result;
-        varn.printMacro(result, channel);
+        appendMacro(result, encoder, channel);
         return result;
     }
 
@@ -43,25 +43,25 @@ std::string plain(std::size_t n)
 
 TEST_F(MacroWriterTest, SingleLine)
 {
-    VARN varn;
-    varn.text = "C";
-    EXPECT_EQ(macro(varn), "\"/playthis\"\n{\n  // Channel 1\n  \"/use C\\r\"\n}\n\n");
-    EXPECT_EQ(macro(varn, 15), block(16, {"C"}));
-    EXPECT_EQ(varn.status, VARN::ENone);
+    TuneEncoder encoder;
+    encoder.text = "C";
+    EXPECT_EQ(macro(encoder), "\"/playthis\"\n{\n  // Channel 1\n  \"/use C\\r\"\n}\n\n");
+    EXPECT_EQ(macro(encoder, 15), block(16, {"C"}));
+    EXPECT_EQ(encoder.status, TuneStatus::None);
     // The block is appended to what the output holds already.
     std::string out = "before\n";
-    varn.printMacro(out, 1);
+    appendMacro(out, encoder, 1);
     EXPECT_EQ(out, "before\n" + block(2, {"C"}));
-    varn.printMacro(out, 2);
+    appendMacro(out, encoder, 2);
     EXPECT_EQ(out, "before\n" + block(2, {"C"}) + block(3, {"C"}));
 }
 
 TEST_F(MacroWriterTest, EmptyTextWritesNothing)
 {
-    VARN varn;
-    EXPECT_EQ(macro(varn), "");
+    TuneEncoder encoder;
+    EXPECT_EQ(macro(encoder), "");
     std::string out = "kept";
-    varn.printMacro(out, 0);
+    appendMacro(out, encoder, 0);
     EXPECT_EQ(out, "kept");
 }
 
@@ -78,10 +78,10 @@ TEST_F(MacroWriterTest, CuttingIntoParts)
         {t991, {"/part " + t991.substr(0, 495), "/part " + t991.substr(495, 495), t991.substr(990)}},
     };
     for (const auto& c : cases) {
-        VARN varn;
-        varn.text = c.text;
-        EXPECT_EQ(macro(varn, 2), block(3, c.lines)) << c.text.size();
-        EXPECT_EQ(varn.status, VARN::ENone) << c.text.size();
+        TuneEncoder encoder;
+        encoder.text = c.text;
+        EXPECT_EQ(macro(encoder, 2), block(3, c.lines)) << c.text.size();
+        EXPECT_EQ(encoder.status, TuneStatus::None) << c.text.size();
     }
 }
 
@@ -90,17 +90,17 @@ TEST_F(MacroWriterTest, BackslashMovesToNextPiece)
     std::string text = plain(1000);
     text[494] = '\\';
     text[494 + 494 + 3] = '\\'; // not at a cut
-    VARN varn;
-    varn.text = text;
-    EXPECT_EQ(macro(varn),
+    TuneEncoder encoder;
+    encoder.text = text;
+    EXPECT_EQ(macro(encoder),
               block(1, {"/part " + text.substr(0, 494), "/part " + text.substr(494, 495), text.substr(989)}));
 
     // With fewer than 495 characters left there is no cut to move.
     text = plain(988);
     text[494] = '\\';
     text[987] = '\\';
-    varn.text = text;
-    EXPECT_EQ(macro(varn), block(1, {"/part " + text.substr(0, 494), text.substr(494)}));
+    encoder.text = text;
+    EXPECT_EQ(macro(encoder), block(1, {"/part " + text.substr(0, 494), text.substr(494)}));
 }
 
 TEST_F(MacroWriterTest, TooManyParts)
@@ -108,25 +108,25 @@ TEST_F(MacroWriterTest, TooManyParts)
     const struct {
         std::string text;
         int pieces;
-        int status;
+        TuneStatus status;
     } cases[] = {
-        {plain(2475), 5, VARN::ENone},
-        {plain(2476), 6, VARN::EMLong},
+        {plain(2475), 5, TuneStatus::None},
+        {plain(2476), 6, TuneStatus::MacroTooLong},
         // Every piece shortened by a backslash: 2475 characters make 6 pieces.
-        {std::string(2475, '\\'), 6, VARN::EMLong},
-        {std::string(2470, '\\'), 5, VARN::ENone},
+        {std::string(2475, '\\'), 6, TuneStatus::MacroTooLong},
+        {std::string(2470, '\\'), 5, TuneStatus::None},
     };
     for (const auto& c : cases) {
-        VARN varn;
-        varn.text = c.text;
-        varn.status = VARN::ENShort;
-        const std::string out = macro(varn);
+        TuneEncoder encoder;
+        encoder.text = c.text;
+        encoder.status = TuneStatus::TooShort;
+        const std::string out = macro(encoder);
         std::size_t lines = 0;
         for (std::size_t pos = out.find("\"/use "); pos != std::string::npos; pos = out.find("\"/use ", pos + 1))
             ++lines;
         EXPECT_EQ(lines, static_cast<std::size_t>(c.pieces)) << c.text.size();
         // Every piece is written, and no other bit is touched.
-        EXPECT_EQ(varn.status, VARN::ENShort | c.status) << c.text.size();
+        EXPECT_EQ(encoder.status, TuneStatus::TooShort | c.status) << c.text.size();
         std::string joined;
         for (std::size_t pos = 0; (pos = out.find("\"/use ", pos)) != std::string::npos;) {
             pos += 6;
@@ -141,35 +141,35 @@ TEST_F(MacroWriterTest, TooManyParts)
 
 TEST_F(MacroWriterTest, PrintShowsTheTune)
 {
-    VARN varn;
-    varn.text = "@90C";
+    TuneEncoder encoder;
+    encoder.text = "@90C";
     ConsoleCapture capture;
-    varn.print();
+    printTune(encoder);
     EXPECT_EQ(capture.take(), "@90C\n");
 
     ConsoleCapture quiet;
     setVerbosity(3);
-    varn.print();
-    varn.text.clear();
+    printTune(encoder);
+    encoder.text.clear();
     setVerbosity(9);
-    varn.print();
+    printTune(encoder);
     EXPECT_EQ(quiet.take(), "");
 }
 
 TEST_F(MacroWriterTest, StatusMessages)
 {
     const struct {
-        int status;
+        TuneStatus status;
         const char* console;
     } cases[] = {
-        {VARN::ENUnder, "ERROR:  Some notes were too low!\n"},
-        {VARN::ENOver, "ERROR:  Some notes were too high!\n"},
-        {VARN::ENShort, "ERROR:  Some notes were too short!\n"},
-        {VARN::ENLong, "WARN:   Some notes were too long!\n"},
-        {VARN::ETUnder, "WARN:   Tempo was too slow!\n"},
-        {VARN::ETOver, "WARN:   Tempo was too fast!\n"},
-        {VARN::EMLong, "ERROR:  The resulting macro has too many parts!\n"},
-        {0xFF,
+        {TuneStatus::TooLow, "ERROR:  Some notes were too low!\n"},
+        {TuneStatus::TooHigh, "ERROR:  Some notes were too high!\n"},
+        {TuneStatus::TooShort, "ERROR:  Some notes were too short!\n"},
+        {TuneStatus::TooLong, "WARN:   Some notes were too long!\n"},
+        {TuneStatus::TempoTooSlow, "WARN:   Tempo was too slow!\n"},
+        {TuneStatus::TempoTooFast, "WARN:   Tempo was too fast!\n"},
+        {TuneStatus::MacroTooLong, "ERROR:  The resulting macro has too many parts!\n"},
+        {static_cast<TuneStatus>(0xFF),
          "ERROR:  Some notes were too low!\n"
          "ERROR:  Some notes were too high!\n"
          "ERROR:  Some notes were too short!\n"
@@ -177,47 +177,47 @@ TEST_F(MacroWriterTest, StatusMessages)
          "WARN:   Tempo was too slow!\n"
          "WARN:   Tempo was too fast!\n"
          "ERROR:  The resulting macro has too many parts!\n"},
-        {VARN::EMLong | VARN::ETOver | VARN::ENUnder,
+        {TuneStatus::MacroTooLong | TuneStatus::TempoTooFast | TuneStatus::TooLow,
          "ERROR:  Some notes were too low!\n"
          "WARN:   Tempo was too fast!\n"
          "ERROR:  The resulting macro has too many parts!\n"},
     };
     setVerbosity(9);
     for (const auto& c : cases) {
-        VARN varn;
-        varn.text = "C";
-        varn.status = c.status;
+        TuneEncoder encoder;
+        encoder.text = "C";
+        encoder.status = c.status;
         ConsoleCapture capture;
-        varn.showStatus();
-        EXPECT_EQ(capture.take(), c.console) << c.status;
+        showStatus(encoder);
+        EXPECT_EQ(capture.take(), c.console) << bitsOf(c.status);
     }
 }
 
 TEST_F(MacroWriterTest, StatusFollowsVerbosity)
 {
-    VARN varn;
-    varn.text = "C";
+    TuneEncoder encoder;
+    encoder.text = "C";
     const struct {
         int verbosity;
-        int status;
+        TuneStatus status;
         const char* console;
     } cases[] = {
-        {5, VARN::ENone, "Info:   VARN conversion was successful!\n"},
-        {4, VARN::ENone, ""},
-        {2, VARN::ENLong | VARN::ENOver, "ERROR:  Some notes were too high!\n"},
+        {5, TuneStatus::None, "Info:   VARN conversion was successful!\n"},
+        {4, TuneStatus::None, ""},
+        {2, TuneStatus::TooLong | TuneStatus::TooHigh, "ERROR:  Some notes were too high!\n"},
     };
     for (const auto& c : cases) {
         setVerbosity(c.verbosity);
-        varn.status = c.status;
+        encoder.status = c.status;
         ConsoleCapture capture;
-        varn.showStatus();
+        showStatus(encoder);
         EXPECT_EQ(capture.take(), c.console) << c.verbosity;
     }
     // No tune, no success message.
     setVerbosity(9);
-    VARN empty;
+    TuneEncoder empty;
     ConsoleCapture capture;
-    empty.showStatus();
+    showStatus(empty);
     EXPECT_EQ(capture.take(), "");
 }
 

@@ -2,7 +2,7 @@
 #include "tune/Preview.h"
 
 #include "core/Message.h"
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 #include "support/Capture.h"
 #include "tune/TuneReader.h"
 
@@ -31,7 +31,7 @@ MidiFile parse(const std::string& bytes)
     setVerbosity(Level::Fatal);
     MidiFile file;
     ConsoleCapture quiet;
-    EXPECT_TRUE(ParserMID().loadSong(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+    EXPECT_TRUE(MidiReader().loadSong(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
                                      "preview.mid", file));
     quiet.take();
     setVerbosity(Level::Output);

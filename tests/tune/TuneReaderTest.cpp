@@ -1,6 +1,6 @@
 #include "tune/TuneReader.h"
 
-#include "tune/VARN.h"
+#include "tune/MacroWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -213,10 +213,10 @@ TEST(TuneReaderTest, TuneCutIntoParts)
     for (int i = 0; i < 200; ++i)
         text += "FGA";
     ASSERT_EQ(text[494], '\\');
-    VARN tune;
+    TuneEncoder tune;
     tune.text = text;
     std::string macro;
-    tune.printMacro(macro, 4);
+    appendMacro(macro, tune, 4);
     ASSERT_NE(macro.find("/part \\C=C"), std::string::npos) << "no piece ends before the backslash";
 
     const TuneRead read = readTunes(macro);

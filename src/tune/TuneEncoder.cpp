@@ -1,15 +1,15 @@
 // The tune of one channel: its encoding and the rest and volume tokens.
-#include "tune/VARN.h"
+#include "tune/TuneEncoder.h"
 
 #include "core/Wrap.h"
 #include "tune/TuneWriter.h"
 
-void VARN::create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC)
+void TuneEncoder::encode(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC)
 {
-    create(elements, TuneOptions{transpose, triplets, longChords, upperC, false});
+    encode(elements, TuneOptions{transpose, triplets, longChords, upperC, false});
 }
 
-void VARN::create(std::span<const Element> elements, const TuneOptions& options, std::vector<WrittenNote>* written)
+void TuneEncoder::encode(std::span<const Element> elements, const TuneOptions& options, std::vector<WrittenNote>* written)
 {
     TuneWriter writer(elements, options);
     writer.record(written);
@@ -20,7 +20,7 @@ void VARN::create(std::span<const Element> elements, const TuneOptions& options,
         text = std::move(made);
 }
 
-void VARN::addPause(TuneText& out, int sixteenths)
+void TuneEncoder::addPause(TuneText& out, int sixteenths)
 {
     if (sixteenths <= 0)
         return;
@@ -35,7 +35,7 @@ void VARN::addPause(TuneText& out, int sixteenths)
     }
 }
 
-void VARN::putVel(TuneText& out, int& current, int wanted)
+void TuneEncoder::putVolume(TuneText& out, int& current, int wanted)
 {
     if (wanted == current)
         return;

@@ -1,4 +1,4 @@
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 
 #include "convert/Conversion.h"
 #include "core/TimeString.h"
@@ -43,7 +43,7 @@ struct Decoded {
 Decoded decode(const std::string& data, int division = 96)
 {
     ByteReader in(asBytes(data));
-    ParserMID parser;
+    MidiReader parser;
     Decoded d;
     ConsoleCapture capture;
     d.track = parser.loadTrack(in, division);
@@ -73,7 +73,7 @@ const Element* noteAt(const Track& track, std::size_t index)
 const std::string noChannels = "Info:   Track uses no channels.\n";
 const std::string complete0 = "Info:   Time   0    : Track complete.\n";
 
-class ParserMIDTest : public ::testing::Test {
+class MidiReaderTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(9); }
     void TearDown() override { setVerbosity(4); }
@@ -87,7 +87,7 @@ protected:
                                  std::to_string(loads_++) + ".mid";
         if (pathOut != nullptr)
             *pathOut = path;
-        ParserMID parser;
+        MidiReader parser;
         ConsoleCapture capture;
         const bool ok = parser.loadSong(asBytes(data), path, file);
         out = capture.take();
@@ -100,7 +100,7 @@ private:
 
 // ---------------------------------------------------------------- file header
 
-TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
+TEST_F(MidiReaderTest, WholeSmallFileTracedAtHighestVerbosity)
 {
     const std::string data = "MThd" + bytes({0, 0, 0, 6, 0, 0, 0, 1, 0, 0x60}) + "MTrk" +
                              bytes({0, 0, 0, 0x0C, 0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF,
@@ -130,7 +130,7 @@ TEST_F(ParserMIDTest, WholeSmallFileTracedAtHighestVerbosity)
     EXPECT_EQ(note->duration, 96);
 }
 
-TEST_F(ParserMIDTest, UnopenableFile)
+TEST_F(MidiReaderTest, UnopenableFile)
 {
     // A file that could not be read never reaches the parser: the
     // conversion reports it, and that the song could not be parsed.
@@ -149,7 +149,7 @@ TEST_F(ParserMIDTest, UnopenableFile)
     EXPECT_TRUE(result.tunes.empty());
 }
 
-TEST_F(ParserMIDTest, RejectedHeaders)
+TEST_F(MidiReaderTest, RejectedHeaders)
 {
     const std::string valid = midi::header(0, 0, 96);
     const struct {
@@ -175,7 +175,7 @@ TEST_F(ParserMIDTest, RejectedHeaders)
     }
 }
 
-TEST_F(ParserMIDTest, TrackCountZero)
+TEST_F(MidiReaderTest, TrackCountZero)
 {
     MidiFile file;
     std::string out, path;
@@ -188,7 +188,7 @@ TEST_F(ParserMIDTest, TrackCountZero)
     EXPECT_EQ(file.division, 480);
 }
 
-TEST_F(ParserMIDTest, DivisionsAndTypes)
+TEST_F(MidiReaderTest, DivisionsAndTypes)
 {
     const struct {
         int type;
@@ -217,7 +217,7 @@ TEST_F(ParserMIDTest, DivisionsAndTypes)
     }
 }
 
-TEST_F(ParserMIDTest, DivisionZeroIsRejected)
+TEST_F(MidiReaderTest, DivisionZeroIsRejected)
 {
     const struct {
         int word;
@@ -238,7 +238,7 @@ TEST_F(ParserMIDTest, DivisionZeroIsRejected)
     }
 }
 
-TEST_F(ParserMIDTest, TracksAreAppendedInFileOrder)
+TEST_F(MidiReaderTest, TracksAreAppendedInFileOrder)
 {
     const std::string data = midi::header(1, 3, 96) + TrackBody().tempo(0, 500000).endOfTrack(0).chunk() +
                              TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk() +
@@ -257,7 +257,7 @@ TEST_F(ParserMIDTest, TracksAreAppendedInFileOrder)
     EXPECT_EQ(noteAt(file.tracks[2], 0)->duration, 48);
 }
 
-TEST_F(ParserMIDTest, MissingTrackChunks)
+TEST_F(MidiReaderTest, MissingTrackChunks)
 {
     const std::string data = midi::header(1, 3, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
     MidiFile file;
@@ -268,7 +268,7 @@ TEST_F(ParserMIDTest, MissingTrackChunks)
     EXPECT_EQ(file.tracks.size(), 1u);
 }
 
-TEST_F(ParserMIDTest, ForeignChunkIsNotSkipped)
+TEST_F(MidiReaderTest, ForeignChunkIsNotSkipped)
 {
     // "JUNK", its length and its 4-byte body take one iteration each.
     const std::string junk = "JUNK" + midi::be32(4) + "abcd";
@@ -283,7 +283,7 @@ TEST_F(ParserMIDTest, ForeignChunkIsNotSkipped)
     }
 }
 
-TEST_F(ParserMIDTest, HugeTrackCountWithFileEndingEarlyIsCheap)
+TEST_F(MidiReaderTest, HugeTrackCountWithFileEndingEarlyIsCheap)
 {
     const std::string data = midi::header(1, 65535, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
     MidiFile file;
@@ -297,7 +297,7 @@ TEST_F(ParserMIDTest, HugeTrackCountWithFileEndingEarlyIsCheap)
     EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
-TEST_F(ParserMIDTest, DeclaredLengthBeyondFileInSong)
+TEST_F(MidiReaderTest, DeclaredLengthBeyondFileInSong)
 {
     const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
     const std::string data = midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body;
@@ -313,7 +313,7 @@ TEST_F(ParserMIDTest, DeclaredLengthBeyondFileInSong)
 
 // ---------------------------------------------------------------- track chunk
 
-TEST_F(ParserMIDTest, NotATrackChunkConsumesOnlyItsIdentifier)
+TEST_F(MidiReaderTest, NotATrackChunkConsumesOnlyItsIdentifier)
 {
     Decoded d = decode("MThd" + midi::be32(6));
     EXPECT_FALSE(d.track.has_value());
@@ -325,7 +325,7 @@ TEST_F(ParserMIDTest, NotATrackChunkConsumesOnlyItsIdentifier)
     EXPECT_EQ(d.out, "FORMAT: Not a MIDI Track.\n");
 }
 
-TEST_F(ParserMIDTest, EmptyTrack)
+TEST_F(MidiReaderTest, EmptyTrack)
 {
     const Decoded d = decode("MTrk" + midi::be32(0) + "rest");
     ASSERT_TRUE(d.track.has_value());
@@ -335,7 +335,7 @@ TEST_F(ParserMIDTest, EmptyTrack)
     EXPECT_EQ(d.rest, "rest");
 }
 
-TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
+TEST_F(MidiReaderTest, LengthFieldCutShortIsAnEmptyTrack)
 {
     const Decoded d = decode("MTrk" + bytes({0, 0, 1}));
     ASSERT_TRUE(d.track.has_value());
@@ -343,7 +343,7 @@ TEST_F(ParserMIDTest, LengthFieldCutShortIsAnEmptyTrack)
     EXPECT_TRUE(d.track->elements().empty());
 }
 
-TEST_F(ParserMIDTest, LoneEndOfTrack)
+TEST_F(MidiReaderTest, LoneEndOfTrack)
 {
     const Decoded d = decodeBody(TrackBody().endOfTrack(0));
     ASSERT_TRUE(d.track.has_value());
@@ -351,7 +351,7 @@ TEST_F(ParserMIDTest, LoneEndOfTrack)
     EXPECT_TRUE(d.track->elements().empty());
 }
 
-TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
+TEST_F(MidiReaderTest, RunningStatusWithVelocityZero)
 {
     const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 64).raw(bytes({0x60, 0x3C, 0x00})));
     EXPECT_EQ(d.out, "Notice: Time   0    : Note 60(64) on on channel 1.\n"
@@ -363,7 +363,7 @@ TEST_F(ParserMIDTest, RunningStatusWithVelocityZero)
 
 // Deltas of four and five bytes, with and without running status: the
 // longest delta a note is read in place with, and one beyond it.
-TEST_F(ParserMIDTest, LongDeltasAndRunningStatusAcrossThem)
+TEST_F(MidiReaderTest, LongDeltasAndRunningStatusAcrossThem)
 {
     setVerbosity(3);
     const Decoded d = decodeBody(TrackBody()
@@ -381,7 +381,7 @@ TEST_F(ParserMIDTest, LongDeltasAndRunningStatusAcrossThem)
     EXPECT_EQ(noteAt(*d.track, 1)->duration, 3);
 }
 
-TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
+TEST_F(MidiReaderTest, MetaEventKeepsRunningStatus)
 {
     setVerbosity(6);
     const Decoded d = decodeBody(TrackBody()
@@ -395,7 +395,7 @@ TEST_F(ParserMIDTest, MetaEventKeepsRunningStatus)
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 48);
 }
 
-TEST_F(ParserMIDTest, SystemExclusiveClearsRunningStatus)
+TEST_F(MidiReaderTest, SystemExclusiveClearsRunningStatus)
 {
     setVerbosity(5);
     const Decoded d = decodeBody(TrackBody()
@@ -414,7 +414,7 @@ TEST_F(ParserMIDTest, SystemExclusiveClearsRunningStatus)
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 156);
 }
 
-TEST_F(ParserMIDTest, DataByteWithoutRunningStatusIsReadAgainAsDelta)
+TEST_F(MidiReaderTest, DataByteWithoutRunningStatusIsReadAgainAsDelta)
 {
     const Decoded d = decodeBody(TrackBody().raw(bytes({0x00, 0x40})).endOfTrack(0));
     EXPECT_EQ(d.out, "WARN:   Time   0    : Unknown track token 00 ignored.\n"
@@ -422,12 +422,12 @@ TEST_F(ParserMIDTest, DataByteWithoutRunningStatusIsReadAgainAsDelta)
                      "Info:   Time 2/3: Track complete.\n" + noChannels);
 }
 
-TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
+TEST_F(MidiReaderTest, RunningStatusDoesNotCrossTracks)
 {
     const std::string data = TrackBody().noteOn(0, 0, 60, 64).chunk() +
                              TrackBody().raw(bytes({0x00, 0x3C, 0x40})).chunk();
     ByteReader in(asBytes(data));
-    ParserMID parser;
+    MidiReader parser;
     setVerbosity(3);
     ConsoleCapture capture;
     auto first = parser.loadTrack(in, 96);
@@ -438,7 +438,7 @@ TEST_F(ParserMIDTest, RunningStatusDoesNotCrossTracks)
     EXPECT_TRUE(second->elements().empty());
 }
 
-TEST_F(ParserMIDTest, ChannelMessages)
+TEST_F(MidiReaderTest, ChannelMessages)
 {
     const struct {
         std::string event;
@@ -464,7 +464,7 @@ TEST_F(ParserMIDTest, ChannelMessages)
     }
 }
 
-TEST_F(ParserMIDTest, Controllers)
+TEST_F(MidiReaderTest, Controllers)
 {
     const struct {
         int number;
@@ -500,7 +500,7 @@ TEST_F(ParserMIDTest, Controllers)
     }
 }
 
-TEST_F(ParserMIDTest, ChannelVolume)
+TEST_F(MidiReaderTest, ChannelVolume)
 {
     const Decoded d = decodeBody(TrackBody().controller(48, 4, 7, 100));
     EXPECT_EQ(d.out, "Notice: Time 1/2: Channel volume to 100% on channel 5.\n" + noChannels);
@@ -512,7 +512,7 @@ TEST_F(ParserMIDTest, ChannelVolume)
     EXPECT_FALSE(d.track->used);
 }
 
-TEST_F(ParserMIDTest, Tempos)
+TEST_F(MidiReaderTest, Tempos)
 {
     const struct {
         std::uint32_t micros;
@@ -536,14 +536,14 @@ TEST_F(ParserMIDTest, Tempos)
     }
 }
 
-TEST_F(ParserMIDTest, TempoZeroIsIgnored)
+TEST_F(MidiReaderTest, TempoZeroIsIgnored)
 {
     const Decoded d = decodeBody(TrackBody().tempo(96, 0));
     EXPECT_EQ(d.out, "FORMAT: Time   1    : Invalid tempo 0 ignored.\n" + noChannels);
     EXPECT_TRUE(d.track->elements().empty());
 }
 
-TEST_F(ParserMIDTest, WrongLengthBytesAreReportedAndFixedSizeIsRead)
+TEST_F(MidiReaderTest, WrongLengthBytesAreReportedAndFixedSizeIsRead)
 {
     const Decoded d = decodeBody(TrackBody()
                                      .event(0, bytes({0xFF, 0x51, 0x05, 0x07, 0xA1, 0x20}))
@@ -562,7 +562,7 @@ TEST_F(ParserMIDTest, WrongLengthBytesAreReportedAndFixedSizeIsRead)
     EXPECT_EQ(d.rest, "");
 }
 
-TEST_F(ParserMIDTest, TimeSignatures)
+TEST_F(MidiReaderTest, TimeSignatures)
 {
     const struct {
         int dd;
@@ -575,7 +575,7 @@ TEST_F(ParserMIDTest, TimeSignatures)
     }
 }
 
-TEST_F(ParserMIDTest, KeySignatures)
+TEST_F(MidiReaderTest, KeySignatures)
 {
     const struct {
         int sf;
@@ -601,7 +601,7 @@ TEST_F(ParserMIDTest, KeySignatures)
     }
 }
 
-TEST_F(ParserMIDTest, TextEvents)
+TEST_F(MidiReaderTest, TextEvents)
 {
     const char* const kinds[] = {"Text ", "Copyright ", "Track ", "Inst ", "Lyrics ", "Marker ", "Cue "};
     for (int type = 1; type <= 7; ++type) {
@@ -615,21 +615,21 @@ TEST_F(ParserMIDTest, TextEvents)
     EXPECT_EQ(d.out, "Info:   Time   0    : Track \"Pi\".\n" + complete0 + noChannels);
 }
 
-TEST_F(ParserMIDTest, LongTextIsReadWhole)
+TEST_F(MidiReaderTest, LongTextIsReadWhole)
 {
     const std::string text(10000, 'x');
     const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x01}) + midi::vlq(10000) + text).endOfTrack(0));
     EXPECT_EQ(d.out, "Info:   Time   0    : Text \"" + text + "\".\n" + complete0 + noChannels);
 }
 
-TEST_F(ParserMIDTest, UnknownMetaEventIsSkipped)
+TEST_F(MidiReaderTest, UnknownMetaEventIsSkipped)
 {
     const Decoded d = decodeBody(TrackBody().event(0, bytes({0xFF, 0x7F, 0x03, 0x90, 0x3C, 0x40})).endOfTrack(0));
     EXPECT_EQ(d.out, "WARN:   Time   0    : Unknown event token 7f ignored.\n" + complete0 + noChannels);
     EXPECT_TRUE(d.track->elements().empty());
 }
 
-TEST_F(ParserMIDTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
+TEST_F(MidiReaderTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
 {
     // The announced byte (00) is the next event's delta time.
     const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 64).event(48, bytes({0xFF, 0x2F, 0x01})).raw(
@@ -643,7 +643,7 @@ TEST_F(ParserMIDTest, EndOfTrackWithLengthDoesNotSkipItsBytes)
     EXPECT_EQ(noteAt(*d.track, 1)->time, 48);
 }
 
-TEST_F(ParserMIDTest, TwoEndOfTrackEvents)
+TEST_F(MidiReaderTest, TwoEndOfTrackEvents)
 {
     const Decoded d = decodeBody(
         TrackBody().noteOn(0, 0, 60, 64).endOfTrack(24).noteOn(0, 1, 62, 64).endOfTrack(24).noteOn(0, 2, 64, 64));
@@ -658,7 +658,7 @@ TEST_F(ParserMIDTest, TwoEndOfTrackEvents)
     EXPECT_EQ(noteAt(*d.track, 2)->duration, 0);
 }
 
-TEST_F(ParserMIDTest, MessageComesBeforeTrackWarning)
+TEST_F(MidiReaderTest, MessageComesBeforeTrackWarning)
 {
     const Decoded d = decodeBody(TrackBody().noteOff(0, 3, 50, 10).noteOn(0, 3, 52, 64).noteOn(12, 3, 52, 70));
     EXPECT_EQ(d.out, "Debug:  Time   0    : Note 50(10) off on channel 4.\n"
@@ -669,7 +669,7 @@ TEST_F(ParserMIDTest, MessageComesBeforeTrackWarning)
                      "Info:   Track uses channel 4.\n");
 }
 
-TEST_F(ParserMIDTest, ChannelUseCountsVelocityZeroNoteOns)
+TEST_F(MidiReaderTest, ChannelUseCountsVelocityZeroNoteOns)
 {
     setVerbosity(5);
     const Decoded d = decodeBody(TrackBody().noteOn(0, 15, 60, 0).noteOn(0, 9, 40, 64).noteOn(0, 0, 40, 64));
@@ -678,7 +678,7 @@ TEST_F(ParserMIDTest, ChannelUseCountsVelocityZeroNoteOns)
     EXPECT_TRUE(d.track->used);
 }
 
-TEST_F(ParserMIDTest, OnlyVelocityZeroLeavesTrackUnused)
+TEST_F(MidiReaderTest, OnlyVelocityZeroLeavesTrackUnused)
 {
     setVerbosity(5);
     const Decoded d = decodeBody(TrackBody().noteOn(0, 0, 60, 0));
@@ -687,7 +687,7 @@ TEST_F(ParserMIDTest, OnlyVelocityZeroLeavesTrackUnused)
     EXPECT_FALSE(d.track->used);
 }
 
-TEST_F(ParserMIDTest, DeclaredLengthShorterThanEvents)
+TEST_F(MidiReaderTest, DeclaredLengthShorterThanEvents)
 {
     // L = 2 but the first event is four bytes long: it is read whole and
     // the stream is left after it.
@@ -698,7 +698,7 @@ TEST_F(ParserMIDTest, DeclaredLengthShorterThanEvents)
     EXPECT_EQ(d.rest, bytes({0x00, 0xFF, 0x2F, 0x00}));
 }
 
-TEST_F(ParserMIDTest, DeclaredLengthBeyondFile)
+TEST_F(MidiReaderTest, DeclaredLengthBeyondFile)
 {
     const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
     const Decoded d = decode("MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body);
@@ -709,7 +709,7 @@ TEST_F(ParserMIDTest, DeclaredLengthBeyondFile)
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 96);
 }
 
-TEST_F(ParserMIDTest, LengthsPastEndOfFile)
+TEST_F(MidiReaderTest, LengthsPastEndOfFile)
 {
     // Each body is the whole rest of the file; L declares 1000 bytes.
     const struct {
@@ -751,7 +751,7 @@ TEST_F(ParserMIDTest, LengthsPastEndOfFile)
     }
 }
 
-TEST_F(ParserMIDTest, CutShortEventHasNoEffect)
+TEST_F(MidiReaderTest, CutShortEventHasNoEffect)
 {
     // The end of track lacks its length: the note stays sounding.
     const Decoded d = decode("MTrk" + midi::be32(20) + bytes({0x00, 0x90, 0x3C, 0x40, 0x10, 0xFF, 0x2F}));
@@ -761,7 +761,7 @@ TEST_F(ParserMIDTest, CutShortEventHasNoEffect)
     EXPECT_EQ(noteAt(*d.track, 0)->duration, 0);
 }
 
-TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
+TEST_F(MidiReaderTest, HugeDeltaTimesWrap)
 {
     // 0x7FFFFFFF ticks, then 2 more: the running time wraps past INT_MAX.
     setVerbosity(0);
@@ -782,7 +782,7 @@ TEST_F(ParserMIDTest, HugeDeltaTimesWrap)
     EXPECT_EQ(noteAt(*d.track, 1)->time, -1);
 }
 
-TEST_F(ParserMIDTest, NegativeTimeStringsAreSafe)
+TEST_F(MidiReaderTest, NegativeTimeStringsAreSafe)
 {
     const Decoded d = decodeBody(TrackBody().raw(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x7F})).raw(bytes({0xFF, 0x2F, 0x00})));
     EXPECT_EQ(d.out, "Info:   Time " + timeString(-1, 96) + ": Track complete.\n" + noChannels);

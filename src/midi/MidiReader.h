@@ -16,7 +16,7 @@ struct MidiFile {
 };
 
 // Reads a Standard MIDI File from memory.
-class ParserMID {
+class MidiReader {
 public:
     // Reads the file `bytes`, named `fileName` in messages, into `file`;
     // false, with a message, when it is no usable MIDI file.

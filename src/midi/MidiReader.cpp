@@ -1,4 +1,4 @@
-#include "midi/ParserMID.h"
+#include "midi/MidiReader.h"
 
 #include "midi/EventDecoder.h"
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-bool ParserMID::loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file)
+bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file)
 {
     Msg(Level::Output, "Parsing \"%s\"...\n", fileName.c_str());
     ByteReader in(bytes);
@@ -40,7 +40,7 @@ bool ParserMID::loadSong(std::span<const unsigned char> bytes, const std::string
         const int tpf = word & 0xFF;
         Msg(Level::Warn, "Warning! SMPTE time division found (%d fps, %d tps), using ", fps, tpf);
         division = fps * tpf;
-        MsgSilent(Level::Warn, "%d.\n", division);
+        MsgContinue(Level::Warn, "%d.\n", division);
     } else {
         if (word % 24 == 0)
             Msg(Level::Info, "Time division is %hu.\n", word);
@@ -62,7 +62,7 @@ bool ParserMID::loadSong(std::span<const unsigned char> bytes, const std::string
     return true;
 }
 
-std::optional<Track> ParserMID::loadTrack(ByteReader& in, int division)
+std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
 {
     unsigned char id[4];
     if (!in.read(id, 4) || std::memcmp(id, "MTrk", 4) != 0) {
@@ -100,8 +100,8 @@ std::optional<Track> ParserMID::loadTrack(ByteReader& in, int division)
         Msg(Level::Info, "Track uses channel");
         for (std::size_t c = 0; c < decoder.channelUse.size(); ++c)
             if (decoder.channelUse[c] > 0)
-                MsgSilent(Level::Info, " %d", static_cast<int>(c) + 1);
-        MsgSilent(Level::Info, ".\n");
+                MsgContinue(Level::Info, " %d", static_cast<int>(c) + 1);
+        MsgContinue(Level::Info, ".\n");
     }
     return track;
 }

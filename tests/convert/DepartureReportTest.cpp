@@ -1,7 +1,8 @@
 // The departure report: each kind at its bar and beat, the summary line,
 // and reports against a text the player edited.
+#include "convert/DepartureReport.h"
+
 #include "convert/Conversion.h"
-#include "convert/Departures.h"
 #include "options/Options.h"
 #include "support/MidiWriter.h"
 
@@ -68,7 +69,7 @@ std::string counts(int dropped, int start, int length, int pitch, int heldLate, 
            std::to_string(added);
 }
 
-TEST(DeparturesTest, EachKindAtItsPlace)
+TEST(DepartureReportTest, EachKindAtItsPlace)
 {
     const std::vector<N> triplets = {{0, 32, 60}, {32, 32, 60}, {64, 32, 60}, {96, 96, 60}};
     const struct {
@@ -137,7 +138,7 @@ TEST(DeparturesTest, EachKindAtItsPlace)
     }
 }
 
-TEST(DeparturesTest, DriftOfABarNamesKeepInStep)
+TEST(DepartureReportTest, DriftOfABarNamesKeepInStep)
 {
     // Gaps of a 16th and a 32nd lose the 32nd each: half a sixteenth a note.
     std::vector<N> notes;
@@ -169,7 +170,7 @@ TEST(DeparturesTest, DriftOfABarNamesKeepInStep)
 
 // Each departure names its note of the file and the note the tune plays
 // (by index), and says what happened in plain words.
-TEST(DeparturesTest, EachDepartureInWordsWithItsNotes)
+TEST(DepartureReportTest, EachDepartureInWordsWithItsNotes)
 {
     std::vector<N> drifting;
     for (int i = 0; i < 40; ++i)
@@ -237,7 +238,7 @@ TEST(DeparturesTest, EachDepartureInWordsWithItsNotes)
 
 // Against a text the player edited: letters before and after the change
 // are matched, what the change removes is dropped, what it adds is added.
-TEST(DeparturesTest, AgainstAnEditedText)
+TEST(DepartureReportTest, AgainstAnEditedText)
 {
     const Conversion conversion = convertSong(song({{0, 96, 60}, {96, 96, 64}}), {});
     ASSERT_EQ(conversion.tunes.size(), 1u);

@@ -1,5 +1,4 @@
-// Macro writer and status report of a tune.
-#include "tune/VARN.h"
+#include "tune/MacroWriter.h"
 
 #include "core/Message.h"
 #include "core/Wrap.h"
@@ -23,24 +22,24 @@ std::size_t pieceAt(std::string_view text, std::size_t p)
 
 } // namespace
 
-void VARN::print() const
+void printTune(const TuneEncoder& tune)
 {
-    if (text.empty())
+    if (tune.text.empty())
         return;
     // The text holds no zero byte, so this is what "%s\n" would print.
-    MsgText(Level::Output, text);
+    MsgText(Level::Output, tune.text);
     MsgText(Level::Output, "\n");
 }
 
-void VARN::printMacro(std::string& out, int channel)
+void appendMacro(std::string& out, TuneEncoder& tune, int channel)
 {
-    if (text.empty())
+    if (tune.text.empty())
         return;
-    if (appendBlock(out, text, "Channel " + std::to_string(addWrap(channel, 1))) > gameParts)
-        status |= EMLong;
+    if (appendBlock(out, tune.text, "Channel " + std::to_string(addWrap(channel, 1))) > gameParts)
+        tune.status |= TuneStatus::MacroTooLong;
 }
 
-int VARN::appendBlock(std::string& out, std::string_view text, std::string_view comment)
+int appendBlock(std::string& out, std::string_view text, std::string_view comment)
 {
     out += "\"/playthis\"\n{\n  // ";
     out += comment;
@@ -68,7 +67,7 @@ int VARN::appendBlock(std::string& out, std::string_view text, std::string_view 
     return pieces;
 }
 
-int VARN::partsOf(std::string_view text)
+int partsOf(std::string_view text)
 {
     if (text.size() <= singleLine)
         return 1;
@@ -78,7 +77,7 @@ int VARN::partsOf(std::string_view text)
     return pieces;
 }
 
-std::int64_t VARN::partsBudget(int parts)
+std::int64_t partsBudget(int parts)
 {
     if (parts <= 1)
         return singleLine;
@@ -86,25 +85,25 @@ std::int64_t VARN::partsBudget(int parts)
     return std::int64_t{parts} * static_cast<std::int64_t>(pieceSize - 1);
 }
 
-void VARN::showStatus() const
+void showStatus(const TuneEncoder& tune)
 {
-    if (status == ENone) {
-        if (!text.empty())
+    if (tune.status == TuneStatus::None) {
+        if (!tune.text.empty())
             Msg(Level::Info, "VARN conversion was successful!\n");
         return;
     }
-    if (status & ENUnder)
+    if (hasAny(tune.status, TuneStatus::TooLow))
         Msg(Level::Error, "Some notes were too low!\n");
-    if (status & ENOver)
+    if (hasAny(tune.status, TuneStatus::TooHigh))
         Msg(Level::Error, "Some notes were too high!\n");
-    if (status & ENShort)
+    if (hasAny(tune.status, TuneStatus::TooShort))
         Msg(Level::Error, "Some notes were too short!\n");
-    if (status & ENLong)
+    if (hasAny(tune.status, TuneStatus::TooLong))
         Msg(Level::Warn, "Some notes were too long!\n");
-    if (status & ETUnder)
+    if (hasAny(tune.status, TuneStatus::TempoTooSlow))
         Msg(Level::Warn, "Tempo was too slow!\n");
-    if (status & ETOver)
+    if (hasAny(tune.status, TuneStatus::TempoTooFast))
         Msg(Level::Warn, "Tempo was too fast!\n");
-    if (status & EMLong)
+    if (hasAny(tune.status, TuneStatus::MacroTooLong))
         Msg(Level::Error, "The resulting macro has too many parts!\n");
 }

@@ -33,23 +33,47 @@ struct WrittenNote {
     bool held;          // started as a held note
 };
 
+// What the encoding of a tune or its macro had to give up: a set of flags.
+// The values are the bits the page is handed.
+enum class TuneStatus : unsigned {
+    None = 0,
+    TooLow = 1,         // notes too low
+    TooHigh = 2,        // notes too high
+    TempoTooSlow = 8,   // tempo too slow
+    TempoTooFast = 16,  // tempo too fast
+    TooShort = 32,      // notes too short
+    TooLong = 64,       // notes too long
+    MacroTooLong = 128, // text cut, or too many macro parts
+};
+
+// The set of the flags of both.
+constexpr TuneStatus operator|(TuneStatus a, TuneStatus b)
+{
+    return static_cast<TuneStatus>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+constexpr TuneStatus& operator|=(TuneStatus& set, TuneStatus flags)
+{
+    return set = set | flags;
+}
+// Whether `set` holds any of `flags`.
+constexpr bool hasAny(TuneStatus set, TuneStatus flags)
+{
+    return (static_cast<unsigned>(set) & static_cast<unsigned>(flags)) != 0;
+}
+// The flags as bits, as the page reads them.
+constexpr unsigned bitsOf(TuneStatus set)
+{
+    return static_cast<unsigned>(set);
+}
+
 // One channel's tune in the Varnholt notation, with the set of compromises
 // the encoding had to make.
-class VARN {
+class TuneEncoder {
 public:
     static constexpr int lowestNote = ::lowestNote; // the notation's low c
-    // Status bits: what the encoding or the macro had to give up.
-    static constexpr int ENone = 0;
-    static constexpr int ENUnder = 1;  // notes too low
-    static constexpr int ENOver = 2;   // notes too high
-    static constexpr int ETUnder = 8;  // tempo too slow
-    static constexpr int ETOver = 16;  // tempo too fast
-    static constexpr int ENShort = 32; // notes too short
-    static constexpr int ENLong = 64;  // notes too long
-    static constexpr int EMLong = 128; // text cut, or too many macro parts
 
     // A note held over rests under the long-chords option.
-    struct longNotes {
+    struct LongNote {
         int remaining; // sixteenths still to sound
         int octave;    // octave index 0..2
         int letter;    // index into the note-name tables
@@ -57,33 +81,17 @@ public:
 
     // The tune text; empty when the channel gave none.
     std::string text;
-    // The status bits.
-    int status = ENone;
+    // What the encoding or the macro had to give up.
+    TuneStatus status = TuneStatus::None;
 
     // Encodes one channel's quantised elements, in the element order; when
     // `written` is given, appends a record of each note written to it.
-    void create(std::span<const Element> elements, const TuneOptions& options,
+    void encode(std::span<const Element> elements, const TuneOptions& options,
                 std::vector<WrittenNote>* written = nullptr);
     // The same with the switches one by one.
-    void create(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
+    void encode(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC);
     // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.
     static void addPause(TuneText& out, int sixteenths);
     // Writes the volume mark that takes `current` to `wanted`, if it differs.
-    static void putVel(TuneText& out, int& current, int wanted);
-
-    // The tune line of the report at verbosity 4.
-    void print() const;
-    // Appends the channel's macro block (channel 0-based) to `out`.
-    void printMacro(std::string& out, int channel);
-    // Appends a macro block of `text` with the comment line "// `comment`"
-    // to `out`; returns the parts it takes.
-    static int appendBlock(std::string& out, std::string_view text, std::string_view comment);
-    // The parts a macro block of `text` takes.
-    static int partsOf(std::string_view text);
-    // Characters of text that surely fit `parts` parts.
-    static std::int64_t partsBudget(int parts);
-    // Parts the game plays of a macro.
-    static constexpr int gameParts = 5;
-    // The status report of the tune.
-    void showStatus() const;
+    static void putVolume(TuneText& out, int& current, int wanted);
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "convert/Departures.h"
+#include "tune/TuneReader.h"
+
+#include <string>
+#include <vector>
+
+struct TuneRecord;
+
+// Compares `played` (read-back tunes, matched to channels by number) with
+// the trace of the conversion that wrote `written`. A played tune whose
+// text differs from the written one is matched letter by letter around the
+// change; what the change adds is "added", what it removes is dropped.
+std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
+                                                const TuneRead& played);
+
+// The report as text: per channel one summary line, then its departures,
+// one per line (the format the README describes).
+std::string formatDepartures(const std::vector<ChannelDepartures>& report);
+
+// A channel's summary line of the report, without its line end.
+std::string formatSummary(const ChannelDepartures& channel);
+
+// A departure's line of the report, without its indent and line end:
+// "1:1 dropped C4 (polyphony)".
+std::string formatDeparture(const Departure& departure);
+
+// A MIDI key number as a note name: "C4" is 60, "C#4" 61.
+std::string noteName(int pitch);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "tune/TuneEncoder.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Writes tunes as the game's "/playthis" macro blocks, and reports what a
+// tune's encoding had to give up.
+
+// Parts the game plays of a macro.
+inline constexpr int gameParts = 5;
+
+// The tune line of the report at verbosity 4.
+void printTune(const TuneEncoder& tune);
+// Appends the macro block of `tune` for `channel` (0-based) to `out`; marks
+// the tune when the block takes more parts than the game plays.
+void appendMacro(std::string& out, TuneEncoder& tune, int channel);
+// Appends a macro block of `text` with the comment line "// `comment`" to
+// `out`; returns the parts it takes.
+int appendBlock(std::string& out, std::string_view text, std::string_view comment);
+// The parts a macro block of `text` takes.
+int partsOf(std::string_view text);
+// Characters of text that surely fit `parts` parts.
+std::int64_t partsBudget(int parts);
+// The status report of the tune.
+void showStatus(const TuneEncoder& tune);
