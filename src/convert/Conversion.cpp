@@ -63,22 +63,28 @@ void encodeTunes(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer
         return TuneOptions{channelTranspose(song, ch, tracer), settings.triplets, settings.longChords,
                            settings.upperC, settings.keepInStep};
     };
-    if (settings.splitParts > 0) {
-        ChannelTuneOptions options;
+    ChannelTuneOptions options;
+    const bool split = settings.splitParts > 0;
+    if (split) {
         for (int ch = 0; ch < channelCount; ++ch)
             if (song.channels[ch].used)
                 options[ch] = optionsOf(ch);
-        SplitSong split = splitSong(song, options, settings.splitParts, tracer);
-        for (int ch = 0; ch < channelCount; ++ch) {
-            tunes[ch].text = std::move(split.tunes[ch].text);
-            tunes[ch].status = split.tunes[ch].status;
-            starts[ch] = std::move(split.tunes[ch].starts);
+        SplitSong pieces = splitSong(song, options, settings.splitParts, tracer);
+        // A song with no length to cut (its times wrapped past the int range)
+        // gives no pieces: it is written whole rather than lost.
+        if (!pieces.cuts.empty()) {
+            for (int ch = 0; ch < channelCount; ++ch) {
+                tunes[ch].text = std::move(pieces.tunes[ch].text);
+                tunes[ch].status = pieces.tunes[ch].status;
+                starts[ch] = std::move(pieces.tunes[ch].starts);
+            }
+            return;
         }
-        return;
     }
     for (int ch = 0; ch < channelCount; ++ch)
         if (song.channels[ch].used)
-            tunes[ch].encode(song.channels[ch].elements, optionsOf(ch), tracer ? tracer->written(ch) : nullptr);
+            tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
+                             tracer ? tracer->written(ch) : nullptr);
 }
 
 // The text of macro `k` of a split tune.

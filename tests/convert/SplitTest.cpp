@@ -252,3 +252,20 @@ TEST(SplitTest, OnlyABarTooLongPassesTheParts)
         << split.console;
     EXPECT_NE(split.console.find("ERROR:  The resulting macro has too many parts!\n"), std::string::npos);
 }
+
+// A song whose times wrap past the int range has no length to cut: it is
+// written whole, not lost (a fuzzing finding: -k -b 1 gave no macro at all).
+TEST(SplitTest, SongWithoutALengthToCutIsWrittenWhole)
+{
+    const std::string midi = midi::header(1, 1, 24) +
+                             midi::chunk(std::string(18, '\xA3') + midi::bytes({0x17, 0x00, 0x90, 0x3C, 0x40, 0x18,
+                                                                                0x80, 0x3C, 0x40, 0xFF, 0xFF, 0xFF,
+                                                                                0x7F, 0x90, 0x3E, 0x40, 0x18, 0x80,
+                                                                                0x3E, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    const Outcome whole = convertWith(midi, {"-k"});
+    const Outcome split = convertWith(midi, {"-k", "-b", "1"});
+    ASSERT_EQ(whole.result.tunes.size(), 1u);
+    ASSERT_EQ(split.result.tunes.size(), 1u);
+    EXPECT_EQ(split.result.tunes[0].text, whole.result.tunes[0].text);
+    EXPECT_EQ(split.result.macroText, whole.result.macroText);
+}
