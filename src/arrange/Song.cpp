@@ -12,6 +12,7 @@
 Song::Song(const Settings& settings, MidiFile file)
     : settings(settings), division(file.division), tracks(std::move(file.tracks)), transpose(settings.transpose)
 {
+    sortToChannels();
 }
 
 namespace {
@@ -128,13 +129,14 @@ void Song::distribute(std::vector<Element>& elements, Distribution& distribution
     }
 }
 
-void Song::quantiseChannels(StageObserver* observer)
+Song quantiseChannels(Song song, StageObserver* observer)
 {
+    const Settings& settings = song.settings;
     for (int ch = 0; ch < channelCount; ++ch) {
-        Channel& channel = channels[ch];
+        Channel& channel = song.channels[ch];
         if (!channel.used)
             continue;
-        quantise(channel, division, settings.triplets, settings.keepInStep);
+        quantise(channel, song.division, settings.triplets, settings.keepInStep);
         if (observer)
             observer->quantised(ch, channel.elements);
         if (settings.eliminateIdentical) {
@@ -150,6 +152,7 @@ void Song::quantiseChannels(StageObserver* observer)
         if (limit != 0 && limit < peak)
             Msg(Level::Fatal, "BUG! Wrong polyphony after pass 1!\n");
     }
+    return song;
 }
 
 void Song::print() const

@@ -22,12 +22,15 @@ public:
 };
 
 // The converter's model of one conversion: the tracks as read, and the
-// sixteen channels they are arranged into under the settings.
+// sixteen channels they are arranged into under the settings. A song is
+// made arranged; quantiseChannels is the one stage that follows.
 class Song {
 public:
     static constexpr int channelCount = ::channelCount; // MIDI channels
 
-    // A song of `file`'s tracks, arranged as `settings` say.
+    // A song of `file`'s tracks, arranged as `settings` say: the elements of
+    // the active channels moved into their (merge) target channels and
+    // sorted, and the auto-transposition worked out.
     Song(const Settings& settings, MidiFile file);
 
     // The settings of the conversion (a copy: no stage changes them).
@@ -36,7 +39,7 @@ public:
     int tempo = 120;
     // Ticks per quarter note.
     int division;
-    // The tracks as read; emptied into the channels by sortToChannels.
+    // The tracks as read, their elements moved into the channels.
     std::vector<Track> tracks;
     // The channels, 0-based.
     std::array<Channel, channelCount> channels;
@@ -45,12 +48,6 @@ public:
     // The transposition the tunes use: the setting, plus the auto-transposition.
     int transpose;
 
-    // Moves the elements of the active channels into their (merge) target
-    // channels, sorts them and works out the auto-transposition.
-    void sortToChannels();
-    // Quantises each used channel and applies the clean-up and polyphony
-    // limit, showing `observer` (when given) each channel after each stage.
-    void quantiseChannels(StageObserver* observer = nullptr);
     // The song report at verbosity 4 and the element dump at 5.
     void print() const;
     // Frees the channels' elements (their tunes are made), keeping which
@@ -58,6 +55,9 @@ public:
     void releaseChannels();
 
 private:
+    // Moves the tracks' elements into the channels (the constructor's work).
+    void sortToChannels();
+
     // The state of moving the tracks' elements into the channels.
     struct Distribution {
         std::array<int, channelCount> targets;     // the channel each channel's elements go to
@@ -76,3 +76,7 @@ private:
     // Adds to channel `ch` the tempo changes due by `until` (null: all left).
     void addTempos(int ch, Distribution& distribution, const Element* until);
 };
+
+// `song` with each used channel quantised, cleaned up and limited in
+// polyphony, showing `observer` (when given) each channel after each stage.
+Song quantiseChannels(Song song, StageObserver* observer = nullptr);

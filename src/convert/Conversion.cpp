@@ -183,19 +183,17 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
 
-    Song song(request.settings, std::move(file));
-    song.sortToChannels();
+    // The stages in order: arranged into channels, quantised, reported,
+    // encoded; the channels' elements are freed once their tunes are made.
     std::optional<DepartureTracer> tracer;
     if (request.wantDepartures)
-        tracer.emplace(song.division, request.settings);
-    song.quantiseChannels(tracer ? &*tracer : nullptr);
+        tracer.emplace(file.division, request.settings);
+    Song song = quantiseChannels(Song(request.settings, std::move(file)), tracer ? &*tracer : nullptr);
     song.print();
     Tunes tunes;
     Starts starts;
     encodeTunes(song, tunes, starts, tracer ? &*tracer : nullptr);
-    // The channels' elements are written out; only the tracer reads them again.
-    if (!tracer)
-        song.releaseChannels();
+    song.releaseChannels();
 
     // The output is opened only now, so a failed run leaves an existing file alone.
     if (request.openOutput && !request.openOutput()) {

@@ -44,6 +44,9 @@ void DepartureTracer::polyphonyLimited(int channel, const std::vector<Element>& 
     Followed& f = channels_[static_cast<std::size_t>(channel)];
     align(f, elements, Fate::Polyphony);
     clockOf(f, elements);
+    for (const Element& e : elements)
+        if (e.kind == ElementKind::Tempo)
+            f.tempos.push_back(TempoChange{e.time, e.bpm});
 }
 
 // The notes of `elements` are the listed notes less some, in order: the
@@ -145,9 +148,7 @@ DepartureTrace DepartureTracer::finish(const Song& song)
         channel.octaves = f.fit.octaves;
         channel.moreInRange = f.fit.outside - f.fit.outsideMoved;
         channel.notes = std::move(f.notes);
-        for (const Element& e : song.channels[ch].elements)
-            if (e.kind == ElementKind::Tempo)
-                channel.tempos.push_back(TempoChange{e.time, e.bpm});
+        channel.tempos = std::move(f.tempos);
         trace.channels.push_back(std::move(channel));
         f = Followed{};
     }

@@ -26,13 +26,15 @@ public:
     void quantised(int channel, const std::vector<Element>& elements) override;
     // Marks the notes the removal of identical notes took.
     void identicalRemoved(int channel, const std::vector<Element>& elements) override;
-    // Marks the notes the polyphony limit dropped; the rest go to the encoder.
+    // Marks the notes the polyphony limit dropped; the rest go to the
+    // encoder. Keeps the channel's tempo changes for the report.
     void polyphonyLimited(int channel, const std::vector<Element>& elements) override;
     // Where the encoder records what it writes for the 0-based `channel`.
     std::vector<WrittenNote>* written(int channel) { return &channels_[static_cast<std::size_t>(channel)].written; }
     // The octaves -o moves the 0-based `channel` by (or would, without -o).
     void fitted(int channel, const OctaveFit& fit) { channels_[static_cast<std::size_t>(channel)].fit = fit; }
-    // The trace of the used channels, once their tunes are written.
+    // The trace of the used channels, once their tunes are written; it
+    // needs none of the channels' elements, which may be freed before.
     DepartureTrace finish(const Song& song);
 
 private:
@@ -53,6 +55,7 @@ private:
         std::vector<std::int64_t> clock;         // per listed note: sixteenths before it
         std::vector<std::int64_t> grid;          // per listed note: its grid position
         std::vector<WrittenNote> written;
+        std::vector<TempoChange> tempos;         // the channel's tempo changes, in its order
         OctaveFit fit;
         bool followed = true;
     };

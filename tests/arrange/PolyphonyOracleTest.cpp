@@ -618,7 +618,6 @@ TEST_F(PolyphonyOracleTest, RandomFiles)
                                                    file.size());
         ASSERT_TRUE(parser.loadSong(bytes, "polyphony_oracle.mid", read));
         Song song(Settings{}, std::move(read));
-        song.sortToChannels();
         setVerbosity(9);
         for (int ch = 0; ch < Song::channelCount; ++ch) {
             Channel& channel = song.channels[ch];

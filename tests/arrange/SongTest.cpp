@@ -136,7 +136,10 @@ TEST_F(SongTest, TakesTheFilesTracksAndACopyOfTheSettings)
     EXPECT_EQ(song.division, 96);
     ASSERT_EQ(song.tracks.size(), 2u);
     EXPECT_TRUE(song.tracks[0].used);
-    EXPECT_EQ(song.tracks[0].elements().size(), 2u);
+    // The track's elements have moved into their channels.
+    EXPECT_TRUE(song.tracks[0].elements().empty());
+    EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{60}));
+    EXPECT_EQ(pitchesOf(song.channels[1]), (std::vector<int>{62}));
     EXPECT_FALSE(song.tracks[1].used);
 }
 
@@ -144,11 +147,11 @@ TEST_F(SongTest, MergedSourcesGoToTheTargetAndGetOnlyTempoCopies)
 {
     Settings settings;
     settings.mergeList[0] = {1, 2}; // -m 1,2,3
-    Song song(settings, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.tempo(0, 100).note(0, 0, 60, 96).note(0, 1, 64, 96).note(96, 2, 67, 96);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
+    Song song(settings, std::move(file));
 
     EXPECT_TRUE(song.channels[0].used);
     EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{60, 64, 67}));
@@ -173,11 +176,11 @@ TEST_F(SongTest, MergeTargetsAndInactiveChannels)
     settings.mergeList[0] = {3};    // 4 is a target itself and keeps its notes
     settings.active[7] = false;     // an inactive source contributes nothing
     settings.active[9] = false;
-    Song song(settings, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.note(0, 5, 50, 96).note(0, 3, 53, 96).note(0, 7, 55, 96).note(0, 9, 57, 96).note(0, 0, 59, 96);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
+    Song song(settings, std::move(file));
 
     EXPECT_EQ(pitchesOf(song.channels[1]), (std::vector<int>{50}));
     EXPECT_EQ(pitchesOf(song.channels[3]), (std::vector<int>{53}));
@@ -206,7 +209,7 @@ TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
             settings.mergeList[2] = {3};
             settings.active[2] = false;
         }
-        Song song(settings, emptyFile(96));
+        MidiFile file = emptyFile(96);
         const int trackCount = 1 + static_cast<int>(rng() % 3);
         int tag = 0;
         ConsoleCapture quiet; // a pitch struck again while it sounds is reported
@@ -223,10 +226,10 @@ TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
                 default: b.note(time, channel, 58 + static_cast<int>(rng() % 3), static_cast<int>(rng() % 3), tag + 1);
                 }
             }
-            song.tracks.push_back(std::move(b.track));
+            file.tracks.push_back(std::move(b.track));
         }
         std::array<Channel, Song::channelCount> plain;
-        for (const Track& track : song.tracks) {
+        for (const Track& track : file.tracks) {
             for (const Element& e : track.elements()) {
                 for (int ch = 0; ch < Song::channelCount; ++ch) {
                     const bool getsTempos = settings.active[ch] || !settings.mergeList[ch].empty();
@@ -243,7 +246,7 @@ TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
                 plain[target].elements.push_back(e);
             }
         }
-        song.sortToChannels();
+        Song song(settings, std::move(file));
         for (int ch = 0; ch < Song::channelCount; ++ch) {
             if (!song.channels[ch].used)
                 continue;
@@ -271,11 +274,11 @@ TEST_F(SongTest, InactiveMergeTargetKeepsTheTempo)
     settings.mergeList[0] = {1};
     settings.active[0] = false;
     settings.active[5] = false;
-    Song song(settings, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.tempo(0, 90).note(0, 1, 60, 96);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
+    Song song(settings, std::move(file));
     EXPECT_EQ(pitchesOf(song.channels[0]), (std::vector<int>{60}));
     EXPECT_EQ(tempoCopies(song.channels[0], 0), 1);
     EXPECT_EQ(tempoCopies(song.channels[5], 5), 0);
@@ -283,15 +286,15 @@ TEST_F(SongTest, InactiveMergeTargetKeepsTheTempo)
 
 TEST_F(SongTest, VolumeAloneDoesNotMakeAChannelUsed)
 {
-    Song song(Settings{}, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.volume(0, 4, 100).note(0, 1, 60, 96);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
+    Song song(Settings{}, std::move(file));
     EXPECT_FALSE(song.channels[4].used);
     EXPECT_EQ(song.channels[4].elements.size(), 1u);
     ConsoleCapture capture;
-    song.quantiseChannels();
+    quantiseChannels(std::move(song));
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 2: 1\n");
 }
 
@@ -300,11 +303,11 @@ TEST_F(SongTest, AutoTransposition)
     Settings settings;
     settings.autoTranspose = true;
     settings.transpose = 2;
-    Song song(settings, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.note(0, 0, 60, 96).note(0, 3, 36, 96).note(96, 0, 40, 96);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
+    Song song(settings, std::move(file));
     EXPECT_EQ(song.lowestPitch, 36);
     EXPECT_EQ(song.transpose, 14);
     EXPECT_EQ(song.settings.transpose, 2); // the setting itself stays as given
@@ -315,26 +318,24 @@ TEST_F(SongTest, AutoTranspositionWithoutNotesAndAtTheIntLimit)
     Settings automatic;
     automatic.autoTranspose = true;
     Song empty(automatic, MidiFile{});
-    empty.sortToChannels();
     EXPECT_EQ(empty.lowestPitch, 127);
     EXPECT_EQ(empty.transpose, -79);
 
     automatic.transpose = INT_MIN;
     Song song(automatic, MidiFile{});
-    song.sortToChannels(); // wraps instead of overflowing
     EXPECT_EQ(song.transpose, INT_MAX - 78);
 }
 
 TEST_F(SongTest, PrintCountsTracksAndChannels)
 {
-    Song song(Settings{}, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder a, b;
     a.tempo(0, 120);
     b.note(0, 0, 60, 96);
     a.track.used = false;
-    song.tracks.push_back(std::move(a.track));
-    song.tracks.push_back(std::move(b.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(a.track));
+    file.tracks.push_back(std::move(b.track));
+    Song song(Settings{}, std::move(file));
     ConsoleCapture capture;
     song.print();
     EXPECT_EQ(capture.take(), "Output: Tempo 120\nOutput: 1/2 tracks:\nOutput: 1 channels.\n");
@@ -372,22 +373,21 @@ TEST_F(SongTest, OneNoteSongEndToEnd)
 TEST_F(SongTest, OneNoteSongThroughTheSongsStages)
 {
     // The same song built by hand: the song's stages and the tune of its channel.
-    Song song(Settings{}, emptyFile(96));
+    MidiFile file = emptyFile(96);
     TrackBuilder t;
     t.note(0, 0, 60, 96, 64);
-    song.tracks.push_back(std::move(t.track));
-    song.sortToChannels();
+    file.tracks.push_back(std::move(t.track));
 
     ConsoleCapture capture;
-    song.quantiseChannels();
+    const Song song = quantiseChannels(Song(Settings{}, std::move(file)));
     TuneEncoder tune;
     tune.encode(song.channels[0].elements, song.transpose, song.settings.triplets, song.settings.longChords,
                 song.settings.upperC);
-    std::string file;
-    appendMacro(file, tune, 0);
+    std::string macro;
+    appendMacro(macro, tune, 0);
     EXPECT_EQ(capture.take(), "Output: Current polyphony on channel 1: 1\n");
     EXPECT_EQ(tune.text, "%6C");
-    EXPECT_EQ(file, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
+    EXPECT_EQ(macro, "\"/playthis\"\n{\n  // Channel 1\n  \"/use %6C\\r\"\n}\n\n");
     EXPECT_EQ(tune.status, TuneStatus::None);
 }
 
