@@ -6,7 +6,6 @@
 #include "arrange/ChannelQuantisation.h"
 #include "core/Wrap.h"
 
-#include <limits>
 
 DepartureTracer::Key DepartureTracer::keyOf(const Element& note)
 {
@@ -107,7 +106,7 @@ void DepartureTracer::attachWritten(Followed& f)
     for (std::size_t k = 0; k < f.listed.size(); ++k) {
         TracedNote& note = f.notes[f.listed[k]];
         note.grid = f.grid[k];
-        if (k >= f.written.size() || f.written[k].letter == std::numeric_limits<std::size_t>::max()) {
+        if (k >= f.written.size() || f.written[k].letter == WrittenNote::noLetter) {
             note.fate = Fate::Cut;
             continue;
         }

@@ -1,9 +1,10 @@
-// Splitting a song into macros the game plays whole: where to cut (the
-// same places for every channel), and each channel's pieces written as
-// tunes of their own.
+// Splitting a song into macros the game plays whole: the cuts (the same
+// places for every channel) are chosen in SplitCuts; here each channel's
+// pieces are written as tunes of their own.
 #include "convert/Split.h"
 
 #include "convert/Bars.h"
+#include "convert/SplitCuts.h"
 #include "convert/DepartureTracer.h"
 #include "core/Message.h"
 #include "tune/MacroWriter.h"
@@ -11,242 +12,9 @@
 #include "tune/TuneWriter.h"
 
 #include <algorithm>
-#include <limits>
-#include <tuple>
 #include <utility>
 
 namespace {
-
-// A sixteenth in grid units (24ths of a quarter): cuts fall on sixteenths,
-// so that the rests that pad a piece are exact.
-constexpr std::int64_t sixteenth = 6;
-// Characters of a piece beyond its notes: the restated tempo, volume and
-// octave and the padding rest; a restarted note costs a few more.
-constexpr std::int64_t pieceOverhead = 16;
-constexpr std::int64_t restartCost = 6;
-// Cut places looked at, at most (a huge rest in a hostile file).
-constexpr std::size_t maxPlaces = std::size_t{1} << 20;
-// Steps the choice of cuts may take before it goes the greedy way.
-constexpr std::int64_t maxSteps = 400000;
-constexpr std::size_t noLetter = std::numeric_limits<std::size_t>::max();
-
-// A channel's written notes on the grid, with the characters the whole
-// tune spent up to each of them.
-struct Lane {
-    int channel = 0;
-    std::vector<std::int64_t> at;     // per element: grid position
-    std::vector<std::int64_t> starts; // per written note, in element order
-    std::vector<std::size_t> letters; // per written note: letter offset in the whole tune
-    std::vector<std::int64_t> spanStarts; // written notes: starts, sorted
-    std::vector<std::int64_t> spanEnds;   // and where they stop sounding as written, sorted
-    std::size_t textSize = 0;
-    std::int64_t end = 0; // where its last written note ends
-
-    // Notes sounding across `place`.
-    std::int64_t across(std::int64_t place) const
-    {
-        const auto begun = std::lower_bound(spanStarts.begin(), spanStarts.end(), place) - spanStarts.begin();
-        const auto ended = std::upper_bound(spanEnds.begin(), spanEnds.end(), place) - spanEnds.begin();
-        return begun - ended;
-    }
-    // Characters the whole tune spent before its first note at or after `place`.
-    std::int64_t charsBefore(std::int64_t place) const
-    {
-        const auto i = std::lower_bound(starts.begin(), starts.end(), place) - starts.begin();
-        return static_cast<std::int64_t>(static_cast<std::size_t>(i) < letters.size() ? letters[i] : textSize);
-    }
-    // The characters a piece [a, b) of this channel is guessed to take.
-    std::int64_t estimate(std::int64_t a, std::int64_t b) const
-    {
-        if (end <= a)
-            return 0;
-        const std::int64_t rests = (b - a) / sixteenth / 8 * 2 + 3;
-        return std::max(charsBefore(b) - charsBefore(a), rests) + pieceOverhead + restartCost * across(a);
-    }
-};
-
-// A place a cut may fall: a bar line or a beat, and the notes across it.
-struct Place {
-    std::int64_t at;
-    bool bar;
-    std::int64_t across;
-};
-
-// The whole tune of a channel, written silently, as the measure of its pieces.
-Lane makeLane(const std::vector<Element>& elements, int channel, const TuneOptions& options)
-{
-    Lane lane;
-    lane.channel = channel;
-    std::vector<WrittenNote> written;
-    TuneWriter writer(elements, options);
-    writer.record(&written);
-    writer.write();
-    lane.textSize = writer.text().str().size();
-    std::int64_t at = 0;
-    std::size_t note = 0;
-    lane.at.reserve(elements.size());
-    for (const Element& element : elements) {
-        at += element.delta;
-        lane.at.push_back(at);
-        if (!element.isNote())
-            continue;
-        const std::size_t k = note++;
-        if (k >= written.size() || written[k].letter == noLetter)
-            continue;
-        lane.starts.push_back(at);
-        lane.letters.push_back(written[k].letter);
-        const std::int64_t end = at + TuneWriter::soundingLength(element.length, options.longChords);
-        lane.end = std::max(lane.end, end);
-        lane.spanStarts.push_back(at);
-        lane.spanEnds.push_back(end);
-    }
-    std::sort(lane.spanStarts.begin(), lane.spanStarts.end());
-    std::sort(lane.spanEnds.begin(), lane.spanEnds.end());
-    return lane;
-}
-
-// `scaled` / `scale` 24ths of a tick, on the grid to the nearest sixteenth.
-std::int64_t onGrid(std::int64_t scaled, std::int64_t scale, int division)
-{
-    const std::int64_t unit = scale * division * sixteenth;
-    return (scaled + unit / 2) / unit * sixteenth;
-}
-
-// Calls `visit(at, bar)` for the bar lines and beats before `end`, from
-// the time signatures, in order (several on one sixteenth count as one).
-template <typename Visit>
-void forEachBeat(const Bars& bars, int division, std::int64_t end, Visit visit)
-{
-    const auto& metres = bars.metres();
-    std::int64_t last = 0;
-    for (std::size_t m = 0; m < metres.size(); ++m) {
-        const Bars::Metre& metre = metres[m];
-        const std::int64_t den = metre.denominator;
-        const std::int64_t beat = 96 * std::int64_t{division};
-        const std::int64_t stop =
-            m + 1 < metres.size() ? metres[m + 1].start * den : std::numeric_limits<std::int64_t>::max();
-        for (std::int64_t k = 0;; ++k) {
-            const std::int64_t scaled = metre.start * den + k * beat;
-            const std::int64_t at = onGrid(scaled, den, division);
-            if (scaled >= stop || at >= end)
-                break;
-            if (at > last || (k % metre.numerator == 0 && at == last && at > 0))
-                visit(at, k % metre.numerator == 0);
-            last = std::max(last, at);
-        }
-    }
-}
-
-// The places a cut may fall before `end`. A song too long to look at every
-// beat (a huge rest) is looked at every so many beats.
-std::vector<Place> places(const Bars& bars, int division, std::int64_t end)
-{
-    std::size_t count = 0;
-    forEachBeat(bars, division, end, [&](std::int64_t, bool) { ++count; });
-    const std::size_t stride = count / maxPlaces + 1;
-    std::vector<Place> result;
-    result.reserve(count / stride + 1);
-    std::size_t index = 0;
-    forEachBeat(bars, division, end, [&](std::int64_t at, bool bar) {
-        if (!result.empty() && result.back().at == at) {
-            result.back().bar = result.back().bar || bar; // a bar line on the beat before it
-            return;
-        }
-        if (index++ % stride == 0)
-            result.push_back(Place{at, bar, 0});
-    });
-    return result;
-}
-
-// The choice of cuts among the places: at bar lines wherever a bar fits,
-// then fewest pieces, then fewest notes across, then the most even pieces.
-class CutChooser {
-public:
-    CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
-        : lanes_(lanes), nodes_(std::move(nodes)), budget_(budget)
-    {
-    }
-
-    // Indices of the nodes where pieces start (the first is 0).
-    std::vector<std::size_t> choose();
-
-private:
-    // A way to a node: cuts at beats (a fallback where a bar cannot fit),
-    // then pieces, then notes across the cuts, then unevenness, fewest first.
-    struct Best {
-        std::int64_t beats = std::numeric_limits<std::int64_t>::max();
-        std::int64_t pieces = 0;
-        std::int64_t across = 0;
-        std::int64_t unevenness = 0;
-        std::size_t from = 0;
-        bool operator<(const Best& o) const
-        {
-            return std::tie(beats, pieces, across, unevenness) < std::tie(o.beats, o.pieces, o.across, o.unevenness);
-        }
-    };
-
-    const std::vector<Lane>& lanes_;
-    std::vector<Place> nodes_;
-    std::int64_t budget_;
-
-    std::int64_t largest(std::size_t i, std::size_t j) const
-    {
-        std::int64_t most = 0;
-        for (const Lane& lane : lanes_)
-            most = std::max(most, lane.estimate(nodes_[i].at, nodes_[j].at));
-        return most;
-    }
-    bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
-    std::vector<std::size_t> farthest() const;
-};
-
-// Per node, the farthest node a piece from it may reach and still fit (the
-// next one when none fits).
-std::vector<std::size_t> CutChooser::farthest() const
-{
-    std::vector<std::size_t> far(nodes_.size(), 0);
-    std::size_t j = 1;
-    for (std::size_t i = 0; i + 1 < nodes_.size(); ++i) {
-        j = std::max(j, i + 1);
-        while (j + 1 < nodes_.size() && largest(i, j + 1) <= budget_)
-            ++j;
-        far[i] = j;
-    }
-    return far;
-}
-
-std::vector<std::size_t> CutChooser::choose()
-{
-    const std::vector<std::size_t> far = farthest();
-    const std::size_t last = nodes_.size() - 1;
-    std::int64_t steps = 0;
-    for (std::size_t i = 0; i < last; ++i)
-        steps += static_cast<std::int64_t>(far[i] - i);
-    std::vector<std::size_t> starts;
-    if (steps > maxSteps) {
-        // Too many choices to weigh: each piece as long as fits.
-        for (std::size_t i = 0; i < last; i = far[i])
-            starts.push_back(i);
-        return starts;
-    }
-    std::vector<Best> best(nodes_.size());
-    best[0].beats = 0;
-    for (std::size_t i = 0; i < last; ++i) {
-        if (best[i].beats == std::numeric_limits<std::int64_t>::max())
-            continue;
-        for (std::size_t j = i + 1; j <= far[i]; ++j) {
-            const std::int64_t size = largest(i, j);
-            const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
-                            best[i].unevenness + size * size, i};
-            if (next < best[j])
-                best[j] = next;
-        }
-    }
-    for (std::size_t j = last; j != 0; j = best[j].from)
-        starts.push_back(best[j].from);
-    std::reverse(starts.begin(), starts.end());
-    return starts;
-}
 
 // A discarding console: the trial runs print nothing.
 void discard(const ConsoleText&) {}
@@ -352,9 +120,6 @@ void ChannelCutter::take(std::size_t i, std::int64_t b, std::int64_t previous, s
     list.push_back(element);
 }
 
-} // namespace
-
-namespace {
 
 bool ChannelCutter::piece(std::size_t k, std::int64_t a, std::int64_t b, bool pad, const Bars& bars, int division)
 {
@@ -404,7 +169,7 @@ bool ChannelCutter::append(std::string text, const std::vector<WrittenNote>& rec
     if (written_) {
         for (std::size_t r = restarted; r < records.size(); ++r) {
             WrittenNote note = records[r];
-            if (note.letter != noLetter)
+            if (note.letter != WrittenNote::noLetter)
                 note.letter += offset;
             written_->push_back(note);
         }
@@ -456,9 +221,6 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
     return result;
 }
 
-} // namespace
-
-namespace {
 
 // The time signatures of all tracks.
 std::vector<TimeSignature> signatures(const Song& song)
@@ -467,19 +229,6 @@ std::vector<TimeSignature> signatures(const Song& song)
     for (const Track& track : song.tracks)
         result.insert(result.end(), track.timeSignatures.begin(), track.timeSignatures.end());
     return result;
-}
-
-// The places a cut may fall, from the start to `end`, with the notes across.
-std::vector<Place> nodesOf(const std::vector<Lane>& lanes, const Bars& bars, int division, std::int64_t end)
-{
-    std::vector<Place> nodes{Place{0, true, 0}};
-    for (Place place : places(bars, division, end)) {
-        for (const Lane& lane : lanes)
-            place.across += lane.across(place.at);
-        nodes.push_back(place);
-    }
-    nodes.push_back(Place{end, true, 0});
-    return nodes;
 }
 
 // Whether a piece that passed its parts could have been cut shorter.
@@ -513,7 +262,7 @@ SplitSong splitSong(const Song& song, const ChannelTuneOptions& options, int par
     if (end <= 0)
         return SplitSong{};
     const Bars bars(song.division, signatures(song));
-    const std::vector<Place> nodes = nodesOf(lanes, bars, song.division, end);
+    const std::vector<Place> nodes = cutPlaces(lanes, bars, song.division, end);
     const Plan plan{song, lanes, options, bars, parts};
     // The guess of the characters a piece takes is checked by writing the
     // pieces; a piece that came out too long makes the guess stricter.
@@ -522,7 +271,7 @@ SplitSong splitSong(const Song& song, const ChannelTuneOptions& options, int par
     std::vector<std::int64_t> cuts;
     std::vector<bool> over;
     for (int trial = 0; trial < 6; ++trial) {
-        starts = CutChooser(lanes, nodes, budget).choose();
+        starts = chooseCuts(lanes, nodes, budget);
         cuts.clear();
         for (const std::size_t i : starts)
             cuts.push_back(nodes[i].at);

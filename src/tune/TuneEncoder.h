@@ -26,7 +26,10 @@ struct TuneOptions {
 
 // What the encoder wrote for one note, when asked to record it.
 struct WrittenNote {
-    std::size_t letter; // offset of its letter in the text; npos when the text was cut first
+    // The letter of a note the text was cut before.
+    static constexpr std::size_t noLetter = static_cast<std::size_t>(-1);
+
+    std::size_t letter; // offset of its letter in the text; noLetter when the text was cut first
     int sixteenths;     // its length
     int pitch;          // the pitch its octave and letter stand for
     int volume;         // 1..10

@@ -253,7 +253,7 @@ void TuneWriter::writeGap(std::int64_t gap, int sixteenths)
 // The record of a note just written; a note the cap cut has no letter.
 void TuneWriter::noteWritten(std::size_t letterAt, int sixteenths, int volume, int octave, int letter, bool isHeld)
 {
-    const std::size_t at = out_.cut() ? std::string::npos : letterAt;
+    const std::size_t at = out_.cut() ? WrittenNote::noLetter : letterAt;
     written_->push_back(WrittenNote{at, sixteenths, lowestNote + 12 * octave + letter, volume, isHeld});
 }
 

@@ -1,0 +1,212 @@
+#include "convert/SplitCuts.h"
+
+#include "tune/TuneWriter.h"
+
+#include <limits>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+// Cut places looked at, at most (a huge rest in a hostile file).
+constexpr std::size_t maxPlaces = std::size_t{1} << 20;
+// Steps the choice of cuts may take before it goes the greedy way.
+constexpr std::int64_t maxSteps = 400000;
+
+} // namespace
+
+Lane makeLane(const std::vector<Element>& elements, int channel, const TuneOptions& options)
+{
+    Lane lane;
+    lane.channel = channel;
+    std::vector<WrittenNote> written;
+    TuneWriter writer(elements, options);
+    writer.record(&written);
+    writer.write();
+    lane.textSize = writer.text().str().size();
+    std::int64_t at = 0;
+    std::size_t note = 0;
+    lane.at.reserve(elements.size());
+    for (const Element& element : elements) {
+        at += element.delta;
+        lane.at.push_back(at);
+        if (!element.isNote())
+            continue;
+        const std::size_t k = note++;
+        if (k >= written.size() || written[k].letter == WrittenNote::noLetter)
+            continue;
+        lane.starts.push_back(at);
+        lane.letters.push_back(written[k].letter);
+        const std::int64_t end = at + TuneWriter::soundingLength(element.length, options.longChords);
+        lane.end = std::max(lane.end, end);
+        lane.spanStarts.push_back(at);
+        lane.spanEnds.push_back(end);
+    }
+    std::sort(lane.spanStarts.begin(), lane.spanStarts.end());
+    std::sort(lane.spanEnds.begin(), lane.spanEnds.end());
+    return lane;
+}
+
+namespace {
+
+// `scaled` / `scale` 24ths of a tick, on the grid to the nearest sixteenth.
+std::int64_t onGrid(std::int64_t scaled, std::int64_t scale, int division)
+{
+    const std::int64_t unit = scale * division * sixteenth;
+    return (scaled + unit / 2) / unit * sixteenth;
+}
+
+// Calls `visit(at, bar)` for the bar lines and beats before `end`, from
+// the time signatures, in order (several on one sixteenth count as one).
+template <typename Visit>
+void forEachBeat(const Bars& bars, int division, std::int64_t end, Visit visit)
+{
+    const auto& metres = bars.metres();
+    std::int64_t last = 0;
+    for (std::size_t m = 0; m < metres.size(); ++m) {
+        const Bars::Metre& metre = metres[m];
+        const std::int64_t den = metre.denominator;
+        const std::int64_t beat = 96 * std::int64_t{division};
+        const std::int64_t stop =
+            m + 1 < metres.size() ? metres[m + 1].start * den : std::numeric_limits<std::int64_t>::max();
+        for (std::int64_t k = 0;; ++k) {
+            const std::int64_t scaled = metre.start * den + k * beat;
+            const std::int64_t at = onGrid(scaled, den, division);
+            if (scaled >= stop || at >= end)
+                break;
+            if (at > last || (k % metre.numerator == 0 && at == last && at > 0))
+                visit(at, k % metre.numerator == 0);
+            last = std::max(last, at);
+        }
+    }
+}
+
+// The places a cut may fall before `end`. A song too long to look at every
+// beat (a huge rest) is looked at every so many beats.
+std::vector<Place> places(const Bars& bars, int division, std::int64_t end)
+{
+    std::size_t count = 0;
+    forEachBeat(bars, division, end, [&](std::int64_t, bool) { ++count; });
+    const std::size_t stride = count / maxPlaces + 1;
+    std::vector<Place> result;
+    result.reserve(count / stride + 1);
+    std::size_t index = 0;
+    forEachBeat(bars, division, end, [&](std::int64_t at, bool bar) {
+        if (!result.empty() && result.back().at == at) {
+            result.back().bar = result.back().bar || bar; // a bar line on the beat before it
+            return;
+        }
+        if (index++ % stride == 0)
+            result.push_back(Place{at, bar, 0});
+    });
+    return result;
+}
+
+// The choice of cuts among the places: at bar lines wherever a bar fits,
+// then fewest pieces, then fewest notes across, then the most even pieces.
+class CutChooser {
+public:
+    CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
+        : lanes_(lanes), nodes_(std::move(nodes)), budget_(budget)
+    {
+    }
+
+    // Indices of the nodes where pieces start (the first is 0).
+    std::vector<std::size_t> choose();
+
+private:
+    // A way to a node: cuts at beats (a fallback where a bar cannot fit),
+    // then pieces, then notes across the cuts, then unevenness, fewest first.
+    struct Best {
+        std::int64_t beats = std::numeric_limits<std::int64_t>::max();
+        std::int64_t pieces = 0;
+        std::int64_t across = 0;
+        std::int64_t unevenness = 0;
+        std::size_t from = 0;
+        bool operator<(const Best& o) const
+        {
+            return std::tie(beats, pieces, across, unevenness) < std::tie(o.beats, o.pieces, o.across, o.unevenness);
+        }
+    };
+
+    const std::vector<Lane>& lanes_;
+    std::vector<Place> nodes_;
+    std::int64_t budget_;
+
+    std::int64_t largest(std::size_t i, std::size_t j) const
+    {
+        std::int64_t most = 0;
+        for (const Lane& lane : lanes_)
+            most = std::max(most, lane.estimate(nodes_[i].at, nodes_[j].at));
+        return most;
+    }
+    bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
+    std::vector<std::size_t> farthest() const;
+};
+
+// Per node, the farthest node a piece from it may reach and still fit (the
+// next one when none fits).
+std::vector<std::size_t> CutChooser::farthest() const
+{
+    std::vector<std::size_t> far(nodes_.size(), 0);
+    std::size_t j = 1;
+    for (std::size_t i = 0; i + 1 < nodes_.size(); ++i) {
+        j = std::max(j, i + 1);
+        while (j + 1 < nodes_.size() && largest(i, j + 1) <= budget_)
+            ++j;
+        far[i] = j;
+    }
+    return far;
+}
+
+std::vector<std::size_t> CutChooser::choose()
+{
+    const std::vector<std::size_t> far = farthest();
+    const std::size_t last = nodes_.size() - 1;
+    std::int64_t steps = 0;
+    for (std::size_t i = 0; i < last; ++i)
+        steps += static_cast<std::int64_t>(far[i] - i);
+    std::vector<std::size_t> starts;
+    if (steps > maxSteps) {
+        // Too many choices to weigh: each piece as long as fits.
+        for (std::size_t i = 0; i < last; i = far[i])
+            starts.push_back(i);
+        return starts;
+    }
+    std::vector<Best> best(nodes_.size());
+    best[0].beats = 0;
+    for (std::size_t i = 0; i < last; ++i) {
+        if (best[i].beats == std::numeric_limits<std::int64_t>::max())
+            continue;
+        for (std::size_t j = i + 1; j <= far[i]; ++j) {
+            const std::int64_t size = largest(i, j);
+            const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
+                            best[i].unevenness + size * size, i};
+            if (next < best[j])
+                best[j] = next;
+        }
+    }
+    for (std::size_t j = last; j != 0; j = best[j].from)
+        starts.push_back(best[j].from);
+    std::reverse(starts.begin(), starts.end());
+    return starts;
+}
+
+} // namespace
+
+std::vector<Place> cutPlaces(const std::vector<Lane>& lanes, const Bars& bars, int division, std::int64_t end)
+{
+    std::vector<Place> nodes{Place{0, true, 0}};
+    for (Place place : places(bars, division, end)) {
+        for (const Lane& lane : lanes)
+            place.across += lane.across(place.at);
+        nodes.push_back(place);
+    }
+    nodes.push_back(Place{end, true, 0});
+    return nodes;
+}
+
+std::vector<std::size_t> chooseCuts(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
+{
+    return CutChooser(lanes, std::move(nodes), budget).choose();
+}
