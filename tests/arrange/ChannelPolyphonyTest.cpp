@@ -19,21 +19,6 @@
 
 namespace {
 
-// The value that tells the elements of one list apart in the tests that
-// give each a number of its own: a note's velocity, a tempo's bpm, a volume's value.
-int tagOf(const Element& e)
-{
-    switch (e.kind) {
-    case ElementKind::Tempo:
-        return e.bpm;
-    case ElementKind::Volume:
-        return e.volume;
-    case ElementKind::Note:
-        break;
-    }
-    return e.velocity;
-}
-
 class ChannelPolyphonyTest : public ::testing::Test {
 protected:
     void SetUp() override { setVerbosity(Message::msgLevelDefault); }

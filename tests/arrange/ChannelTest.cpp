@@ -28,21 +28,6 @@ int cmp(const Element& a, const Element& b)
     return ab ? -1 : (ba ? 1 : 0);
 }
 
-// The value that tells the elements of one list apart in the tests that
-// give each a number of its own: a note's velocity, a tempo's bpm, a volume's value.
-int tagOf(const Element& e)
-{
-    switch (e.kind) {
-    case ElementKind::Tempo:
-        return e.bpm;
-    case ElementKind::Volume:
-        return e.volume;
-    case ElementKind::Note:
-        break;
-    }
-    return e.velocity;
-}
-
 int sign(int v)
 {
     return (v > 0) - (v < 0);

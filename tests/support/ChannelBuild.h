@@ -54,3 +54,18 @@ inline const Element& noteAt(const Channel& ch, std::size_t i)
     EXPECT_TRUE(e.isNote()) << "entry " << i;
     return e;
 }
+
+// The value that tells the elements of one list apart in the tests that
+// give each a number of its own: a note's velocity, a tempo's bpm, a volume's value.
+inline int tagOf(const Element& e)
+{
+    switch (e.kind) {
+    case ElementKind::Tempo:
+        return e.bpm;
+    case ElementKind::Volume:
+        return e.volume;
+    case ElementKind::Note:
+        break;
+    }
+    return e.velocity;
+}
