@@ -193,15 +193,6 @@ void Channel::sort()
     applyOrder(elements, keys);
 }
 
-int Channel::findLowest() const
-{
-    int lowest = 127;
-    for (const Element& e : elements)
-        if (e.isNote() && e.pitch < lowest)
-            lowest = e.pitch;
-    return lowest;
-}
-
 void Channel::copyTempo(const Element& tempo, int channel)
 {
     Element copy = tempo;

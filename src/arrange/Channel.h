@@ -19,8 +19,6 @@ public:
     static bool before(const Element& a, const Element& b);
     // Sorts the elements stably into the element order.
     void sort();
-    // The lowest pitch of the channel's notes (127 without notes).
-    int findLowest() const;
     // Appends a copy of `tempo` that belongs to `channel`.
     void copyTempo(const Element& tempo, int channel);
     // Keeps one of the notes of equal folded pitch that start together.

@@ -113,7 +113,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
     }
     bucket.push_back(elements_.size());
-    elements_.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
+    elements_.push_back(Element::makeNote(time, channel, pitch, velocity));
     used = true;
 }
 

@@ -280,26 +280,7 @@ TEST_F(ChannelTest, SortPutsAnEarlierTempoBeforeALaterNote)
     EXPECT_EQ(ch.elements[1].kind, ElementKind::Note);
 }
 
-// ---------------------------------------------------------------- findLowest, copyTempo
-
-TEST_F(ChannelTest, FindLowestIs127WithoutNotes)
-{
-    Channel ch;
-    EXPECT_EQ(ch.findLowest(), 127);
-    addTempo(ch, 0, 120);
-    addVolume(ch, 0, 0);
-    EXPECT_EQ(ch.findLowest(), 127);
-}
-
-TEST_F(ChannelTest, FindLowestTakesTheLowestPitch)
-{
-    Channel ch;
-    addNote(ch, {.time = 0, .pitch = 64, .duration = 1});
-    addNote(ch, {.time = 10, .pitch = 31, .duration = 1});
-    addVolume(ch, 5, 3);
-    addNote(ch, {.time = 20, .pitch = 50, .duration = 1});
-    EXPECT_EQ(ch.findLowest(), 31);
-}
+// ---------------------------------------------------------------- copyTempo
 
 TEST_F(ChannelTest, CopyTempoAppendsAChannelOwnedCopy)
 {
