@@ -7,7 +7,9 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -80,6 +82,60 @@ TEST(LayeringTest, EverySourceIncludesItsOwnHeaderFirst)
         EXPECT_EQ(first, own) << name << " includes first another header than its own";
     }
     EXPECT_GT(sources, 20);
+}
+
+// The names a source file defines outside an anonymous namespace, from
+// definitions that begin at the line start: `Class::member` or `function`.
+std::vector<std::string> definedNames(std::istream& in)
+{
+    static const std::regex definition(R"re(^[A-Za-z_][\w:<>,\s*&]*?[\s*&]([\w:~]+)\()re");
+    static const std::regex statement(R"re(^(static|return|if|for|while|using|typedef)\b)re");
+    std::vector<std::string> names;
+    int anonymous = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("namespace {", 0) == 0) {
+            ++anonymous;
+            continue;
+        }
+        if (line.rfind("} // namespace", 0) == 0 && anonymous > 0) {
+            --anonymous;
+            continue;
+        }
+        std::smatch match;
+        if (anonymous > 0 || std::regex_search(line, statement) || !std::regex_search(line, match, definition) ||
+            line.find(';') != std::string::npos)
+            continue;
+        names.push_back(match[1].str());
+    }
+    return names;
+}
+
+TEST(LayeringTest, EverySourceImplementsOnlyItsOwnHeader)
+{
+    const fs::path src = fs::absolute(MIDI2VARN_SOURCE_DIR) / "src";
+    const std::set<std::string> programs = {"app/midi2varn.cpp", "app/varn2midi.cpp"};
+    int definitions = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        const std::string name = fs::relative(entry.path(), src).generic_string();
+        if (!entry.is_regular_file() || entry.path().extension() != ".cpp" || programs.count(name) != 0)
+            continue;
+        std::ifstream headerFile(fs::path(entry.path()).replace_extension(".h"));
+        std::stringstream header;
+        header << headerFile.rdbuf();
+        std::ifstream in(entry.path());
+        for (const std::string& defined : definedNames(in)) {
+            ++definitions;
+            const std::size_t scope = defined.find("::");
+            // A member belongs to a class of the own header; a function is declared there.
+            const std::string wanted = scope == std::string::npos
+                                           ? "\\b" + defined + "\\s*\\("
+                                           : "\\b(class|struct)\\s+" + defined.substr(0, scope) + "\\b";
+            EXPECT_TRUE(std::regex_search(header.str(), std::regex(wanted)))
+                << name << " defines " << defined << ", which its own header does not declare";
+        }
+    }
+    EXPECT_GT(definitions, 150);
 }
 
 } // namespace
