@@ -103,6 +103,17 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         {{"--against", "example.txt", "example.txt"}, 1, "", "could not convert \"example.txt\""},
         {{"--against", "example.mid", "-p", "x", "example.txt"}, 1, "", "switches after --against were refused"},
         {{"--against", "example.mid"}, 1, "", "--against needs a MIDI file and then the macro file"},
+        {{"-h"}, 0, "--suggest <SONG.MID> [CONVERTER OPTIONS]\n", ""},
+        {{"--suggest", "example.mid", "-e"}, 0,
+         "switches  as written  played  macros  parts  what changes\n"
+         "(none)    100%        100%    1       1      - -e: no change\n"
+         "-e        100%        100%    1       1      the switches as given\n"
+         "\n",
+         ""},
+        {{"--suggest"}, 1, "", "--suggest needs a MIDI file"},
+        {{"--suggest", "missing.mid"}, 1, "", "could not read \"missing.mid\""},
+        {{"--suggest", "example.txt"}, 1, "", "could not convert \"example.txt\""},
+        {{"--suggest", "example.mid", "-p", "x"}, 1, "", "switches after --suggest were refused"},
     };
     for (const auto& c : cases) {
         const RunResult r = run(c.args);
