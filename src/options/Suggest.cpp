@@ -102,9 +102,9 @@ std::optional<Switches> scan(const std::vector<std::string>& switches, std::stri
     return result;
 }
 
-// The song's figures under `args`, or nothing when they are refused or the
-// song cannot be converted.
-std::optional<SongFidelity> measure(const std::vector<std::string>& args, std::span<const unsigned char> midi)
+} // namespace
+
+std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
 {
     std::vector<std::string> line{"midi2varn"};
     line.insert(line.end(), args.begin(), args.end());
@@ -124,6 +124,8 @@ std::optional<SongFidelity> measure(const std::vector<std::string>& args, std::s
         return std::nullopt;
     return songFidelity(conversion.departures);
 }
+
+namespace {
 
 // A count that went up or down, in words: "2,431 more notes in their octave".
 void difference(std::string& words, std::size_t now, std::size_t before, const char* what)
@@ -241,7 +243,7 @@ private:
 void Suggester::add(std::vector<Measured>& to, unsigned bits)
 {
     const Switches switches = changed(given_, bits);
-    const std::optional<SongFidelity> figures = measure(typedArguments(switches), request_.midi);
+    const std::optional<SongFidelity> figures = measureSwitches(typedArguments(switches), request_.midi);
     ++done_;
     if (request_.progress)
         request_.progress(std::min(done_, total_), total_);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +45,11 @@ struct Suggestions {
     // (as high a score, played whole as well) is left out.
     std::vector<Candidate> ranked;
 };
+
+// The song's figures under the converter's `switches` (one argument each),
+// or nothing when they are refused or the song cannot be converted.
+std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& switches,
+                                            std::span<const unsigned char> midi);
 
 // Converts the song under each candidate and ranks them.
 Suggestions suggest(const SuggestRequest& request);
