@@ -46,8 +46,8 @@ Switches changed(const Switches& given, unsigned bits)
 {
     Switches result = given;
     const auto drop = [&result](char letter) {
-        result.erase(std::remove_if(result.begin(), result.end(), [letter](const Switch& s) { return s.letter == letter; }),
-                     result.end());
+        const auto named = [letter](const Switch& s) { return s.letter == letter; };
+        result.erase(std::remove_if(result.begin(), result.end(), named), result.end());
     };
     for (unsigned i = 0; i < toggleCount; ++i) {
         if ((bits & (1u << i)) == 0)
@@ -102,30 +102,6 @@ std::optional<Switches> scan(const std::vector<std::string>& switches, std::stri
     return result;
 }
 
-} // namespace
-
-std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
-{
-    std::vector<std::string> line{"midi2varn"};
-    line.insert(line.end(), args.begin(), args.end());
-    line.push_back("song.mid");
-    line.push_back("-");
-    const CommandLine parsed = parseOptions(line);
-    if (!parsed.proceed)
-        return std::nullopt;
-    ConversionRequest request;
-    request.settings = parsed.settings;
-    request.settings.verbosity = Level::Fatal;
-    request.midi = midi;
-    request.wantDepartures = true;
-    request.writeOutput = [](std::string_view) {};
-    const Conversion conversion = convert(request, nullptr);
-    if (conversion.status != 0)
-        return std::nullopt;
-    return songFidelity(conversion.departures);
-}
-
-namespace {
 
 // A count that went up or down, in words: "2,431 more notes in their octave".
 void difference(std::string& words, std::size_t now, std::size_t before, const char* what)
@@ -255,7 +231,8 @@ void Suggester::add(std::vector<Measured>& to, unsigned bits)
     m.candidate.figures = *figures;
     m.candidate.playsWhole = playsWhole(*figures);
     m.candidate.given = bits == 0;
-    m.candidate.words = changeWords(given_, switches, all_.empty() ? *figures : all_.front().candidate.figures, *figures);
+    const SongFidelity& given = all_.empty() ? *figures : all_.front().candidate.figures;
+    m.candidate.words = changeWords(given_, switches, given, *figures);
     to.push_back(std::move(m));
 }
 
@@ -301,6 +278,27 @@ bool Suggester::run(const Settings& settings)
 
 } // namespace
 
+std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
+{
+    std::vector<std::string> line{"midi2varn"};
+    line.insert(line.end(), args.begin(), args.end());
+    line.push_back("song.mid");
+    line.push_back("-");
+    const CommandLine parsed = parseOptions(line);
+    if (!parsed.proceed)
+        return std::nullopt;
+    ConversionRequest request;
+    request.settings = parsed.settings;
+    request.settings.verbosity = Level::Fatal;
+    request.midi = midi;
+    request.wantDepartures = true;
+    request.writeOutput = [](std::string_view) {};
+    const Conversion conversion = convert(request, nullptr);
+    if (conversion.status != 0)
+        return std::nullopt;
+    return songFidelity(conversion.departures);
+}
+
 Suggestions suggest(const SuggestRequest& request)
 {
     Suggestions result;
@@ -334,7 +332,8 @@ std::string formatSuggestions(const Suggestions& suggestions)
     for (const Candidate& c : suggestions.ranked) {
         const Fidelity& f = c.figures.fidelity;
         rows.push_back({c.typed.empty() ? "(none)" : c.typed, percent(f.asWritten, f.notes), percent(f.played, f.notes),
-                        std::to_string(c.figures.macros), std::to_string(c.figures.parts) + (c.playsWhole ? "" : " (too many)"),
+                        std::to_string(c.figures.macros),
+                        std::to_string(c.figures.parts) + (c.playsWhole ? "" : " (too many)"),
                         c.words});
     }
     std::vector<std::size_t> widths(head.size(), 0);
