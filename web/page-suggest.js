@@ -31,9 +31,9 @@
         return;
       $('score').textContent = song === null ? '' :
         'Fidelity: ' + percent(song.asWritten, song.notes) + ' of ' + page.plural(song.notes, 'note', 'notes') +
-        ' as written, ' + percent(song.played, song.notes) + ' played; ' +
-        (song.playsWhole ? '' : 'too long for the game: ') + page.plural(song.macros, 'macro', 'macros') +
-        ' of at most ' + page.plural(song.parts, 'part', 'parts') + '.';
+        ' as written, ' + percent(song.played, song.notes) + ' played; ' + page.plural(song.macros, 'macro', 'macros') +
+        ' of at most ' + page.plural(song.parts, 'part', 'parts') +
+        (song.playsWhole ? '.' : ': the game plays only 5 parts of a macro.');
     }, function () {});
   }
 
@@ -61,7 +61,7 @@
       tr.appendChild(cell(percent(row.played, row.notes), 'number'));
       tr.appendChild(cell(String(row.macros), 'number'));
       tr.appendChild(cell(row.parts + (row.playsWhole ? '' : ' (too many)'), 'number'));
-      tr.appendChild(cell(row.words));
+      tr.appendChild(cell(row.words, 'words'));
       var use = element('button', 'apply', row.given ? 'In use' : 'Use');
       use.type = 'button';
       use.disabled = row.given;
