@@ -144,4 +144,5 @@
   page.buildChannelRows = buildChannelRows;
   page.showChannelRows = showChannelRows;
   page.controlsChanged = controlsChanged;
+  page.currentSwitches = function () { return Switches.switches(readState()); };
 })(window.Midi2varnPage);

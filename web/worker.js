@@ -21,6 +21,11 @@
       return { value: converter.summary(request.bytes), transfer: [] };
     case 'preview':
       return { value: converter.preview(request.text), transfer: [] };
+    case 'suggest':
+      // Progress goes out as messages of its own, which carry no id.
+      return { value: converter.suggest(request.bytes, request.args, request.scoreOnly, function (done, total) {
+        self.postMessage({ suggestProgress: request.token, done: done, total: total });
+      }), transfer: [] };
     case 'previewFile':
       var file = converter.previewFile(request.text);
       return { value: file, transfer: [file.bytes.buffer] };

@@ -1,11 +1,13 @@
 // The preview program: reads a macro file (or a bare tune text) and writes
 // what its tunes play as a MIDI file; with --against, converts the MIDI
-// file in memory and reports where the tunes depart from it.
+// file in memory and reports where the tunes depart from it; with
+// --suggest, ranks switch sets for the MIDI file.
 #include "app/FileAccess.h"
 #include "app/InputFile.h"
 #include "app/OutputFile.h"
 #include "convert/Against.h"
 #include "options/PreviewOptions.h"
+#include "options/Suggest.h"
 #include "tune/Preview.h"
 #include "tune/TuneReader.h"
 
@@ -96,6 +98,24 @@ int reportAgainst(const PreviewCommandLine& line, const TuneRead& read)
     return 0;
 }
 
+// Ranks switch sets for the song; the table goes to standard output.
+int suggestSwitches(const PreviewCommandLine& line)
+{
+    const std::optional<std::vector<unsigned char>> song = readInput(line.songName);
+    if (!song)
+        return 1;
+    SuggestRequest request;
+    request.switches = line.switches;
+    request.midi = *song;
+    const Suggestions suggestions = suggest(request);
+    if (!suggestions.converted) {
+        say(stderr, suggestions.errors + "varn2midi: could not convert \"" + line.songName + "\".\n");
+        return 1;
+    }
+    say(stdout, formatSuggestions(suggestions));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -107,6 +127,8 @@ int main(int argc, char* argv[])
     say(stderr, line.errors);
     if (!line.proceed)
         return line.status;
+    if (line.suggest)
+        return suggestSwitches(line);
 
     const std::optional<std::vector<unsigned char>> text = readInput(line.inputName);
     if (!text)

@@ -2,8 +2,11 @@
 // plays when the tune is read back, placed at its bar and beat.
 #include "convert/DepartureReport.h"
 
+#include "convert/Amounts.h"
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
+#include "convert/Fidelity.h"
+#include "convert/LetterMap.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,88 +22,14 @@ constexpr const char* kindWords[departureKinds] = {"dropped", "start", "length",
 // positions stay inside the 64-bit range.
 constexpr std::int64_t maxSixteenths = std::int64_t{1} << 40;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-// An amount of 24ths of a quarter as sixteenths: "0", "+3", "-1/2", "+5/3".
-std::string sixteenths(std::int64_t twentyFourths, bool sign = true)
-{
-    if (twentyFourths == 0)
-        return "0";
-    const std::int64_t size = twentyFourths < 0 ? -twentyFourths : twentyFourths;
-    const std::int64_t g = std::gcd(size, std::int64_t{6});
-    std::string text = sign ? (twentyFourths < 0 ? "-" : "+") : (twentyFourths < 0 ? "-" : "");
-    text += std::to_string(size / g);
-    if (g != 6) {
-        text += '/';
-        text += std::to_string(6 / g);
-    }
-    return text;
-}
-
-// An amount of 24ths of a quarter as a note value: "1/32", "3/16", "a whole
-// note", "2 whole notes and 1/8".
-std::string noteValue(std::int64_t twentyFourths)
-{
-    const std::int64_t size = twentyFourths < 0 ? -twentyFourths : twentyFourths;
-    constexpr std::int64_t whole = 96;
-    const std::int64_t wholes = size / whole;
-    const std::int64_t rest = size % whole;
-    std::string text;
-    if (wholes == 1)
-        text = "a whole note";
-    else if (wholes > 1)
-        text = std::to_string(wholes) + " whole notes";
-    if (rest != 0 || wholes == 0) {
-        const std::int64_t g = std::gcd(rest, whole);
-        text += (wholes != 0 ? " and " : "") + std::to_string(rest / g) + "/" + std::to_string(whole / g);
-    }
-    return text;
-}
+// A start this close to its place (in 24ths of a quarter) counts as written.
+constexpr std::int64_t halfSixteenth = 3;
 
 // The bar of a place: "12" of "12:3+1/2".
 std::string barOf(const std::string& place)
 {
     return place.substr(0, place.find(':'));
 }
-
-// How the letters of the written text stand in the played one: the same
-// offset before the first difference, the same distance from the end after
-// the last one, none in between.
-class LetterMap {
-public:
-    LetterMap(const std::string& written, const std::string& played)
-        : writtenSize_(written.size()), playedSize_(played.size())
-    {
-        const std::size_t shorter = std::min(writtenSize_, playedSize_);
-        while (prefix_ < shorter && written[prefix_] == played[prefix_])
-            ++prefix_;
-        while (suffix_ < shorter - prefix_ &&
-               written[writtenSize_ - 1 - suffix_] == played[playedSize_ - 1 - suffix_])
-            ++suffix_;
-    }
-
-    bool map(std::size_t letter, std::size_t& played) const
-    {
-        if (letter < prefix_) {
-            played = letter;
-            return true;
-        }
-        if (letter < writtenSize_ && letter >= writtenSize_ - suffix_) {
-            played = letter - writtenSize_ + playedSize_;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    std::size_t writtenSize_;
-    std::size_t playedSize_;
-    std::size_t prefix_ = 0;
-    std::size_t suffix_ = 0;
-};
 
 // One channel: its trace, its written text and its played tune, each of
 // which may be missing.
@@ -137,6 +66,7 @@ private:
     void compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p);
     std::string startWords(std::int64_t rounding, std::int64_t drift) const;
     std::string polyphonyWords() const;
+    void count(bool inPitch, bool onTime, bool inLength);
     void ends(const ChannelTrace* trace, const PlayedTune* played);
 };
 
@@ -150,6 +80,7 @@ void ChannelReport::add(std::int64_t position, DepartureKind kind, std::string d
 void ChannelReport::run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played)
 {
     out_.notesIn = trace ? trace->notes.size() : 0;
+    out_.fidelity.notes = out_.notesIn;
     out_.notesPlayed = played ? played->notes.size() : 0;
     matched_.assign(out_.notesPlayed, false);
     if (trace) {
@@ -278,7 +209,7 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
 
     // From the note's own place on the grid: its rounding down to a
     // sixteenth, then the drift carried from the distances before it.
-    const std::int64_t sixteenth = floorDiv(note.snapped, 6);
+    const std::int64_t sixteenth = floorDivide(note.snapped, 6);
     const std::int64_t rounding = sixteenth * 6 - note.snapped;
     const std::int64_t drift = p.start - sixteenth;
     // A drift of one sign is told from the note where that sign began.
@@ -286,17 +217,22 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     if (sign != driftSign_)
         driftSince_ = at;
     driftSign_ = sign;
-    if (rounding != 0 || drift != 0)
+    const std::int64_t offset = rounding + drift * 6;
+    if (offset != 0) {
         depart(DepartureKind::Start,
-               name + " " + sixteenths(rounding + drift * 6) + " (rounding " + sixteenths(rounding) + ", drift " +
+               name + " " + sixteenths(offset) + " (rounding " + sixteenths(rounding) + ", drift " +
                    sixteenths(drift * 6) + ")",
                startWords(rounding, drift * 6));
+        placed_.back().offset = offset;
+    }
     if (std::llabs(drift) > std::llabs(out_.largestDrift))
         out_.largestDrift = drift;
     if (drift != 0 && bars_.barOrMore(at, drift))
         out_.driftsABar = true;
 
+    bool inLength = true;
     if (p.stuck) {
+        inLength = false;
         depart(DepartureKind::Stuck, name, "held and never ended: stuck, it sounds to the end of the tune");
     } else if (p.held && p.length > note.sixteenths) {
         const std::int64_t late = (p.length - note.sixteenths) * 6;
@@ -305,11 +241,24 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     } else {
         // The file's length in 24ths, rounded.
         const std::int64_t file = (std::int64_t{note.ticks} * 24 + division_ / 2) / division_;
-        if (std::llabs(p.length * 6 - file) >= 6)
+        inLength = std::llabs(p.length * 6 - file) < 6;
+        if (!inLength)
             depart(DepartureKind::Length, name + " " + sixteenths(file, false) + " played " +
                                               sixteenths(p.length * 6, false),
                    "lasts " + noteValue(p.length * 6) + " instead of " + noteValue(file));
     }
+    count(p.pitch == note.pitch, std::llabs(offset) <= halfSixteenth, inLength);
+}
+
+// A played note of the file in the channel's fidelity.
+void ChannelReport::count(bool inPitch, bool onTime, bool inLength)
+{
+    Fidelity& f = out_.fidelity;
+    ++f.played;
+    f.inPitch += inPitch ? 1 : 0;
+    f.onTime += onTime ? 1 : 0;
+    f.inLength += inLength ? 1 : 0;
+    f.asWritten += inPitch && onTime && inLength ? 1 : 0;
 }
 
 // Where the last note of the tune ends, beside where the file's ends.
@@ -330,13 +279,6 @@ void ChannelReport::ends(const ChannelTrace* trace, const PlayedTune* played)
 }
 
 } // namespace
-
-std::string noteName(int pitch)
-{
-    static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-    const std::int64_t p = pitch;
-    return names[static_cast<std::size_t>(p - floorDiv(p, 12) * 12)] + std::to_string(floorDiv(p, 12) - 1);
-}
 
 std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
                                                 const TuneRead& played)
@@ -359,6 +301,8 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
         report.emplace_back();
         report.back().channel = channel;
         report.back().keptInStep = trace.keepInStep;
+        report.back().split = trace.splitParts > 0;
+        measureMacros(report.back(), w == written.end() ? nullptr : &*w, p == played.tunes.end() ? nullptr : &*p);
         if (t != trace.channels.end() && !trace.fitOctaves) {
             report.back().octaveHint = t->octaves;
             report.back().moreInRange = t->moreInRange;
@@ -373,6 +317,8 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
             continue;
         report.emplace_back();
         report.back().channel = played.tunes[i].channel;
+        report.back().split = trace.splitParts > 0;
+        measureMacros(report.back(), nullptr, &played.tunes[i]);
         ChannelReport(bars, division, report.back()).run(nullptr, nullptr, &played.tunes[i]);
     }
     return report;
@@ -394,6 +340,9 @@ std::string formatSummary(const ChannelDepartures& c)
                 (c.octaveHint > 0 ? "up: " : "down: ") + std::to_string(c.moreInRange) +
                 (c.moreInRange == 1 ? " more note in range" : " more notes in range");
     }
+    // Kept last, so that what reads the fields before it reads them still.
+    text += "; " + percent(c.fidelity.asWritten, c.fidelity.notes) + " as written, " +
+            percent(c.fidelity.played, c.fidelity.notes) + " played";
     return text;
 }
 
@@ -410,5 +359,5 @@ std::string formatDepartures(const std::vector<ChannelDepartures>& report)
         for (const Departure& d : c.departures)
             text += "  " + formatDeparture(d) + "\n";
     }
-    return text;
+    return text + formatSongLine(songFidelity(report)) + "\n";
 }

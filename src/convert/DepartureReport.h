@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Amounts.h"
 #include "convert/Departures.h"
 #include "tune/TuneReader.h"
 
@@ -16,7 +17,7 @@ std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, con
                                                 const TuneRead& played);
 
 // The report as text: per channel one summary line, then its departures,
-// one per line (the format the README describes).
+// one per line, and last the song line (the format the README describes).
 std::string formatDepartures(const std::vector<ChannelDepartures>& report);
 
 // A channel's summary line of the report, without its line end.
@@ -25,6 +26,3 @@ std::string formatSummary(const ChannelDepartures& channel);
 // A departure's line of the report, without its indent and line end:
 // "1:1 dropped C4 (polyphony)".
 std::string formatDeparture(const Departure& departure);
-
-// A MIDI key number as a note name: "C4" is 60, "C#4" 61.
-std::string noteName(int pitch);

@@ -126,6 +126,7 @@ DepartureTrace DepartureTracer::finish(const Song& song)
     trace.division = song.division;
     trace.keepInStep = keepInStep_;
     trace.fitOctaves = fitOctaves_;
+    trace.splitParts = splitParts_;
     for (const Track& track : song.tracks)
         trace.signatures.insert(trace.signatures.end(), track.timeSignatures.begin(), track.timeSignatures.end());
     for (int ch = 0; ch < channelCount; ++ch) {

@@ -18,7 +18,7 @@ public:
     // (its grid, how its gaps are measured, whether channels move by octaves).
     DepartureTracer(int division, const Settings& settings)
         : division_(division), triplets_(settings.triplets), keepInStep_(settings.keepInStep),
-          fitOctaves_(settings.fitOctaves)
+          fitOctaves_(settings.fitOctaves), splitParts_(settings.splitParts)
     {
     }
 
@@ -64,6 +64,7 @@ private:
     bool triplets_;
     bool keepInStep_;
     bool fitOctaves_;
+    int splitParts_;
     std::array<Followed, channelCount> channels_;
 
     static Key keyOf(const Element& note);

@@ -72,6 +72,7 @@ struct DepartureTrace {
     std::vector<ChannelTrace> channels;          // channels with a tune, in order
     bool keepInStep = false;                     // converted with -k
     bool fitOctaves = false;                     // converted with -o
+    int splitParts = 0;                          // -b N: the most parts of a macro (0: written whole)
 };
 
 // The kinds of departure, in the order the summary counts them.
@@ -90,6 +91,20 @@ struct Departure {
     std::size_t note = noNote;   // the note of the file (index in ChannelTrace::notes), if any
     std::size_t played = noNote; // the note the tune plays (index in PlayedTune::notes), if any
     std::string words;           // what happened, in plain words ("dropped by the polyphony limit of 3")
+    std::int64_t offset = 0;     // start: the note's start from its place, in 24ths of a quarter
+};
+
+// How many of a channel's (or a song's) notes of the MIDI file the tune
+// plays, and how many of them as written: at their pitch (a channel's -o
+// move counts as written), within half a sixteenth of their start, and
+// within a sixteenth of their length or held to their end.
+struct Fidelity {
+    std::size_t notes = 0;     // notes of the MIDI file
+    std::size_t played = 0;    // not dropped
+    std::size_t inPitch = 0;   // played at their pitch
+    std::size_t onTime = 0;    // played within half a sixteenth of their start
+    std::size_t inLength = 0;  // played as long as written (or held to their end)
+    std::size_t asWritten = 0; // all of these at once
 };
 
 // One channel's departures and summary.
@@ -106,5 +121,9 @@ struct ChannelDepartures {
     std::string tuneEnd;           // where the tune's last note ends (a place)
     std::string midiEnd;           // where the file's last note ends
     std::string endDifference;     // tune minus file, in sixteenths
+    Fidelity fidelity;             // the share of the file's notes played, and played as written
+    int macros = 0;                // macros the played tune takes (0: no tune)
+    int parts = 0;                 // the most parts of one of its macros
+    bool split = false;            // converted with -b
     std::vector<Departure> departures; // in the order of their places
 };

@@ -15,9 +15,6 @@
 
 namespace {
 
-// The switch letters; those followed by ':' take an argument.
-const char* const switchLetters = "ab:cd:ehklnm:op:s:t:uv:";
-
 const char* const banner = "MIDI-to-VARN converter v2.1 - converts Standard MIDI to Varnholt Tune Format\n";
 
 // Started as C:\tools\conv.exe, the program calls itself conv.exe. Only the

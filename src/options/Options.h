@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// The switch letters; those followed by ':' take an argument.
+inline constexpr const char* switchLetters = "ab:cd:ehklnm:op:s:t:uv:";
+
 // What the command line asks for: the settings and file names of a
 // conversion, or a finished run (usage text or a refusal) with its status.
 struct CommandLine {

@@ -15,18 +15,13 @@ PreviewCommandLine refused(const std::string& program, const std::string& why)
     return result;
 }
 
-// --against SONG.mid [switches] INPUT.txt: the switches are the converter's,
-// read as its own command line would read them.
-PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::string& program)
+// Reads the converter's `switches` for `result.songName` as its own command
+// line would read them, into `result`; a refusal goes to its errors.
+PreviewCommandLine& readSwitches(PreviewCommandLine& result, const std::vector<std::string>& switches,
+                                 const std::string& program, const char* option)
 {
-    if (args.size() < 4)
-        return refused(program, "--against needs a MIDI file and then the macro file");
-    PreviewCommandLine result;
-    result.against = true;
-    result.songName = args[2];
-    result.inputName = args.back();
     std::vector<std::string> converter{"midi2varn"};
-    converter.insert(converter.end(), args.begin() + 3, args.end() - 1);
+    converter.insert(converter.end(), switches.begin(), switches.end());
     converter.push_back(result.songName);
     converter.push_back("-"); // nothing is written: no output name can be refused
     const CommandLine line = parseOptions(converter);
@@ -36,13 +31,38 @@ PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::
         for (std::size_t i = 1; i < line.lines.size(); ++i)
             if (line.lines[i].level == Level::Fatal)
                 result.errors += line.lines[i].text;
-        result.errors += program + ": the converter's switches after --against were refused.\n";
+        result.errors += program + ": the converter's switches after " + option + " were refused.\n";
         return result;
     }
     result.settings = line.settings;
     result.proceed = true;
     result.status = 0;
     return result;
+}
+
+// --against SONG.mid [switches] INPUT.txt: a report of INPUT against SONG.
+PreviewCommandLine againstLine(const std::vector<std::string>& args, const std::string& program)
+{
+    if (args.size() < 4)
+        return refused(program, "--against needs a MIDI file and then the macro file");
+    PreviewCommandLine result;
+    result.against = true;
+    result.songName = args[2];
+    result.inputName = args.back();
+    return readSwitches(result, std::vector<std::string>(args.begin() + 3, args.end() - 1), program, "--against");
+}
+
+// --suggest SONG.mid [switches]: the switches are kept as given, for the
+// candidates built on them.
+PreviewCommandLine suggestLine(const std::vector<std::string>& args, const std::string& program)
+{
+    if (args.size() < 3)
+        return refused(program, "--suggest needs a MIDI file");
+    PreviewCommandLine result;
+    result.suggest = true;
+    result.songName = args[2];
+    result.switches.assign(args.begin() + 3, args.end());
+    return readSwitches(result, result.switches, program, "--suggest");
 }
 
 } // namespace
@@ -60,6 +80,8 @@ PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, con
     }
     if (args[1] == "--against")
         return againstLine(args, program);
+    if (args[1] == "--suggest")
+        return suggestLine(args, program);
     std::size_t first = 1;
     if (args[1] == "--")
         ++first;
@@ -84,7 +106,8 @@ PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, con
 std::string previewUsage(const std::string& program)
 {
     return "Usage: " + program + " [-h] <INPUT.TXT> [OUTPUT.MID]\n" +
-           "       " + program + " --against <SONG.MID> [CONVERTER OPTIONS] <INPUT.TXT>\n"
+           "       " + program + " --against <SONG.MID> [CONVERTER OPTIONS] <INPUT.TXT>\n" +
+           "       " + program + " --suggest <SONG.MID> [CONVERTER OPTIONS]\n"
            "Writes what the tunes of a macro file (or a bare tune text) play as a MIDI file.\n"
            "If the output file is missing, the input name with a .preview.mid extension is used.\n"
            "\n"
@@ -92,5 +115,8 @@ std::string previewUsage(const std::string& program)
            "  -h              print this text and exit\n"
            "  --against SONG  convert SONG with the converter's options (see midi2varn -h) and\n"
            "                  report, per channel and note, where the tunes of INPUT depart from\n"
-           "                  SONG; no file is written\n";
+           "                  SONG; no file is written\n"
+           "  --suggest SONG  convert SONG under a few sets of switches built on the given ones\n"
+           "                  and rank them by the share of notes played as written; the last\n"
+           "                  line is the best set alone; no file is written\n";
 }

@@ -23,15 +23,20 @@ struct PreviewCommandLine {
     std::string outputName;
     // True for --against: a report instead of a preview.
     bool against = false;
-    // With --against: the MIDI file to convert.
+    // With --against or --suggest: the MIDI file to convert.
     std::string songName;
     // With --against: the converter's settings from its switches.
     Settings settings;
+    // True for --suggest: ranked switch sets for the song instead of a preview.
+    bool suggest = false;
+    // With --suggest: the converter's switches as given, one argument each.
+    std::vector<std::string> switches;
 };
 
 // Reads varn2midi's command line (args[0] is the program's name):
 //   varn2midi [-h] INPUT.txt [OUTPUT.mid]
 //   varn2midi --against SONG.mid [the converter's switches] INPUT.txt
+//   varn2midi --suggest SONG.mid [the converter's switches]
 // Keeps no state; refusals come back in `errors`.
 PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile = sameName);
 

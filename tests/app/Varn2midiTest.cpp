@@ -93,7 +93,7 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         {{"example.txt", "out.mid"}, 0, "Wrote \"out.mid\"", ""},
         {{"--against", "example.mid", "example.txt"}, 0,
          "channel 1: 30 notes in, 30 played; dropped 0, start 0, length 0, pitch 0, held-late 0, stuck 0, tempo 0, "
-         "added 0; largest drift 0; ends 9:1, MIDI 9:1 (0)\nchannel 2: 48 notes in",
+         "added 0; largest drift 0; ends 9:1, MIDI 9:1 (0); 100% as written, 100% played\nchannel 2: 48 notes in",
          ""},
         {{"--against", "example.mid", "-p", "2@2", "example.txt"}, 0, "  1:1 dropped C3 (polyphony)\n",
          "\"example.txt\" differs from the conversion of \"example.mid\" (channel 2)"},
@@ -103,6 +103,17 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         {{"--against", "example.txt", "example.txt"}, 1, "", "could not convert \"example.txt\""},
         {{"--against", "example.mid", "-p", "x", "example.txt"}, 1, "", "switches after --against were refused"},
         {{"--against", "example.mid"}, 1, "", "--against needs a MIDI file and then the macro file"},
+        {{"-h"}, 0, "--suggest <SONG.MID> [CONVERTER OPTIONS]\n", ""},
+        {{"--suggest", "example.mid", "-e"}, 0,
+         "switches  as written  played  macros  parts  what changes\n"
+         "(none)    100%        100%    1       1      - -e: no change\n"
+         "-e        100%        100%    1       1      the switches as given\n"
+         "\n",
+         ""},
+        {{"--suggest"}, 1, "", "--suggest needs a MIDI file"},
+        {{"--suggest", "missing.mid"}, 1, "", "could not read \"missing.mid\""},
+        {{"--suggest", "example.txt"}, 1, "", "could not convert \"example.txt\""},
+        {{"--suggest", "example.mid", "-p", "x"}, 1, "", "switches after --suggest were refused"},
     };
     for (const auto& c : cases) {
         const RunResult r = run(c.args);

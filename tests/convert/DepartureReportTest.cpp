@@ -10,38 +10,13 @@
 
 #include <algorithm>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
 
 // A note of a test song: start and length in ticks (96 to the quarter).
-struct N {
-    int tick;
-    int ticks;
-    int pitch;
-};
-
-// A one-track song of `notes`, with `meta` events (raw bytes) at tick 0.
-std::string song(const std::vector<N>& notes, const std::string& meta = "")
-{
-    std::vector<std::tuple<int, int, std::string>> events; // tick, note-offs first, bytes
-    for (const N& n : notes) {
-        events.emplace_back(n.tick, 1, midi::bytes({0x90, n.pitch, 100}));
-        events.emplace_back(n.tick + n.ticks, 0, midi::bytes({0x80, n.pitch, 64}));
-    }
-    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
-        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
-    });
-    std::string body = meta;
-    int last = 0;
-    for (const auto& [tick, kind, bytes] : events) {
-        body += midi::vlq(static_cast<std::uint32_t>(tick - last)) + bytes;
-        last = tick;
-    }
-    body += midi::bytes({0x00, 0xFF, 0x2F, 0x00});
-    return midi::header(0, 1, 96) + midi::chunk(body);
-}
+using N = midi::SongNote;
+using midi::song;
 
 const std::string threeFour = midi::bytes({0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08});
 const std::string tempo200 = midi::bytes({0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0}); // 300000 us
@@ -80,56 +55,69 @@ TEST(DepartureReportTest, EachKindAtItsPlace)
     } cases[] = {
         {"none", song({{0, 96, 60}}), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 100% as written, 100% played\n"
+             "song: 1 note, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"triplets round down, the gaps drift", song(triplets), {},
          "channel 1: 4 notes in, 4 played; " + counts(0, 3, 0, 0, 0, 0, 0, 0) +
-             "; largest drift -1; ends 1:2+3/4, MIDI 1:3 (-1)\n"
+             "; largest drift -1; ends 1:2+3/4, MIDI 1:3 (-1); 50% as written, 100% played\n"
              "  1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
              "  1:1+2/3 start C4 -2/3 (rounding -2/3, drift 0)\n"
-             "  1:2 start C4 -1 (rounding 0, drift -1)\n"},
+             "  1:2 start C4 -1 (rounding 0, drift -1)\n"
+             "song: 4 notes, 50% as written, 100% played, the longest channel needs 1 part\n"},
         {"-k keeps them in step", song(triplets), {"-k"},
          "channel 1: 4 notes in, 4 played; " + counts(0, 2, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"
+             "; largest drift 0; ends 1:3, MIDI 1:3 (0); 75% as written, 100% played\n"
              "  1:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
-             "  1:1+2/3 start C4 -2/3 (rounding -2/3, drift 0)\n"},
+             "  1:1+2/3 start C4 -2/3 (rounding -2/3, drift 0)\n"
+             "song: 4 notes, 75% as written, 100% played, the longest channel needs 1 part\n"},
         {"a whole note cut to 9", song({{0, 384, 60}}), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 1, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:3+1/4, MIDI 2:1 (-7)\n"
-             "  1:1 length C4 16 played 9\n"},
+             "; largest drift 0; ends 1:3+1/4, MIDI 2:1 (-7); 0% as written, 100% played\n"
+             "  1:1 length C4 16 played 9\n"
+             "song: 1 note, 0% as written, 100% played, the longest channel needs 1 part\n"},
         {"too low", song({{0, 96, 36}}), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 1, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0); -o moves this channel 1 octave up: 1 more note in range\n"
-             "  1:1 pitch C2 played C3\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); -o moves this channel 1 octave up: 1 more note in range; "
+             "0% as written, 100% played\n"
+             "  1:1 pitch C2 played C3\n"
+             "song: 1 note, 0% as written, 100% played, the longest channel needs 1 part\n"},
         {"too low, -o moves it", song({{0, 96, 36}}), {"-o"},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 100% as written, 100% played\n"
+             "song: 1 note, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"too high, two octaves", song({{0, 96, 100}, {96, 96, 98}}), {},
          "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 2, 0, 0, 0, 0) +
              "; largest drift 0; ends 1:3, MIDI 1:3 (0); -o moves this channel 2 octaves down: 2 more notes in "
-             "range\n"
+             "range; 0% as written, 100% played\n"
              "  1:1 pitch E7 played E5\n"
-             "  1:2 pitch D7 played D5\n"},
+             "  1:2 pitch D7 played D5\n"
+             "song: 2 notes, 0% as written, 100% played, the longest channel needs 1 part\n"},
         {"identical", song({{0, 96, 60}, {0, 96, 60}}), {"-e"},
          "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
-             "  1:1 dropped C4 (identical)\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 50% as written, 50% played\n"
+             "  1:1 dropped C4 (identical)\n"
+             "song: 2 notes, 50% as written, 50% played, the longest channel needs 1 part\n"},
         {"polyphony", song({{0, 96, 60}, {0, 96, 64}}), {"-p", "1"},
          "channel 1: 2 notes in, 1 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
-             "  1:1 dropped C4 (polyphony)\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 50% as written, 50% played\n"
+             "  1:1 dropped C4 (polyphony)\n"
+             "song: 2 notes, 50% as written, 50% played, the longest channel needs 1 part\n"},
         {"held under single notes", song({{0, 264, 60}, {0, 96, 64}, {96, 96, 64}, {192, 96, 64}, {288, 96, 64}}),
          {"-l"},
          "channel 1: 5 notes in, 5 played; " + counts(0, 0, 0, 0, 1, 0, 0, 0) +
-             "; largest drift 0; ends 2:1, MIDI 2:1 (0)\n"
-             "  1:1 held-late C4 +1\n"},
+             "; largest drift 0; ends 2:1, MIDI 2:1 (0); 100% as written, 100% played\n"
+             "  1:1 held-late C4 +1\n"
+             "song: 5 notes, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"tempo too fast", song({{0, 96, 60}}, tempo200), {},
          "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 1, 0) +
-             "; largest drift 0; ends 1:2, MIDI 1:2 (0)\n"
-             "  1:1 tempo 200 played 180\n"},
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 100% as written, 100% played\n"
+             "  1:1 tempo 200 played 180\n"
+             "song: 1 note, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"bars of 3/4", song({{0, 96, 67}, {320, 64, 60}}, threeFour), {},
          "channel 1: 2 notes in, 2 played; " + counts(0, 1, 0, 0, 0, 0, 0, 0) +
-             "; largest drift 0; ends 2:2, MIDI 2:2 (0)\n"
-             "  2:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"},
+             "; largest drift 0; ends 2:2, MIDI 2:2 (0); 100% as written, 100% played\n"
+             "  2:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
+             "song: 2 notes, 100% as written, 100% played, the longest channel needs 1 part\n"},
     };
     for (const auto& c : cases) {
         const Conversion conversion = convertSong(c.midi, c.options);
@@ -145,7 +133,7 @@ TEST(DepartureReportTest, DriftOfABarNamesKeepInStep)
     for (int i = 0; i < 40; ++i)
         notes.push_back(N{36 * i, 24, 60});
     const std::string midi = song(notes);
-    const std::string hint = "; drifts by a bar or more: -k keeps channels in step\n";
+    const std::string hint = "; drifts by a bar or more: -k keeps channels in step;";
 
     Conversion plain = convertSong(midi, {});
     ASSERT_EQ(plain.departures.size(), 1u);
@@ -248,22 +236,27 @@ TEST(DepartureReportTest, AgainstAnEditedText)
         std::string report;
     } cases[] = {
         {"CE", "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
-                   "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"},
+                   "; largest drift 0; ends 1:3, MIDI 1:3 (0); 100% as written, 100% played\n"
+             "song: 2 notes, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"CEG", "channel 1: 2 notes in, 3 played; " + counts(0, 0, 0, 0, 0, 0, 0, 1) +
-                    "; largest drift 0; ends 1:4, MIDI 1:3 (+4)\n"
-                    "  1:3 added G4\n"},
+                    "; largest drift 0; ends 1:4, MIDI 1:3 (+4); 100% as written, 100% played\n"
+                    "  1:3 added G4\n"
+             "song: 2 notes, 100% as written, 100% played, the longest channel needs 1 part\n"},
         {"pCE", "channel 1: 2 notes in, 2 played; " + counts(0, 2, 0, 0, 0, 0, 0, 0) +
-                    "; largest drift +2; ends 1:3+1/2, MIDI 1:3 (+2)\n"
+                    "; largest drift +2; ends 1:3+1/2, MIDI 1:3 (+2); 0% as written, 100% played\n"
                     "  1:1 start C4 +2 (rounding 0, drift +2)\n"
-                    "  1:2 start E4 +2 (rounding 0, drift +2)\n"},
+                    "  1:2 start E4 +2 (rounding 0, drift +2)\n"
+             "song: 2 notes, 0% as written, 100% played, the longest channel needs 1 part\n"},
         {"C[e]$", "channel 1: 2 notes in, 2 played; " + counts(1, 0, 0, 0, 0, 1, 0, 0) +
-                      "; largest drift 0; ends 1:2, MIDI 1:3 (-4)\n"
+                      "; largest drift 0; ends 1:2, MIDI 1:3 (-4); 50% as written, 50% played\n"
                       "  1:2 dropped E4 (edited: not in the text)\n"
-                      "  1:2 stuck E4\n"},
+                      "  1:2 stuck E4\n"
+             "song: 2 notes, 50% as written, 50% played, the longest channel needs 1 part\n"},
         {"/CE", "channel 1: 2 notes in, 2 played; " + counts(0, 0, 0, 2, 0, 0, 0, 0) +
-                    "; largest drift 0; ends 1:3, MIDI 1:3 (0)\n"
+                    "; largest drift 0; ends 1:3, MIDI 1:3 (0); 0% as written, 100% played\n"
                     "  1:1 pitch C4 played C5\n"
-                    "  1:2 pitch E4 played E5\n"},
+                    "  1:2 pitch E4 played E5\n"
+             "song: 2 notes, 0% as written, 100% played, the longest channel needs 1 part\n"},
     };
     for (const auto& c : cases) {
         const TuneRead played = readTunes(c.played);

@@ -220,7 +220,12 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
         EXPECT_EQ(reported, static_cast<std::size_t>(c.restarts));
         if (c.restarts == 0) {
             EXPECT_EQ(played(split.result.macroText), played(whole.result.macroText));
-            EXPECT_EQ(formatDepartures(split.result.departures), formatDepartures(whole.result.departures));
+            // The channels' lines are the same; only the song line counts macros.
+            const auto channelLines = [](const std::string& report) {
+                return report.substr(0, report.rfind("song: "));
+            };
+            EXPECT_EQ(channelLines(formatDepartures(split.result.departures)),
+                      channelLines(formatDepartures(whole.result.departures)));
         } else {
             // The departure report has each restarted note as a shorter note and an added one.
             const ChannelDepartures& held = split.result.departures.back();

@@ -2,7 +2,9 @@
 
 #include "midi/MidiOut.h"
 
+#include <algorithm>
 #include <fstream>
+#include <tuple>
 
 namespace midi {
 
@@ -89,6 +91,26 @@ bool writeFile(const std::string& path, const std::string& data)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
+}
+
+std::string song(const std::vector<SongNote>& notes, const std::string& meta)
+{
+    std::vector<std::tuple<int, int, std::string>> events; // tick, note-offs first, bytes
+    for (const SongNote& n : notes) {
+        events.emplace_back(n.tick, 1, bytes({0x90 + n.channel, n.pitch, 100}));
+        events.emplace_back(n.tick + n.ticks, 0, bytes({0x80 + n.channel, n.pitch, 64}));
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+    });
+    std::string body = meta;
+    int last = 0;
+    for (const auto& [tick, kind, raw] : events) {
+        body += vlq(static_cast<std::uint32_t>(tick - last)) + raw;
+        last = tick;
+    }
+    body += bytes({0x00, 0xFF, 0x2F, 0x00});
+    return header(0, 1, 96) + chunk(body);
 }
 
 } // namespace midi

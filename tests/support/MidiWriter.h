@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // Builds Standard MIDI File bytes for tests, broken ones included: events in
 // delta-time order, raw bytes anywhere, encoded as midi/MidiOut encodes.
@@ -37,6 +38,18 @@ public:
 private:
     std::string body_;
 };
+
+// A note of a one-track song: start and length in ticks, key, channel (0-based).
+struct SongNote {
+    int tick;
+    int ticks;
+    int pitch;
+    int channel = 0;
+};
+
+// A one-track song of `notes` at 96 ticks to the quarter, with `meta`
+// (raw events with their delta times) at tick 0.
+std::string song(const std::vector<SongNote>& notes, const std::string& meta = "");
 
 // Writes `data` to `path` (binary); returns false on failure.
 bool writeFile(const std::string& path, const std::string& data);

@@ -536,7 +536,8 @@ async function downloaded(name, before) {
       await fresh.keyboard.press('Tab');
       reached.push(await fresh.evaluate(() => document.activeElement.id));
     }
-    assert.deepStrictEqual(reached.slice(0, 4), ['opt-a', 'opt-b', 'opt-c', 'opt-e']);
+    // Under the file's summary, Suggest comes first; then the options.
+    assert.deepStrictEqual(reached.slice(0, 5), ['suggest-button', 'opt-a', 'opt-b', 'opt-c', 'opt-e']);
     assert.ok(reached.includes('opt-p'), reached.join(' '));
     await fresh.focus('#opt-a');
     await fresh.keyboard.press('Space');
@@ -566,6 +567,37 @@ async function downloaded(name, before) {
     });
     const copies = await fresh.$$('#tunes .tune .copy');
     assert.strictEqual(copies.length, shown.length);
+    await fresh.close();
+  });
+
+  test('Suggest ranks switch sets in the worker, and Use on the best gives the program\'s blocks with them', async () => {
+    const fresh = await openPage(browser, { width: 1280, height: 900 });
+    await pick(fresh, files.dense);
+    await resultFor(fresh, 'midi2varn dense.mid');
+    await fresh.waitForFunction(() => /^Fidelity: \d+% of 10,0\d\d notes as written, 100% played; 1 macro of at most \d+ parts: the game plays only 5/
+      .test(document.getElementById('score').textContent), { timeout: wait });
+    await fresh.click('#suggest-button');
+    await fresh.waitForFunction(() => !document.getElementById('suggest-table').hidden, { timeout: wait });
+    const rows = await fresh.$$eval('#suggest-table tbody tr', (trs) => trs.map((tr) => Array.from(tr.cells,
+      (cell) => cell.textContent)));
+    assert.ok(rows.length >= 2, JSON.stringify(rows));
+    assert.match(rows[0][5], /^\+ .*-b 5: .*played whole in \d+ macros$/);
+    assert.deepStrictEqual(rows[rows.length - 1].slice(0, 1).concat(rows[rows.length - 1].slice(5)),
+      ['(none)', 'the switches as given', 'In use']);
+    await fresh.screenshot({ path: path.join(shotsDir, 'suggest.png') });
+    const best = rows[0][0].split(' ');
+    await fresh.click('#suggest-table tbody tr:first-child button.apply');
+    // The command line names the switches in the controls' order.
+    const order = ['-a', '-b', '-c', '-e', '-k', '-n', '-o', '-u'];
+    const typed = [];
+    for (const letter of order) {
+      const at = best.indexOf(letter);
+      if (at >= 0)
+        typed.push(...(letter === '-b' ? [letter, best[at + 1]] : [letter]));
+    }
+    await resultFor(fresh, ['midi2varn', ...typed, 'dense.mid'].join(' '));
+    const expected = blocksOf(native([...best, 'dense.mid'], 'dense.mid', files.dense).text);
+    assert.deepStrictEqual((await blocksShown(fresh)).map((tune) => tune.block), expected);
     await fresh.close();
   });
 

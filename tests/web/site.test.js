@@ -19,7 +19,7 @@ const budget = 1000000; // bytes, the whole site uncompressed
 // What index.html loads, in its order: the page's sections after what they build on.
 const pageFiles = ['style.css', 'switches.js', 'midi2varn.js', 'roll-model.js', 'roll-view.js', 'roll-draw.js',
                    'roll-lane.js', 'player.js', 'page-base.js', 'page-options.js', 'page-file.js', 'page-results.js',
-                   'page-report.js', 'page-transport.js', 'page.js'];
+                   'page-report.js', 'page-transport.js', 'page-suggest.js', 'page.js'];
 
 const tests = [];
 const test = (name, body) => tests.push({ name, body });

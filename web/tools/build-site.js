@@ -37,6 +37,7 @@ const site = {
   'page-results.js': read('page-results.js'),
   'page-report.js': read('page-report.js'),
   'page-transport.js': read('page-transport.js'),
+  'page-suggest.js': read('page-suggest.js'),
   'page.js': read('page.js'),
   'midi2varn.js': hook.replace(marker, () => JSON.stringify(workerSource)),
 };

@@ -1,0 +1,351 @@
+// Suggestions: each candidate switch set is a change of the given command
+// line (switches turned on or off, -b 5 added), converted in memory and
+// scored by the share of the song's notes its tunes play as written.
+#include "options/Suggest.h"
+
+#include "convert/Amounts.h"
+#include "convert/Conversion.h"
+#include "options/Options.h"
+#include "options/Scanner.h"
+#include "tune/MacroWriter.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+// A switch as given: its letter and its argument (empty for none).
+struct Switch {
+    char letter;
+    std::string argument;
+};
+using Switches = std::vector<Switch>;
+
+// The switches a candidate turns on or off, one bit each in this order;
+// the last bit adds "-b 5".
+constexpr char toggles[] = {'k', 'o', 'e', 'n', 'c', 'a', 'u'};
+constexpr unsigned toggleCount = sizeof toggles;
+constexpr unsigned splitBit = 1u << toggleCount;
+// Bits of the toggles every combination is tried of (-k, -o, -e, -n), of
+// -c (tried both ways when a polyphony limit is given), and of the rest,
+// tried alone and on the best of the combinations (-a, -u).
+constexpr unsigned combined = 0b1111;
+constexpr unsigned outerVoicesBit = 1u << 4;
+constexpr unsigned lateBits[] = {1u << 5, 1u << 6, (1u << 5) | (1u << 6)};
+// The best of the trial without -b measured again with it.
+constexpr std::size_t splitFinalists = 4;
+
+bool has(const Switches& switches, char letter)
+{
+    return std::any_of(switches.begin(), switches.end(), [letter](const Switch& s) { return s.letter == letter; });
+}
+
+// The given switches with the toggles of `bits` flipped.
+Switches changed(const Switches& given, unsigned bits)
+{
+    Switches result = given;
+    const auto drop = [&result](char letter) {
+        const auto named = [letter](const Switch& s) { return s.letter == letter; };
+        result.erase(std::remove_if(result.begin(), result.end(), named), result.end());
+    };
+    for (unsigned i = 0; i < toggleCount; ++i) {
+        if ((bits & (1u << i)) == 0)
+            continue;
+        if (has(given, toggles[i]))
+            drop(toggles[i]);
+        else
+            result.push_back(Switch{toggles[i], ""});
+    }
+    if (bits & splitBit) {
+        drop('b');
+        result.push_back(Switch{'b', std::to_string(gameParts)});
+    }
+    return result;
+}
+
+std::vector<std::string> typedArguments(const Switches& switches)
+{
+    std::vector<std::string> args;
+    for (const Switch& s : switches) {
+        args.push_back(std::string("-") + s.letter);
+        if (!s.argument.empty())
+            args.push_back(s.argument);
+    }
+    return args;
+}
+
+std::string joined(const std::vector<std::string>& args)
+{
+    std::string text;
+    for (const std::string& a : args)
+        text += (text.empty() ? "" : " ") + a;
+    return text;
+}
+
+// The switches as the converter reads them, or the scanner's complaint.
+std::optional<Switches> scan(const std::vector<std::string>& switches, std::string& errors)
+{
+    std::vector<std::string> args{"varn2midi"};
+    args.insert(args.end(), switches.begin(), switches.end());
+    Scanner scanner(args, switchLetters, "varn2midi");
+    Switches result;
+    int letter = 0;
+    while ((letter = scanner.next()) != Scanner::end)
+        if (letter != Scanner::failed)
+            result.push_back(Switch{static_cast<char>(letter), scanner.argument()});
+    errors += scanner.errors();
+    if (scanner.index() < args.size())
+        errors += "varn2midi: \"" + args[scanner.index()] + "\" is not a switch of the converter\n";
+    if (!errors.empty())
+        return std::nullopt;
+    return result;
+}
+
+
+// A count that went up or down, in words: "2,431 more notes in their octave".
+void difference(std::string& words, std::size_t now, std::size_t before, const char* what)
+{
+    if (now == before)
+        return;
+    words += std::string(words.empty() ? "" : ", ") + grouped(now > before ? now - before : before - now) +
+             (now > before ? " more " : " fewer ") + what;
+}
+
+// What a candidate changes against the given switches, and what that does:
+// "+ -o: 2,431 more notes in their octave".
+std::string changeWords(const Switches& given, const Switches& candidate, const SongFidelity& before,
+                        const SongFidelity& now)
+{
+    std::string switches;
+    for (const char letter : std::string_view("koencaub")) {
+        const bool was = has(given, letter);
+        const bool is = has(candidate, letter);
+        if (was != is)
+            switches += std::string(switches.empty() ? "" : " ") + (is ? "+ -" : "- -") + letter +
+                        (letter == 'b' && is ? " " + std::to_string(gameParts) : "");
+    }
+    if (switches.empty())
+        return "the switches as given";
+    std::string effects;
+    difference(effects, now.fidelity.played, before.fidelity.played, "notes played");
+    difference(effects, now.fidelity.inPitch, before.fidelity.inPitch, "notes in their octave");
+    difference(effects, now.fidelity.onTime, before.fidelity.onTime, "notes on time");
+    difference(effects, now.fidelity.inLength, before.fidelity.inLength, "notes at their length");
+    if (has(candidate, 'b') && !has(given, 'b'))
+        effects += std::string(effects.empty() ? "" : ", ") + "played whole in " + std::to_string(now.macros) +
+                   (now.macros == 1 ? " macro" : " macros");
+    return switches + ": " + (effects.empty() ? "no change" : effects);
+}
+
+// One candidate as measured, with the bits of its changes.
+struct Measured {
+    unsigned bits;
+    Candidate candidate;
+};
+
+bool better(const Candidate& a, const Candidate& b)
+{
+    if (a.playsWhole != b.playsWhole)
+        return a.playsWhole;
+    if (a.figures.fidelity.asWritten != b.figures.fidelity.asWritten)
+        return a.figures.fidelity.asWritten > b.figures.fidelity.asWritten;
+    return a.switches.size() < b.switches.size();
+}
+
+// Whether `q` makes fewer of the changes of `r`, with no more switches, and
+// does as well.
+bool matches(const Measured& q, const Measured& r)
+{
+    return q.bits != r.bits && (q.bits & r.bits) == q.bits &&
+           q.candidate.switches.size() <= r.candidate.switches.size() &&
+           (q.candidate.playsWhole || !r.candidate.playsWhole) &&
+           q.candidate.figures.fidelity.asWritten >= r.candidate.figures.fidelity.asWritten;
+}
+
+// The switch sets to try, as bits of changes of the given ones: every
+// combination of -k -o -e -n (with -c both ways under a given -p), and -a
+// and -u alone; those on the best combination are added once it is known.
+std::vector<unsigned> firstCandidates(const Settings& settings)
+{
+    const bool limited = std::any_of(settings.polyphony.begin(), settings.polyphony.end(), [](int n) { return n > 0; });
+    std::vector<unsigned> bits;
+    for (unsigned c = 0; c <= (limited ? outerVoicesBit : 0u); c += outerVoicesBit)
+        for (unsigned k = 0; k <= combined; ++k)
+            bits.push_back(k | c);
+    bits.push_back(lateBits[0]);
+    bits.push_back(lateBits[1]);
+    return bits;
+}
+
+// The measured candidates ranked, without those matched by fewer changes.
+std::vector<Measured> rankedMeasured(std::vector<Measured> all)
+{
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Measured& a, const Measured& b) { return better(a.candidate, b.candidate); });
+    std::vector<Measured> result;
+    for (const Measured& r : all)
+        if (std::none_of(all.begin(), all.end(), [&r](const Measured& q) { return matches(q, r); }))
+            result.push_back(r);
+    return result;
+}
+
+// Runs the candidates of suggest(): the given switches first, then the
+// fixed set, then -a and -u on the best of it. When the song needs -b 5,
+// the set is first tried without it (a split costs several times a
+// conversion), and the best few are measured again with it.
+class Suggester {
+public:
+    Suggester(const SuggestRequest& request, Switches given) : request_(request), given_(std::move(given)) {}
+
+    bool run(const Settings& settings);
+    std::vector<Measured>& all() { return all_; }
+
+private:
+    const SuggestRequest& request_;
+    Switches given_;
+    std::vector<Measured> all_;
+    std::size_t done_ = 0;
+    std::size_t total_ = 1;
+
+    static bool tried(const std::vector<Measured>& in, unsigned bits)
+    {
+        return std::any_of(in.begin(), in.end(), [bits](const Measured& m) { return m.bits == bits; });
+    }
+    void add(std::vector<Measured>& to, unsigned bits);
+    void tryFixedSet(std::vector<Measured>& to, const Settings& settings);
+};
+
+void Suggester::add(std::vector<Measured>& to, unsigned bits)
+{
+    const Switches switches = changed(given_, bits);
+    const std::optional<SongFidelity> figures = measureSwitches(typedArguments(switches), request_.midi);
+    ++done_;
+    if (request_.progress)
+        request_.progress(std::min(done_, total_), total_);
+    if (!figures)
+        return;
+    Measured m{bits, Candidate{}};
+    m.candidate.switches = typedArguments(switches);
+    m.candidate.typed = joined(m.candidate.switches);
+    m.candidate.figures = *figures;
+    m.candidate.playsWhole = playsWhole(*figures);
+    m.candidate.given = bits == 0;
+    const SongFidelity& given = all_.empty() ? *figures : all_.front().candidate.figures;
+    m.candidate.words = changeWords(given_, switches, given, *figures);
+    to.push_back(std::move(m));
+}
+
+// The combinations, then -a and -u on the best of them.
+void Suggester::tryFixedSet(std::vector<Measured>& to, const Settings& settings)
+{
+    for (const unsigned bits : firstCandidates(settings))
+        if (!tried(to, bits))
+            add(to, bits);
+    const auto best = std::min_element(to.begin(), to.end(), [](const Measured& a, const Measured& b) {
+        return better(a.candidate, b.candidate);
+    });
+    const unsigned base = best == to.end() ? 0u : best->bits;
+    for (const unsigned late : lateBits)
+        if (!tried(to, base | late))
+            add(to, base | late);
+}
+
+bool Suggester::run(const Settings& settings)
+{
+    add(all_, 0);
+    if (all_.empty())
+        return false;
+    const bool needsSplit =
+        !all_.front().candidate.playsWhole && (settings.splitParts == 0 || settings.splitParts > gameParts);
+    total_ = 1 + firstCandidates(settings).size() + std::size(lateBits) + (needsSplit ? splitFinalists + 1 : 0);
+    if (!needsSplit) {
+        tryFixedSet(all_, settings);
+    } else {
+        std::vector<Measured> trial{all_.front()};
+        tryFixedSet(trial, settings);
+        const std::vector<Measured> best = rankedMeasured(trial);
+        add(all_, splitBit);
+        for (std::size_t i = 0; i < best.size() && i < splitFinalists; ++i)
+            if (!tried(all_, best[i].bits | splitBit))
+                add(all_, best[i].bits | splitBit);
+    }
+    done_ = total_;
+    if (request_.progress)
+        request_.progress(done_, total_);
+    return true;
+}
+
+} // namespace
+
+std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
+{
+    std::vector<std::string> line{"midi2varn"};
+    line.insert(line.end(), args.begin(), args.end());
+    line.push_back("song.mid");
+    line.push_back("-");
+    const CommandLine parsed = parseOptions(line);
+    if (!parsed.proceed)
+        return std::nullopt;
+    ConversionRequest request;
+    request.settings = parsed.settings;
+    request.settings.verbosity = Level::Fatal;
+    request.midi = midi;
+    request.wantDepartures = true;
+    request.writeOutput = [](std::string_view) {};
+    const Conversion conversion = convert(request, nullptr);
+    if (conversion.status != 0)
+        return std::nullopt;
+    return songFidelity(conversion.departures);
+}
+
+Suggestions suggest(const SuggestRequest& request)
+{
+    Suggestions result;
+    const std::optional<Switches> given = scan(request.switches, result.errors);
+    if (!given)
+        return result;
+    std::vector<std::string> line{"midi2varn"};
+    line.insert(line.end(), request.switches.begin(), request.switches.end());
+    line.push_back("song.mid");
+    line.push_back("-");
+    const CommandLine parsed = parseOptions(line);
+    if (!parsed.proceed) {
+        result.errors = parsed.errors + "varn2midi: the converter's switches after --suggest were refused.\n";
+        return result;
+    }
+    Suggester suggester(request, *given);
+    if (!suggester.run(parsed.settings)) {
+        result.errors = "varn2midi: the song could not be converted.\n";
+        return result;
+    }
+    result.converted = true;
+    for (Measured& m : rankedMeasured(suggester.all()))
+        result.ranked.push_back(std::move(m.candidate));
+    return result;
+}
+
+std::string formatSuggestions(const Suggestions& suggestions)
+{
+    const std::vector<std::string> head = {"switches", "as written", "played", "macros", "parts", "what changes"};
+    std::vector<std::vector<std::string>> rows{head};
+    for (const Candidate& c : suggestions.ranked) {
+        const Fidelity& f = c.figures.fidelity;
+        rows.push_back({c.typed.empty() ? "(none)" : c.typed, percent(f.asWritten, f.notes), percent(f.played, f.notes),
+                        std::to_string(c.figures.macros),
+                        std::to_string(c.figures.parts) + (c.playsWhole ? "" : " (too many)"),
+                        c.words});
+    }
+    std::vector<std::size_t> widths(head.size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i)
+            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ') : "");
+        text += line + "\n";
+    }
+    return text + (suggestions.ranked.empty() ? "" : suggestions.ranked.front().typed) + "\n";
+}

@@ -1,0 +1,119 @@
+// Suggestions: the ranking of switch sets built on the given ones, the
+// words for what they change, and the best set alone on the last line.
+#include "options/Suggest.h"
+
+#include "support/MidiWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+Suggestions suggestFor(const std::string& midi, const std::vector<std::string>& switches)
+{
+    SuggestRequest request;
+    request.switches = switches;
+    request.midi = std::span(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
+    return suggest(request);
+}
+
+std::string lastLine(const std::string& text)
+{
+    const std::size_t end = text.size() - 1;
+    const std::size_t start = text.rfind('\n', end - 1);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+}
+
+std::string example()
+{
+    std::ifstream file(std::string(MIDI2VARN_SOURCE_DIR) + "/examples/example.mid", std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(file), {}};
+}
+
+// A bass line two octaves too low, long enough to need more than five
+// parts, under a high tune that moving the whole song up would push out.
+std::string lowAndLong()
+{
+    std::vector<midi::SongNote> notes;
+    for (int i = 0; i < 1500; ++i)
+        notes.push_back({24 * i, 24, 24 + (i * 5) % 12});
+    for (int i = 0; i < 20; ++i)
+        notes.push_back({96 * i, 96, 79 + i % 5, 1});
+    return midi::song(notes);
+}
+
+TEST(SuggestTest, RankingAndWords)
+{
+    const struct {
+        const char* name;
+        std::string midi;
+        std::vector<std::string> switches;
+        std::vector<std::string> ranking; // the rows' switches, best first
+        std::string bestWords;
+    } cases[] = {
+        {"the example plays as written", example(), {}, {""}, "the switches as given"},
+        {"the example too high: -o", example(), {"-t", "30", "-p", "1"}, {"-t 30 -p 1 -o", "-t 30 -p 1"},
+         "+ -o: 46 more notes in their octave"},
+        {"given -e that drops nothing is left out", example(), {"-e"}, {"", "-e"}, "- -e: no change"},
+        {"too low and too long: -o and -b 5", lowAndLong(), {}, {"-o -b 5", "-a -b 5", "-b 5", ""},
+         "+ -o + -b 5: 1,500 more notes in their octave, played whole in 2 macros"},
+    };
+    for (const auto& c : cases) {
+        const Suggestions s = suggestFor(c.midi, c.switches);
+        ASSERT_TRUE(s.converted) << c.name << s.errors;
+        std::vector<std::string> ranking;
+        for (const Candidate& candidate : s.ranked)
+            ranking.push_back(candidate.typed);
+        EXPECT_EQ(ranking, c.ranking) << c.name << "\n" << formatSuggestions(s);
+        ASSERT_FALSE(s.ranked.empty());
+        EXPECT_EQ(s.ranked.front().words, c.bestWords) << c.name;
+        // Scripts take the last line: the best switch set alone.
+        EXPECT_EQ(lastLine(formatSuggestions(s)), s.ranked.front().typed) << c.name;
+        // The best plays whole and scores at least as high as any other that does.
+        for (const Candidate& other : s.ranked)
+            if (other.playsWhole) {
+                EXPECT_GE(s.ranked.front().figures.fidelity.asWritten, other.figures.fidelity.asWritten) << c.name;
+            }
+    }
+}
+
+TEST(SuggestTest, TheTable)
+{
+    const Suggestions s = suggestFor(lowAndLong(), {});
+    ASSERT_TRUE(s.converted);
+    EXPECT_EQ(formatSuggestions(s),
+              "switches  as written  played  macros  parts         what changes\n"
+              "-o -b 5   100%        100%    2       4             + -o + -b 5: 1,500 more notes in their octave, "
+              "played whole in 2 macros\n"
+              "-a -b 5   98%         100%    2       4             + -a + -b 5: 1,480 more notes in their octave, "
+              "played whole in 2 macros\n"
+              "-b 5      1%          100%    2       4             + -b 5: played whole in 2 macros\n"
+              "(none)    1%          100%    1       8 (too many)  the switches as given\n"
+              "-o -b 5\n");
+}
+
+TEST(SuggestTest, RefusedSwitchesAndUnreadableSongs)
+{
+    const struct {
+        std::string midi;
+        std::vector<std::string> switches;
+        const char* error;
+    } cases[] = {
+        {example(), {"-x"}, "invalid option -- 'x'"},
+        {example(), {"-p", "x"}, "were refused"},
+        {example(), {"name.txt"}, "\"name.txt\" is not a switch"},
+        {"not a MIDI file", {}, "could not be converted"},
+    };
+    for (const auto& c : cases) {
+        const Suggestions s = suggestFor(c.midi, c.switches);
+        EXPECT_FALSE(s.converted) << c.error;
+        EXPECT_TRUE(s.ranked.empty()) << c.error;
+        EXPECT_NE(s.errors.find(c.error), std::string::npos) << s.errors;
+    }
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// The fidelity score of the current settings under the file's summary, and
+// the Suggest button: the worker converts the file under a few switch sets
+// built on the current ones (as varn2midi --suggest does) with a progress
+// line, and a click on a row sets the controls to it.
+(function (page) {
+  'use strict';
+
+  var $ = page.$;
+  var element = page.element;
+  // The switches a row may change; the others stay as they are.
+  var toggled = ['a', 'c', 'e', 'k', 'n', 'o', 'u'];
+  var token = 0; // tells this page's requests from older ones
+
+  function percent(part, whole) {
+    return whole === 0 ? '-' : Math.floor(part * 100 / whole) + '%';
+  }
+
+  function request(scoreOnly) {
+    var file = page.state.file;
+    return page.state.converter.request({
+      kind: 'suggest', bytes: file.bytes, args: page.currentSwitches(), scoreOnly: scoreOnly, token: ++token
+    });
+  }
+
+  // The score of the current settings, once their conversion is shown.
+  function showScore() {
+    var mine = token + 1;
+    $('score').textContent = '';
+    request(true).then(function (song) {
+      if (mine !== token)
+        return;
+      $('score').textContent = song === null ? '' :
+        'Fidelity: ' + percent(song.asWritten, song.notes) + ' of ' + page.plural(song.notes, 'note', 'notes') +
+        ' as written, ' + percent(song.played, song.notes) + ' played; ' + page.plural(song.macros, 'macro', 'macros') +
+        ' of at most ' + page.plural(song.parts, 'part', 'parts') +
+        (song.playsWhole ? '.' : ': the game plays only 5 parts of a macro.');
+    }, function () {});
+  }
+
+  // Sets the controls to a row's switches and converts with them.
+  function apply(row) {
+    toggled.forEach(function (letter) {
+      $('opt-' + letter).checked = row.switches.indexOf('-' + letter) >= 0;
+    });
+    var split = row.switches.indexOf('-b');
+    $('opt-b').value = split >= 0 ? row.switches[split + 1] : '';
+    page.controlsChanged();
+  }
+
+  function cell(text, className) {
+    return element('td', className, text);
+  }
+
+  function showTable(found) {
+    var body = $('suggest-table').querySelector('tbody');
+    body.textContent = '';
+    found.ranked.forEach(function (row, i) {
+      var tr = element('tr', (i === 0 ? 'best' : '') + (row.playsWhole ? '' : ' too-many'));
+      tr.appendChild(cell(row.typed === '' ? '(none)' : row.typed));
+      tr.appendChild(cell(percent(row.asWritten, row.notes), 'number'));
+      tr.appendChild(cell(percent(row.played, row.notes), 'number'));
+      tr.appendChild(cell(String(row.macros), 'number'));
+      tr.appendChild(cell(row.parts + (row.playsWhole ? '' : ' (too many)'), 'number'));
+      tr.appendChild(cell(row.words, 'words'));
+      var use = element('button', 'apply', row.given ? 'In use' : 'Use');
+      use.type = 'button';
+      use.disabled = row.given;
+      use.addEventListener('click', function () { apply(row); });
+      var last = cell('');
+      last.appendChild(use);
+      tr.appendChild(last);
+      body.appendChild(tr);
+    });
+    $('suggest-table').hidden = found.ranked.length === 0;
+  }
+
+  function suggest() {
+    if (!page.state.file)
+      return;
+    var mine = token + 1;
+    var progress = $('suggest-progress');
+    var worker = page.state.converter.start();
+    var listen = function (event) {
+      var d = event.data;
+      if (d && d.suggestProgress === mine)
+        progress.textContent = 'Trying switch sets: ' + d.done + ' of ' + d.total + '…';
+    };
+    worker.addEventListener('message', listen);
+    $('suggest-button').disabled = true;
+    progress.textContent = 'Trying switch sets…';
+    var done = function () {
+      worker.removeEventListener('message', listen);
+      $('suggest-button').disabled = false;
+    };
+    request(false).then(function (found) {
+      done();
+      if (mine !== token)
+        return;
+      progress.textContent = found.converted ? 'Best first; Use sets the options to a row.' : found.errors;
+      showTable(found);
+    }, function (error) {
+      done();
+      progress.textContent = 'The suggestions stopped: ' + error.message;
+    });
+  }
+
+  // Each shown conversion gets its score; the table of other settings goes.
+  var showResult = page.showResult;
+  page.showResult = function (run, source) {
+    showResult(run, source);
+    $('suggest-table').hidden = true;
+    $('suggest-progress').textContent = '';
+    if (run.status === 0)
+      showScore();
+    else
+      $('score').textContent = '';
+  };
+
+  $('suggest-button').addEventListener('click', suggest);
+})(window.Midi2varnPage);
