@@ -21,6 +21,8 @@
       return { value: converter.summary(request.bytes), transfer: [] };
     case 'preview':
       return { value: converter.preview(request.text), transfer: [] };
+    case 'departures':
+      return { value: converter.departures(request.serial, request.channel, request.indices), transfer: [] };
     case 'previewFile':
       var file = converter.previewFile(request.text);
       return { value: file, transfer: [file.bytes.buffer] };
