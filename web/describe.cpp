@@ -331,7 +331,7 @@ std::string describeContract()
 // allowed, the preview file's name, and per channel with a tune the
 // channel's roll (rollChannel).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
-                         std::vector<double>& numbers)
+                         std::vector<double>& tables)
 {
     Description out;
     const DepartureTrace& trace = result.trace;
@@ -343,6 +343,15 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.key("previewName");
     out.string(withExtension(outputName, previewExtension));
     metres(out, trace);
+    // Room for all tables at once: they are most of the description.
+    std::size_t numbers = 0;
+    for (const ChannelTrace& t : trace.channels)
+        numbers += t.notes.size() * widthOf(layouts::source);
+    for (const PlayedTune& p : result.played.tunes)
+        numbers += p.notes.size() * widthOf(layouts::played);
+    for (const ChannelDepartures& d : result.departures)
+        numbers += d.departures.size() * widthOf(layouts::departure);
+    out.numbers.reserve(numbers);
     out.key("channels");
     out.open('[');
     for (const TuneRecord& record : result.tunes) {
@@ -357,7 +366,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
             rollChannel(out, *t, *p, *d);
     }
     out.raw("]}");
-    numbers = std::move(out.numbers);
+    tables = std::move(out.numbers);
     return std::move(out.json);
 }
 

@@ -45,17 +45,33 @@
     return classes.tune;
   };
 
-  function addTo(map, key, d) {
-    var list = map.get(key);
-    if (list)
-      list.push(d);
-    else
-      map.set(key, [d]);
-  }
-
   // The departures of the channel.
   Channel.prototype.departureCount = function () {
     return this.data.departures.length / this.layouts.departure.width;
+  };
+
+  // The departures of each of `count` notes, which the departures' column
+  // `column` names (-1: none): as { first, list }, the departures of note i
+  // being list[first[i]] up to list[first[i + 1]].
+  Channel.prototype.byNote = function (column, count) {
+    var departures = this.data.departures;
+    var shape = this.layouts.departure;
+    var first = new Int32Array(count + 1);
+    var total = this.departureCount();
+    var d;
+    for (d = 0; d < total; ++d)
+      if (departures[shape.width * d + column] >= 0)
+        ++first[departures[shape.width * d + column] + 1];
+    for (var i = 0; i < count; ++i)
+      first[i + 1] += first[i];
+    var list = new Int32Array(first[count]);
+    var next = first.slice(0, count);
+    for (d = 0; d < total; ++d) {
+      var note = departures[shape.width * d + column];
+      if (note >= 0)
+        list[next[note]++] = d;
+    }
+    return { first: first, list: list };
   };
 
   // Counts the departures by kind and gives each note the kinds that
@@ -63,25 +79,21 @@
   Channel.prototype.markDepartures = function (departures, playedCount, sourceCount) {
     var played = new Uint16Array(playedCount);
     var source = new Uint16Array(sourceCount);
-    this.ofPlayed = new Map();
-    this.ofSource = new Map();
     this.counts = Object.keys(this.contract.departureKinds).map(function () { return 0; });
     var shape = this.layouts.departure;
     var c = shape.at;
+    this.ofPlayed = this.byNote(c.played, playedCount);
+    this.ofSource = this.byNote(c.note, sourceCount);
     for (var d = 0; d < this.departureCount(); ++d) {
       var row = shape.width * d;
       var kind = departures[row + c.kind];
       var note = departures[row + c.note];
       var playedNote = departures[row + c.played];
       ++this.counts[kind];
-      if (note >= 0) {
+      if (note >= 0)
         source[note] |= 1 << kind;
-        addTo(this.ofSource, note, d);
-      }
-      if (playedNote >= 0) {
+      if (playedNote >= 0)
         played[playedNote] |= 1 << kind;
-        addTo(this.ofPlayed, playedNote, d);
-      }
     }
     return { played: played, source: source };
   };
@@ -251,6 +263,11 @@
     return midi ? this.midiClock.secondsAt(tick) : this.tuneClock.secondsAt(tick / this.ticksPerSixteenth);
   };
 
+  // The departures of a note by its row, from byNote()'s lists.
+  function departuresOf(lists, row) {
+    return Array.from(lists.list.subarray(lists.first[row], lists.first[row + 1]));
+  }
+
   // What happened to a note: its name and place, and the departures that
   // concern it (their words come from the converter on request), or the
   // line to show when there are none.
@@ -261,7 +278,7 @@
     return {
       head: model.noteName(note.list.pitch[note.at]) + ', ' + bars.place(note.list.start[note.at]) +
         (tune ? ', played by the tune' : ', in the MIDI file'),
-      departures: (tune ? this.ofPlayed : this.ofSource).get(row) || [],
+      departures: departuresOf(tune ? this.ofPlayed : this.ofSource, row),
       none: tune ? 'plays as the MIDI file has it' : 'played as the MIDI file has it'
     };
   };

@@ -124,19 +124,37 @@
   // The fields of a list, as `raw` gives them to fill().
   var fields = ['start', 'end', 'pitch', 'cls', 'index', 'seconds', 'duration', 'velocity'];
 
+  // Whether note `a` of `raw` goes before note `b`: by start, then pitch,
+  // then as given.
+  function before(raw, a, b) {
+    return raw.start[a] < raw.start[b] ||
+      (raw.start[a] === raw.start[b] && (raw.pitch[a] < raw.pitch[b] || (raw.pitch[a] === raw.pitch[b] && a < b)));
+  }
+
+  // The order of the notes of `raw`: by insertion, which is quick for notes
+  // nearly in order (chords in any order of pitch), else by sorting.
+  function orderOf(raw, n) {
+    var order = new Uint32Array(n);
+    var moves = 0;
+    for (var i = 0; i < n; ++i) {
+      var k = i;
+      for (; k > 0 && before(raw, i, order[k - 1]) && moves < 8 * n; --k, ++moves)
+        order[k] = order[k - 1];
+      order[k] = i;
+    }
+    if (moves >= 8 * n) {
+      for (i = 0; i < n; ++i)
+        order[i] = i;
+      order.sort(function (a, b) { return before(raw, a, b) ? -1 : before(raw, b, a) ? 1 : 0; });
+    }
+    return order;
+  }
+
   // Fills the list from `raw` (typed arrays of `fields`, one entry a
-  // note), ordered by start, then pitch; sorts only when out of order.
+  // note), ordered by start, then pitch.
   NoteList.prototype.fill = function (raw) {
     var n = this.count;
-    var order = new Uint32Array(n);
-    var sorted = true;
-    for (var i = 0; i < n; ++i) {
-      order[i] = i;
-      if (i && (raw.start[i] < raw.start[i - 1] || (raw.start[i] === raw.start[i - 1] && raw.pitch[i] < raw.pitch[i - 1])))
-        sorted = false;
-    }
-    if (!sorted)
-      order.sort(function (a, b) { return raw.start[a] - raw.start[b] || raw.pitch[a] - raw.pitch[b] || a - b; });
+    var order = orderOf(raw, n);
     var self = this;
     fields.forEach(function (field) {
       var from = raw[field];
@@ -145,7 +163,7 @@
         to[k] = from[order[k]];
     });
     var max = -Infinity;
-    for (i = 0; i < n; ++i) {
+    for (var i = 0; i < n; ++i) {
       max = Math.max(max, this.end[i]);
       this.endMax[i] = max;
     }
