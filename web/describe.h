@@ -7,6 +7,7 @@
 // things go as a JSON text; large tables as rows of numbers in one array,
 // named in the JSON as [offset in the numbers, count of rows].
 #include "convert/Conversion.h"
+#include "core/Message.h"
 #include "core/Settings.h"
 
 #include <array>
@@ -48,6 +49,13 @@ consteval std::size_t fieldAt(Layout layout, std::string_view name)
     }
     throw "no such field";
 }
+
+// The kind of a run of standard output that holds macro text, after the
+// levels' kinds.
+inline constexpr std::uint32_t macroRun = static_cast<std::uint32_t>(Level::All) + 1;
+// The flags of a played note.
+inline constexpr unsigned heldFlag = 1;
+inline constexpr unsigned stuckFlag = 2;
 
 namespace layouts {
 // What a conversion gives (m2v_convert's words).
@@ -105,10 +113,6 @@ private:
     std::size_t columns_ = 1;
     std::size_t first_ = 0;
 };
-
-// The contract: the converter's constants the page uses, by name, and the
-// layouts above.
-std::string describeContract();
 
 // What the page's piano roll shows of a conversion (see describe.cpp).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,

@@ -5,6 +5,7 @@
 // it; others read a macro text back, as varn2midi does. Every record the
 // script reads is laid out as describe.h names it, and m2v_contract hands
 // the script those names with the converter's constants.
+#include "contract.h"
 #include "describe.h"
 
 #include "convert/Conversion.h"
@@ -59,7 +60,7 @@ public:
     // Appends a piece of standard output at `level` (macro text: `macro`).
     void add(Level level, bool macro, std::string_view piece)
     {
-        const auto kind = macro ? macroKind : static_cast<std::uint32_t>(level);
+        const auto kind = macro ? macroRun : static_cast<std::uint32_t>(level);
         if (runs_.empty() || runs_.back()[2] != kind)
             runs_.push_back({size32(console.size()), 0, kind});
         console.append(piece);
@@ -72,7 +73,6 @@ public:
     const std::uint32_t* publish();
 
 private:
-    static constexpr std::uint32_t macroKind = static_cast<std::uint32_t>(Level::All) + 1;
     std::vector<std::array<std::uint32_t, widthOf(layouts::run)>> runs_;
     std::vector<std::uint32_t> tuneWords_;
     Record<layouts::outcome> words_;

@@ -27,6 +27,9 @@ test('every name the page reads of the contract is in it', (engine) => {
   for (const { name, text } of scripts)
     for (const m of text.matchAll(/\bcontract\.(\w+)(?:\.(\w+))?/g))
       used.add(`${name}: ${m[1]}${m[2] ? '.' + m[2] : ''}`);
+  const html = fs.readFileSync(path.join(webDir, 'index.html'), 'utf8');
+  for (const m of html.matchAll(/data-contract="(\w+)"/g))
+    used.add(`index.html: ${m[1]}`);
   assert.ok(used.size > 20, `only ${used.size} uses found`);
   for (const use of used) {
     const [, first, second] = /: (\w+)(?:\.(\w+))?/.exec(use);
