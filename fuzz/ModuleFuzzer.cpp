@@ -2,8 +2,9 @@
 // 32-bit machine as WebAssembly has it, and called through its C interface
 // as the page's script calls it. Whatever the bytes, the words it gives back
 // point at what they say, the runs of standard output cover it exactly, the
-// macro text is the tunes' blocks, and every description is JSON that the
-// script can parse, with finite numbers.
+// macro text is the tunes' blocks, every description (the contract and the
+// departures' lines included) is JSON that the script can parse, with
+// finite numbers. Records are read by the names of the module's layouts.
 //
 // Layout of the input (missing bytes count as 0):
 //   0  bits 0..1: 0 and 1 convert (1 with the piano roll), 2 the summary,
@@ -13,6 +14,7 @@
 //      separated by zero bytes; the input name "in.mid" comes after them
 //   then the MIDI file
 #include "PipelineInput.h"
+#include "describe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +33,8 @@ const std::uint32_t* m2v_convert(const unsigned char* midi, std::uint32_t midiSi
 const std::uint32_t* m2v_summary(const unsigned char* midi, std::uint32_t midiSize);
 const std::uint32_t* m2v_preview(const char* text, std::uint32_t size);
 const std::uint32_t* m2v_preview_file(const char* text, std::uint32_t size);
+const std::uint32_t* m2v_contract();
+const std::uint32_t* m2v_departures(std::uint32_t channel, const std::uint32_t* indices, std::uint32_t count);
 }
 
 static_assert(sizeof(void*) == 4, "built with -m32, as the module is in WebAssembly");
@@ -128,49 +132,64 @@ private:
     std::size_t at_ = 0;
 };
 
-// A description and its numbers, at words[first] on.
+// A field of a record of `layout` at `words`.
+#define FIELD(words, layout, name) (words)[fieldAt(layouts::layout, name)]
+
+// A description and its numbers, at words[first] on (layouts::description,
+// or the roll's fields of layouts::outcome, in the same order).
 void checkDescription(const std::uint32_t* words, std::size_t first)
 {
-    check(Json(bytesAt(words, first)).valid());
-    const auto* numbers = reinterpret_cast<const double*>(static_cast<std::uintptr_t>(words[first + 2]));
-    for (std::uint32_t i = 0; i < words[first + 3]; ++i)
+    const std::uint32_t* d = words + first;
+    check(Json(bytesAt(d, fieldAt(layouts::description, "at"))).valid());
+    const auto* numbers = reinterpret_cast<const double*>(static_cast<std::uintptr_t>(FIELD(d, description, "numbersAt")));
+    for (std::uint32_t i = 0; i < FIELD(d, description, "numbersCount"); ++i)
         check(std::isfinite(numbers[i]));
 }
 
 void checkConvert(const std::uint32_t* words, bool wantRoll)
 {
-    check(words[0] <= 1);
-    // The runs: (start, length, kind), one after the other over standard output.
-    const auto* runs = reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(words[9]));
+    const std::uint32_t status = FIELD(words, outcome, "status");
+    check(status <= 1);
+    // The runs, one after the other over standard output.
+    constexpr std::size_t runWidth = widthOf(layouts::run);
+    const auto* runs = reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(FIELD(words, outcome, "runsAt")));
     std::uint32_t covered = 0;
-    for (std::uint32_t i = 0; i < words[10]; ++i) {
-        check(runs[3 * i] == covered && runs[3 * i + 2] <= 10);
-        covered += runs[3 * i + 1];
+    for (std::uint32_t i = 0; i < FIELD(words, outcome, "runsCount"); ++i) {
+        const std::uint32_t* run = runs + runWidth * i;
+        check(FIELD(run, run, "start") == covered && FIELD(run, run, "kind") <= macroRun);
+        covered += FIELD(run, run, "length");
     }
-    check(covered == words[2]);
-    // The tunes: (channel, status, text, block, macro, macros), one entry
-    // per channel, or per macro of a split channel (numbered 1..macros, in
-    // order); their blocks make the file.
-    const auto* tunes = reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(words[11]));
+    check(covered == FIELD(words, outcome, "consoleLength"));
+    // The tunes: one entry per channel, or per macro of a split channel
+    // (numbered 1..macros, in order); their blocks make the file.
+    const auto* tunes = reinterpret_cast<const std::uint32_t*>(static_cast<std::uintptr_t>(FIELD(words, outcome, "tunesAt")));
     std::string blocks;
     std::uint32_t channel = 0;
     std::uint32_t macro = 0;
-    for (std::uint32_t i = 0; i < words[12]; ++i) {
-        const std::uint32_t* tune = tunes + 8 * i;
-        const bool nextMacro = tune[0] == channel && macro != 0 && tune[6] == macro + 1;
-        check((tune[0] > channel || nextMacro) && tune[0] <= 16 && tune[3] > 0);
-        check(tune[6] == 0 ? tune[7] == 0 : tune[6] <= tune[7]);
-        check(nextMacro || tune[6] <= 1);
-        channel = tune[0];
-        macro = tune[6];
-        blocks += bytesAt(tune, 4);
+    for (std::uint32_t i = 0; i < FIELD(words, outcome, "tunesCount"); ++i) {
+        const std::uint32_t* tune = tunes + widthOf(layouts::tune) * i;
+        const std::uint32_t number = FIELD(tune, tune, "macro");
+        const std::uint32_t macros = FIELD(tune, tune, "macros");
+        const bool nextMacro = FIELD(tune, tune, "channel") == channel && macro != 0 && number == macro + 1;
+        check((FIELD(tune, tune, "channel") > channel || nextMacro) && FIELD(tune, tune, "channel") <= channelCount &&
+              FIELD(tune, tune, "textLength") > 0);
+        check(number == 0 ? macros == 0 : number <= macros);
+        check(nextMacro || number <= 1);
+        channel = FIELD(tune, tune, "channel");
+        macro = number;
+        blocks += bytesAt(tune, fieldAt(layouts::tune, "blockAt"));
     }
-    if (words[0] == 0 && bytesAt(words, 7) != "-")
-        check(bytesAt(words, 5) == blocks);
-    if (words[0] != 0)
-        check(words[6] == 0);
-    if (wantRoll && words[0] == 0)
-        checkDescription(words, 13);
+    if (status == 0 && bytesAt(words, fieldAt(layouts::outcome, "nameAt")) != "-")
+        check(bytesAt(words, fieldAt(layouts::outcome, "textAt")) == blocks);
+    if (status != 0)
+        check(FIELD(words, outcome, "textLength") == 0);
+    if (wantRoll && status == 0) {
+        checkDescription(words, fieldAt(layouts::outcome, "rollAt"));
+        // The lines of a few departures of each channel, any index.
+        const std::uint32_t indices[] = {0, 1, 7, 1000000};
+        for (std::uint32_t ch = 0; ch <= channelCount; ++ch)
+            checkDescription(m2v_departures(ch, indices, 4), 0);
+    }
 }
 
 void convert(const std::uint8_t* data, std::size_t size)
@@ -206,7 +225,7 @@ void previews(std::string_view text)
     const std::uint32_t* file = m2v_preview_file(text.data(), static_cast<std::uint32_t>(text.size()));
     const std::string_view midi = bytesAt(file, 0);
     check(midi.empty() || midi.substr(0, 4) == "MThd");
-    check(!midi.empty() || file[3] > 0); // no file: a remark says why
+    check(!midi.empty() || FIELD(file, previewFile, "remarksLength") > 0); // no file: a remark says why
 }
 
 } // namespace
@@ -215,10 +234,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0)
         return 0;
+    checkDescription(m2v_contract(), 0);
     switch (data[0] & 3) {
     case 2: {
         const std::uint32_t* words = m2v_summary(data + 1, static_cast<std::uint32_t>(size - 1));
-        check(words[0] <= 1);
+        check(FIELD(words, summary, "readable") <= 1);
         break;
     }
     case 3:

@@ -1,6 +1,8 @@
 // Calls into the converter's WebAssembly module: copies a MIDI file and a
 // command line in, and what the program would print and write out, as
-// bytes. Used by the page's worker and by the tests under Node.js.
+// bytes. Every record and table is read by the names of the module's
+// contract (m2v_contract), never by position. Used by the page's worker,
+// the site's build and the tests under Node.js.
 (function (root) {
   'use strict';
 
@@ -14,52 +16,98 @@
     return address;
   }
 
+  // A layout of the contract ([[name, words]...]) as { width, at: {name:
+  // first word} }.
+  function layout(fields) {
+    var at = {};
+    var width = 0;
+    fields.forEach(function (field) {
+      at[field[0]] = width;
+      width += field[1];
+    });
+    return { width: width, at: at, fields: fields };
+  }
+
+  // The record of `layout` at word `words` of the module's memory, as an
+  // object of its one-word fields.
+  function record(module, words, shape) {
+    var heap32 = module.HEAPU32;
+    var out = {};
+    shape.fields.forEach(function (field) {
+      if (field[1] === 1)
+        out[field[0]] = heap32[words + shape.at[field[0]]];
+    });
+    return out;
+  }
+
+  // The contract: the converter's constants, and its layouts as layout().
+  function readContract(module) {
+    var words = module._m2v_contract() >>> 2;
+    var heap32 = module.HEAPU32;
+    var contract = JSON.parse(ascii.decode(module.HEAPU8.subarray(heap32[words], heap32[words] + heap32[words + 1])));
+    var layouts = {};
+    Object.keys(contract.layouts).forEach(function (name) { layouts[name] = layout(contract.layouts[name]); });
+    contract.layouts = layouts;
+    return contract;
+  }
+
   function Engine(module) {
     this.module = module;
+    this.contract = readContract(module);
+    this.serial = 0;   // the conversions so far
   }
 
-  // A description the module wrote: its JSON text and its numbers (the
-  // rows of its tables), read from the words at `words` + `first`.
-  function description(module, words, first) {
-    var heap32 = module.HEAPU32;
-    var at = heap32[words + first];
-    var text = ascii.decode(module.HEAPU8.subarray(at, at + heap32[words + first + 1]));
-    var numbersAt = heap32[words + first + 2] >>> 3;
-    var numbers = module.HEAPF64.slice(numbersAt, numbersAt + heap32[words + first + 3]);
-    return { value: text ? JSON.parse(text) : null, numbers: numbers };
-  }
-
-  // A table [offset, rows] of `columns` numbers a row, as a Float64Array
-  // of its own.
-  function rows(numbers, table, columns) {
-    return numbers.slice(table[0], table[0] + table[1] * columns);
-  }
-
-  // The numbers a row of each of the roll's tables holds.
-  var columns = { source: 4, played: 7, departures: 4 };
-
-  // The roll's description (see describeRoll in module.cpp) with its tables
-  // as Float64Arrays, and their widths as `columns`.
-  function roll(description) {
-    var value = description.value;
-    value.channels.forEach(function (channel) {
-      channel.source = rows(description.numbers, channel.source, columns.source);
-      channel.played = rows(description.numbers, channel.played, columns.played);
-      channel.departures = rows(description.numbers, channel.departures, columns.departures);
-    });
-    value.columns = columns;
-    return value;
-  }
-
-  // Runs the program on `bytes` (null: the input could not be opened) with
-  // `args`, the command line after the program's name. Gives the exit
-  // status, standard output, standard error and output file as bytes, the
-  // output's name, the runs of standard output by level (start, length,
-  // kind: 0..9 for the levels, 10 for macro text), and the tunes; with
-  // `withRoll`, also what the page's piano roll shows (roll; null when the
-  // run failed).
-  Engine.prototype.convert = function (bytes, args, withRoll) {
+  // A description the module wrote (layouts.description): its JSON value
+  // and its numbers (the rows of its tables).
+  Engine.prototype.description = function (words) {
     var module = this.module;
+    var d = record(module, words >>> 2, this.contract.layouts.description);
+    var text = ascii.decode(module.HEAPU8.subarray(d.at, d.at + d.length));
+    var numbers = module.HEAPF64.slice(d.numbersAt >>> 3, (d.numbersAt >>> 3) + d.numbersCount);
+    return { value: text ? JSON.parse(text) : null, numbers: numbers };
+  };
+
+  // A table [offset, rows] of rows of `shape`, as a Float64Array of its own.
+  function rows(numbers, table, shape) {
+    return numbers.slice(table[0], table[0] + table[1] * shape.width);
+  }
+
+  // The roll's description (describeRoll in describe.cpp) with its tables
+  // as Float64Arrays of the contract's layouts source, played, departure.
+  Engine.prototype.roll = function (json, numbers) {
+    var value = JSON.parse(json);
+    var layouts = this.contract.layouts;
+    value.channels.forEach(function (channel) {
+      channel.source = rows(numbers, channel.source, layouts.source);
+      channel.played = rows(numbers, channel.played, layouts.played);
+      channel.departures = rows(numbers, channel.departures, layouts.departure);
+    });
+    return value;
+  };
+
+  // The tunes of an outcome (layouts.tune): one entry per macro of a split
+  // channel, with its text, block and the macro parts it takes.
+  Engine.prototype.tunes = function (at, count) {
+    var module = this.module;
+    var shape = this.contract.layouts.tune;
+    var heap = module.HEAPU8;
+    var tunes = [];
+    for (var t = 0; t < count; ++t) {
+      var w = record(module, (at >>> 2) + shape.width * t, shape);
+      tunes.push({
+        channel: w.channel,
+        status: w.status,
+        text: ascii.decode(heap.subarray(w.textAt, w.textAt + w.textLength)),
+        block: ascii.decode(heap.subarray(w.blockAt, w.blockAt + w.blockLength)),
+        macro: w.macro,   // of a split channel, from 1; 0: the whole tune
+        macros: w.macros, // the channel's macros when split
+        parts: w.parts    // the macro parts its block takes
+      });
+    }
+    return tunes;
+  };
+
+  function encodeArgs(args) {
     var encoded = args.map(function (arg) { return encoder.encode(String(arg)); });
     var total = encoded.reduce(function (sum, arg) { return sum + arg.length; }, 0);
     var text = new Uint8Array(total);
@@ -70,40 +118,45 @@
       offset += arg.length;
       lengths[i] = arg.length;
     });
+    return { text: text, lengths: new Uint8Array(lengths.buffer), count: encoded.length };
+  }
+
+  // Runs the program on `bytes` (null: the input could not be opened) with
+  // `args`, the command line after the program's name. Gives the exit
+  // status, standard output, standard error and output file as bytes, the
+  // output's name, the runs of standard output by level (layouts.run, kind
+  // a level or contract.macroRun), the tunes, and the conversion's serial
+  // number; with `withRoll`, also what the page's piano roll shows (roll;
+  // null when the run failed), whose departures' lines come from
+  // departures().
+  Engine.prototype.convert = function (bytes, args, withRoll) {
+    var module = this.module;
+    var line = encodeArgs(args);
     var midi = bytes === null ? new Uint8Array(0) : bytes;
     var midiAt = copyIn(module, midi);
-    var textAt = copyIn(module, text);
-    var lengthsAt = copyIn(module, new Uint8Array(lengths.buffer));
+    var textAt = copyIn(module, line.text);
+    var lengthsAt = copyIn(module, line.lengths);
     try {
       var words = module._m2v_convert(midiAt, midi.length, bytes === null ? 0 : 1, textAt, lengthsAt,
-                                      encoded.length, withRoll ? 1 : 0) >>> 2;
+                                      line.count, withRoll ? 1 : 0) >>> 2;
       // Memory may have grown during the call: read through fresh views.
+      var o = record(module, words, this.contract.layouts.outcome);
       var heap = module.HEAPU8;
-      var heap32 = module.HEAPU32;
-      var word = function (i) { return heap32[words + i]; };
-      var bytesAt = function (i) { return heap.slice(word(i), word(i) + word(i + 1)); };
-      var tunes = [];
-      var tuneWords = word(11) >>> 2;
-      for (var t = 0; t < word(12); ++t) {
-        var w = tuneWords + 8 * t;
-        tunes.push({
-          channel: heap32[w],
-          status: heap32[w + 1],
-          text: ascii.decode(heap.subarray(heap32[w + 2], heap32[w + 2] + heap32[w + 3])),
-          block: ascii.decode(heap.subarray(heap32[w + 4], heap32[w + 4] + heap32[w + 5])),
-          macro: heap32[w + 6],  // of a split channel, from 1; 0: the whole tune
-          macros: heap32[w + 7]  // the channel's macros when split
-        });
-      }
+      var bytesOf = function (at, length) { return heap.slice(at, at + length); };
+      var runWidth = this.contract.layouts.run.width;
       return {
-        status: word(0),
-        console: bytesAt(1),
-        errors: bytesAt(3),
-        text: bytesAt(5),
-        outputName: new TextDecoder().decode(heap.subarray(word(7), word(7) + word(8))),
-        runs: heap32.slice(word(9) >>> 2, (word(9) >>> 2) + 3 * word(10)),
-        tunes: tunes,
-        roll: withRoll && word(14) ? roll(description(module, words, 13)) : null
+        serial: ++this.serial,
+        status: o.status,
+        console: bytesOf(o.consoleAt, o.consoleLength),
+        errors: bytesOf(o.errorsAt, o.errorsLength),
+        text: bytesOf(o.textAt, o.textLength),
+        outputName: new TextDecoder().decode(heap.subarray(o.nameAt, o.nameAt + o.nameLength)),
+        runs: module.HEAPU32.slice(o.runsAt >>> 2, (o.runsAt >>> 2) + runWidth * o.runsCount),
+        tunes: this.tunes(o.tunesAt, o.tunesCount),
+        roll: withRoll && o.rollLength
+          ? this.roll(ascii.decode(heap.subarray(o.rollAt, o.rollAt + o.rollLength)),
+                      module.HEAPF64.slice(o.rollNumbersAt >>> 3, (o.rollNumbersAt >>> 3) + o.rollNumbersCount))
+          : null
       };
     } finally {
       module._free(midiAt);
@@ -112,19 +165,37 @@
     }
   };
 
-  // What the file holds before any switch: whether it reads as MIDI, the
-  // first tempo (0: none) and the changes after it, and notes per channel.
+  // The report lines and plain words of departures `indices` of `channel`
+  // in conversion `serial`: { lines, words }, or null when a newer
+  // conversion has run since.
+  Engine.prototype.departures = function (serial, channel, indices) {
+    if (serial !== this.serial)
+      return null;
+    var module = this.module;
+    var at = copyIn(module, new Uint8Array(Uint32Array.from(indices).buffer));
+    try {
+      return this.description(module._m2v_departures(channel, at, indices.length)).value;
+    } finally {
+      module._free(at);
+    }
+  };
+
+  // What the file holds before any switch (layouts.summary): whether it
+  // reads as MIDI, the first tempo (0: none) and the changes after it, and
+  // notes per channel.
   Engine.prototype.summary = function (bytes) {
     var module = this.module;
     var at = copyIn(module, bytes);
     try {
       var words = module._m2v_summary(at, bytes.length) >>> 2;
-      var heap32 = module.HEAPU32;
+      var shape = this.contract.layouts.summary;
+      var s = record(module, words, shape);
+      var notes = words + shape.at.notes;
       return {
-        readable: heap32[words] === 1,
-        firstTempo: heap32[words + 1],
-        tempoChanges: heap32[words + 2],
-        notes: Array.from(heap32.subarray(words + 3, words + 19))
+        readable: s.readable === 1,
+        firstTempo: s.firstTempo,
+        tempoChanges: s.tempoChanges,
+        notes: Array.from(module.HEAPU32.subarray(notes, notes + this.contract.channels))
       };
     } finally {
       module._free(at);
@@ -139,15 +210,19 @@
     var module = this.module;
     var bytes = encoder.encode(text);
     var at = copyIn(module, bytes);
+    var shape = this.contract.layouts.played;
+    var c = shape.at;
+    var stuck = this.contract.noteFlags.stuck;
     try {
-      var found = description(module, module._m2v_preview(at, bytes.length) >>> 2, 0);
+      var found = this.description(module._m2v_preview(at, bytes.length));
       return found.value.map(function (tune) {
-        var table = rows(found.numbers, tune.notes, 7);
+        var table = rows(found.numbers, tune.notes, shape);
         var notes = [];
-        for (var i = 0; i < table.length; i += 7) {
+        for (var i = 0; i < table.length; i += shape.width) {
           notes.push({
-            start: table[i], length: table[i + 1], pitch: table[i + 2], velocity: table[i + 3],
-            seconds: table[i + 4], durationSeconds: table[i + 5], stuck: (table[i + 6] & 2) !== 0
+            start: table[i + c.start], length: table[i + c.length], pitch: table[i + c.pitch],
+            velocity: table[i + c.velocity], seconds: table[i + c.seconds],
+            durationSeconds: table[i + c.duration], stuck: (table[i + c.flags] & stuck) !== 0
           });
         }
         return { channel: tune.channel, notes: notes, warnings: tune.warnings };
@@ -157,20 +232,19 @@
     }
   };
 
-  // The preview file varn2midi writes for a macro text: its bytes (empty
-  // when the text holds no tune, or is too long for a MIDI file) and the
-  // remarks about it, one a line.
+  // The preview file varn2midi writes for a macro text (layouts.previewFile):
+  // its bytes (empty when the text holds no tune, or is too long for a MIDI
+  // file) and the remarks about it, one a line.
   Engine.prototype.previewFile = function (text) {
     var module = this.module;
     var bytes = encoder.encode(text);
     var at = copyIn(module, bytes);
     try {
-      var words = module._m2v_preview_file(at, bytes.length) >>> 2;
-      var heap32 = module.HEAPU32;
+      var f = record(module, module._m2v_preview_file(at, bytes.length) >>> 2, this.contract.layouts.previewFile);
       var heap = module.HEAPU8;
       return {
-        bytes: heap.slice(heap32[words], heap32[words] + heap32[words + 1]),
-        remarks: ascii.decode(heap.subarray(heap32[words + 2], heap32[words + 2] + heap32[words + 3]))
+        bytes: heap.slice(f.bytesAt, f.bytesAt + f.bytesLength),
+        remarks: ascii.decode(heap.subarray(f.remarksAt, f.remarksAt + f.remarksLength))
       };
     } finally {
       module._free(at);
@@ -209,8 +283,6 @@
       module._free(lengthsAt);
     }
   };
-
-  Engine.columns = columns;
 
   if (typeof module === 'object' && module.exports)
     module.exports = Engine;

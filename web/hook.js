@@ -15,6 +15,11 @@
 //
 // gives the notes a macro text (or a bare tune text) plays, block by block,
 // as varn2midi writes them.
+//
+//   window.midi2varn.contract
+//
+// names the converter's constants and the layouts of what it hands over
+// (m2v_contract, read by engine.js).
 (function () {
   'use strict';
 
@@ -103,6 +108,13 @@
     return this.request({ kind: 'previewFile', text: text });
   };
 
+  // The report lines and words of departures `indices` (numbers) of
+  // `channel` in conversion `serial`: { lines, words }, or null after a
+  // newer conversion.
+  Converter.prototype.departures = function (serial, channel, indices) {
+    return this.request({ kind: 'departures', serial: serial, channel: channel, indices: indices });
+  };
+
   // What the file holds before any switch (see engine.js).
   Converter.prototype.summary = function (bytes) {
     return this.request({ kind: 'summary', bytes: bytes });
@@ -136,5 +148,8 @@
     return shared.preview(text);
   }
 
-  window.midi2varn = { convert: convert, preview: preview, Converter: Converter };
+  // The converter's contract (see engine.js), written in when the site is built.
+  var contract = /*@contract@*/null;
+
+  window.midi2varn = { convert: convert, preview: preview, Converter: Converter, contract: contract };
 })();

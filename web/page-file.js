@@ -59,9 +59,13 @@
 
   // ---- Converting ---------------------------------------------------------
 
+  // The busy sign, and the page's readiness: document.body.dataset.state
+  // is "converting" while a conversion runs and "ready" once its result is
+  // on show (blocks, summary, report summary and the roll's first view).
   function setBusy(busy) {
     $('busy').hidden = !busy;
     $('result').setAttribute('aria-busy', busy ? 'true' : 'false');
+    document.body.dataset.state = busy ? 'converting' : 'ready';
   }
 
   // Converts the file with the current controls; only the newest result
@@ -76,15 +80,19 @@
     converter.convert(current.bytes, args, page.state.summary === null, true).then(function (run) {
       if (mine !== generation)
         return;
-      setBusy(false);
       if (run.summary)
         showSummary(run.summary);
       page.showResult(run, current);
+      // Ready once the roll's first view, drawn at the next frame, is on show.
+      requestAnimationFrame(function () {
+        if (mine === generation)
+          setBusy(false);
+      });
     }, function (error) {
       if (mine !== generation || error === superseded)
         return;
-      setBusy(false);
       page.state.shown = null;
+      setBusy(false);
       page.showStatus('The converter stopped: ' + error.message + '. Try again, or with fewer channels.', 'bad');
     });
   }

@@ -10,6 +10,17 @@
 
   var placeholderName = 'song.mid';
 
+  // The converter's numbers where the page names them (data-contract), the
+  // largest split and the default report detail.
+  function showContract() {
+    var contract = window.midi2varn.contract;
+    Array.prototype.forEach.call(document.querySelectorAll('[data-contract]'), function (node) {
+      node.textContent = String(contract[node.dataset.contract]);
+    });
+    $('opt-b').max = String(contract.maxSplitParts);
+    $('opt-v').value = String(contract.defaults.verbosity);
+  }
+
   function buildChannelRows() {
     var body = $('channel-rows');
     for (var ch = 1; ch <= Switches.channelCount; ++ch) {
@@ -141,6 +152,7 @@
     page.convert(args);
   }
 
+  page.showContract = showContract;
   page.buildChannelRows = buildChannelRows;
   page.showChannelRows = showChannelRows;
   page.controlsChanged = controlsChanged;

@@ -12,6 +12,40 @@
   var consoleShown = 200000;
   // Departures listed at a time; "Show more" adds as many again.
   var departuresShown = 200;
+  // The converter's constants (see engine.js).
+  var contract = window.midi2varn.contract;
+
+  // ---- Departures' words, from the converter when shown -------------------
+
+  // Words already fetched for the conversion on show, by "channel:index".
+  var known = { serial: null, lines: new Map(), words: new Map() };
+
+  // The report lines and words of departures `indices` of `channel` in the
+  // conversion on show: a promise of { lines, words }, or of null when
+  // another conversion is on show by then.
+  function departureWords(channel, indices) {
+    var run = page.state.shown;
+    if (!run)
+      return Promise.resolve(null);
+    if (known.serial !== run.serial)
+      known = { serial: run.serial, lines: new Map(), words: new Map() };
+    var cache = known;
+    var missing = indices.filter(function (d) { return !cache.words.has(channel + ':' + d); });
+    var fetched = missing.length ? page.state.converter.departures(run.serial, channel, missing)
+      : Promise.resolve({ lines: [], words: [] });
+    return fetched.then(function (found) {
+      if (!found || page.state.shown !== run)
+        return null;
+      missing.forEach(function (d, i) {
+        cache.lines.set(channel + ':' + d, found.lines[i]);
+        cache.words.set(channel + ':' + d, found.words[i]);
+      });
+      return {
+        lines: indices.map(function (d) { return cache.lines.get(channel + ':' + d); }),
+        words: indices.map(function (d) { return cache.words.get(channel + ':' + d); })
+      };
+    }, function () { return null; });
+  }
 
   // ---- Departures ---------------------------------------------------------
 
@@ -21,7 +55,7 @@
     var box = element('div', 'departures');
     box.appendChild(element('h4', null, 'Where the tune departs from the MIDI file'));
     box.appendChild(element('p', 'departure-summary', channel.summary));
-    var count = channel.lines.length;
+    var count = channel.departures.length / contract.layouts.departure.width;
     if (!count) {
       box.appendChild(element('p', 'good', 'Every note plays as the MIDI file has it.'));
       return box;
@@ -33,24 +67,23 @@
     var more = element('button', 'more');
     more.type = 'button';
     var listed = 0;
+    var asked = 0;
+    // Lists the next departures once the converter has given their words.
     var addMore = function () {
-      var fragment = document.createDocumentFragment();
-      var until = Math.min(count, listed + departuresShown);
-      for (; listed < until; ++listed) {
-        var item = element('li');
-        var button = element('button', 'departure');
-        button.type = 'button';
-        button.dataset.channel = String(channel.channel);
-        button.dataset.departure = String(listed);
-        button.appendChild(element('code', null, channel.lines[listed]));
-        button.appendChild(element('span', 'words', channel.words[listed]));
-        item.appendChild(button);
-        fragment.appendChild(item);
-      }
-      list.appendChild(fragment);
-      more.hidden = listed >= count;
-      more.textContent = 'Show ' + plural(Math.min(departuresShown, count - listed), 'more', 'more') + ' of ' +
-        (count - listed).toLocaleString('en');
+      if (asked > listed)
+        return;
+      var indices = [];
+      for (asked = listed; asked < Math.min(count, listed + departuresShown); ++asked)
+        indices.push(asked);
+      departureWords(channel.channel, indices).then(function (found) {
+        if (!found)
+          return;
+        list.appendChild(departureItems(channel.channel, indices, found));
+        listed = asked;
+        more.hidden = listed >= count;
+        more.textContent = 'Show ' + plural(Math.min(departuresShown, count - listed), 'more', 'more') + ' of ' +
+          (count - listed).toLocaleString('en');
+      });
     };
     details.addEventListener('toggle', function () {
       if (details.open && listed === 0)
@@ -68,10 +101,27 @@
     return box;
   }
 
+  // The buttons of departures `indices` with their `found` lines and words.
+  function departureItems(channel, indices, found) {
+    var fragment = document.createDocumentFragment();
+    indices.forEach(function (d, i) {
+      var item = element('li');
+      var button = element('button', 'departure');
+      button.type = 'button';
+      button.dataset.channel = String(channel);
+      button.dataset.departure = String(d);
+      button.appendChild(element('code', null, found.lines[i]));
+      button.appendChild(element('span', 'words', found.words[i]));
+      item.appendChild(button);
+      fragment.appendChild(item);
+    });
+    return fragment;
+  }
+
   // ---- Console ------------------------------------------------------------
 
   // The labels that begin a line of each level, as the program prints them.
-  var labels = ['FATAL:', 'ERROR:', 'FORMAT:', 'WARN:', 'Output:', 'Info:', 'Notice:', 'Debug:', 'Ignore:', 'All:'];
+  var labels = contract.levels.map(function (level) { return level.label; });
 
   // The report with its levels told apart: a line that carries a level's
   // label gets that level's colour; the banner, the usage text and the
@@ -99,7 +149,7 @@
         end = end < 0 ? text.length : end + 1;
         var line = text.slice(from, end);
         from = end;
-        var lineClass = kind === 10 ? 'macro' : line.indexOf(labels[kind]) === 0 ? 'level-' + kind : 'plain';
+        var lineClass = kind === contract.macroRun ? 'macro' : line.indexOf(labels[kind]) === 0 ? 'level-' + kind : 'plain';
         if (lineClass !== pendingClass)
           flush();
         pendingClass = lineClass;
@@ -142,6 +192,7 @@
   }
 
   page.departureReport = departureReport;
+  page.departureWords = departureWords;
   page.showConsole = showConsole;
   page.wireReport = wireReport;
 })(window.Midi2varnPage);

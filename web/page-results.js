@@ -12,8 +12,10 @@
 
   // Characters of a macro block shown in its box; Copy takes all of it.
   var blockShown = 20000;
+  // The converter's constants (see engine.js).
+  var contract = window.midi2varn.contract;
   // Macro parts the game accepts in one macro.
-  var partLimit = 5;
+  var partLimit = contract.partLimit;
 
   function showResult(run, source) {
     var state = page.state;
@@ -169,23 +171,23 @@
 
   // ---- Tunes --------------------------------------------------------------
 
-  // The tune status bits in words, in the order the program reports them.
+  // The tune's status flags, by the converter's names, in words, in the
+  // order the program reports them.
   var statusWords = [
-    [1, 'bad', 'Some notes were too low for the game: they sound higher than written. ' +
-               'Try fitting each channel by octaves (-o), auto-transpose (-a) or transpose by 12.'],
-    [2, 'bad', 'Some notes were too high for the game: they sound lower than written. ' +
-               'Try fitting each channel by octaves (-o), transpose by -12, or allow the upper c (-u).'],
-    [32, 'bad', 'Some notes were too short and were lengthened to a sixteenth: fast passages may drift.'],
-    [64, 'warn', 'Some notes were too long and were cut to 9 sixteenths. Long chords (-l) hold them.'],
-    [8, 'warn', 'The tempo was too slow for the game: it plays at 60 beats per minute.'],
-    [16, 'warn', 'The tempo was too fast for the game: it plays at 180 beats per minute.'],
-    [128, 'bad', 'Too many macro parts: the game plays at most ' + partLimit + '. ' +
-                 'Leave out channels or split the song.']
+    ['tooLow', 'bad', 'Some notes were too low for the game: they sound higher than written. ' +
+                      'Try fitting each channel by octaves (-o), auto-transpose (-a) or transpose by 12.'],
+    ['tooHigh', 'bad', 'Some notes were too high for the game: they sound lower than written. ' +
+                       'Try fitting each channel by octaves (-o), transpose by -12, or allow the upper c (-u).'],
+    ['tooShort', 'bad', 'Some notes were too short and were lengthened to a sixteenth: fast passages may drift.'],
+    ['tooLong', 'warn', 'Some notes were too long and were cut to ' + contract.longestSixteenths +
+                        ' sixteenths. Long chords (-l) hold them.'],
+    ['tempoTooSlow', 'warn', 'The tempo was too slow for the game: it plays at ' + contract.tempo.slowest +
+                             ' beats per minute.'],
+    ['tempoTooFast', 'warn', 'The tempo was too fast for the game: it plays at ' + contract.tempo.fastest +
+                             ' beats per minute.'],
+    ['macroTooLong', 'bad', 'Too many macro parts: the game plays at most ' + partLimit + '. ' +
+                            'Leave out channels or split the song.']
   ];
-
-  function partsOf(block) {
-    return block.split('\n').filter(function (line) { return line.indexOf('  "/use ') === 0; }).length;
-  }
 
   function showTunes(tunes, rollData) {
     var box = $('tunes');
@@ -248,7 +250,7 @@
 
   // The tune's characters and macro parts, with a meter of the parts.
   function tuneSize(tune) {
-    var parts = partsOf(tune.block);
+    var parts = tune.parts;
     var size = element('p', 'tune-size');
     var partsText = parts > partLimit ? parts + ', more than the ' + partLimit + ' the game plays '
                                       : parts + ' of ' + partLimit + ' ';
@@ -262,7 +264,7 @@
     var list = element('ul', 'tune-status');
     var any = false;
     statusWords.forEach(function (entry) {
-      if (tune.status & entry[0]) {
+      if (tune.status & contract.status[entry[0]]) {
         list.appendChild(element('li', entry[1], entry[2]));
         any = true;
       }

@@ -99,6 +99,8 @@
   function setupRoll() {
     player = page.state.player = new window.Midi2varnPlayer.Player(showPlaying);
     roll = page.state.roll = new window.Midi2varnRoll.Roll($('lanes'), $('roll-position'), {
+      contract: window.midi2varn.contract,
+      departureWords: page.departureWords,
       onSeek: seek,
       onToggle: function (channel, on) {
         player.setOn(channel, on);

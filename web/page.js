@@ -9,6 +9,7 @@
   function wire() {
     // The worker starts now, so that the first file finds it ready.
     page.state.converter.start();
+    page.showContract();
     page.buildChannelRows();
     page.setupRoll();
     page.wireFile();

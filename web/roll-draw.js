@@ -128,6 +128,27 @@
     return [x0, f.y(list.pitch[at]), Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0)), f.rowH > 3 ? f.rowH - 1 : f.rowH];
   }
 
+  // Fills the boxes of notes `indices` of `list` (in order of start): the
+  // boxes of a pitch that touch are filled as one, which looks the same and
+  // keeps a whole song quick to draw.
+  function fillBoxes(f, list, indices) {
+    var runs = new Map();   // pitch -> [x, y, right, height] not yet filled
+    var fill = function (run) { f.ctx.fillRect(run[0], run[1], run[2] - run[0], run[3]); };
+    for (var j = 0; j < indices.length; ++j) {
+      var r = box(f, list, indices[j]);
+      var pitch = list.pitch[indices[j]];
+      var run = runs.get(pitch);
+      if (run && r[0] <= run[2]) {
+        run[2] = Math.max(run[2], r[0] + r[2]);
+        continue;
+      }
+      if (run)
+        fill(run);
+      runs.set(pitch, [r[0], r[1], r[0] + r[2], r[3]]);
+    }
+    runs.forEach(fill);
+  }
+
   function outline(ctx, r) {
     ctx.rect(Math.round(r[0]) + 0.5, r[1] + 0.5, Math.max(1, Math.round(r[2]) - 1), Math.max(1, r[3] - 1));
   }
@@ -172,10 +193,7 @@
       if (!boxes[k].length)
         continue;
       f.ctx.fillStyle = f.colours.notes[k];
-      for (var j = 0; j < boxes[k].length; ++j) {
-        var r = box(f, tune, boxes[k][j]);
-        f.ctx.fillRect(r[0], r[1], r[2], r[3]);
-      }
+      fillBoxes(f, tune, boxes[k]);
     }
     return drawn;
   }
@@ -187,15 +205,12 @@
     var source = f.c.source;
     var j;
     ctx.fillStyle = f.colours.notes[DROPPED];
-    for (j = 0; j < dropped.length; ++j) {
-      var r = box(f, source, dropped[j]);
-      ctx.fillRect(r[0], r[1], r[2], r[3]);
-    }
+    fillBoxes(f, source, dropped);
     if (f.rowH <= 3)
       return;
     ctx.beginPath();
     for (j = 0; j < dropped.length; ++j) {
-      r = box(f, source, dropped[j]);
+      var r = box(f, source, dropped[j]);
       if (r[2] >= 6)
         outline(ctx, r);
     }

@@ -60,7 +60,7 @@
     solo.setAttribute('aria-pressed', 'false');
     solo.setAttribute('aria-label', 'Play channel ' + channel.channel + ' alone');
     head.appendChild(solo);
-    var dropped = channel.counts[model.kinds.dropped];
+    var dropped = channel.counts[channel.contract.departureKinds.dropped];
     head.appendChild(element('span', 'lane-facts',
       channel.source.count + ' notes in the file, ' + channel.tune.count + ' played' +
       (dropped ? ', ' + dropped + ' dropped' : '')));
@@ -124,11 +124,28 @@
   // Shows what happened to `item` beside it; `announce` also reads it out.
   Roll.prototype.tell = function (lane, item, announce) {
     if (item === null) {
+      lane.telling = null;
       lane.tip.hidden = true;
       return;
     }
     var c = lane.channel;
-    var words = c.describe(item, this.bars);
+    var said = c.describe(item, this.bars);
+    lane.telling = item;
+    if (!said.departures.length) {
+      this.place(lane, item, said.head, [said.none], announce);
+      return;
+    }
+    var self = this;
+    this.options.departureWords(c.channel, said.departures).then(function (found) {
+      if (found && lane.telling === item)
+        self.place(lane, item, said.head, found.words, announce);
+    });
+  };
+
+  // Shows `head` and `lines` beside `item`; `announce` also reads them out.
+  Roll.prototype.place = function (lane, item, head, lines, announce) {
+    var c = lane.channel;
+    var words = { head: head, lines: lines };
     lane.tip.textContent = '';
     lane.tip.appendChild(element('strong', null, words.head));
     words.lines.forEach(function (line) { lane.tip.appendChild(element('span', null, line)); });
@@ -181,7 +198,10 @@
       lane.focused = null;
       lane.marker = c.departureTick(d);
       this.reveal(lane.marker);
-      lane.live.textContent = c.data.words[d] + '.';
+      this.options.departureWords(channel, [d]).then(function (found) {
+        if (found && lane.marker === c.departureTick(d))
+          lane.live.textContent = found.words[0] + '.';
+      });
     }
   };
 

@@ -14,9 +14,12 @@
   var ruler = 16;      // bar numbers, above the notes
   var maxZoom = 48;    // pixels of a sixteenth at most
 
-  // The roll in `container`, with the position slider `slider`. Calls
+  // The roll in `container`, with the position slider `slider`, of data
+  // laid out as options.contract (the converter's) names it. Calls
   // options.onSeek(channel, tick) when a bar number is clicked, and
-  // options.onToggle(channel) / onSolo(channel) for the lanes' buttons.
+  // options.onToggle(channel) / onSolo(channel) for the lanes' buttons;
+  // options.departureWords(channel, indices) gives a promise of the words
+  // of departures ({ lines, words }, or null once out of date).
   function Roll(container, slider, options) {
     this.container = container;
     this.slider = slider;
@@ -72,7 +75,8 @@
     this.data = data;
     this.bars = new model.Bars(data.metres, data.division);
     this.division = data.division;
-    var channels = data.channels.map(function (channel) { return new model.Channel(channel, data); });
+    var contract = this.options.contract;
+    var channels = data.channels.map(function (channel) { return new model.Channel(channel, data, contract); });
     this.total = Math.max(4 * data.division, channels.reduce(function (end, c) { return Math.max(end, c.end); }, 0) +
                           data.division);
     this.container.textContent = '';

@@ -1,15 +1,14 @@
 // The page's controls as the program's switches, in one fixed order: that
-// of the usage text, with per-channel entries in channel order.
+// of the usage text, with per-channel entries in channel order. Made for
+// the converter's contract (see engine.js): its channels and default
+// verbosity, as `limits` { channels, verbosity }.
 (function (root) {
   'use strict';
 
-  var channelCount = 16;
-  var defaultVerbosity = 4;
-
   // The settings of a page that nobody has touched: no switch at all.
-  function defaults() {
+  function defaults(limits) {
     var channels = [];
-    for (var ch = 1; ch <= channelCount; ++ch)
+    for (var ch = 1; ch <= limits.channels; ++ch)
       channels.push({ leaveOut: false, mergeInto: 0, polyphony: '', output: false });
     return {
       autoTranspose: false,  // -a
@@ -26,7 +25,7 @@
       polyphony: '',         // -p N
       transpose: '',         // -t N
       upperC: false,         // -u
-      verbosity: defaultVerbosity // -v N
+      verbosity: limits.verbosity // -v N
     };
   }
 
@@ -47,7 +46,7 @@
   }
 
   // The switches for `state`: -a -b -c -d -e -k -l -n -m -o -p -s -t -u -v.
-  function switches(state) {
+  function switches(state, limits) {
     var args = [];
     if (state.autoTranspose)
       args.push('-a');
@@ -73,7 +72,7 @@
     if (state.mergeAll) {
       args.push('-m', 'all');
     } else {
-      for (var target = 1; target <= channelCount; ++target) {
+      for (var target = 1; target <= limits.channels; ++target) {
         var sources = channelsWhere(state, function (c, ch) { return c.mergeInto === target && ch !== target; });
         if (sources.length)
           args.push('-m', [target].concat(sources).join(','));
@@ -96,15 +95,15 @@
       args.push('-t', given(state.transpose));
     if (state.upperC)
       args.push('-u');
-    if (Number(state.verbosity) !== defaultVerbosity)
+    if (Number(state.verbosity) !== limits.verbosity)
       args.push('-v', String(state.verbosity));
     return args;
   }
 
   // The whole command line after the program's name: the switches, then
   // the input's name ("--" first when it looks like a switch).
-  function commandLine(state, inputName) {
-    var args = switches(state);
+  function commandLine(state, inputName, limits) {
+    var args = switches(state, limits);
     if (inputName.charAt(0) === '-')
       args.push('--');
     args.push(inputName);
@@ -123,15 +122,20 @@
     return ['midi2varn'].concat(args).map(shellWord).join(' ');
   }
 
-  var api = {
-    channelCount: channelCount,
-    defaults: defaults,
-    switches: switches,
-    commandLine: commandLine,
-    display: display
-  };
+  // The switches for the converter's `contract`.
+  function forContract(contract) {
+    var limits = { channels: contract.channels, verbosity: contract.defaults.verbosity };
+    return {
+      channelCount: limits.channels,
+      defaults: function () { return defaults(limits); },
+      switches: function (state) { return switches(state, limits); },
+      commandLine: function (state, inputName) { return commandLine(state, inputName, limits); },
+      display: display
+    };
+  }
+
   if (typeof module === 'object' && module.exports)
-    module.exports = api;
+    module.exports = forContract;
   else
-    root.Midi2varnSwitches = api;
+    root.Midi2varnSwitches = forContract(root.midi2varn.contract);
 })(this);

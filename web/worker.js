@@ -26,6 +26,8 @@
       return { value: converter.suggest(request.bytes, request.args, request.scoreOnly, function (done, total) {
         self.postMessage({ suggestProgress: request.token, done: done, total: total });
       }), transfer: [] };
+    case 'departures':
+      return { value: converter.departures(request.serial, request.channel, request.indices), transfer: [] };
     case 'previewFile':
       var file = converter.previewFile(request.text);
       return { value: file, transfer: [file.bytes.buffer] };

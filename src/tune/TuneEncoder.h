@@ -49,6 +49,14 @@ enum class TuneStatus : unsigned {
     MacroTooLong = 128, // text cut, or too many macro parts
 };
 
+// The tempi the notation plays, in quarter notes a minute: from the
+// slowest to the fastest, and the one of a tune without a tempo mark.
+inline constexpr int slowestTempo = 60;
+inline constexpr int fastestTempo = 180;
+inline constexpr int plainTempo = 120;
+// The longest note the notation writes, in sixteenths.
+inline constexpr int longestSixteenths = 9;
+
 // The set of the flags of both.
 constexpr TuneStatus operator|(TuneStatus a, TuneStatus b)
 {

@@ -18,7 +18,7 @@ constexpr char octaveMarks[3] = {'\\', '=', '/'};
 // Note lengths in 24ths: the shortest and longest notes the notation
 // writes, and the shortest held under long chords.
 constexpr int shortestNote = 6;
-constexpr int longestNote = 54;
+constexpr int longestNote = longestSixteenths * 6;
 constexpr int heldFrom = 60;
 // A state no mark leads to: the next mark of its kind is written in full.
 constexpr int unknownState = -1;
@@ -82,16 +82,16 @@ void TuneWriter::write()
 void TuneWriter::writeTempo(const Element& tempo)
 {
     int b = tempo.bpm;
-    if (b <= 59) {
+    if (b < slowestTempo) {
         status_ |= TuneStatus::TempoTooSlow;
-        b = 60;
-    } else if (b > 180) {
+        b = slowestTempo;
+    } else if (b > fastestTempo) {
         status_ |= TuneStatus::TempoTooFast;
-        b = 180;
+        b = fastestTempo;
     }
     if (b != tempoState_) {
         out_.put('@');
-        if (b != 120)
+        if (b != plainTempo)
             out_.put(b);
         tempoState_ = b;
     }

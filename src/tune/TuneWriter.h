@@ -45,7 +45,7 @@ private:
     TuneOptions options_;
     TuneText out_;
     TuneStatus status_ = TuneStatus::None;
-    int tempoState_ = 120;
+    int tempoState_ = plainTempo;
     int octaveState_ = 1;
     int groupVolume_ = 10;
     int noteVolumeState_ = 10;

@@ -494,6 +494,30 @@ async function downloaded(name, before) {
     });
   });
 
+  // Blocks of a long tune show their start; Copy takes all of it.
+  test('a 100k-note file reaches "ready" with every block as the native program writes it', async () => {
+    await pick(page, files.large);
+    await page.waitForFunction(() => document.body.dataset.state === 'converting', { timeout: wait, polling: 5 });
+    await page.waitForFunction(() => document.body.dataset.state === 'ready' &&
+      document.getElementById('command-line').textContent === 'midi2varn large.mid', { timeout: wait });
+    const expected = blocksOf(native(['large.mid'], 'large.mid', files.large).text);
+    const shown = await blocksShown(page);
+    assert.strictEqual(shown.length, expected.length);
+    const copies = [];
+    for (let i = 0; i < shown.length; ++i) {
+      assert.ok(expected[i].startsWith(shown[i].block.split('\n… (')[0]), `block ${i + 1} begins as the native one`);
+      await page.evaluate(() => navigator.clipboard.writeText(''));
+      await (await page.$$('#tunes .tune .copy'))[i].click();
+      await page.waitForFunction((k) => document.querySelectorAll('#tunes .copy')[k].textContent === 'Copied', {}, i);
+      copies.push(await page.evaluate(() => navigator.clipboard.readText()));
+    }
+    assert.deepStrictEqual(copies, expected);
+    // Every lane of the roll is drawn, and a report's departures open.
+    assert.strictEqual(await page.$$eval('#lanes canvas', (canvases) => canvases.length), expected.length);
+    await page.click('.departure-details summary');
+    await page.waitForFunction(() => document.querySelectorAll('.departure').length > 0, { timeout: wait });
+  });
+
   test('a dense file\'s roll draws every note in view, zooms and scrolls', async () => {
     await pick(page, files.dense);
     await resultFor(page, 'midi2varn dense.mid');

@@ -131,17 +131,19 @@ function inputs() {
       problems.push('no roll');
     } else {
       const bars = new Bars(run.roll.metres, run.roll.division);
+      const { played: shape, departure } = engine.contract.layouts;
+      const fields = ['start', 'length', 'pitch', 'velocity', 'seconds', 'duration'];
       run.roll.channels.forEach((channel, i) => {
         const block = blocks[i] || { channel: null, notes: [] };
         const played = [];
-        for (let r = 0; r < channel.played.length; r += 7)
-          if (channel.played[r + 1] > 0)
-            played.push(Array.from(channel.played.subarray(r, r + 6)));
+        for (let r = 0; r < channel.played.length; r += shape.width)
+          if (channel.played[r + shape.at.length] > 0)
+            played.push(fields.map((field) => channel.played[r + shape.at[field]]));
         played.sort((a, b) => a[0] - b[0] || a[2] - b[2]);
         const hook = block.notes.map((n) => [n.start, n.length, n.pitch, n.velocity, n.seconds, n.durationSeconds]);
         if (block.channel !== channel.channel || JSON.stringify(played) !== JSON.stringify(hook))
           problems.push(`roll channel ${channel.channel}: its notes differ from the read-back of block ${i + 1}`);
-        const clock = new TempoMap(channel.tempos, 15);
+        const clock = new TempoMap(channel.tempos, 15, engine.contract.tempo.plain);
         const late = played.findIndex((n) => Math.abs(clock.secondsAt(n[0]) - n[4]) > 1e-6);
         if (late >= 0)
           problems.push(`roll channel ${channel.channel}: note ${late} timed ${clock.secondsAt(played[late][0])}, ` +
@@ -149,9 +151,11 @@ function inputs() {
         const back = played.findIndex((n) => Math.abs(clock.atSeconds(n[4]) - n[0]) > 1e-6);
         if (back >= 0)
           problems.push(`roll channel ${channel.channel}: seconds of note ${back} map back to another start`);
-        channel.lines.forEach((line, d) => {
+        const count = channel.departures.length / departure.width;
+        const lines = engine.departures(run.serial, channel.channel, Array.from({ length: count }, (_, d) => d)).lines;
+        lines.forEach((line, d) => {
           const [, bar, beat] = /^(\d+):(\d+)/.exec(line);
-          const place = bars.place(channel.departures[4 * d + 1]);
+          const place = bars.place(channel.departures[departure.width * d + departure.at.at]);
           if (place !== `bar ${bar}, beat ${beat}`)
             problems.push(`roll channel ${channel.channel}: "${line}" placed at ${place}`);
           ++departures;

@@ -8,7 +8,7 @@ const assert = require('assert');
 const fs = require('fs');
 const path = require('path');
 const Engine = require('../../web/engine.js');
-const Switches = require('../../web/switches.js');
+const forContract = require('../../web/switches.js');
 
 const [siteDir, moduleFile] = process.argv.slice(2);
 if (!moduleFile) {
@@ -17,9 +17,13 @@ if (!moduleFile) {
 }
 const budget = 1000000; // bytes, the whole site uncompressed
 // What index.html loads, in its order: the page's sections after what they build on.
-const pageFiles = ['style.css', 'switches.js', 'midi2varn.js', 'roll-model.js', 'roll-view.js', 'roll-draw.js',
-                   'roll-lane.js', 'player.js', 'page-base.js', 'page-options.js', 'page-file.js', 'page-results.js',
-                   'page-report.js', 'page-transport.js', 'page-suggest.js', 'page.js'];
+const pageFiles = ['style.css', 'midi2varn.js', 'switches.js', 'roll-model.js', 'roll-channel.js', 'roll-view.js',
+                   'roll-draw.js', 'roll-lane.js', 'player.js', 'page-base.js', 'page-options.js', 'page-file.js',
+                   'page-results.js', 'page-report.js', 'page-transport.js', 'page-suggest.js',
+                   'page.js'];
+
+// The switches for the converter's contract, once read.
+let Switches;
 
 const tests = [];
 const test = (name, body) => tests.push({ name, body });
@@ -80,6 +84,7 @@ test('controls become switches as a table of cases says', () => {
 
 test('switches follow the usage text, cover all of it and are accepted', async () => {
   const engine = new Engine(await require(path.resolve(moduleFile))());
+  assert.strictEqual(Switches.channelCount, engine.contract.channels);
   const usage = Buffer.from(engine.convert(new Uint8Array(0), ['-h']).console).toString();
   const letters = [...new Set([...usage.matchAll(/^ {2}-([a-z])\b/gm)].map((m) => m[1]))];
   assert.ok(letters.length >= 12, usage);
@@ -102,6 +107,7 @@ test('switches follow the usage text, cover all of it and are accepted', async (
 });
 
 (async () => {
+  Switches = forContract(new Engine(await require(path.resolve(moduleFile))()).contract);
   let passed = 0;
   let failed = 0;
   for (const { name, body } of tests) {

@@ -1,0 +1,138 @@
+#include "contract.h"
+
+#include "describe.h"
+
+#include "convert/Departures.h"
+#include "core/Element.h"
+#include "core/Settings.h"
+#include "core/Message.h"
+#include "tune/MacroWriter.h"
+#include "tune/TuneText.h"
+
+#include <array>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+// The names the page knows the converter's values by.
+constexpr std::pair<std::string_view, TuneStatus> statusNames[] = {
+    {"tooLow", TuneStatus::TooLow},          {"tooHigh", TuneStatus::TooHigh},
+    {"tempoTooSlow", TuneStatus::TempoTooSlow}, {"tempoTooFast", TuneStatus::TempoTooFast},
+    {"tooShort", TuneStatus::TooShort},      {"tooLong", TuneStatus::TooLong},
+    {"macroTooLong", TuneStatus::MacroTooLong}};
+constexpr std::pair<std::string_view, DepartureKind> kindNames[] = {
+    {"dropped", DepartureKind::Dropped}, {"start", DepartureKind::Start},       {"length", DepartureKind::Length},
+    {"pitch", DepartureKind::Pitch},     {"heldLate", DepartureKind::HeldLate}, {"stuck", DepartureKind::Stuck},
+    {"tempo", DepartureKind::Tempo},     {"added", DepartureKind::Added}};
+static_assert(std::size(kindNames) == departureKinds);
+constexpr std::pair<std::string_view, Fate> fateNames[] = {
+    {"written", Fate::Written}, {"identical", Fate::Identical}, {"polyphony", Fate::Polyphony}, {"cut", Fate::Cut}};
+constexpr std::string_view levelNames[] = {"fatal", "error",  "format", "warn",   "output",
+                                           "info",  "notice", "debug",  "ignore", "all"};
+static_assert(std::size(levelNames) == std::size(Message::msgString));
+static_assert(macroRun == std::size(levelNames));
+
+constexpr std::pair<std::string_view, Layout> allLayouts[] = {
+    {"outcome", layouts::outcome}, {"run", layouts::run},
+    {"tune", layouts::tune},       {"summary", layouts::summary},
+    {"description", layouts::description}, {"previewFile", layouts::previewFile},
+    {"source", layouts::source},   {"played", layouts::played},
+    {"departure", layouts::departure}};
+
+// An object of names and values.
+template <typename Pairs> void namedValues(Description& out, std::string_view name, const Pairs& pairs)
+{
+    out.key(name);
+    out.open('{');
+    for (const auto& [key, value] : pairs) {
+        out.key(key);
+        out.integer(static_cast<std::int64_t>(value));
+    }
+    out.raw("}");
+}
+
+void contractLevels(Description& out)
+{
+    out.key("levels");
+    out.open('[');
+    for (std::size_t i = 0; i < std::size(levelNames); ++i) {
+        out.open('{');
+        out.key("name");
+        out.string(levelNames[i]);
+        out.key("label");
+        out.string(Message::msgString[i]);
+        out.raw("}");
+    }
+    out.raw("]");
+    out.key("macroRun");
+    out.integer(macroRun);
+    out.key("layouts");
+    out.open('{');
+    for (const auto& [name, layout] : allLayouts) {
+        out.key(name);
+        out.open('[');
+        for (const Field& field : layout) {
+            out.open('[');
+            out.string(field.name);
+            out.raw("," + std::to_string(field.words) + "]");
+        }
+        out.raw("]");
+    }
+    out.raw("}");
+}
+
+} // namespace
+
+// Constants the page uses: the channels, the notation's range (with and
+// without the upper c), the parts a macro plays, the most parts -b takes,
+// the text cap, the tempi
+// and longest note the notation plays, the default verbosity, the names of
+// the tune's status flags, the departure kinds, the fates of a note, a
+// played note's flags, the levels with their labels, and the layouts.
+std::string describeContract()
+{
+    Description out;
+    out.raw("{");
+    out.key("channels");
+    out.integer(channelCount);
+    out.key("range");
+    out.raw("{");
+    out.key("lowest");
+    out.integer(lowestNote);
+    out.key("highest");
+    out.integer(highestNote);
+    out.key("highestUpperC");
+    out.integer(highestNote + 1);
+    out.raw("}");
+    out.key("partLimit");
+    out.integer(gameParts);
+    out.key("maxSplitParts");
+    out.integer(maxSplitParts);
+    out.key("textCap");
+    out.integer(TuneText::maxText);
+    out.key("tempo");
+    out.raw("{");
+    out.key("slowest");
+    out.integer(slowestTempo);
+    out.key("fastest");
+    out.integer(fastestTempo);
+    out.key("plain");
+    out.integer(plainTempo);
+    out.raw("}");
+    out.key("longestSixteenths");
+    out.integer(longestSixteenths);
+    out.key("defaults");
+    out.raw("{");
+    out.key("verbosity");
+    out.integer(static_cast<int>(Settings{}.verbosity));
+    out.raw("}");
+    namedValues(out, "status", statusNames);
+    namedValues(out, "departureKinds", kindNames);
+    namedValues(out, "fates", fateNames);
+    namedValues(out, "noteFlags", std::to_array<std::pair<std::string_view, unsigned>>({{"held", heldFlag},
+                                                                                      {"stuck", stuckFlag}}));
+    contractLevels(out);
+    out.raw("}");
+    return std::move(out.json);
+}

@@ -1,0 +1,300 @@
+#include "describe.h"
+
+#include "convert/Bars.h"
+#include "convert/DepartureReport.h"
+#include "options/FileNames.h"
+#include "options/PreviewOptions.h"
+#include "tune/Preview.h"
+#include "tune/TuneReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+void Description::number(double value)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    char buffer[32];
+    const int n = std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    json.append(buffer, static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
+}
+
+void Description::string(std::string_view text)
+{
+    static const char hex[] = "0123456789abcdef";
+    json += '"';
+    std::size_t plain = 0; // start of the characters not yet appended
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\')
+            continue;
+        json.append(text.substr(plain, i - plain));
+        plain = i + 1;
+        if (byte == '"' || byte == '\\') {
+            json += '\\';
+            json += text[i];
+        } else {
+            json += "\\u00";
+            json += hex[byte >> 4];
+            json += hex[byte & 15];
+        }
+    }
+    json.append(text.substr(plain));
+    json += '"';
+}
+
+void Description::key(std::string_view name)
+{
+    if (!json.empty() && json.back() != '{' && json.back() != '[')
+        json += ',';
+    string(name);
+    json += ':';
+}
+
+void Description::open(char bracket)
+{
+    if (!json.empty() && json.back() != '{' && json.back() != '[' && json.back() != ':')
+        json += ',';
+    json += bracket;
+}
+
+void Description::table(Layout layout)
+{
+    columns_ = widthOf(layout);
+    first_ = numbers.size();
+}
+
+void Description::tableEnd()
+{
+    json += '[' + std::to_string(first_) + ',' + std::to_string((numbers.size() - first_) / columns_) + ']';
+}
+
+namespace {
+
+// The MIDI file's bars: [start in ticks, first bar, numerator, denominator].
+void metres(Description& out, const DepartureTrace& trace)
+{
+    out.key("metres");
+    out.open('[');
+    const Bars bars(trace.division, trace.signatures);
+    for (const Bars::Metre& m : bars.metres()) {
+        out.open('[');
+        out.number(static_cast<double>(m.start) / 24);
+        out.raw("," + std::to_string(m.firstBar) + "," + std::to_string(m.numerator) + "," +
+                std::to_string(m.denominator) + "]");
+    }
+    out.raw("]");
+}
+
+constexpr double none = -1;
+
+double indexOrNone(std::size_t index)
+{
+    return index == noNote ? none : static_cast<double>(index);
+}
+
+// A played tune's notes (layouts::played). With `all`, every note in the
+// tune's order, also those of no length (that no preview plays), so that
+// row numbers are note indices; else the notes a preview plays, ordered by
+// start, then pitch.
+void playedNotes(Description& out, const PlayedTune& tune, bool all)
+{
+    const TuneClock clock(tune.tempos);
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < tune.notes.size(); ++i)
+        if (all || tune.notes[i].length > 0)
+            order.push_back(i);
+    if (!all)
+        std::stable_sort(order.begin(), order.end(), [&tune](std::size_t a, std::size_t b) {
+            const PlayedNote& x = tune.notes[a];
+            const PlayedNote& y = tune.notes[b];
+            return x.start != y.start ? x.start < y.start : x.pitch < y.pitch;
+        });
+    out.table(layouts::played);
+    for (const std::size_t i : order) {
+        const PlayedNote& n = tune.notes[i];
+        const double seconds = clock.seconds(n.start);
+        out.row<widthOf(layouts::played)>(
+            {static_cast<double>(n.start), static_cast<double>(n.length), static_cast<double>(n.pitch),
+             static_cast<double>(previewVelocity(n.volume)), seconds, clock.seconds(n.start + n.length) - seconds,
+             static_cast<double>((n.held ? heldFlag : 0) | (n.stuck ? stuckFlag : 0))});
+    }
+    out.tableEnd();
+}
+
+// Tempo marks as [at, bpm] pairs.
+template <typename Marks, typename At> void tempoMarks(Description& out, std::string_view name, const Marks& marks, At at)
+{
+    out.key(name);
+    out.open('[');
+    for (const auto& mark : marks) {
+        out.open('[');
+        out.integer(at(mark));
+        out.raw("," + std::to_string(mark.bpm) + "]");
+    }
+    out.raw("]");
+}
+
+// One channel of the roll: its notes in the file and in the tune, its
+// departures (as a table; their lines come with describeDepartures) and
+// both tempo maps.
+void rollChannel(Description& out, const ChannelTrace& trace, const PlayedTune& played,
+                 const ChannelDepartures& departures)
+{
+    out.open('{');
+    out.key("channel");
+    out.integer(trace.channel);
+    out.key("polyphony");
+    out.integer(trace.polyphony);
+    out.key("summary");
+    out.string(formatSummary(departures));
+    out.key("source");
+    out.table(layouts::source);
+    for (const TracedNote& n : trace.notes)
+        out.row<widthOf(layouts::source)>({static_cast<double>(n.tick), static_cast<double>(n.ticks),
+                                           static_cast<double>(n.pitch), static_cast<double>(n.fate)});
+    out.tableEnd();
+    out.key("played");
+    playedNotes(out, played, true);
+    out.key("end");
+    out.integer(played.end);
+    out.key("departures");
+    out.table(layouts::departure);
+    for (const Departure& x : departures.departures)
+        out.row<widthOf(layouts::departure)>({static_cast<double>(x.kind), static_cast<double>(x.position) / 24,
+                                              indexOrNone(x.note), indexOrNone(x.played)});
+    out.tableEnd();
+    tempoMarks(out, "tempos", played.tempos, [](const TempoMark& m) { return m.clock; });
+    tempoMarks(out, "midiTempos", trace.tempos, [](const TempoChange& c) { return std::int64_t{c.tick}; });
+    out.raw("}");
+}
+
+// "LINE:COLUMN: error: TEXT" (or "warning:").
+std::string issueText(const ReadIssue& issue)
+{
+    std::string text = formatIssue("", issue);
+    text.erase(0, 1);
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+// For each tune of `read`, its messages in the order of their places:
+// those from its start up to the next tune's (those before the first tune
+// count for the first).
+std::vector<std::vector<std::size_t>> messagesByTune(const TuneRead& read)
+{
+    std::vector<std::vector<std::size_t>> messages(read.tunes.size());
+    for (std::size_t k = 0; k < read.issues.size() && !read.tunes.empty(); ++k) {
+        const auto after = std::upper_bound(read.tunes.begin(), read.tunes.end(), read.issues[k].offset,
+                                            [](std::size_t at, const PlayedTune& t) { return at < t.offset; });
+        messages[after == read.tunes.begin() ? 0 : static_cast<std::size_t>(after - read.tunes.begin()) - 1]
+            .push_back(k);
+    }
+    for (std::vector<std::size_t>& list : messages)
+        std::stable_sort(list.begin(), list.end(), [&read](std::size_t a, std::size_t b) {
+            return read.issues[a].offset < read.issues[b].offset;
+        });
+    return messages;
+}
+
+} // namespace
+
+// Of a conversion: the file's division and bars, whether the upper c was
+// allowed, the preview file's name, and per channel with a tune the
+// channel's roll (rollChannel).
+std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
+                         std::vector<double>& tables)
+{
+    Description out;
+    const DepartureTrace& trace = result.trace;
+    out.raw("{");
+    out.key("division");
+    out.integer(trace.division);
+    out.key("upperC");
+    out.boolean(settings.upperC);
+    out.key("previewName");
+    out.string(withExtension(outputName, previewExtension));
+    metres(out, trace);
+    // Room for all tables at once: they are most of the description.
+    std::size_t numbers = 0;
+    for (const ChannelTrace& t : trace.channels)
+        numbers += t.notes.size() * widthOf(layouts::source);
+    for (const PlayedTune& p : result.played.tunes)
+        numbers += p.notes.size() * widthOf(layouts::played);
+    for (const ChannelDepartures& d : result.departures)
+        numbers += d.departures.size() * widthOf(layouts::departure);
+    out.numbers.reserve(numbers);
+    out.key("channels");
+    out.open('[');
+    for (const TuneRecord& record : result.tunes) {
+        const int channel = record.channel;
+        const auto t = std::find_if(trace.channels.begin(), trace.channels.end(),
+                                    [&](const ChannelTrace& c) { return c.channel == channel; });
+        const auto p = std::find_if(result.played.tunes.begin(), result.played.tunes.end(),
+                                    [&](const PlayedTune& tune) { return tune.channel == channel; });
+        const auto d = std::find_if(result.departures.begin(), result.departures.end(),
+                                    [&](const ChannelDepartures& c) { return c.channel == channel; });
+        if (t != trace.channels.end() && p != result.played.tunes.end() && d != result.departures.end())
+            rollChannel(out, *t, *p, *d);
+    }
+    out.raw("]}");
+    tables = std::move(out.numbers);
+    return std::move(out.json);
+}
+
+std::string describeDepartures(const ChannelDepartures& channel, std::span<const std::uint32_t> indices)
+{
+    Description out;
+    const auto& list = channel.departures;
+    for (const bool words : {false, true}) {
+        out.raw(words ? "],\"words\":[" : "{\"lines\":[");
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            if (i)
+                out.raw(",");
+            if (indices[i] >= list.size())
+                out.string("");
+            else if (words)
+                out.string(list[indices[i]].words);
+            else
+                out.string(formatDeparture(list[indices[i]]));
+        }
+    }
+    out.raw("]}");
+    return std::move(out.json);
+}
+
+// Per tune of `text` its channel (null for a bare tune text), its notes
+// ordered by start, then pitch (playedNotes without notes of no length),
+// and the reader's messages about it (messagesByTune).
+std::string describePreview(std::string_view text, std::vector<double>& numbers)
+{
+    const TuneRead read = readTunes(text);
+    const std::vector<std::vector<std::size_t>> messages = messagesByTune(read);
+    Description out;
+    out.raw("[");
+    for (std::size_t i = 0; i < read.tunes.size(); ++i) {
+        const PlayedTune& tune = read.tunes[i];
+        out.open('{');
+        out.key("channel");
+        if (read.macro)
+            out.integer(tune.channel);
+        else
+            out.raw("null");
+        out.key("notes");
+        playedNotes(out, tune, false);
+        out.key("warnings");
+        out.open('[');
+        for (std::size_t k = 0; k < messages[i].size(); ++k) {
+            if (k)
+                out.raw(",");
+            out.string(issueText(read.issues[messages[i][k]]));
+        }
+        out.raw("]}");
+    }
+    out.raw("]");
+    numbers = std::move(out.numbers);
+    return std::move(out.json);
+}
