@@ -2,6 +2,7 @@
 
 #include "convert/Bars.h"
 #include "convert/DepartureReport.h"
+#include "convert/Fidelity.h"
 #include "options/FileNames.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
@@ -200,9 +201,29 @@ std::vector<std::vector<std::size_t>> messagesByTune(const TuneRead& read)
     return messages;
 }
 
+// The song's fidelity figures, as the report's song line gives them.
+void songFigures(Description& out, const SongFidelity& song)
+{
+    out.key("song");
+    out.open('{');
+    out.key("notes");
+    out.integer(static_cast<std::int64_t>(song.fidelity.notes));
+    out.key("asWritten");
+    out.integer(static_cast<std::int64_t>(song.fidelity.asWritten));
+    out.key("played");
+    out.integer(static_cast<std::int64_t>(song.fidelity.played));
+    out.key("macros");
+    out.integer(song.macros);
+    out.key("parts");
+    out.integer(song.parts);
+    out.key("playsWhole");
+    out.boolean(playsWhole(song));
+    out.raw("}");
+}
+
 } // namespace
 
-// Of a conversion: the file's division and bars, whether the upper c was
+// Of a conversion: the file's division and bars, the song's fidelity figures, whether the upper c was
 // allowed, the preview file's name, and per channel with a tune the
 // channel's roll (rollChannel).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
@@ -218,6 +239,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.key("previewName");
     out.string(withExtension(outputName, previewExtension));
     metres(out, trace);
+    songFigures(out, songFidelity(result.departures));
     // Room for all tables at once: they are most of the description.
     std::size_t numbers = 0;
     for (const ChannelTrace& t : trace.channels)

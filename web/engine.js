@@ -254,28 +254,16 @@
   // Suggestions for `bytes` under switch sets built on `args` (the
   // switches only): { converted, errors, ranked: [{ switches, typed, notes,
   // asWritten, played, macros, parts, playsWhole, line, given, words }] },
-  // best first, with `progress(done, total)` called as they are tried. With
-  // `scoreOnly`, the figures of `args` alone ({ notes, asWritten, ... }),
-  // or null when the song cannot be converted with them.
-  Engine.prototype.suggest = function (bytes, args, scoreOnly, progress) {
+  // best first, with `progress(done, total)` called as they are tried.
+  Engine.prototype.suggest = function (bytes, args, progress) {
     var module = this.module;
-    var encoded = args.map(function (arg) { return encoder.encode(String(arg)); });
-    var text = new Uint8Array(encoded.reduce(function (sum, arg) { return sum + arg.length; }, 0));
-    var lengths = new Uint32Array(encoded.length);
-    encoded.reduce(function (offset, arg, i) {
-      text.set(arg, offset);
-      lengths[i] = arg.length;
-      return offset + arg.length;
-    }, 0);
+    var line = encodeArgs(args);
     var midiAt = copyIn(module, bytes);
-    var textAt = copyIn(module, text);
-    var lengthsAt = copyIn(module, new Uint8Array(lengths.buffer));
+    var textAt = copyIn(module, line.text);
+    var lengthsAt = copyIn(module, line.lengths);
     module.onSuggestProgress = progress || null;
     try {
-      var words = module._m2v_suggest(midiAt, bytes.length, textAt, lengthsAt, encoded.length, scoreOnly ? 1 : 0) >>> 2;
-      var heap32 = module.HEAPU32;
-      var json = ascii.decode(module.HEAPU8.subarray(heap32[words], heap32[words] + heap32[words + 1]));
-      return JSON.parse(json);
+      return this.description(module._m2v_suggest(midiAt, bytes.length, textAt, lengthsAt, line.count)).value;
     } finally {
       module.onSuggestProgress = null;
       module._free(midiAt);

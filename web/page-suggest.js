@@ -15,26 +15,21 @@
     return whole === 0 ? '-' : Math.floor(part * 100 / whole) + '%';
   }
 
-  function request(scoreOnly) {
+  function request() {
     var file = page.state.file;
     return page.state.converter.request({
-      kind: 'suggest', bytes: file.bytes, args: page.currentSwitches(), scoreOnly: scoreOnly, token: ++token
+      kind: 'suggest', bytes: file.bytes, args: page.currentSwitches(), token: ++token
     });
   }
 
-  // The score of the current settings, once their conversion is shown.
-  function showScore() {
-    var mine = token + 1;
-    $('score').textContent = '';
-    request(true).then(function (song) {
-      if (mine !== token)
-        return;
-      $('score').textContent = song === null ? '' :
-        'Fidelity: ' + percent(song.asWritten, song.notes) + ' of ' + page.plural(song.notes, 'note', 'notes') +
-        ' as written, ' + percent(song.played, song.notes) + ' played; ' + page.plural(song.macros, 'macro', 'macros') +
-        ' of at most ' + page.plural(song.parts, 'part', 'parts') +
-        (song.playsWhole ? '.' : ': the game plays only 5 parts of a macro.');
-    }, function () {});
+  // The score of the shown conversion, from its roll's song figures.
+  function showScore(run) {
+    var song = run.status === 0 && run.roll ? run.roll.song : null;
+    $('score').textContent = !song ? '' :
+      'Fidelity: ' + percent(song.asWritten, song.notes) + ' of ' + page.plural(song.notes, 'note', 'notes') +
+      ' as written, ' + percent(song.played, song.notes) + ' played; ' + page.plural(song.macros, 'macro', 'macros') +
+      ' of at most ' + page.plural(song.parts, 'part', 'parts') +
+      (song.playsWhole ? '.' : ': the game plays only ' + window.midi2varn.contract.partLimit + ' parts of a macro.');
   }
 
   // Sets the controls to a row's switches and converts with them.
@@ -92,7 +87,7 @@
       worker.removeEventListener('message', listen);
       $('suggest-button').disabled = false;
     };
-    request(false).then(function (found) {
+    request().then(function (found) {
       done();
       if (mine !== token)
         return;
@@ -110,10 +105,7 @@
     showResult(run, source);
     $('suggest-table').hidden = true;
     $('suggest-progress').textContent = '';
-    if (run.status === 0)
-      showScore();
-    else
-      $('score').textContent = '';
+    showScore(run);
   };
 
   $('suggest-button').addEventListener('click', suggest);

@@ -1,14 +1,15 @@
-// The page's suggestions, beside the module's conversion: the fidelity
-// score of the current switches, and the switch sets varn2midi --suggest
-// ranks, as JSON for the page's script.
+// The page's suggestions, beside the module's conversion: the switch sets
+// varn2midi --suggest ranks, as a description (JSON) for the page's script.
+#include "describe.h"
+
 #include "convert/Fidelity.h"
 #include "options/Suggest.h"
 
 #include <emscripten/emscripten.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // Tells the page's script how far the suggestions are.
@@ -19,61 +20,61 @@ EM_JS(void, m2v_suggest_progress, (unsigned done, unsigned total), {
 
 namespace {
 
-// The last answer, kept until the next call: [address, length] of its JSON.
+// The last answer, kept until the next call, and its words (layouts::description).
 std::string answer;
-std::uint32_t answerWords[2];
+std::array<std::uint32_t, widthOf(layouts::description)> answerWords;
 
-// A string as JSON: ASCII as it is, other bytes read as Latin-1.
-std::string quoted(std::string_view text)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string json = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            json += "\\u00";
-            json += hex[byte >> 4];
-            json += hex[byte & 15];
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
-}
-
-std::string figures(const SongFidelity& song)
+// A candidate's figures, as the report's song line gives them.
+void figures(Description& out, const SongFidelity& song)
 {
     const Fidelity& f = song.fidelity;
-    return "\"notes\":" + std::to_string(f.notes) + ",\"asWritten\":" + std::to_string(f.asWritten) +
-           ",\"played\":" + std::to_string(f.played) + ",\"macros\":" + std::to_string(song.macros) +
-           ",\"parts\":" + std::to_string(song.parts) + ",\"playsWhole\":" + (playsWhole(song) ? "true" : "false") +
-           ",\"line\":" + quoted(formatSongLine(song));
+    out.key("notes");
+    out.integer(static_cast<std::int64_t>(f.notes));
+    out.key("asWritten");
+    out.integer(static_cast<std::int64_t>(f.asWritten));
+    out.key("played");
+    out.integer(static_cast<std::int64_t>(f.played));
+    out.key("macros");
+    out.integer(song.macros);
+    out.key("parts");
+    out.integer(song.parts);
+    out.key("playsWhole");
+    out.boolean(playsWhole(song));
+    out.key("line");
+    out.string(formatSongLine(song));
 }
 
 std::string candidates(const Suggestions& suggestions)
 {
-    std::string json = "{\"converted\":" + std::string(suggestions.converted ? "true" : "false") +
-                       ",\"errors\":" + quoted(suggestions.errors) + ",\"ranked\":[";
+    Description out;
+    out.open('{');
+    out.key("converted");
+    out.boolean(suggestions.converted);
+    out.key("errors");
+    out.string(suggestions.errors);
+    out.key("ranked");
+    out.open('[');
     for (const Candidate& c : suggestions.ranked) {
-        json += json.back() == '[' ? "{" : ",{";
-        json += "\"switches\":[";
-        for (const std::string& arg : c.switches)
-            json += (json.back() == '[' ? "" : ",") + quoted(arg);
-        json += "],\"typed\":" + quoted(c.typed) + "," + figures(c.figures) +
-                ",\"given\":" + (c.given ? "true" : "false") + ",\"words\":" + quoted(c.words) + "}";
+        out.open('{');
+        out.key("switches");
+        out.open('[');
+        for (std::size_t i = 0; i < c.switches.size(); ++i) {
+            if (i)
+                out.raw(",");
+            out.string(c.switches[i]);
+        }
+        out.raw("]");
+        out.key("typed");
+        out.string(c.typed);
+        figures(out, c.figures);
+        out.key("given");
+        out.boolean(c.given);
+        out.key("words");
+        out.string(c.words);
+        out.raw("}");
     }
-    return json + "]}";
-}
-
-std::uint32_t answerWith(std::string json)
-{
-    answer = std::move(json);
-    answerWords[0] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(answer.data()));
-    answerWords[1] = static_cast<std::uint32_t>(answer.size());
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(answerWords));
+    out.raw("]}");
+    return std::move(out.json);
 }
 
 } // namespace
@@ -81,30 +82,27 @@ std::uint32_t answerWith(std::string json)
 extern "C" {
 
 // The switches are `count` arguments, their bytes one after another in
-// `text`, their lengths in `lengths`. With `scoreOnly`, the song's figures
-// under them (null when it cannot be converted); else the ranked switch
-// sets. Gives the address of [address, length] of the JSON.
-EMSCRIPTEN_KEEPALIVE std::uint32_t m2v_suggest(const unsigned char* midi, std::uint32_t midiSize, const char* text,
-                                              const std::uint32_t* lengths, std::uint32_t count, int scoreOnly)
+// `text`, their lengths in `lengths`. Gives the ranked switch sets as a
+// description without numbers.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* m2v_suggest(const unsigned char* midi, std::uint32_t midiSize,
+                                                     const char* text, const std::uint32_t* lengths,
+                                                     std::uint32_t count)
 {
-    std::vector<std::string> switches;
+    SuggestRequest request;
     std::size_t at = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
-        switches.emplace_back(text + at, lengths[i]);
+        request.switches.emplace_back(text + at, lengths[i]);
         at += lengths[i];
     }
-    const std::span<const unsigned char> bytes(midi, midiSize);
-    if (scoreOnly) {
-        const std::optional<SongFidelity> song = measureSwitches(switches, bytes);
-        return answerWith(song ? "{" + figures(*song) + "}" : "null");
-    }
-    SuggestRequest request;
-    request.switches = std::move(switches);
-    request.midi = bytes;
+    request.midi = std::span<const unsigned char>(midi, midiSize);
     request.progress = [](std::size_t done, std::size_t total) {
         m2v_suggest_progress(static_cast<unsigned>(done), static_cast<unsigned>(total));
     };
-    return answerWith(candidates(suggest(request)));
+    answer = candidates(suggest(request));
+    answerWords = {};
+    answerWords[fieldAt(layouts::description, "at")] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(answer.data()));
+    answerWords[fieldAt(layouts::description, "length")] = static_cast<std::uint32_t>(answer.size());
+    return answerWords.data();
 }
 
 } // extern "C"

@@ -23,7 +23,7 @@
       return { value: converter.preview(request.text), transfer: [] };
     case 'suggest':
       // Progress goes out as messages of its own, which carry no id.
-      return { value: converter.suggest(request.bytes, request.args, request.scoreOnly, function (done, total) {
+      return { value: converter.suggest(request.bytes, request.args, function (done, total) {
         self.postMessage({ suggestProgress: request.token, done: done, total: total });
       }), transfer: [] };
     case 'departures':
