@@ -255,6 +255,32 @@ void Message::appendText(Level level, std::string_view text)
     emitComplete();
 }
 
+void Message::report(Diagnostic& diagnostic, va_list args)
+{
+    const CodeInfo& info = codeInfo(diagnostic.code);
+    const Level level = info.level;
+    diagnostic.level = level;
+    if (diagnostics.tally(diagnostic.code)) {
+        // Kept with its line as printed: made here even when not shown.
+        va_list copy;
+        va_copy(copy, args);
+        if (!info.continuesLine)
+            diagnostic.text.assign(paddedLabels[static_cast<int>(level)], labelWidth);
+        format(diagnostic.text, info.format, copy);
+        va_end(copy);
+        const std::size_t end = diagnostic.text.find('\n');
+        if (end != std::string::npos)
+            diagnostic.text.resize(end);
+        diagnostics.keep(std::move(diagnostic));
+    }
+    if (!shown(level))
+        return;
+    if (info.continuesLine)
+        add(level, info.format, args);
+    else
+        begin(level, info.format, args);
+}
+
 void Message::macro(std::string_view text)
 {
     flush();
@@ -328,6 +354,24 @@ void MsgText(Level level, std::string_view text)
     else
         std::fwrite(text.data(), 1, text.size(), stdout);
 }
+
+namespace detail {
+
+void reportValues(Diagnostic* diagnostic, ...)
+{
+    va_list args;
+    va_start(args, diagnostic);
+    if (current != nullptr) {
+        current->report(*diagnostic, args);
+    } else {
+        const CodeInfo& info = codeInfo(diagnostic->code);
+        if (shown(info.level))
+            printDirect(info.continuesLine ? nullptr : paddedLabels[static_cast<int>(info.level)], info.format, args);
+    }
+    va_end(args);
+}
+
+} // namespace detail
 
 void flushMessages()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Diagnostic.h"
+
 #include <array>
 #include <cstdarg>
 #include <cstddef>
@@ -12,10 +14,6 @@
 // Console diagnostics. Every line the converter prints goes through Msg or
 // MsgContinue to the Message record installed for the current run, which
 // filters by its verbosity level and hands whole lines to the run's sink.
-
-// The ten verbosity levels; a message is shown when the current level is at
-// least its own.
-enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug, Ignore, All };
 
 // One piece of the console stream as it reaches a sink: a diagnostic line
 // with its line end and the level of the message that began it, or, when
@@ -55,6 +53,8 @@ public:
 
     // The current verbosity; messages above it are not shown.
     Level msgLevel;
+    // What the run reported, whether shown or not.
+    Diagnostics diagnostics;
 
     // Whether a message of `level` is shown now (never for a level outside 0..9).
     bool shown(Level level) const;
@@ -64,6 +64,9 @@ public:
     void append(Level level, const char* fmt, va_list args);
     // Continues the current line with `text` as it stands.
     void appendText(Level level, std::string_view text);
+    // Records `diagnostic` and prints its line when its level is shown;
+    // `args` are the values of its code's format.
+    void report(Diagnostic& diagnostic, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
     // Hands a pending partial line to the sink now.
@@ -139,6 +142,13 @@ void MsgContinue(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
 // the same filter as MsgContinue: for long texts such as a whole tune.
 void MsgText(Level level, std::string_view text);
 
+// Reports `code` through this thread's record: `args` are the values its
+// format takes, in order (ints and C strings); the ints are kept as the
+// diagnostic's arguments. `channel` is the channel it concerns (1..16), or
+// noChannel.
+template <typename... Args>
+void report(Code code, int channel, Args... args);
+
 // Hands the pending partial line of this thread's record to its sink.
 void flushMessages();
 
@@ -147,3 +157,28 @@ void flushMessages();
 // which the printed fractions of wrapped times show, and it is defined for
 // INT_MIN.
 int euclidGcd(int a, int b);
+
+namespace detail {
+
+inline void collect(Diagnostic& diagnostic, int value)
+{
+    if (diagnostic.argCount < Diagnostic::maxArgs)
+        diagnostic.values[diagnostic.argCount++] = value;
+}
+
+inline void collect(Diagnostic&, const char*) {}
+
+// Records and prints `diagnostic`; the variable arguments are its format's.
+void reportValues(Diagnostic* diagnostic, ...);
+
+} // namespace detail
+
+template <typename... Args>
+void report(Code code, int channel, Args... args)
+{
+    Diagnostic diagnostic;
+    diagnostic.code = code;
+    diagnostic.channel = channel;
+    (detail::collect(diagnostic, args), ...);
+    detail::reportValues(&diagnostic, args...);
+}

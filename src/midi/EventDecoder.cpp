@@ -203,7 +203,7 @@ void EventDecoder::channelEvent(int status)
     default:
         // A data byte with no running status: it stays in the stream and
         // is read next as the start of a delta time.
-        Msg(Level::Warn, "Time %s: Unknown track token %02x ignored.\n", ts(), 0);
+        report(Code::UnknownTrackToken, noChannel, ts(), 0);
         break;
     }
 }
@@ -289,8 +289,7 @@ void EventDecoder::controller(int channel)
         track_.allNotesOff(time_, channel);
         break;
     default:
-        Msg(Level::Warn, "Time %s: Unknown controller event %02x on channel %d ignored.\n", ts(), number,
-            channel + 1);
+        report(Code::UnknownController, channel + 1, ts(), number, channel + 1);
         break;
     }
 }
@@ -300,11 +299,11 @@ void EventDecoder::system(int status)
     if (status == 0xF0 || status == 0xF7) {
         std::uint32_t length = 0;
         if (reader.vlq(length) && reader.skip(length))
-            Msg(Level::Warn, "Time %s: SysEx event ignored.\n", ts());
+            report(Code::SysExIgnored, noChannel, ts());
     } else if (status == 0xFF) {
         meta();
     } else {
-        Msg(Level::Warn, "Time %s: Unknown system token %02x ignored.\n", ts(), status);
+        report(Code::UnknownSystemToken, noChannel, ts(), status);
     }
 }
 
@@ -316,7 +315,7 @@ bool EventDecoder::fixedLength(int expected)
     if (!reader.byte(length))
         return false;
     if (length != expected)
-        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+        report(Code::InvalidByte, noChannel, ts());
     return true;
 }
 
@@ -341,7 +340,7 @@ void EventDecoder::meta()
     case 0x58: timeSignature(); break;
     case 0x59: keySignature(); break;
     default: {
-        Msg(Level::Warn, "Time %s: Unknown event token %02x ignored.\n", ts(), type);
+        report(Code::UnknownEvent, noChannel, ts(), type);
         std::uint32_t length = 0;
         if (reader.vlq(length))
             reader.skip(length);
@@ -367,7 +366,7 @@ void EventDecoder::endOfTrack()
     if (!reader.vlq(length))
         return;
     if (length != 0)
-        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+        report(Code::InvalidByte, noChannel, ts());
     track_.allNotesOff(time_);
     Msg(Level::Info, "Time %s: Track complete.\n", ts());
 }
@@ -379,7 +378,7 @@ void EventDecoder::tempo()
         return;
     const int micros = (b0 << 16) | (b1 << 8) | b2;
     if (micros == 0) {
-        Msg(Level::Format, "Time %s: Invalid tempo 0 ignored.\n", ts());
+        report(Code::InvalidTempo, noChannel, ts());
         return;
     }
     const double bpm = 60000000.0 / micros;
@@ -405,7 +404,7 @@ void EventDecoder::keySignature()
         return;
     const int sf = sfByte >= 0x80 ? sfByte - 256 : sfByte;
     if (sf < -7 || sf > 7)
-        Msg(Level::Format, "Time %s: Warning! Invalid key %d ignored!\n", ts(), sf);
+        report(Code::InvalidKey, noChannel, ts(), sf);
     else if (mi == 0)
         Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), majorKeys[sf + 7], "major");
     else

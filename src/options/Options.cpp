@@ -140,7 +140,7 @@ bool Parser::apply(int letter, const std::string& arg)
 // Prints the usage text and stops.
 bool Parser::refuse()
 {
-    MsgContinue(Level::Fatal, "%s", usageText(program_).c_str());
+    report(Code::Usage, noChannel, usageText(program_).c_str());
     return false;
 }
 
@@ -175,7 +175,7 @@ bool Parser::deactivateAll()
 {
     for (int ch = 0; ch < channelCount; ++ch)
         if (!settings_.mergeList[ch].empty())
-            Msg(Level::Warn, "Deactivating merge target %d...\n", ch + 1);
+            report(Code::MergeTargetDeactivated, ch + 1, ch + 1);
     settings_.active.fill(false);
     Msg(Level::Output, "Deactivating all channels.\n");
     return true;
@@ -190,7 +190,7 @@ bool Parser::deactivate(const std::string& arg)
         else
             Msg(Level::Notice, "Deactivating already disabled channel %d.\n", n);
         if (!settings_.mergeList[n - 1].empty())
-            Msg(Level::Warn, "Deactivating merge target %d...\n", n);
+            report(Code::MergeTargetDeactivated, n, n);
         settings_.active[n - 1] = false;
         return true;
     }));
@@ -214,7 +214,7 @@ bool Parser::mergeAll()
 {
     for (int ch = 0; ch < channelCount; ++ch) {
         if (beingMerged(ch)) {
-            Msg(Level::Fatal, "Channel %d is already being merged!\n", ch + 1);
+            report(Code::MergedTwice, ch + 1, ch + 1);
             return false;
         }
     }
@@ -248,11 +248,11 @@ bool Parser::merge(const std::string& arg)
 bool Parser::addSource(int& target, int number)
 {
     if (target != 0 && number == target) {
-        Msg(Level::Fatal, "Cannot merge channel %d into itself!\n", number);
+        report(Code::MergeIntoItself, number, number);
         return false;
     }
     if (beingMerged(number - 1)) {
-        Msg(Level::Fatal, "Channel %d is already being merged!\n", number);
+        report(Code::MergedTwice, number, number);
         return false;
     }
     if (target == 0)
@@ -355,7 +355,7 @@ bool Parser::finish(std::size_t first)
     if (settings_.longChords) {
         for (int ch = 0; ch < channelCount; ++ch) {
             if (settings_.active[ch] && settings_.polyphony[ch] == 1) {
-                Msg(Level::Fatal, "Cannot use long chords without polyphony! Aborting.\n");
+                report(Code::LongChordsWithoutPolyphony, ch + 1);
                 return false;
             }
         }
@@ -369,7 +369,7 @@ bool Parser::finish(std::size_t first)
 
     // Writing over the input would destroy the MIDI file before it is read.
     if (sameFile_(result_.inputName, result_.outputName)) {
-        Msg(Level::Fatal, "Cannot write output to the input file \"%s\"! Aborting.\n", result_.outputName.c_str());
+        report(Code::OutputIsInput, noChannel, result_.outputName.c_str());
         return false;
     }
     return true;
@@ -398,6 +398,7 @@ CommandLine parseOptions(const std::vector<std::string>& args, const SameFileChe
         MsgContinue(Level::Fatal, "%s", banner);
         result.proceed = Parser(arguments, sameFile, recorder, result).run();
         recorder.flush();
+        result.diagnostics = std::move(recorder.diagnostics);
     }
     result.status = result.proceed ? 0 : 1;
     return result;
