@@ -29,6 +29,15 @@
     return { value: text ? JSON.parse(text) : null, numbers: numbers };
   }
 
+  // The last run's diagnostics as the module describes them: objects
+  // { code (its name), level, channel (0: none), args, count, text }.
+  function diagnostics(module) {
+    var words = module._m2v_diagnostics() >>> 2;
+    var heap32 = module.HEAPU32;
+    var at = heap32[words];
+    return JSON.parse(ascii.decode(module.HEAPU8.subarray(at, at + heap32[words + 1])));
+  }
+
   // A table [offset, rows] of `columns` numbers a row, as a Float64Array
   // of its own.
   function rows(numbers, table, columns) {
@@ -103,6 +112,7 @@
         outputName: new TextDecoder().decode(heap.subarray(word(7), word(7) + word(8))),
         runs: heap32.slice(word(9) >>> 2, (word(9) >>> 2) + 3 * word(10)),
         tunes: tunes,
+        diagnostics: diagnostics(module),
         roll: withRoll && word(14) ? roll(description(module, words, 13)) : null
       };
     } finally {

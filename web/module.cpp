@@ -338,6 +338,46 @@ private:
 // The last run's outcome, kept for the script to read.
 Outcome last;
 
+// The last run's diagnostics (those of its command line, then those of its
+// conversion), their description and its words, kept for the script to read.
+Diagnostics lastDiagnostics;
+std::string diagnosticsText;
+std::uint32_t diagnosticsWords[2];
+
+// The diagnostics as a JSON array, one object per occurrence kept, in
+// order: {code: the code's name, level, channel (0: none), args: the
+// integer arguments, count: how often the code occurred in the run, text:
+// the console line as made from the values}.
+std::string describeDiagnostics(const Diagnostics& diagnostics)
+{
+    Description out;
+    out.raw("[");
+    for (const Diagnostic& d : diagnostics.kept()) {
+        out.raw(out.json.back() == '[' ? "{" : ",{");
+        out.key("code");
+        out.string(codeInfo(d.code).name);
+        out.key("level");
+        out.integer(static_cast<int>(d.level));
+        out.key("channel");
+        out.integer(d.channel);
+        out.key("args");
+        out.raw("[");
+        for (const int arg : d.args()) {
+            if (out.json.back() != '[')
+                out.raw(",");
+            out.integer(arg);
+        }
+        out.raw("]");
+        out.key("count");
+        out.integer(diagnostics.count(d.code));
+        out.key("text");
+        out.string(d.text);
+        out.raw("}");
+    }
+    out.raw("]");
+    return std::move(out.json);
+}
+
 // The program's run, as src/app/midi2varn.cpp makes it, with the input's
 // bytes in memory (or none: the input could not be opened) and the output
 // file's bytes kept instead of written.
@@ -346,6 +386,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
 {
     // Without a file system the same-file check compares the names.
     const CommandLine commandLine = parseOptions(args, sameName);
+    lastDiagnostics = commandLine.diagnostics;
     outcome.errors = commandLine.errors;
     if (!commandLine.proceed) {
         for (const ConsoleLine& line : commandLine.lines)
@@ -367,6 +408,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
     Conversion result =
         convert(request, [&outcome](const ConsoleText& piece) { outcome.add(piece.level, piece.macro, piece.text); });
     outcome.status = result.status;
+    lastDiagnostics.append(result.diagnostics);
     if (wantRoll && result.status == 0)
         outcome.roll = describeRoll(result, commandLine.settings, commandLine.outputName, outcome.rollNumbers);
     if (result.status == 0)
@@ -464,6 +506,16 @@ const std::uint32_t* m2v_convert(const unsigned char* midi, std::uint32_t midiSi
     }
     run(args, midi, midiSize, inputRead != 0, wantRoll != 0, last);
     return last.publish();
+}
+
+// The last run's diagnostics (see describeDiagnostics): address and length
+// of their JSON text.
+const std::uint32_t* m2v_diagnostics()
+{
+    diagnosticsText = describeDiagnostics(lastDiagnostics);
+    diagnosticsWords[0] = address(diagnosticsText.data());
+    diagnosticsWords[1] = size32(diagnosticsText.size());
+    return diagnosticsWords;
 }
 
 // Sums up the MIDI file `midi`: readable (0 or 1), first tempo, tempo

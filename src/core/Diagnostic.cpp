@@ -51,6 +51,8 @@ const CodeInfo codes[] = {
     {"BarDoesNotFit", E, "Channel %d, macro %d of %d takes %d parts: the bar at %s does not fit in %d.\n", false,
      false},
     {"CannotOpenOutput", F, "Could not open \"%s\".\n", false, false},
+    {"OutputIsMidi", F, "Output file \"%s\" is a MIDI file; not overwriting it.\n", false, false},
+    {"CannotWriteOutput", F, "Could not write \"%s\".\n", false, false},
     {"OutOfMemory", F, "Out of memory.\n", false, false},
     {"ConversionFailed", F, "Conversion failed.\n", false, false},
     {"Usage", F, "%s", true, false},

@@ -62,6 +62,8 @@ enum class Code : std::uint8_t {
     BarDoesNotFit,       // args: channel, macro, macros, parts, limit; channel
     // Writing
     CannotOpenOutput,
+    OutputIsMidi,         // the output named is a MIDI file: not overwritten
+    CannotWriteOutput,    // the output could not be written whole
     OutOfMemory,
     ConversionFailed,
     // The switches
