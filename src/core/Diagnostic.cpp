@@ -9,8 +9,9 @@ constexpr Level E = Level::Error;
 constexpr Level M = Level::Format;
 constexpr Level W = Level::Warn;
 
-// One entry per code, in the order of the enumeration.
-const CodeInfo codes[] = {
+} // namespace
+
+const CodeInfo codeTable[codeCount] = {
     {"CannotOpenInput", F, "Could not open \"%s\".\n", false, false},
     {"Empty", F, "Not a MIDI File.\n", false, false},
     {"HeaderCutShort", F, "Not a MIDI File.\n", false, false},
@@ -66,19 +67,14 @@ const CodeInfo codes[] = {
     {"InternalQuantisation", F, "BUG! Illegal note length quantization %d!\n", false, true},
     {"InternalPolyphony", F, "BUG! Wrong polyphony after pass 1!\n", false, true},
 };
-static_assert(std::size(codes) == codeCount, "one entry per code");
+// The table's size is codeCount: a code without its entry would be left
+// zeroed, which the test of the names finds.
 
-} // namespace
-
-const CodeInfo& codeInfo(Code code)
-{
-    return codes[static_cast<std::size_t>(code)];
-}
 
 bool codeNamed(std::string_view name, Code& code)
 {
     for (std::size_t i = 0; i < codeCount; ++i) {
-        if (codes[i].name == name) {
+        if (codeTable[i].name == name) {
             code = static_cast<Code>(i);
             return true;
         }

@@ -94,8 +94,14 @@ struct CodeInfo {
     bool internal;          // an internal check, not a problem of the input
 };
 
+// The descriptions, one per code in the order of the enumeration.
+extern const CodeInfo codeTable[codeCount];
+
 // The description of `code`.
-const CodeInfo& codeInfo(Code code);
+inline const CodeInfo& codeInfo(Code code)
+{
+    return codeTable[static_cast<std::size_t>(code)];
+}
 
 // The code named `name` (as codeInfo gives it); false when none is.
 bool codeNamed(std::string_view name, Code& code);

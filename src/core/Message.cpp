@@ -89,6 +89,26 @@ void format(std::string& out, const char* fmt, va_list args)
     va_end(copy);
 }
 
+// Adds the integers among the values of `fmt` to the diagnostic's
+// arguments, in order; texts are passed over.
+void collectIntegers(Diagnostic& diagnostic, const char* fmt, va_list args)
+{
+    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        ++p;
+        while (*p != '\0' && std::strchr("0123456789h", *p) != nullptr)
+            ++p;
+        if (*p == 's') {
+            va_arg(args, const char*);
+        } else if (*p == 'd' || *p == 'u' || *p == 'x') {
+            const int value = va_arg(args, int);
+            if (diagnostic.argCount < Diagnostic::maxArgs)
+                diagnostic.values[diagnostic.argCount++] = value;
+        } else if (*p == '\0') {
+            return;
+        }
+    }
+}
+
 // Without a record, text goes straight to standard output.
 void printDirect(const char* label, const char* fmt, va_list args)
 {
@@ -255,30 +275,32 @@ void Message::appendText(Level level, std::string_view text)
     emitComplete();
 }
 
-void Message::report(Diagnostic& diagnostic, va_list args)
+void Message::keep(Code code, int channel, va_list args)
 {
-    const CodeInfo& info = codeInfo(diagnostic.code);
-    const Level level = info.level;
-    diagnostic.level = level;
-    if (diagnostics.tally(diagnostic.code)) {
-        // Kept with its line as printed: made here even when not shown.
-        va_list copy;
-        va_copy(copy, args);
-        if (!info.continuesLine)
-            diagnostic.text.assign(paddedLabels[static_cast<int>(level)], labelWidth);
-        format(diagnostic.text, info.format, copy);
-        va_end(copy);
-        const std::size_t end = diagnostic.text.find('\n');
-        if (end != std::string::npos)
-            diagnostic.text.resize(end);
-        diagnostics.keep(std::move(diagnostic));
-    }
-    if (!shown(level))
-        return;
+    const CodeInfo& info = codeInfo(code);
+    Diagnostic diagnostic;
+    diagnostic.code = code;
+    diagnostic.level = info.level;
+    diagnostic.channel = channel;
+    va_list values;
+    va_copy(values, args);
+    collectIntegers(diagnostic, info.format, values);
+    va_end(values);
+    if (!info.continuesLine)
+        diagnostic.text.assign(paddedLabels[static_cast<int>(info.level)], labelWidth);
+    format(diagnostic.text, info.format, args);
+    const std::size_t end = diagnostic.text.find('\n');
+    if (end != std::string::npos)
+        diagnostic.text.resize(end);
+    diagnostics.keep(std::move(diagnostic));
+}
+
+void Message::print(const CodeInfo& info, va_list args)
+{
     if (info.continuesLine)
-        add(level, info.format, args);
+        add(info.level, info.format, args);
     else
-        begin(level, info.format, args);
+        begin(info.level, info.format, args);
 }
 
 void Message::macro(std::string_view text)
@@ -357,16 +379,26 @@ void MsgText(Level level, std::string_view text)
 
 namespace detail {
 
-void reportValues(Diagnostic* diagnostic, ...)
+void report(int number, int channel, ...)
 {
+    const Code code = static_cast<Code>(number);
+    const CodeInfo& info = codeInfo(code);
     va_list args;
-    va_start(args, diagnostic);
-    if (current != nullptr) {
-        current->report(*diagnostic, args);
-    } else {
-        const CodeInfo& info = codeInfo(diagnostic->code);
+    va_start(args, channel);
+    if (current == nullptr) {
         if (shown(info.level))
             printDirect(info.continuesLine ? nullptr : paddedLabels[static_cast<int>(info.level)], info.format, args);
+    } else {
+        // A warning repeated a million times costs a count and, when shown,
+        // its line: only the first few are kept as values.
+        if (current->diagnostics.tally(code)) {
+            va_list copy;
+            va_copy(copy, args);
+            current->keep(code, channel, copy);
+            va_end(copy);
+        }
+        if (static_cast<int>(current->msgLevel) >= static_cast<int>(info.level))
+            current->print(info, args);
     }
     va_end(args);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 // Console diagnostics. Every line the converter prints goes through Msg or
@@ -64,9 +65,11 @@ public:
     void append(Level level, const char* fmt, va_list args);
     // Continues the current line with `text` as it stands.
     void appendText(Level level, std::string_view text);
-    // Records `diagnostic` and prints its line when its level is shown;
-    // `args` are the values of its code's format.
-    void report(Diagnostic& diagnostic, va_list args);
+    // Keeps an occurrence of `code` (counted already) with its values and
+    // its line made from `args`, the values of the code's format.
+    void keep(Code code, int channel, va_list args);
+    // Prints the line of a code made from `args`.
+    void print(const CodeInfo& info, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
     // Hands a pending partial line to the sink now.
@@ -160,25 +163,16 @@ int euclidGcd(int a, int b);
 
 namespace detail {
 
-inline void collect(Diagnostic& diagnostic, int value)
-{
-    if (diagnostic.argCount < Diagnostic::maxArgs)
-        diagnostic.values[diagnostic.argCount++] = value;
-}
-
-inline void collect(Diagnostic&, const char*) {}
-
-// Records and prints `diagnostic`; the variable arguments are its format's.
-void reportValues(Diagnostic* diagnostic, ...);
+// Counts, keeps and prints the code numbered `code`; the variable arguments
+// are its format's.
+void report(int code, int channel, ...);
 
 } // namespace detail
 
 template <typename... Args>
 void report(Code code, int channel, Args... args)
 {
-    Diagnostic diagnostic;
-    diagnostic.code = code;
-    diagnostic.channel = channel;
-    (detail::collect(diagnostic, args), ...);
-    detail::reportValues(&diagnostic, args...);
+    static_assert(((std::is_convertible_v<Args, int> || std::is_same_v<Args, const char*>) && ...),
+                  "a code's values are integers and texts");
+    detail::report(static_cast<int>(code), channel, args...);
 }
