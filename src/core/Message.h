@@ -12,9 +12,11 @@
 #include <type_traits>
 #include <vector>
 
-// Console diagnostics. Every line the converter prints goes through Msg or
-// MsgContinue to the Message record installed for the current run, which
-// filters by its verbosity level and hands whole lines to the run's sink.
+// Console diagnostics. Every line the converter prints goes through Msg,
+// MsgContinue or report to the Message record installed for the current
+// run, which filters by its verbosity level and hands whole lines to the
+// run's sink. What report tells is also kept as values (Diagnostics): the
+// problems callers read by code.
 
 // One piece of the console stream as it reaches a sink: a diagnostic line
 // with its line end and the level of the message that began it, or, when
