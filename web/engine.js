@@ -30,7 +30,8 @@
   }
 
   // The last run's diagnostics as the module describes them: objects
-  // { code (its name), level, channel (0: none), args, count, text }.
+  // { code (its name), level, channel (0: none), args, count, internal,
+  // text }.
   function diagnostics(module) {
     var words = module._m2v_diagnostics() >>> 2;
     var heap32 = module.HEAPU32;

@@ -346,8 +346,9 @@ std::uint32_t diagnosticsWords[2];
 
 // The diagnostics as a JSON array, one object per occurrence kept, in
 // order: {code: the code's name, level, channel (0: none), args: the
-// integer arguments, count: how often the code occurred in the run, text:
-// the console line as made from the values}.
+// integer arguments, count: how often the code occurred in the run,
+// internal: whether it is an internal check, text: the console line as made
+// from the values}.
 std::string describeDiagnostics(const Diagnostics& diagnostics)
 {
     Description out;
@@ -370,6 +371,8 @@ std::string describeDiagnostics(const Diagnostics& diagnostics)
         out.raw("]");
         out.key("count");
         out.integer(diagnostics.count(d.code));
+        out.key("internal");
+        out.raw(codeInfo(d.code).internal ? "true" : "false");
         out.key("text");
         out.string(d.text);
         out.raw("}");

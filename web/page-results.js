@@ -128,7 +128,7 @@
         seen[d.code] = true;
         return;
       }
-      var explain = /^Internal/.test(d.code) ? internal : explanations[d.code];
+      var explain = d.internal ? internal : explanations[d.code];
       // Each explanation once, for its first diagnostic.
       if (d.level > explainedLevels || !explain || explained.indexOf(explain) >= 0)
         return;

@@ -116,8 +116,9 @@ test('runs report their diagnostics by code name, with named fields', async () =
     const run = engine.convert(bytes, args);
     const found = run.diagnostics.find((d) => d.code === code);
     assert.ok(found, `${args.join(' ')}: ${JSON.stringify(run.diagnostics)}`);
-    assert.deepStrictEqual(Object.keys(found).sort(), ['args', 'channel', 'code', 'count', 'level', 'text']);
+    assert.deepStrictEqual(Object.keys(found).sort(), ['args', 'channel', 'code', 'count', 'internal', 'level', 'text']);
     assert.strictEqual(found.channel, channel);
+    assert.strictEqual(found.internal, false);
     assert.deepStrictEqual(found.args, values);
     assert.ok(found.count >= 1);
     // The text is the console line the values make.
