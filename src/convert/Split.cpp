@@ -381,8 +381,8 @@ bool ChannelCutter::piece(std::size_t k, std::int64_t a, std::int64_t b, bool pa
     }
     if (restarted > 0) {
         const std::string place = bars.place(a * division);
-        report(Code::NotesAcrossEnd, channel, channel, static_cast<int>(restarted), restarted == 1 ? "" : "s", place.c_str(),
-            restarted == 1 ? "s" : "", restarted == 1 ? "s" : "", macro);
+        report(Code::NotesAcrossEnd, channel, channel, static_cast<int>(restarted), restarted == 1 ? "" : "s",
+               place.c_str(), restarted == 1 ? "s" : "", restarted == 1 ? "s" : "", macro);
     }
     return append(std::move(text), records, restarted);
 }
@@ -445,8 +445,8 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
                 continue;
             over[k] = true;
             const std::string place = plan.bars.place(cuts[k] * plan.song.division);
-            report(Code::BarDoesNotFit, lane.channel + 1, lane.channel + 1, static_cast<int>(k) + 1, static_cast<int>(pieces), cutter.parts[k], place.c_str(),
-                plan.parts);
+            report(Code::BarDoesNotFit, lane.channel + 1, lane.channel + 1, static_cast<int>(k) + 1,
+                   static_cast<int>(pieces), cutter.parts[k], place.c_str(), plan.parts);
             cutter.tune.status |= TuneStatus::MacroTooLong;
         }
         result.tunes[static_cast<std::size_t>(lane.channel)] = std::move(cutter.tune);

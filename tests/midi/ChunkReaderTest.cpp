@@ -59,7 +59,8 @@ TEST(ChunkReaderTest, SkipsAndTextsCountWhatTheyTake)
         {"abcdef", 3, true, "abc", 3},
         {"abc", 5, false, "abc", 3},
         {std::string("ab\0cd", 5), 5, true, "ab", 5},
-        {big, static_cast<std::uint32_t>(big.size()), true, std::string(5000, 'a'), static_cast<std::uint32_t>(big.size())},
+        {big, static_cast<std::uint32_t>(big.size()), true, std::string(5000, 'a'),
+         static_cast<std::uint32_t>(big.size())},
         {"ab", 0xFFFFFFFF, false, "ab", 2},
     };
     for (const auto& c : cases) {

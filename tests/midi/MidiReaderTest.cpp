@@ -202,8 +202,8 @@ TEST_F(MidiReaderTest, BrokenFilesReportTheirCodes)
         {"type 3", midi::header(3, 0, 96), true, {Code::InvalidMidiType}, {3}, 0},
         {"missing track", midi::header(1, 2, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk(), true,
          {Code::NotTrack}, {}, 0},
-        {"track cut short", midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body,
-         true, {Code::TrackTooShort}, {10}, 0},
+        {"track cut short",
+         midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body, true, {Code::TrackTooShort}, {10}, 0},
         {"tempo 0", midi::header(0, 1, 96) + TrackBody().tempo(0, 0).endOfTrack(96).chunk(),
          true, {Code::InvalidTempo}, {}, 0},
     };
