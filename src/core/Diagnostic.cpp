@@ -1,6 +1,7 @@
 #include "core/Diagnostic.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -106,4 +107,22 @@ std::vector<Code> Diagnostics::codes() const
         if (std::find(result.begin(), result.end(), d.code) == result.end())
             result.push_back(d.code);
     return result;
+}
+
+void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args)
+{
+    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        ++p;
+        while (*p != '\0' && std::strchr("0123456789h", *p) != nullptr)
+            ++p;
+        if (*p == 's') {
+            va_arg(args, const char*);
+        } else if (*p == 'd' || *p == 'u' || *p == 'x') {
+            const int value = va_arg(args, int);
+            if (diagnostic.argCount < Diagnostic::maxArgs)
+                diagnostic.values[diagnostic.argCount++] = value;
+        } else if (*p == '\0') {
+            return;
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -123,6 +124,11 @@ struct Diagnostic {
     // The integer arguments.
     std::span<const int> args() const { return std::span(values.data(), argCount); }
 };
+
+// Adds the integers among `args`, the values of the printf format `fmt`
+// (%d, %u, %x and their widths), to the diagnostic's arguments, in order;
+// texts (%s) are passed over.
+void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args);
 
 // The diagnostics of a run: how often each code occurred, and the first few
 // occurrences of each with their values, in the order they happened. A

@@ -89,26 +89,6 @@ void format(std::string& out, const char* fmt, va_list args)
     va_end(copy);
 }
 
-// Adds the integers among the values of `fmt` to the diagnostic's
-// arguments, in order; texts are passed over.
-void collectIntegers(Diagnostic& diagnostic, const char* fmt, va_list args)
-{
-    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
-        ++p;
-        while (*p != '\0' && std::strchr("0123456789h", *p) != nullptr)
-            ++p;
-        if (*p == 's') {
-            va_arg(args, const char*);
-        } else if (*p == 'd' || *p == 'u' || *p == 'x') {
-            const int value = va_arg(args, int);
-            if (diagnostic.argCount < Diagnostic::maxArgs)
-                diagnostic.values[diagnostic.argCount++] = value;
-        } else if (*p == '\0') {
-            return;
-        }
-    }
-}
-
 // Without a record, text goes straight to standard output.
 void printDirect(const char* label, const char* fmt, va_list args)
 {
@@ -284,7 +264,7 @@ void Message::keep(Code code, int channel, va_list args)
     diagnostic.channel = channel;
     va_list values;
     va_copy(values, args);
-    collectIntegers(diagnostic, info.format, values);
+    takeIntegers(diagnostic, info.format, values);
     va_end(values);
     if (!info.continuesLine)
         diagnostic.text.assign(paddedLabels[static_cast<int>(info.level)], labelWidth);
@@ -409,15 +389,4 @@ void flushMessages()
 {
     if (current != nullptr)
         current->flush();
-}
-
-int euclidGcd(int a, int b)
-{
-    while (b != 0) {
-        // INT_MIN % -1 is undefined in C++ although its value is 0.
-        int r = (b == -1) ? 0 : a % b;
-        a = b;
-        b = r;
-    }
-    return a;
 }

@@ -157,11 +157,6 @@ void report(Code code, int channel, Args... args);
 // Hands the pending partial line of this thread's record to its sink.
 void flushMessages();
 
-// Greatest common divisor by Euclid's method (remainders truncated toward
-// zero). Unlike std::gcd it keeps the sign Euclid gives for negative operands,
-// which the printed fractions of wrapped times show, and it is defined for
-// INT_MIN.
-int euclidGcd(int a, int b);
 
 namespace detail {
 
