@@ -30,6 +30,7 @@ extern "C" {
 const std::uint32_t* m2v_convert(const unsigned char* midi, std::uint32_t midiSize, int inputRead,
                                  const char* argText, const std::uint32_t* argLengths, std::uint32_t argCount,
                                  int wantRoll);
+const std::uint32_t* m2v_diagnostics();
 const std::uint32_t* m2v_summary(const unsigned char* midi, std::uint32_t midiSize);
 const std::uint32_t* m2v_preview(const char* text, std::uint32_t size);
 const std::uint32_t* m2v_preview_file(const char* text, std::uint32_t size);
@@ -217,6 +218,9 @@ void convert(const std::uint8_t* data, std::size_t size)
         m2v_convert(midi.data(), static_cast<std::uint32_t>(midi.size()), (data[0] & 4) == 0, text.data(),
                     lengths.data(), static_cast<std::uint32_t>(lengths.size()), wantRoll);
     checkConvert(words, wantRoll);
+    // The run's diagnostics: a JSON array of objects.
+    const std::string_view diagnostics = bytesAt(m2v_diagnostics(), fieldAt(layouts::description, "at"));
+    check(!diagnostics.empty() && diagnostics.front() == '[' && Json(diagnostics).valid());
 }
 
 void previews(std::string_view text)

@@ -89,7 +89,8 @@ void contractLevels(Description& out)
 // the text cap, the tempi
 // and longest note the notation plays, the default verbosity, the names of
 // the tune's status flags, the departure kinds, the fates of a note, a
-// played note's flags, the levels with their labels, and the layouts.
+// played note's flags, the levels with their labels, the layouts, and the
+// names of the diagnostics' codes.
 std::string describeContract()
 {
     Description out;
@@ -133,6 +134,13 @@ std::string describeContract()
     namedValues(out, "noteFlags", std::to_array<std::pair<std::string_view, unsigned>>({{"held", heldFlag},
                                                                                       {"stuck", stuckFlag}}));
     contractLevels(out);
-    out.raw("}");
+    out.key("codes");
+    out.open('[');
+    for (std::size_t i = 0; i < codeCount; ++i) {
+        if (i)
+            out.raw(",");
+        out.string(codeTable[i].name);
+    }
+    out.raw("]}");
     return std::move(out.json);
 }

@@ -320,3 +320,40 @@ std::string describePreview(std::string_view text, std::vector<double>& numbers)
     numbers = std::move(out.numbers);
     return std::move(out.json);
 }
+
+// The diagnostics as a JSON array, one object per occurrence kept, in
+// order: {code: the code's name, level, channel (0: none), args: the
+// integer arguments, count: how often the code occurred in the run,
+// internal: whether it is an internal check, text: the console line as made
+// from the values}.
+std::string describeDiagnostics(const Diagnostics& diagnostics)
+{
+    Description out;
+    out.raw("[");
+    for (const Diagnostic& d : diagnostics.kept()) {
+        out.raw(out.json.back() == '[' ? "{" : ",{");
+        out.key("code");
+        out.string(codeInfo(d.code).name);
+        out.key("level");
+        out.integer(static_cast<int>(d.level));
+        out.key("channel");
+        out.integer(d.channel);
+        out.key("args");
+        out.raw("[");
+        for (const int arg : d.args()) {
+            if (out.json.back() != '[')
+                out.raw(",");
+            out.integer(arg);
+        }
+        out.raw("]");
+        out.key("count");
+        out.integer(diagnostics.count(d.code));
+        out.key("internal");
+        out.boolean(codeInfo(d.code).internal);
+        out.key("text");
+        out.string(d.text);
+        out.raw("}");
+    }
+    out.raw("]");
+    return std::move(out.json);
+}

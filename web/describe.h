@@ -124,3 +124,9 @@ std::string describeDepartures(const ChannelDepartures& channel, std::span<const
 
 // The notes each tune of `text` plays, with the reader's messages.
 std::string describePreview(std::string_view text, std::vector<double>& numbers);
+
+// The diagnostics as a JSON array, one object per occurrence kept, in
+// order: {code: the code's name, level, channel (0: none), args: the
+// integer arguments, count: how often the code occurred in the run,
+// internal: whether it is an internal check, text: the console line}.
+std::string describeDiagnostics(const Diagnostics& diagnostics);

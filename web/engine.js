@@ -144,7 +144,7 @@
       var heap = module.HEAPU8;
       var bytesOf = function (at, length) { return heap.slice(at, at + length); };
       var runWidth = this.contract.layouts.run.width;
-      return {
+      var run = {
         serial: ++this.serial,
         status: o.status,
         console: bytesOf(o.consoleAt, o.consoleLength),
@@ -158,6 +158,9 @@
                       module.HEAPF64.slice(o.rollNumbersAt >>> 3, (o.rollNumbersAt >>> 3) + o.rollNumbersCount))
           : null
       };
+      // Read last: the call may grow the module's memory under the views above.
+      run.diagnostics = this.description(module._m2v_diagnostics()).value;
+      return run;
     } finally {
       module._free(midiAt);
       module._free(textAt);

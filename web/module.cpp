@@ -133,6 +133,10 @@ const std::uint32_t* Outcome::publish()
 // The last run's outcome, kept for the script to read.
 Outcome last;
 
+// The last run's diagnostics (those of its command line, then those of its
+// conversion), kept for the script to read.
+Diagnostics lastDiagnostics;
+
 // The program's run, as src/app/midi2varn.cpp makes it, with the input's
 // bytes in memory (or none: the input could not be opened) and the output
 // file's bytes kept instead of written.
@@ -141,6 +145,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
 {
     // Without a file system the same-file check compares the names.
     const CommandLine commandLine = parseOptions(args, sameName);
+    lastDiagnostics = commandLine.diagnostics;
     outcome.errors = commandLine.errors;
     if (!commandLine.proceed) {
         for (const ConsoleLine& line : commandLine.lines)
@@ -162,6 +167,7 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
     Conversion result =
         convert(request, [&outcome](const ConsoleText& piece) { outcome.add(piece.level, piece.macro, piece.text); });
     outcome.status = result.status;
+    lastDiagnostics.append(result.diagnostics);
     if (wantRoll && result.status == 0) {
         outcome.roll = describeRoll(result, commandLine.settings, commandLine.outputName, outcome.rollNumbers);
         outcome.departures = std::move(result.departures);
@@ -237,6 +243,15 @@ const std::uint32_t* m2v_departures(std::uint32_t channel, const std::uint32_t* 
                                     [channel](const ChannelDepartures& c) { return c.channel == int(channel); });
     if (found != last.departures.end())
         descriptionText = describeDepartures(*found, std::span(indices, count));
+    return publishDescription();
+}
+
+// The last run's diagnostics, as a description without numbers (see
+// describeDiagnostics).
+const std::uint32_t* m2v_diagnostics()
+{
+    descriptionNumbers.clear();
+    descriptionText = describeDiagnostics(lastDiagnostics);
     return publishDescription();
 }
 

@@ -47,92 +47,106 @@
 
   // ---- Plain words --------------------------------------------------------
 
-  // What a console line means for a player, by the program's own wording.
-  var explanations = [
-    [/Not a MIDI File\./, function () {
-      return 'This is not a MIDI file: a MIDI file begins with "MThd", and this one does not. ' +
-             'Is it really a .mid file, and did its download finish?';
-    }],
-    [/Invalid time division/, function () {
+  // What a diagnostic means for a player, by its code (the names the module
+  // publishes); `d` is the diagnostic with its arguments.
+  var notMidi = function () {
+    return 'This is not a MIDI file: a MIDI file begins with "MThd", and this one does not. ' +
+           'Is it really a .mid file, and did its download finish?';
+  };
+  var cannotOpen = function () {
+    return 'The input could not be opened.';
+  };
+  var explanations = {
+    NotMidi: notMidi,
+    HeaderCutShort: notMidi,
+    InvalidDivision: function () {
       return 'The file\'s header is damaged: its time division is 0, so no note can be timed.';
-    }],
-    [/Track is (-?\d+) bytes too short/, function (m) {
-      var n = Number(m[1]);
+    },
+    TrackTooShort: function (d) {
+      var n = d.args[0];
       return n > 0
         ? 'The file is cut short (truncated): a track ends ' + plural(n, 'byte', 'bytes') +
           ' before its announced end. Notes after the cut are missing.'
         : 'A track is ' + plural(-n, 'byte', 'bytes') + ' longer than announced: the file is damaged, ' +
           'and some notes may be wrong.';
-    }],
-    [/Not a MIDI Track\./, function () {
-      return 'Part of the file is not a MIDI track and was skipped: the file is damaged or cut short.';
-    }],
-    [/Tune is too long! Cut after/, function () {
+    },
+    CutAtCap: function () {
       return 'A channel\'s tune grew too long (usually a damaged file with enormous pauses) and was cut: ' +
              'the rest of that channel is missing.';
-    }],
-    [/BUG!/, function () {
-      return 'The converter reported an internal error; the result may be wrong.';
-    }],
-    [/Cannot use long chords without polyphony/, function () {
+    },
+    LongChordsWithoutPolyphony: function () {
       return 'Long chords (-l) need more than one note at once on every converted channel: set ' +
              '"Notes at once" to 0 (unlimited) or to 2 or more.';
-    }],
-    [/Channel (\d+) is already being merged/, function (m) {
-      return 'Channel ' + m[1] + ' is in two merges: a channel can be merged only once, as target or as source.';
-    }],
-    [/Cannot merge channel (\d+) into itself/, function (m) {
-      return 'Channel ' + m[1] + ' cannot be merged into itself.';
-    }],
-    [/Invalid channel (-?\d+)/, function () {
-      return 'Channels are numbered 1 to 16.';
-    }],
-    [/Cannot write output to the input file/, function () {
+    },
+    MergedTwice: function (d) {
+      return 'Channel ' + d.args[0] + ' is in two merges: a channel can be merged only once, as target or as source.';
+    },
+    MergeIntoItself: function (d) {
+      return 'Channel ' + d.args[0] + ' cannot be merged into itself.';
+    },
+    InvalidChannel: function () {
+      return 'Channels are numbered 1 to ' + contract.channels + '.';
+    },
+    OutputIsInput: function () {
       return 'The output would replace the MIDI file itself, because the file\'s name ends in .txt. ' +
              'Rename the file and choose it again.';
-    }],
-    [/Could not open/, function () {
-      return 'The input could not be opened.';
-    }],
-    [/Out of memory/, function () {
+    },
+    CannotOpenInput: cannotOpen,
+    CannotOpenOutput: cannotOpen,
+    OutOfMemory: function () {
       return 'The converter ran out of memory.';
-    }],
-    [/^Usage: /, function () {
+    },
+    Usage: function () {
       return 'The program did not accept these options and printed its usage text instead ' +
              '(one of the numbers is not a whole number it allows).';
-    }]
-  ];
+    }
+  };
+  // Any internal check that failed.
+  var internal = function () {
+    return 'The converter reported an internal error; the result may be wrong.';
+  };
+
+  // The level of a name, as the converter numbers its levels.
+  function levelOf(name) {
+    for (var i = 0; i < contract.levels.length; ++i)
+      if (contract.levels[i].name === name)
+        return i;
+    throw new Error('the converter has no level ' + name);
+  }
+  // The diagnostics' levels that the page explains (up to errors), and the
+  // level of the damage it sums up instead.
+  var explainedLevels = levelOf('error');
+  var formatLevel = levelOf('format');
 
   function showProblems(run, source) {
     var list = [];
     var seen = {};
-    var formatLines = 0;
+    var explained = [];
+    var formatPlaces = 0;
     var firstFormat = '';
     if (source.bytes.length === 0)
       list.push({ words: 'The file is empty: it has 0 bytes.', line: '' });
     if (run.errors.length)
       list.push({ words: 'The program did not understand an option.', line: utf8.decode(run.errors).trim() });
-    forEachLine(run, function (kind, line) {
-      if (kind === 2) {
-        if (!formatLines++)
-          firstFormat = line;
+    run.diagnostics.forEach(function (d) {
+      if (d.level === formatLevel) {
+        if (!seen[d.code])
+          formatPlaces += d.count;
+        if (!firstFormat)
+          firstFormat = d.text;
+        seen[d.code] = true;
         return;
       }
-      if (kind > 1)
+      var explain = d.internal ? internal : explanations[d.code];
+      // Each explanation once, for its first diagnostic.
+      if (d.level > explainedLevels || !explain || explained.indexOf(explain) >= 0)
         return;
-      for (var i = 0; i < explanations.length; ++i) {
-        var match = explanations[i][0].exec(line.replace(/^(FATAL|ERROR):\s+/, ''));
-        if (match && !seen[i]) {
-          seen[i] = true;
-          if (!(i === 0 && source.bytes.length === 0))
-            list.push({ words: explanations[i][1](match), line: line.trim() });
-          break;
-        }
-      }
+      explained.push(explain);
+      list.push({ words: explain(d), line: d.text.trim() });
     });
-    if (formatLines)
+    if (formatPlaces)
       list.push({
-        words: 'The file breaks the MIDI format in ' + plural(formatLines, 'place', 'places') +
+        words: 'The file breaks the MIDI format in ' + plural(formatPlaces, 'place', 'places') +
                ' (FORMAT lines in the report). It was read anyway; the tune may differ from what a MIDI player plays.',
         line: firstFormat.trim()
       });
@@ -153,20 +167,6 @@
       ul.appendChild(li);
     });
     box.appendChild(ul);
-  }
-
-  // Calls `visit(kind, line)` for each line of the levels 0 to 2.
-  function forEachLine(run, visit) {
-    for (var r = 0; r < run.runs.length; r += 3) {
-      var kind = run.runs[r + 2];
-      if (kind > 2)
-        continue;
-      var text = utf8.decode(run.console.subarray(run.runs[r], run.runs[r] + run.runs[r + 1]));
-      text.split('\n').forEach(function (line) {
-        if (line)
-          visit(kind, line);
-      });
-    }
   }
 
   // ---- Tunes --------------------------------------------------------------

@@ -82,12 +82,12 @@ void replay(const std::vector<ConsoleLine>& lines)
         std::fwrite(line.text.data(), 1, line.text.size(), stdout);
 }
 
-// Prints the line `text` as a fatal message at the run's verbosity.
-void fatal(Level verbosity, const std::string& text)
+// Reports `code` about the file `name` at the run's verbosity.
+void fatal(Level verbosity, Code code, const std::string& name)
 {
     Message console(toStdout, verbosity);
     MessageScope scope(console);
-    Msg(Level::Fatal, "%s", text.c_str());
+    report(code, noChannel, name.c_str());
     console.flush();
     std::fflush(stdout);
 }
@@ -105,8 +105,7 @@ int run(int argc, char* argv[])
     // Checked before the input is read: a refused run touches no file.
     if (isMidiOutput(commandLine.outputName)) {
         replay(commandLine.lines);
-        fatal(commandLine.settings.verbosity,
-              "Output file \"" + commandLine.outputName + "\" is a MIDI file; not overwriting it.\n");
+        fatal(commandLine.settings.verbosity, Code::OutputIsMidi, commandLine.outputName);
         return 1;
     }
 
@@ -143,7 +142,7 @@ int run(int argc, char* argv[])
         return result.status;
 
     if (!(toConsole ? finishConsole() : file.commit())) {
-        fatal(commandLine.settings.verbosity, "Could not write \"" + outputName + "\".\n");
+        fatal(commandLine.settings.verbosity, Code::CannotWriteOutput, outputName);
         return 1;
     }
     return 0;

@@ -16,23 +16,23 @@ int quantiseTicks(int ticks, int division, bool triplets)
 int correctLength(int m)
 {
     if (m == 0) {
-        Msg(Level::Warn, "Warning! Setting note length to 0!\n");
+        report(Code::ZeroLength, noChannel);
         m = 6;
     }
     if (m % 6 == 0)
         return m;
     if (m % 3 == 0) {
-        Msg(Level::Warn, "Warning! 1/32 not yet supported! Increasing to 1/16!\n");
+        report(Code::ThirtySecondRaised, noChannel);
         return addWrap(m, 3);
     }
     if (m % 4 != 0) {
-        Msg(Level::Fatal, "BUG! Illegal note length quantization %d!\n", m);
+        report(Code::InternalQuantisation, noChannel, m);
         return 6;
     }
     // A triplet length (a multiple of 4 that is not one of 3) is 2 away from
     // exactly one multiple of 6: the nearest sixteenth, never a tie. Widened,
     // so that the lengths at either end of int's range round without overflow.
-    Msg(Level::Warn, "Warning! Triplets not yet supported! Clamping to nearest 1/16!\n");
+    report(Code::TripletsClamped, noChannel);
     const std::int64_t wide = m;
     const std::int64_t shifted = wide + 3;
     const std::int64_t sixths = shifted >= 0 ? shifted / 6 : -((-shifted + 5) / 6);

@@ -150,7 +150,7 @@ Song quantiseChannels(Song song, StageObserver* observer)
             observer->polyphonyLimited(ch, channel.elements);
         Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
         if (limit != 0 && limit < peak)
-            Msg(Level::Fatal, "BUG! Wrong polyphony after pass 1!\n");
+            report(Code::InternalPolyphony, ch + 1);
     }
     return song;
 }

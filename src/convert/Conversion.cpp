@@ -161,7 +161,7 @@ void writeMacros(Tunes& tunes, Starts& starts, const ConversionRequest& request,
             request.writeOutput(block);
         else
             result.macroText += block;
-        showStatus(tune);
+        showStatus(tune, ch + 1);
         result.tunes.push_back(TuneRecord{ch + 1, std::move(tune.text), tune.status, request.keepBlocks ? block : "",
                                           std::move(starts[ch]), request.keepBlocks ? std::move(blocks) : std::vector<std::size_t>{}});
     }
@@ -170,8 +170,8 @@ void writeMacros(Tunes& tunes, Starts& starts, const ConversionRequest& request,
 int run(const ConversionRequest& request, Message& message, Conversion& result)
 {
     if (!request.inputRead) {
-        Msg(Level::Fatal, "Could not open \"%s\".\n", request.inputName.c_str());
-        Msg(Level::Fatal, "Could not parse MIDI file.\n");
+        report(Code::CannotOpenInput, noChannel, request.inputName.c_str());
+        report(Code::CannotParse, noChannel);
         return 1;
     }
     MidiFile file;
@@ -179,7 +179,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     if (request.releaseInput)
         request.releaseInput();
     if (!parsed) {
-        Msg(Level::Fatal, "Could not parse MIDI file.\n");
+        report(Code::CannotParse, noChannel);
         return 1;
     }
 
@@ -197,7 +197,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
 
     // The output is opened only now, so a failed run leaves an existing file alone.
     if (request.openOutput && !request.openOutput()) {
-        Msg(Level::Fatal, "Could not open \"%s\".\n", request.outputName.c_str());
+        report(Code::CannotOpenOutput, noChannel, request.outputName.c_str());
         return 1;
     }
     writeMacros(tunes, starts, request, message, result);
@@ -222,12 +222,13 @@ Conversion convert(const ConversionRequest& request, const ConsoleSink& sink)
                 sink(ConsoleText{line.level, false, line.text});
         result.status = run(request, message, result);
     } catch (const std::bad_alloc&) {
-        Msg(Level::Fatal, "Out of memory.\n");
+        report(Code::OutOfMemory, noChannel);
         result = Conversion{};
     } catch (const std::exception&) {
-        Msg(Level::Fatal, "Conversion failed.\n");
+        report(Code::ConversionFailed, noChannel);
         result = Conversion{};
     }
     message.flush();
+    result.diagnostics = std::move(message.diagnostics);
     return result;
 }

@@ -76,6 +76,8 @@ struct Conversion {
     TuneRead played;
     // With wantDepartures: the departures of the tunes written.
     std::vector<ChannelDepartures> departures;
+    // What the run reported, shown at its verbosity or not.
+    Diagnostics diagnostics;
 };
 
 // Converts one MIDI file. Every console line goes to `sink` as it is

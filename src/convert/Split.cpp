@@ -141,14 +141,13 @@ bool ChannelCutter::piece(std::size_t k, std::int64_t a, std::int64_t b, bool pa
         TuneEncoder::addPause(rest, static_cast<int>(std::min<std::int64_t>(length - played.end, TuneText::maxText)));
         text += rest.take();
     } else if (pad && played.end > length) {
-        Msg(Level::Warn, "Channel %d, macro %d runs %d sixteenths past its end.\n", channel, macro,
+        report(Code::MacroOverrun, channel, channel, macro,
             static_cast<int>(std::min<std::int64_t>(played.end - length, TuneText::maxText)));
     }
     if (restarted > 0) {
         const std::string place = bars.place(a * division);
-        Msg(Level::Warn, "Channel %d: %d note%s sounding across %s end%s there and start%s again in macro %d.\n",
-            channel, static_cast<int>(restarted), restarted == 1 ? "" : "s", place.c_str(),
-            restarted == 1 ? "s" : "", restarted == 1 ? "s" : "", macro);
+        report(Code::NotesAcrossEnd, channel, channel, static_cast<int>(restarted), restarted == 1 ? "" : "s",
+               place.c_str(), restarted == 1 ? "s" : "", restarted == 1 ? "s" : "", macro);
     }
     return append(std::move(text), records, restarted);
 }
@@ -158,7 +157,7 @@ bool ChannelCutter::piece(std::size_t k, std::int64_t a, std::int64_t b, bool pa
 bool ChannelCutter::append(std::string text, const std::vector<WrittenNote>& records, std::size_t restarted)
 {
     if (static_cast<std::int64_t>(tune.text.size() + text.size()) > TuneText::maxText) {
-        Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
+        report(Code::CutAtCap, lane_.channel + 1, static_cast<int>(TuneText::maxText));
         tune.status |= TuneStatus::MacroTooLong;
         return false;
     }
@@ -211,9 +210,8 @@ SplitSong writePieces(const Plan& plan, const std::vector<std::int64_t>& cuts, s
                 continue;
             over[k] = true;
             const std::string place = plan.bars.place(cuts[k] * plan.song.division);
-            Msg(Level::Error, "Channel %d, macro %d of %d takes %d parts: the bar at %s does not fit in %d.\n",
-                lane.channel + 1, static_cast<int>(k) + 1, static_cast<int>(pieces), cutter.parts[k], place.c_str(),
-                plan.parts);
+            report(Code::BarDoesNotFit, lane.channel + 1, lane.channel + 1, static_cast<int>(k) + 1,
+                   static_cast<int>(pieces), cutter.parts[k], place.c_str(), plan.parts);
             cutter.tune.status |= TuneStatus::MacroTooLong;
         }
         result.tunes[static_cast<std::size_t>(lane.channel)] = std::move(cutter.tune);

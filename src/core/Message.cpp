@@ -255,6 +255,34 @@ void Message::appendText(Level level, std::string_view text)
     emitComplete();
 }
 
+void Message::keep(Code code, int channel, va_list args)
+{
+    const CodeInfo& info = codeInfo(code);
+    Diagnostic diagnostic;
+    diagnostic.code = code;
+    diagnostic.level = info.level;
+    diagnostic.channel = channel;
+    va_list values;
+    va_copy(values, args);
+    takeIntegers(diagnostic, info.format, values);
+    va_end(values);
+    if (!info.continuesLine)
+        diagnostic.text.assign(paddedLabels[static_cast<int>(info.level)], labelWidth);
+    format(diagnostic.text, info.format, args);
+    const std::size_t end = diagnostic.text.find('\n');
+    if (end != std::string::npos)
+        diagnostic.text.resize(end);
+    diagnostics.keep(std::move(diagnostic));
+}
+
+void Message::print(const CodeInfo& info, va_list args)
+{
+    if (info.continuesLine)
+        add(info.level, info.format, args);
+    else
+        begin(info.level, info.format, args);
+}
+
 void Message::macro(std::string_view text)
 {
     flush();
@@ -329,19 +357,36 @@ void MsgText(Level level, std::string_view text)
         std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+namespace detail {
+
+void report(int number, int channel, ...)
+{
+    const Code code = static_cast<Code>(number);
+    const CodeInfo& info = codeInfo(code);
+    va_list args;
+    va_start(args, channel);
+    if (current == nullptr) {
+        if (shown(info.level))
+            printDirect(info.continuesLine ? nullptr : paddedLabels[static_cast<int>(info.level)], info.format, args);
+    } else {
+        // A warning repeated a million times costs a count and, when shown,
+        // its line: only the first few are kept as values.
+        if (current->diagnostics.tally(code)) {
+            va_list copy;
+            va_copy(copy, args);
+            current->keep(code, channel, copy);
+            va_end(copy);
+        }
+        if (static_cast<int>(current->msgLevel) >= static_cast<int>(info.level))
+            current->print(info, args);
+    }
+    va_end(args);
+}
+
+} // namespace detail
+
 void flushMessages()
 {
     if (current != nullptr)
         current->flush();
-}
-
-int euclidGcd(int a, int b)
-{
-    while (b != 0) {
-        // INT_MIN % -1 is undefined in C++ although its value is 0.
-        int r = (b == -1) ? 0 : a % b;
-        a = b;
-        b = r;
-    }
-    return a;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Diagnostic.h"
+
 #include <array>
 #include <cstdarg>
 #include <cstddef>
@@ -7,15 +9,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
-// Console diagnostics. Every line the converter prints goes through Msg or
-// MsgContinue to the Message record installed for the current run, which
-// filters by its verbosity level and hands whole lines to the run's sink.
-
-// The ten verbosity levels; a message is shown when the current level is at
-// least its own.
-enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug, Ignore, All };
+// Console diagnostics. Every line the converter prints goes through Msg,
+// MsgContinue or report to the Message record installed for the current
+// run, which filters by its verbosity level and hands whole lines to the
+// run's sink. What report tells is also kept as values (Diagnostics): the
+// problems callers read by code.
 
 // One piece of the console stream as it reaches a sink: a diagnostic line
 // with its line end and the level of the message that began it, or, when
@@ -55,6 +56,8 @@ public:
 
     // The current verbosity; messages above it are not shown.
     Level msgLevel;
+    // What the run reported, whether shown or not.
+    Diagnostics diagnostics;
 
     // Whether a message of `level` is shown now (never for a level outside 0..9).
     bool shown(Level level) const;
@@ -64,6 +67,11 @@ public:
     void append(Level level, const char* fmt, va_list args);
     // Continues the current line with `text` as it stands.
     void appendText(Level level, std::string_view text);
+    // Keeps an occurrence of `code` (counted already) with its values and
+    // its line made from `args`, the values of the code's format.
+    void keep(Code code, int channel, va_list args);
+    // Prints the line of a code made from `args`.
+    void print(const CodeInfo& info, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
     // Hands a pending partial line to the sink now.
@@ -139,11 +147,29 @@ void MsgContinue(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
 // the same filter as MsgContinue: for long texts such as a whole tune.
 void MsgText(Level level, std::string_view text);
 
+// Reports `code` through this thread's record: `args` are the values its
+// format takes, in order (ints and C strings); the ints are kept as the
+// diagnostic's arguments. `channel` is the channel it concerns (1..16), or
+// noChannel.
+template <typename... Args>
+void report(Code code, int channel, Args... args);
+
 // Hands the pending partial line of this thread's record to its sink.
 void flushMessages();
 
-// Greatest common divisor by Euclid's method (remainders truncated toward
-// zero). Unlike std::gcd it keeps the sign Euclid gives for negative operands,
-// which the printed fractions of wrapped times show, and it is defined for
-// INT_MIN.
-int euclidGcd(int a, int b);
+
+namespace detail {
+
+// Counts, keeps and prints the code numbered `code`; the variable arguments
+// are its format's.
+void report(int code, int channel, ...);
+
+} // namespace detail
+
+template <typename... Args>
+void report(Code code, int channel, Args... args)
+{
+    static_assert(((std::is_convertible_v<Args, int> || std::is_same_v<Args, const char*>) && ...),
+                  "a code's values are integers and texts");
+    detail::report(static_cast<int>(code), channel, args...);
+}

@@ -1,6 +1,5 @@
 #include "core/TimeString.h"
 
-#include "core/Message.h"
 #include "core/Wrap.h"
 
 #include <cstdio>
@@ -20,4 +19,15 @@ std::string timeString(int value, int unitsPerQuarter)
             std::snprintf(buffer, sizeof buffer, "%3d+%d/%d", q, divWrap(r, common), divWrap(unitsPerQuarter, common));
     }
     return buffer;
+}
+
+int euclidGcd(int a, int b)
+{
+    while (b != 0) {
+        // INT_MIN % -1 is undefined in C++ although its value is 0.
+        int r = (b == -1) ? 0 : a % b;
+        a = b;
+        b = r;
+    }
+    return a;
 }

@@ -19,83 +19,7 @@ const char* const minorKeys[15] = {"Ab", "Eb", "Bb", "F", "C",  "G",  "D", "A",
 
 const char* const textKinds[8] = {"", "Text ", "Copyright ", "Track ", "Inst ", "Lyrics ", "Marker ", "Cue "};
 
-// Largest piece of a text or skip handled at once, so that a declared length
-// is never allocated up front.
-constexpr std::size_t blockSize = 4096;
-
 } // namespace
-
-// One byte (0..255), or false at the end of input.
-bool ChunkReader::byte(int& value)
-{
-    if (!in_.byte(value))
-        return false;
-    ++consumed;
-    return true;
-}
-
-// Puts the byte just read back, to be read again.
-void ChunkReader::stepBack()
-{
-    in_.stepBack();
-    --consumed;
-}
-
-// Variable-length quantity, accumulated modulo 2^32.
-bool ChunkReader::vlq(std::uint32_t& value)
-{
-    value = 0;
-    int b = 0;
-    do {
-        if (!byte(b))
-            return false;
-        value = (value << 7) | static_cast<std::uint32_t>(b & 0x7F);
-    } while ((b & 0x80) != 0);
-    return true;
-}
-
-// Passes over `count` bytes, or as many as the input still holds;
-// true when all of them were there.
-bool ChunkReader::skip(std::uint32_t count)
-{
-    const std::size_t skipped = in_.skip(count);
-    consumed += static_cast<std::uint32_t>(skipped);
-    return skipped == count;
-}
-
-// Reads `count` bytes of text, in blocks, keeping what stands before the
-// first zero byte; true when all of them were there. A declared length
-// is never allocated up front.
-bool ChunkReader::text(std::uint32_t count, std::string& out)
-{
-    out.clear();
-    bool zeroSeen = false;
-    std::array<unsigned char, blockSize> block;
-    std::uint64_t left = count;
-    while (left > 0) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, blockSize));
-        const std::size_t got = in_.good() ? std::min(want, takeInto(block.data(), want)) : 0;
-        consumed += static_cast<std::uint32_t>(got);
-        if (!zeroSeen) {
-            const auto* begin = block.data();
-            const auto* end = std::find(begin, begin + got, '\0');
-            out.append(begin, end);
-            zeroSeen = end != begin + got;
-        }
-        if (got != want)
-            return false;
-        left -= got;
-    }
-    return true;
-}
-
-// Copies up to `want` bytes; returns how many there were.
-std::size_t ChunkReader::takeInto(unsigned char* out, std::size_t want)
-{
-    const std::size_t before = in_.position();
-    in_.read(out, want);
-    return in_.position() - before;
-}
 
 // Reads one event; an event cut short by the end of input has no effect.
 void EventDecoder::readEvent()
@@ -203,7 +127,7 @@ void EventDecoder::channelEvent(int status)
     default:
         // A data byte with no running status: it stays in the stream and
         // is read next as the start of a delta time.
-        Msg(Level::Warn, "Time %s: Unknown track token %02x ignored.\n", ts(), 0);
+        report(Code::UnknownTrackToken, noChannel, ts(), 0);
         break;
     }
 }
@@ -289,8 +213,7 @@ void EventDecoder::controller(int channel)
         track_.allNotesOff(time_, channel);
         break;
     default:
-        Msg(Level::Warn, "Time %s: Unknown controller event %02x on channel %d ignored.\n", ts(), number,
-            channel + 1);
+        report(Code::UnknownController, channel + 1, ts(), number, channel + 1);
         break;
     }
 }
@@ -300,11 +223,11 @@ void EventDecoder::system(int status)
     if (status == 0xF0 || status == 0xF7) {
         std::uint32_t length = 0;
         if (reader.vlq(length) && reader.skip(length))
-            Msg(Level::Warn, "Time %s: SysEx event ignored.\n", ts());
+            report(Code::SysExIgnored, noChannel, ts());
     } else if (status == 0xFF) {
         meta();
     } else {
-        Msg(Level::Warn, "Time %s: Unknown system token %02x ignored.\n", ts(), status);
+        report(Code::UnknownSystemToken, noChannel, ts(), status);
     }
 }
 
@@ -316,7 +239,7 @@ bool EventDecoder::fixedLength(int expected)
     if (!reader.byte(length))
         return false;
     if (length != expected)
-        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+        report(Code::InvalidByte, noChannel, ts());
     return true;
 }
 
@@ -341,7 +264,7 @@ void EventDecoder::meta()
     case 0x58: timeSignature(); break;
     case 0x59: keySignature(); break;
     default: {
-        Msg(Level::Warn, "Time %s: Unknown event token %02x ignored.\n", ts(), type);
+        report(Code::UnknownEvent, noChannel, ts(), type);
         std::uint32_t length = 0;
         if (reader.vlq(length))
             reader.skip(length);
@@ -367,7 +290,7 @@ void EventDecoder::endOfTrack()
     if (!reader.vlq(length))
         return;
     if (length != 0)
-        Msg(Level::Format, "Time %s: Invalid byte value ignored.\n", ts());
+        report(Code::InvalidByte, noChannel, ts());
     track_.allNotesOff(time_);
     Msg(Level::Info, "Time %s: Track complete.\n", ts());
 }
@@ -379,7 +302,7 @@ void EventDecoder::tempo()
         return;
     const int micros = (b0 << 16) | (b1 << 8) | b2;
     if (micros == 0) {
-        Msg(Level::Format, "Time %s: Invalid tempo 0 ignored.\n", ts());
+        report(Code::InvalidTempo, noChannel, ts());
         return;
     }
     const double bpm = 60000000.0 / micros;
@@ -405,7 +328,7 @@ void EventDecoder::keySignature()
         return;
     const int sf = sfByte >= 0x80 ? sfByte - 256 : sfByte;
     if (sf < -7 || sf > 7)
-        Msg(Level::Format, "Time %s: Warning! Invalid key %d ignored!\n", ts(), sf);
+        report(Code::InvalidKey, noChannel, ts(), sf);
     else if (mi == 0)
         Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), majorKeys[sf + 7], "major");
     else

@@ -17,9 +17,18 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
     unsigned char id[4];
     std::uint32_t length = 0;
     unsigned char data[6];
-    if (!in.read(id, 4) || std::memcmp(id, "MThd", 4) != 0 || !in.readBE32(length) || length != 6 ||
-        !in.read(data, 6)) {
-        Msg(Level::Fatal, "Not a MIDI File.\n");
+    if (bytes.empty()) {
+        report(Code::Empty, noChannel);
+        return false;
+    }
+    const bool named = in.read(id, 4) && std::memcmp(id, "MThd", 4) == 0;
+    const bool lengthRead = named && in.readBE32(length);
+    if (!named || (lengthRead && length != 6)) {
+        report(Code::NotMidi, noChannel);
+        return false;
+    }
+    if (!lengthRead || !in.read(data, 6)) {
+        report(Code::HeaderCutShort, noChannel);
         return false;
     }
     const auto type = static_cast<unsigned short>((data[0] << 8) | data[1]);
@@ -28,9 +37,9 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
 
     Msg(Level::Info, "Found MIDI Type %hu.\n", type);
     if (type > 2)
-        Msg(Level::Format, "Warning! Found invalid MIDI type %hu!\n", type);
+        report(Code::InvalidMidiType, noChannel, int{type});
     if (type == 2)
-        Msg(Level::Warn, "Note: MIDI type 2 probably not supported.\n");
+        report(Code::MidiType2, noChannel);
     Msg(Level::Info, "Found %hu Track%s.\n", trackCount, trackCount == 1 ? "" : "s");
 
     int division = 0;
@@ -38,19 +47,18 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
         // SMPTE timing: negative frame rate in the upper byte, ticks per frame below.
         const int fps = 256 - (word >> 8);
         const int tpf = word & 0xFF;
-        Msg(Level::Warn, "Warning! SMPTE time division found (%d fps, %d tps), using ", fps, tpf);
         division = fps * tpf;
-        MsgContinue(Level::Warn, "%d.\n", division);
+        report(Code::SmpteDivision, noChannel, fps, tpf, division);
     } else {
         if (word % 24 == 0)
             Msg(Level::Info, "Time division is %hu.\n", word);
         else
-            Msg(Level::Warn, "Warning! Time division of %hu not supported!\n", word);
+            report(Code::UnsupportedDivision, noChannel, int{word});
         division = word;
     }
     if (division == 0) {
         // Every later stage divides by the division.
-        Msg(Level::Fatal, "Invalid time division %d!\n", 0);
+        report(Code::InvalidDivision, noChannel, 0);
         return false;
     }
     file.division = division;
@@ -66,7 +74,7 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
 {
     unsigned char id[4];
     if (!in.read(id, 4) || std::memcmp(id, "MTrk", 4) != 0) {
-        Msg(Level::Format, "Not a MIDI Track.\n");
+        report(Code::NotTrack, noChannel);
         return std::nullopt;
     }
     Track track;
@@ -89,7 +97,7 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     }
 
     if (reader.consumed != length)
-        Msg(Level::Error, "Warning! Track is %d bytes too short!\n", static_cast<int>(length - reader.consumed));
+        report(Code::TrackTooShort, noChannel, static_cast<int>(length - reader.consumed));
 
     bool anyChannel = false;
     for (int use : decoder.channelUse)

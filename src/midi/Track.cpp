@@ -100,8 +100,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         if (Element* active = findSounding(time, channel, pitch, bucket, place))
             endSounding(*bucket, place, *active, time);
         else
-            Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel,
-                pitch);
+            ::report(Code::NoActiveNote, channel + 1, time, channel, pitch);
         return;
     }
     // A pitch struck again while it still sounds cuts the earlier note here
@@ -110,7 +109,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
     std::size_t place = 0;
     if (Element* active = latestIn(bucket, time, channel, pitch, place)) {
         endSounding(bucket, place, *active, time);
-        Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
+        ::report(Code::NoteNotReleased, channel + 1, pitch);
     }
     bucket.push_back(elements_.size());
     elements_.push_back(Element::makeNote(time, channel, pitch, velocity));
@@ -124,9 +123,9 @@ void Track::setNoteOff(int time, int channel, int pitch, bool report)
     if (Element* active = findSounding(time, channel, pitch, bucket, place)) {
         endSounding(*bucket, place, *active, time);
         if (!report)
-            Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
+            ::report(Code::NoteNotReleased, channel + 1, pitch);
     } else if (report) {
-        Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+        ::report(Code::NoActiveNote, channel + 1, time, channel, pitch);
     }
 }
 

@@ -35,7 +35,7 @@ bool validChannel(int number)
 {
     if (number >= 1 && number <= channelCount)
         return true;
-    Msg(Level::Fatal, "Invalid channel %d!\n", number);
+    report(Code::InvalidChannel, noChannel, number);
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "options/Options.h"
 
 #include "options/ChannelList.h"
+#include "options/ChannelSwitches.h"
 #include "options/FileNames.h"
 #include "options/Scanner.h"
 #include "options/Usage.h"
@@ -62,16 +63,8 @@ private:
     bool apply(int letter, const std::string& arg);
     bool refuse();
     bool listDone(ListEnd end);
-    bool beingMerged(int ch) const;
 
     bool enable(bool& setting, bool value, const char* confirmation);
-    bool deactivateAll();
-    bool deactivate(const std::string& arg);
-    bool activate(const std::string& arg);
-    bool mergeAll();
-    bool merge(const std::string& arg);
-    bool addSource(int& target, int number);
-    void confirmMerge(int target);
     bool polyphony(const std::string& arg);
     bool transpose(const std::string& arg);
     bool verbosity(const std::string& arg);
@@ -104,7 +97,11 @@ bool Parser::apply(int letter, const std::string& arg)
     case 'c':
         return enable(settings_.keepOuterVoices, true, "Keeping the highest and lowest notes of chords.\n");
     case 'd':
-        return arg == "all" ? deactivateAll() : deactivate(arg);
+        if (arg == "all") {
+            deactivateAll(settings_);
+            return true;
+        }
+        return listDone(deactivateChannels(settings_, arg));
     case 'e':
         return enable(settings_.eliminateIdentical, true, "Eliminating all but one instance of identical notes.\n");
     case 'h':
@@ -114,7 +111,7 @@ bool Parser::apply(int letter, const std::string& arg)
     case 'l':
         return enable(settings_.longChords, true, "Enabling [...]$.\n");
     case 'm':
-        return arg == "all" ? mergeAll() : merge(arg);
+        return arg == "all" ? mergeAll(settings_) : listDone(mergeChannels(settings_, arg));
     case 'n':
         return enable(settings_.triplets, false, "Triplet detection disabled.\n");
     case 'o':
@@ -122,7 +119,7 @@ bool Parser::apply(int letter, const std::string& arg)
     case 'p':
         return polyphony(arg);
     case 's':
-        return activate(arg);
+        return listDone(activateChannels(settings_, arg));
     case 't':
         return transpose(arg);
     case 'u':
@@ -137,7 +134,7 @@ bool Parser::apply(int letter, const std::string& arg)
 // Prints the usage text and stops.
 bool Parser::refuse()
 {
-    MsgContinue(Level::Fatal, "%s", usageText(program_).c_str());
+    report(Code::Usage, noChannel, usageText(program_).c_str());
     return false;
 }
 
@@ -148,129 +145,12 @@ bool Parser::listDone(ListEnd end)
     return end == ListEnd::Done;
 }
 
-// A channel that is a merge target (it has sources) or a merge source.
-bool Parser::beingMerged(int ch) const
-{
-    if (!settings_.mergeList[ch].empty())
-        return true;
-    for (const auto& list : settings_.mergeList)
-        if (std::find(list.begin(), list.end(), ch) != list.end())
-            return true;
-    return false;
-}
-
 // -a, -c, -e, -l, -n, -u
 bool Parser::enable(bool& setting, bool value, const char* confirmation)
 {
     setting = value;
     Msg(Level::Output, "%s", confirmation);
     return true;
-}
-
-// -d all
-bool Parser::deactivateAll()
-{
-    for (int ch = 0; ch < channelCount; ++ch)
-        if (!settings_.mergeList[ch].empty())
-            Msg(Level::Warn, "Deactivating merge target %d...\n", ch + 1);
-    settings_.active.fill(false);
-    Msg(Level::Output, "Deactivating all channels.\n");
-    return true;
-}
-
-// -d C1[,C2...]
-bool Parser::deactivate(const std::string& arg)
-{
-    return listDone(readChannels(arg, [this](int n) {
-        if (settings_.active[n - 1])
-            Msg(Level::Output, "Deactivating channel %d.\n", n);
-        else
-            Msg(Level::Notice, "Deactivating already disabled channel %d.\n", n);
-        if (!settings_.mergeList[n - 1].empty())
-            Msg(Level::Warn, "Deactivating merge target %d...\n", n);
-        settings_.active[n - 1] = false;
-        return true;
-    }));
-}
-
-// -s C1[,C2...]
-bool Parser::activate(const std::string& arg)
-{
-    return listDone(readChannels(arg, [this](int n) {
-        if (settings_.active[n - 1])
-            Msg(Level::Notice, "Activating already active channel %d.\n", n);
-        else
-            Msg(Level::Output, "Activating channel %d.\n", n);
-        settings_.active[n - 1] = true;
-        return true;
-    }));
-}
-
-// -m all
-bool Parser::mergeAll()
-{
-    for (int ch = 0; ch < channelCount; ++ch) {
-        if (beingMerged(ch)) {
-            Msg(Level::Fatal, "Channel %d is already being merged!\n", ch + 1);
-            return false;
-        }
-    }
-    for (int ch = 1; ch < channelCount; ++ch)
-        settings_.mergeList[0].push_back(ch);
-    if (!settings_.active[0])
-        Msg(Level::Output, "Reactivating channel 1 as merge target.\n");
-    settings_.active[0] = true;
-    Msg(Level::Output, "Merging all channels into channel 1.\n");
-    return true;
-}
-
-// -m T,C1[,C2...]
-bool Parser::merge(const std::string& arg)
-{
-    if (arg.find(',') == std::string::npos)
-        return refuse();
-    int target = 0; // 1-based; 0 until the first number is read
-    if (!listDone(readChannels(arg, [&](int n) { return addSource(target, n); })))
-        return false;
-    if (target == 0 || settings_.mergeList[target - 1].empty())
-        return refuse();
-    if (!settings_.active[target - 1])
-        Msg(Level::Output, "Reactivating channel %d as merge target.\n", target);
-    settings_.active[target - 1] = true;
-    confirmMerge(target);
-    return true;
-}
-
-// One number of a -m list: the target first, then its sources.
-bool Parser::addSource(int& target, int number)
-{
-    if (target != 0 && number == target) {
-        Msg(Level::Fatal, "Cannot merge channel %d into itself!\n", number);
-        return false;
-    }
-    if (beingMerged(number - 1)) {
-        Msg(Level::Fatal, "Channel %d is already being merged!\n", number);
-        return false;
-    }
-    if (target == 0)
-        target = number;
-    else
-        settings_.mergeList[target - 1].push_back(number - 1);
-    return true;
-}
-
-// "Merging channels 2,(3) into channel 1.": inactive sources in parentheses.
-void Parser::confirmMerge(int target)
-{
-    const std::vector<int>& sources = settings_.mergeList[target - 1];
-    Msg(Level::Output, "Merging channel%s ", sources.size() > 1 ? "s" : "");
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        const int source = sources[i];
-        MsgContinue(Level::Output, settings_.active[source] ? "%d" : "(%d)", source + 1);
-        if (i + 1 < sources.size())
-            MsgContinue(Level::Output, ",");
-    }
-    MsgContinue(Level::Output, " into channel %d.\n", target);
 }
 
 // -p N, -p C@N
@@ -352,7 +232,7 @@ bool Parser::finish(std::size_t first)
     if (settings_.longChords) {
         for (int ch = 0; ch < channelCount; ++ch) {
             if (settings_.active[ch] && settings_.polyphony[ch] == 1) {
-                Msg(Level::Fatal, "Cannot use long chords without polyphony! Aborting.\n");
+                report(Code::LongChordsWithoutPolyphony, ch + 1);
                 return false;
             }
         }
@@ -366,7 +246,7 @@ bool Parser::finish(std::size_t first)
 
     // Writing over the input would destroy the MIDI file before it is read.
     if (sameFile_(result_.inputName, result_.outputName)) {
-        Msg(Level::Fatal, "Cannot write output to the input file \"%s\"! Aborting.\n", result_.outputName.c_str());
+        report(Code::OutputIsInput, noChannel, result_.outputName.c_str());
         return false;
     }
     return true;
@@ -395,6 +275,7 @@ CommandLine parseOptions(const std::vector<std::string>& args, const SameFileChe
         MsgContinue(Level::Fatal, "%s", banner);
         result.proceed = Parser(arguments, sameFile, recorder, result).run();
         recorder.flush();
+        result.diagnostics = std::move(recorder.diagnostics);
     }
     result.status = result.proceed ? 0 : 1;
     return result;

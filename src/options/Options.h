@@ -28,6 +28,8 @@ struct CommandLine {
     std::vector<ConsoleLine> lines;
     // The scanner's complaints, for standard error.
     std::string errors;
+    // What the reading reported, codes and values.
+    Diagnostics diagnostics;
 };
 
 // Tells whether writing `output` would overwrite the file `input`.

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -85,25 +86,24 @@ std::int64_t partsBudget(int parts)
     return std::int64_t{parts} * static_cast<std::int64_t>(pieceSize - 1);
 }
 
-void showStatus(const TuneEncoder& tune)
+void showStatus(const TuneEncoder& tune, int channel)
 {
     if (tune.status == TuneStatus::None) {
         if (!tune.text.empty())
             Msg(Level::Info, "VARN conversion was successful!\n");
         return;
     }
-    if (hasAny(tune.status, TuneStatus::TooLow))
-        Msg(Level::Error, "Some notes were too low!\n");
-    if (hasAny(tune.status, TuneStatus::TooHigh))
-        Msg(Level::Error, "Some notes were too high!\n");
-    if (hasAny(tune.status, TuneStatus::TooShort))
-        Msg(Level::Error, "Some notes were too short!\n");
-    if (hasAny(tune.status, TuneStatus::TooLong))
-        Msg(Level::Warn, "Some notes were too long!\n");
-    if (hasAny(tune.status, TuneStatus::TempoTooSlow))
-        Msg(Level::Warn, "Tempo was too slow!\n");
-    if (hasAny(tune.status, TuneStatus::TempoTooFast))
-        Msg(Level::Warn, "Tempo was too fast!\n");
-    if (hasAny(tune.status, TuneStatus::MacroTooLong))
-        Msg(Level::Error, "The resulting macro has too many parts!\n");
+    // The flags in the order they are reported.
+    static constexpr std::pair<TuneStatus, Code> flags[] = {
+        {TuneStatus::TooLow, Code::TooLow},
+        {TuneStatus::TooHigh, Code::TooHigh},
+        {TuneStatus::TooShort, Code::TooShort},
+        {TuneStatus::TooLong, Code::TooLong},
+        {TuneStatus::TempoTooSlow, Code::TempoTooSlow},
+        {TuneStatus::TempoTooFast, Code::TempoTooFast},
+        {TuneStatus::MacroTooLong, Code::TooManyParts},
+    };
+    for (const auto& [flag, code] : flags)
+        if (hasAny(tune.status, flag))
+            report(code, channel);
 }

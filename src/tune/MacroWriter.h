@@ -24,5 +24,6 @@ int appendBlock(std::string& out, std::string_view text, std::string_view commen
 int partsOf(std::string_view text);
 // Characters of text that surely fit `parts` parts.
 std::int64_t partsBudget(int parts);
-// The status report of the tune.
-void showStatus(const TuneEncoder& tune);
+// Reports what the encoding of channel `channel`'s tune (1..16) gave up,
+// one code per status flag.
+void showStatus(const TuneEncoder& tune, int channel);

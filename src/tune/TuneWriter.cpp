@@ -102,9 +102,9 @@ int TuneWriter::noteSixteenths(const Element& note, bool& isHeld)
     const int length = note.length;
     if (length % 3 != 0) {
         if (options_.triplets)
-            Msg(Level::Warn, "Triplets NYI! (found %d)\n", length);
+            report(Code::TripletsNotWritten, noChannel, length);
         else
-            Msg(Level::Fatal, "BUG! Triplet found! (found %d)\n", length);
+            report(Code::InternalTriplet, noChannel, length);
     }
     if (length < shortestNote)
         status_ |= TuneStatus::TooShort;
@@ -312,7 +312,7 @@ void TuneWriter::finish()
             endHeld(smallestRemaining());
     }
     if (out_.cut()) {
-        Msg(Level::Error, "Tune is too long! Cut after %d characters.\n", static_cast<int>(TuneText::maxText));
+        report(Code::CutAtCap, noChannel, static_cast<int>(TuneText::maxText));
         status_ |= TuneStatus::MacroTooLong;
     }
 }

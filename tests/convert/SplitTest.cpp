@@ -213,11 +213,8 @@ TEST(SplitTest, MacrosFitAndKeepTheBandTogether)
                 EXPECT_EQ(macro.end, lengths[k]) << "channel " << tune.channel << " macro " << k + 1;
             }
         }
-        // The lines that report restarted notes, one per cut of the held note.
-        std::size_t reported = 0;
-        for (std::size_t at = 0; (at = split.console.find("sounding across", at)) != std::string::npos; ++at)
-            ++reported;
-        EXPECT_EQ(reported, static_cast<std::size_t>(c.restarts));
+        // Restarted notes are reported once per cut of the held note.
+        EXPECT_EQ(split.result.diagnostics.count(Code::NotesAcrossEnd), static_cast<std::uint32_t>(c.restarts));
         if (c.restarts == 0) {
             EXPECT_EQ(played(split.result.macroText), played(whole.result.macroText));
             // The channels' lines are the same; only the song line counts macros.
@@ -255,7 +252,11 @@ TEST(SplitTest, OnlyABarTooLongPassesTheParts)
     EXPECT_NE(split.console.find("ERROR:  Channel 1, macro 2 of 3 takes 2 parts: the bar at 3:1 does not fit in 1.\n"),
               std::string::npos)
         << split.console;
-    EXPECT_NE(split.console.find("ERROR:  The resulting macro has too many parts!\n"), std::string::npos);
+    EXPECT_EQ(split.result.diagnostics.codes(), (std::vector<Code>{Code::BarDoesNotFit, Code::TooManyParts}));
+    const Diagnostic* bar = split.result.diagnostics.first(Code::BarDoesNotFit);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->channel, 1);
+    EXPECT_EQ(std::vector<int>(bar->args().begin(), bar->args().end()), (std::vector<int>{1, 2, 3, 2, 1}));
 }
 
 // A song whose times wrap past the int range has no length to cut: it is

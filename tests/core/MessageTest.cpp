@@ -242,15 +242,4 @@ TEST_F(MessageTest, ReusedFormatBufferPrintsItsNewText)
     EXPECT_EQ(got, "WARN:   first 1\nWARN:   plain\nWARN:   no 2, then 3\n");
 }
 
-TEST(GgTTest, Euclid)
-{
-    struct Case {
-        int a, b, gcd;
-    };
-    const Case cases[] = {{24, 18, 6}, {12, 0, 12}, {0, 5, 5}, {0, 0, 0}, {480, 120, 120},
-                          {480, 1000 % 480, 40}, {7, 3, 1}, {-2147483647 - 1, -1, -1}};
-    for (const Case& c : cases)
-        EXPECT_EQ(euclidGcd(c.a, c.b), c.gcd) << c.a << ", " << c.b;
-}
-
 } // namespace

@@ -175,6 +175,53 @@ TEST_F(MidiReaderTest, RejectedHeaders)
     }
 }
 
+// Each way a file can fail to read, or be read with damage, reports its
+// code with its values: the results callers and the page read.
+TEST_F(MidiReaderTest, BrokenFilesReportTheirCodes)
+{
+    const std::string valid = midi::header(0, 0, 96);
+    const std::string body = TrackBody().noteOn(0, 0, 60, 64).noteOff(96, 0, 60).str();
+    const struct {
+        const char* name;
+        std::string data;
+        bool read;
+        std::vector<Code> codes; // in order of first occurrence
+        std::vector<int> args;   // of the first code
+        int status;
+    } cases[] = {
+        {"cannot open", "", false, {Code::CannotOpenInput, Code::CannotParse}, {}, 1},
+        {"empty", "", true, {Code::Empty, Code::CannotParse}, {}, 1},
+        {"ends inside the length", "MThd" + bytes({0, 0}), true, {Code::HeaderCutShort, Code::CannotParse}, {}, 1},
+        {"ends inside the data", valid.substr(0, 13), true, {Code::HeaderCutShort, Code::CannotParse}, {}, 1},
+        {"wrong identifier", "MThx" + valid.substr(4), true, {Code::NotMidi, Code::CannotParse}, {}, 1},
+        {"header length 8", "MThd" + midi::be32(8) + bytes({0, 0, 0, 0, 0, 96, 0, 0}), true,
+         {Code::NotMidi, Code::CannotParse}, {}, 1},
+        {"division 0", midi::header(0, 0, 0), true, {Code::InvalidDivision, Code::CannotParse}, {0}, 1},
+        {"SMPTE division", midi::header(0, 0, 0xE728), true, {Code::SmpteDivision}, {25, 40, 1000}, 0},
+        {"division 100", midi::header(0, 0, 100), true, {Code::UnsupportedDivision}, {100}, 0},
+        {"type 3", midi::header(3, 0, 96), true, {Code::InvalidMidiType}, {3}, 0},
+        {"missing track", midi::header(1, 2, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk(), true,
+         {Code::NotTrack}, {}, 0},
+        {"track cut short",
+         midi::header(0, 1, 96) + "MTrk" + midi::be32(static_cast<std::uint32_t>(body.size() + 10)) + body, true, {Code::TrackTooShort}, {10}, 0},
+        {"tempo 0", midi::header(0, 1, 96) + TrackBody().tempo(0, 0).endOfTrack(96).chunk(),
+         true, {Code::InvalidTempo}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        ConversionRequest request;
+        request.inputName = "in.mid";
+        request.outputName = "out.txt";
+        request.midi = asBytes(c.data);
+        request.inputRead = c.read;
+        const Conversion result = convert(request, ConsoleSink{});
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.diagnostics.codes(), c.codes) << c.name;
+        ASSERT_FALSE(result.diagnostics.kept().empty()) << c.name;
+        const std::span<const int> args = result.diagnostics.kept()[0].args();
+        EXPECT_EQ(std::vector<int>(args.begin(), args.end()), c.args) << c.name;
+    }
+}
+
 TEST_F(MidiReaderTest, TrackCountZero)
 {
     MidiFile file;

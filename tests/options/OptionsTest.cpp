@@ -193,6 +193,44 @@ TEST_F(OptionsTest, MessagesOfEachOption)
     }
 }
 
+// Each refused command line says why as a code with its channel, at any
+// verbosity: what callers and the page read instead of the console.
+TEST_F(OptionsTest, RefusalsReportTheirCodes)
+{
+    const struct {
+        std::vector<std::string> args;
+        Code code;
+        int channel;
+        std::vector<int> args_;
+    } cases[] = {
+        {{"-d", "17", "in.mid"}, Code::InvalidChannel, noChannel, {17}},
+        {{"-v", "0", "-p", "0@2", "in.mid"}, Code::InvalidChannel, noChannel, {0}},
+        {{"-m", "4,4", "in.mid"}, Code::MergeIntoItself, 4, {4}},
+        {{"-m", "1,2", "-m", "1,3", "in.mid"}, Code::MergedTwice, 1, {1}},
+        {{"-m", "all", "-m", "3,4", "in.mid"}, Code::MergedTwice, 3, {3}},
+        {{"-p", "4@1", "-l", "in.mid"}, Code::LongChordsWithoutPolyphony, 4, {}},
+        {{"in.mid", "in.mid"}, Code::OutputIsInput, noChannel, {}},
+        {{"-p", "x", "in.mid"}, Code::Usage, noChannel, {}},
+        {{"-h"}, Code::Usage, noChannel, {}},
+        {{"-v", "0", "a", "b", "c"}, Code::Usage, noChannel, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_FALSE(parse(c.args));
+        ASSERT_EQ(result.diagnostics.codes(), std::vector<Code>{c.code});
+        const Diagnostic& d = result.diagnostics.kept()[0];
+        EXPECT_EQ(d.channel, c.channel);
+        EXPECT_EQ(std::vector<int>(d.args().begin(), d.args().end()), c.args_);
+        EXPECT_EQ(d.level, Level::Fatal);
+    }
+    // A merge target switched off is a warning, and the run goes on.
+    EXPECT_TRUE(parse({"-m", "1,2", "-d", "1", "in.mid"}));
+    EXPECT_EQ(result.diagnostics.codes(), std::vector<Code>{Code::MergeTargetDeactivated});
+    EXPECT_EQ(result.diagnostics.kept()[0].channel, 1);
+    EXPECT_TRUE(parse({"-a", "in.mid"}));
+    EXPECT_TRUE(result.diagnostics.kept().empty());
+}
+
 // Arguments the option cannot use: the usage text, and nothing else. The
 // usage text is shown whatever the level, here after "-v 0".
 TEST_F(OptionsTest, MalformedArgumentsPrintUsage)

@@ -188,7 +188,7 @@ TEST_F(MacroWriterTest, StatusMessages)
         encoder.text = "C";
         encoder.status = c.status;
         ConsoleCapture capture;
-        showStatus(encoder);
+        showStatus(encoder, 1);
         EXPECT_EQ(capture.take(), c.console) << bitsOf(c.status);
     }
 }
@@ -210,14 +210,14 @@ TEST_F(MacroWriterTest, StatusFollowsVerbosity)
         setVerbosity(c.verbosity);
         encoder.status = c.status;
         ConsoleCapture capture;
-        showStatus(encoder);
+        showStatus(encoder, 1);
         EXPECT_EQ(capture.take(), c.console) << c.verbosity;
     }
     // No tune, no success message.
     setVerbosity(9);
     TuneEncoder empty;
     ConsoleCapture capture;
-    showStatus(empty);
+    showStatus(empty, 1);
     EXPECT_EQ(capture.take(), "");
 }
 

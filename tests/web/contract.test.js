@@ -68,6 +68,15 @@ test('every tune status flag has the page\'s words, and every word a flag', (eng
   assert.ok(bits.every((bit) => bit > 0 && (bit & (bit - 1)) === 0), 'one bit each');
 });
 
+test('the page explains problems by codes the converter has', (engine) => {
+  const results = scripts.find((script) => script.name === 'page-results.js').text;
+  const table = results.slice(results.indexOf('var explanations = {'), results.indexOf('};', results.indexOf('var explanations = {')));
+  const named = [...table.matchAll(/^ {4}(\w+):/gm)].map((m) => m[1]);
+  assert.ok(named.length >= 10, 'the explanations are found');
+  for (const name of named)
+    assert.ok(engine.contract.codes.includes(name), 'no code ' + name);
+});
+
 // The example with its roll (one note at once, so that notes drop): each record and table as its layout says, in
 // agreement with the file and the texts.
 test('records and tables fit their layouts on a real conversion', (engine) => {

@@ -101,9 +101,35 @@ test('switches follow the usage text, cover all of it and are accepted', async (
     const run = engine.convert(example, Switches.commandLine(state, 'example.mid'));
     const console = Buffer.from(run.console).toString();
     assert.strictEqual(run.errors.length, 0);
-    assert.ok(!console.includes('Usage:'), console);
+    assert.deepStrictEqual(run.diagnostics.filter((d) => d.code === 'Usage'), [], console);
     assert.strictEqual(run.status, 0, console);
   }
+});
+
+test('runs report their diagnostics by code name, with named fields', async () => {
+  const engine = new Engine(await require(path.resolve(moduleFile))());
+  const example = new Uint8Array(fs.readFileSync(path.join(__dirname, '..', '..', 'examples', 'example.mid')));
+  const cases = [
+    [new Uint8Array(0), ['in.mid'], 'Empty', 0, []],
+    [new TextEncoder().encode('Not a MIDI file at all.\n'), ['in.mid'], 'NotMidi', 0, []],
+    [null, ['in.mid'], 'CannotOpenInput', 0, []],
+    [example.subarray(0, example.length - 10), ['in.mid'], 'TrackTooShort', 0, [10]],
+    [example, ['-m', '4,4', 'in.mid'], 'MergeIntoItself', 4, [4]],
+    [example, ['-p', 'x', 'in.mid'], 'Usage', 0, []],
+  ];
+  for (const [bytes, args, code, channel, values] of cases) {
+    const run = engine.convert(bytes, args);
+    const found = run.diagnostics.find((d) => d.code === code);
+    assert.ok(found, `${args.join(' ')}: ${JSON.stringify(run.diagnostics)}`);
+    assert.deepStrictEqual(Object.keys(found).sort(), ['args', 'channel', 'code', 'count', 'internal', 'level', 'text']);
+    assert.strictEqual(found.channel, channel);
+    assert.strictEqual(found.internal, false);
+    assert.deepStrictEqual(found.args, values);
+    assert.ok(found.count >= 1);
+    // The text is the console line the values make.
+    assert.ok(Buffer.from(run.console).toString().includes(found.text), found.text);
+  }
+  assert.deepStrictEqual(engine.convert(example, ['in.mid']).diagnostics, []);
 });
 
 (async () => {

@@ -1,0 +1,162 @@
+#pragma once
+
+#include <array>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a run reports, as values: a code with its integer arguments, its
+// level and the channel it concerns. The console line of a diagnostic is
+// made from these values by the code's format (see Message).
+
+// The ten verbosity levels; a message is shown when the current level is at
+// least its own.
+enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug, Ignore, All };
+
+// Everything a run can report as a problem. The names are published to the
+// web page as they stand here.
+enum class Code : std::uint8_t {
+    // Reading the file
+    CannotOpenInput,  // the input could not be opened or read
+    Empty,            // the file has no bytes
+    HeaderCutShort,   // the file ends inside its header
+    NotMidi,          // the file does not begin with a MIDI header
+    CannotParse,      // the conversion stops: the file could not be read
+    InvalidMidiType,  // args: the type
+    MidiType2,        // type 2 (independent songs) is read as type 1
+    SmpteDivision,    // args: frames per second, ticks per frame, the division used
+    UnsupportedDivision, // args: the division (not a multiple of 24)
+    InvalidDivision,  // args: the division (0)
+    NotTrack,         // a chunk that is not a track was skipped
+    TrackTooShort,    // args: missing bytes (negative: bytes read past the end)
+    // Events of a track
+    UnknownTrackToken,   // args: the token
+    UnknownController,   // args: the controller; channel
+    SysExIgnored,
+    UnknownSystemToken,  // args: the token
+    InvalidByte,         // a data byte of 128 or more
+    UnknownEvent,        // args: the meta event's type
+    InvalidTempo,        // a tempo of 0
+    InvalidKey,          // args: the key's sharps or flats
+    NoActiveNote,        // args: time, channel, pitch
+    NoteNotReleased,     // args: pitch
+    // Quantisation
+    ZeroLength,
+    ThirtySecondRaised,
+    TripletsClamped,
+    // The tunes
+    TripletsNotWritten,  // args: the length
+    TooLow,              // channel
+    TooHigh,             // channel
+    TooShort,            // channel
+    TooLong,             // channel
+    TempoTooSlow,        // channel
+    TempoTooFast,        // channel
+    TooManyParts,        // channel
+    CutAtCap,            // args: the cap in characters
+    MacroOverrun,        // args: channel, macro, sixteenths; channel
+    NotesAcrossEnd,      // args: channel, notes, macro; channel
+    BarDoesNotFit,       // args: channel, macro, macros, parts, limit; channel
+    // Writing
+    CannotOpenOutput,
+    OutputIsMidi,         // the output named is a MIDI file: not overwritten
+    CannotWriteOutput,    // the output could not be written whole
+    OutOfMemory,
+    ConversionFailed,
+    // The switches
+    Usage,                // the usage text was printed instead of a run
+    InvalidChannel,       // args: the number
+    MergedTwice,          // args: the channel; channel
+    MergeIntoItself,      // args: the channel; channel
+    MergeTargetDeactivated, // args: the channel; channel
+    LongChordsWithoutPolyphony,
+    OutputIsInput,
+    // Internal checks: the converter's own invariants failed
+    InternalTriplet,      // args: the length
+    InternalQuantisation, // args: the length
+    InternalPolyphony,
+};
+
+// The number of codes.
+inline constexpr std::size_t codeCount = static_cast<std::size_t>(Code::InternalPolyphony) + 1;
+
+// What a code is: its name, level and console format. The format is a
+// printf format over the arguments the reporting site passes, in order:
+// integers (kept as the diagnostic's arguments) and texts (console only).
+struct CodeInfo {
+    std::string_view name;  // the enumerator's name
+    Level level;            // the level it is reported at
+    const char* format;     // its console text, after the level's label
+    bool continuesLine;     // printed without a label, continuing the line
+    bool internal;          // an internal check, not a problem of the input
+};
+
+// The descriptions, one per code in the order of the enumeration.
+extern const CodeInfo codeTable[codeCount];
+
+// The description of `code`.
+inline const CodeInfo& codeInfo(Code code)
+{
+    return codeTable[static_cast<std::size_t>(code)];
+}
+
+// The code named `name` (as codeInfo gives it); false when none is.
+bool codeNamed(std::string_view name, Code& code);
+
+// A diagnostic without a channel.
+inline constexpr int noChannel = 0;
+
+// One occurrence of a code.
+struct Diagnostic {
+    static constexpr std::size_t maxArgs = 6;
+
+    Code code = Code::Usage;
+    Level level = Level::Fatal;
+    int channel = noChannel;           // 1..16, or noChannel
+    std::array<int, maxArgs> values{}; // the integer arguments, in order
+    std::uint8_t argCount = 0;
+    std::string text;                  // the console line, label and all, without its line end
+
+    // The integer arguments.
+    std::span<const int> args() const { return std::span(values.data(), argCount); }
+};
+
+// Adds the integers among `args`, the values of the printf format `fmt`
+// (%d, %u, %x and their widths), to the diagnostic's arguments, in order;
+// texts (%s) are passed over.
+void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args);
+
+// The diagnostics of a run: how often each code occurred, and the first few
+// occurrences of each with their values, in the order they happened. A
+// large file repeats some warnings hundreds of thousands of times; only a
+// count grows then.
+class Diagnostics {
+public:
+    // Occurrences kept per code.
+    static constexpr std::uint32_t keptPerCode = 8;
+
+    // Counts one occurrence of `code`; true when it is to be kept.
+    bool tally(Code code) { return ++counts_[static_cast<std::size_t>(code)] <= keptPerCode; }
+    // Keeps an occurrence counted with `tally`.
+    void keep(Diagnostic diagnostic) { kept_.push_back(std::move(diagnostic)); }
+    // Adds the occurrences of `later`, as if they followed these.
+    void append(const Diagnostics& later);
+
+    // How often `code` occurred.
+    std::uint32_t count(Code code) const { return counts_[static_cast<std::size_t>(code)]; }
+    bool has(Code code) const { return count(code) > 0; }
+    // The first occurrence of `code`, or null.
+    const Diagnostic* first(Code code) const;
+    // The occurrences kept, in order.
+    const std::vector<Diagnostic>& kept() const { return kept_; }
+    // The codes that occurred, in the order of their first occurrence.
+    std::vector<Code> codes() const;
+
+private:
+    std::array<std::uint32_t, codeCount> counts_{};
+    std::vector<Diagnostic> kept_;
+};
