@@ -2,7 +2,6 @@
 
 #include "convert/Bars.h"
 #include "convert/DepartureReport.h"
-#include "convert/Fidelity.h"
 #include "options/FileNames.h"
 #include "options/PreviewOptions.h"
 #include "tune/Preview.h"
@@ -201,26 +200,6 @@ std::vector<std::vector<std::size_t>> messagesByTune(const TuneRead& read)
     return messages;
 }
 
-// The song's fidelity figures, as the report's song line gives them.
-void songFigures(Description& out, const SongFidelity& song)
-{
-    out.key("song");
-    out.open('{');
-    out.key("notes");
-    out.integer(static_cast<std::int64_t>(song.fidelity.notes));
-    out.key("asWritten");
-    out.integer(static_cast<std::int64_t>(song.fidelity.asWritten));
-    out.key("played");
-    out.integer(static_cast<std::int64_t>(song.fidelity.played));
-    out.key("macros");
-    out.integer(song.macros);
-    out.key("parts");
-    out.integer(song.parts);
-    out.key("playsWhole");
-    out.boolean(playsWhole(song));
-    out.raw("}");
-}
-
 } // namespace
 
 // Of a conversion: the file's division and bars, the song's fidelity figures, whether the upper c was
@@ -239,7 +218,10 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.key("previewName");
     out.string(withExtension(outputName, previewExtension));
     metres(out, trace);
+    out.key("song");
+    out.open('{');
     songFigures(out, songFidelity(result.departures));
+    out.raw("}");
     // Room for all tables at once: they are most of the description.
     std::size_t numbers = 0;
     for (const ChannelTrace& t : trace.channels)
@@ -265,6 +247,22 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.raw("]}");
     tables = std::move(out.numbers);
     return std::move(out.json);
+}
+
+void songFigures(Description& out, const SongFidelity& song)
+{
+    out.key("notes");
+    out.integer(static_cast<std::int64_t>(song.fidelity.notes));
+    out.key("asWritten");
+    out.integer(static_cast<std::int64_t>(song.fidelity.asWritten));
+    out.key("played");
+    out.integer(static_cast<std::int64_t>(song.fidelity.played));
+    out.key("macros");
+    out.integer(song.macros);
+    out.key("parts");
+    out.integer(song.parts);
+    out.key("playsWhole");
+    out.boolean(playsWhole(song));
 }
 
 std::string describeDepartures(const ChannelDepartures& channel, std::span<const std::uint32_t> indices)

@@ -7,6 +7,7 @@
 // things go as a JSON text; large tables as rows of numbers in one array,
 // named in the JSON as [offset in the numbers, count of rows].
 #include "convert/Conversion.h"
+#include "convert/Fidelity.h"
 #include "core/Message.h"
 #include "core/Settings.h"
 
@@ -117,6 +118,10 @@ private:
 // What the page's piano roll shows of a conversion (see describe.cpp).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
                          std::vector<double>& numbers);
+
+// A song's fidelity figures as the fields of an object: notes, asWritten,
+// played, macros, parts, playsWhole.
+void songFigures(Description& out, const SongFidelity& song);
 
 // The report lines and plain words of departures `indices` of `channel`:
 // {"lines": [...], "words": [...]}, an index out of range giving empty ones.

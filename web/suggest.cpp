@@ -24,26 +24,6 @@ namespace {
 std::string answer;
 std::array<std::uint32_t, widthOf(layouts::description)> answerWords;
 
-// A candidate's figures, as the report's song line gives them.
-void figures(Description& out, const SongFidelity& song)
-{
-    const Fidelity& f = song.fidelity;
-    out.key("notes");
-    out.integer(static_cast<std::int64_t>(f.notes));
-    out.key("asWritten");
-    out.integer(static_cast<std::int64_t>(f.asWritten));
-    out.key("played");
-    out.integer(static_cast<std::int64_t>(f.played));
-    out.key("macros");
-    out.integer(song.macros);
-    out.key("parts");
-    out.integer(song.parts);
-    out.key("playsWhole");
-    out.boolean(playsWhole(song));
-    out.key("line");
-    out.string(formatSongLine(song));
-}
-
 std::string candidates(const Suggestions& suggestions)
 {
     Description out;
@@ -66,7 +46,9 @@ std::string candidates(const Suggestions& suggestions)
         out.raw("]");
         out.key("typed");
         out.string(c.typed);
-        figures(out, c.figures);
+        songFigures(out, c.figures);
+        out.key("line");
+        out.string(formatSongLine(c.figures));
         out.key("given");
         out.boolean(c.given);
         out.key("words");

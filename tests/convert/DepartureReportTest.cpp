@@ -4,6 +4,7 @@
 
 #include "convert/Conversion.h"
 #include "options/Options.h"
+#include "support/ConvertSong.h"
 #include "support/MidiWriter.h"
 
 #include <gtest/gtest.h>
@@ -20,20 +21,6 @@ using midi::song;
 
 const std::string threeFour = midi::bytes({0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08});
 const std::string tempo200 = midi::bytes({0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0}); // 300000 us
-
-Conversion convertSong(const std::string& midi, std::vector<std::string> options)
-{
-    options.insert(options.begin(), "midi2varn");
-    options.push_back("in.mid");
-    const CommandLine line = parseOptions(options);
-    EXPECT_TRUE(line.proceed);
-    ConversionRequest request;
-    request.settings = line.settings;
-    request.settings.verbosity = Level::Fatal;
-    request.midi = std::span(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
-    request.wantDepartures = true;
-    return convert(request, nullptr);
-}
 
 // The summary line's fixed middle, with the counts given.
 std::string counts(int dropped, int start, int length, int pitch, int heldLate, int stuck, int tempo, int added)

@@ -6,6 +6,7 @@
 #include "convert/Conversion.h"
 #include "convert/DepartureReport.h"
 #include "options/Options.h"
+#include "support/ConvertSong.h"
 #include "support/MidiWriter.h"
 
 #include <gtest/gtest.h>
@@ -20,20 +21,6 @@
 namespace {
 
 using N = midi::SongNote;
-
-Conversion convertSong(const std::string& midi, std::vector<std::string> options)
-{
-    options.insert(options.begin(), "midi2varn");
-    options.push_back("in.mid");
-    const CommandLine line = parseOptions(options);
-    EXPECT_TRUE(line.proceed);
-    ConversionRequest request;
-    request.settings = line.settings;
-    request.settings.verbosity = Level::Fatal;
-    request.midi = std::span(reinterpret_cast<const unsigned char*>(midi.data()), midi.size());
-    request.wantDepartures = true;
-    return convert(request, nullptr);
-}
 
 // The report against `edited` (the conversion's own text when empty).
 std::vector<ChannelDepartures> reportOf(const Conversion& conversion, const std::string& edited)
