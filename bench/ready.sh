@@ -16,23 +16,11 @@
 # Needs emscripten, node-acorn, chromium and npm ci in tests/web.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/bench-release
-work=$root/build/bench
 runs=${1:-5}
-
-for tool in cmake node; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 1; }
-done
-[ -d "$root/tests/web/node_modules/puppeteer-core" ] || { echo "run npm ci in tests/web first" >&2; exit 1; }
-
-cmake --preset web >/dev/null
-cmake --build --preset web --target site >/dev/null
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DMIDI2VARN_TESTS=OFF >/dev/null
-cmake --build "$build" --target midi2varn make_bench_midi >/dev/null
-mkdir -p "$work"
+tools=(cmake node)
+targets=(midi2varn make_bench_midi)
+# shellcheck source=web-setup.sh
+source "$(dirname "$0")/web-setup.sh"
 
 files=("$root/examples/example.mid")
 for notes in 100000 1000000; do
