@@ -112,7 +112,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         ::report(Code::NoteNotReleased, channel + 1, pitch);
     }
     bucket.push_back(elements_.size());
-    elements_.push_back(Element::makeNote(time, channel, pitch, velocity));
+    elements_.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
     used = true;
 }
 
