@@ -391,7 +391,7 @@ TEST_F(DriverTest, ExistingMidiFileIsNotOverwritten)
             EXPECT_EQ(read(c.target), c.existing);
             EXPECT_EQ(files(), before);
         } else {
-            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(read(c.target), textMode(block(1, "%6C")));
         }
     }

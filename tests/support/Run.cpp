@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -94,8 +95,6 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
     const bool pipeStdout = setup.stdoutPath.empty() && !setup.discardStdout;
     int outPipe[2] = {-1, -1};
     int errPipe[2] = {-1, -1};
-    if ((pipeStdout && pipe(outPipe) != 0) || pipe(errPipe) != 0)
-        return result;
 
     std::vector<std::string> copies(args);
 #ifdef MIDI2VARN_EMULATOR
@@ -125,7 +124,31 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
                       "quarantine_size_mb=16";
     }
 
-    const pid_t pid = fork();
+    // A busy machine may refuse a pipe or a process for a moment (EAGAIN,
+    // ENOMEM); such a refusal is retried for a few seconds rather than
+    // failing a test that has nothing to do with it.
+    pid_t pid = -1;
+    for (int attempt = 0;; ++attempt) {
+        errno = 0;
+        if ((!pipeStdout || pipe(outPipe) == 0) && pipe(errPipe) == 0) {
+            pid = fork();
+            if (pid >= 0)
+                break;
+        }
+        const int reason = errno;
+        for (int* fds : {outPipe, errPipe})
+            for (int i = 0; i < 2; ++i)
+                if (fds[i] >= 0) {
+                    close(fds[i]);
+                    fds[i] = -1;
+                }
+        const bool passing = reason == EAGAIN || reason == ENOMEM || reason == EMFILE || reason == ENFILE;
+        if (!passing || attempt == 50) {
+            result.err = std::string("could not start ") + executable + ": " + std::strerror(reason);
+            return result;
+        }
+        usleep(100000);
+    }
     if (pid == 0) {
         if (setup.smallQuarantine)
             setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
@@ -157,12 +180,6 @@ MeasuredRun runChild(const std::string& program, const std::vector<std::string>&
     if (outPipe[1] >= 0)
         close(outPipe[1]);
     close(errPipe[1]);
-    if (pid < 0) {
-        if (outPipe[0] >= 0)
-            close(outPipe[0]);
-        close(errPipe[0]);
-        return result;
-    }
     if (setup.options.started)
         setup.options.started(pid);
     if (!drain(outPipe[0], errPipe[0], result.out, result.err, setup.guardSeconds)) {
