@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/Amounts.h"
+#include "convert/DepartureText.h"
 #include "convert/Departures.h"
 #include "tune/TuneReader.h"
 
@@ -22,15 +23,3 @@ std::string formatDepartures(const std::vector<ChannelDepartures>& report);
 
 // A channel's summary line of the report, without its line end.
 std::string formatSummary(const ChannelDepartures& channel);
-
-// A departure's line of the report, without its indent and line end:
-// "1:1 dropped C4 (polyphony)". Its texts are made only when asked.
-std::string formatDeparture(const ChannelDepartures& channel, const Departure& departure);
-
-// Of a departure of `channel`: its place, "BAR:BEAT" or "BAR:BEAT+N/D" (a
-// fraction of a beat); its detail, the note and the amounts ("C4 -1/3
-// (rounding -1/3, drift 0)"); and what happened in plain words ("dropped by
-// the polyphony limit of 3").
-std::string departurePlace(const ChannelDepartures& channel, const Departure& departure);
-std::string departureDetail(const ChannelDepartures& channel, const Departure& departure);
-std::string departureWords(const ChannelDepartures& channel, const Departure& departure);

@@ -105,7 +105,7 @@ enum class Wording : unsigned char {
 
 // One departure: where in the MIDI file, of what kind, and the numbers its
 // texts are made of (departurePlace, departureDetail and departureWords in
-// convert/DepartureReport.h make them when asked).
+// convert/DepartureText.h make them when asked).
 struct Departure {
     DepartureKind kind = DepartureKind::Dropped; // what kind of departure
     Wording wording = Wording::Edited;           // the words that tell it
