@@ -9,6 +9,7 @@
 #include "convert/LetterMap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -21,6 +22,30 @@ constexpr std::int64_t maxSixteenths = std::int64_t{1} << 40;
 
 // A start this close to its place (in 24ths of a quarter) counts as written.
 constexpr std::int64_t halfSixteenth = 3;
+
+// Sorts departures by place, equal places in the order they came. They come
+// in a few runs already in order (the file's notes, its tempos, the notes no
+// note was written for), so the runs are found and merged in pairs.
+void placeInOrder(std::vector<Departure>& list)
+{
+    const auto before = [](const Departure& a, const Departure& b) { return a.position < b.position; };
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (before(list[i], list[i - 1]))
+            bounds.push_back(i);
+    bounds.push_back(list.size());
+    const auto at = [&list](std::size_t i) { return list.begin() + static_cast<std::ptrdiff_t>(i); };
+    while (bounds.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        for (std::size_t k = 2; k < bounds.size(); k += 2) {
+            std::inplace_merge(at(bounds[k - 2]), at(bounds[k - 1]), at(bounds[k]), before);
+            merged.push_back(bounds[k]);
+        }
+        if (merged.back() != bounds.back())
+            merged.push_back(bounds.back());
+        bounds = std::move(merged);
+    }
+}
 
 // One channel: its trace, its written text and its played tune, each of
 // which may be missing.
@@ -106,9 +131,7 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
             add(DepartureKind::Added, Wording::Added, ofSixteenths(p.start), p.pitch, noNote, i);
     }
     ends(trace, played);
-    // In the order of their places.
-    std::stable_sort(placed_.begin(), placed_.end(),
-                     [](const Departure& a, const Departure& b) { return a.position < b.position; });
+    placeInOrder(placed_);
     out_.departures = std::move(placed_);
 }
 
