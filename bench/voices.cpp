@@ -9,6 +9,7 @@
 // dropped. Also counts the read-back tunes' clocks where more notes sound
 // than the channel's limit allows. Files that do not convert are skipped.
 #include "convert/Conversion.h"
+#include "convert/DepartureReport.h"
 #include "options/Options.h"
 
 #include <algorithm>
@@ -134,7 +135,10 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
             if (c.channel == trace.channel)
                 for (const Departure& d : c.departures)
                     if (d.kind == DepartureKind::Dropped && d.note != noNote)
-                        dropped[d.note] = d.detail.substr(d.detail.find(' ') + 1);
+                        {
+                        const std::string detail = departureDetail(c, d);
+                        dropped[d.note] = detail.substr(detail.find(' ') + 1);
+                    }
         countLines(trace, dropped, false, tally);
         countLines(trace, dropped, true, tally);
         for (const PlayedTune& tune : result.played.tunes)

@@ -37,9 +37,9 @@ void checkReport(const std::vector<ChannelDepartures>& report, const DepartureTr
             check(static_cast<std::size_t>(d.kind) < departureKinds);
             check(d.note == noNote || d.note < channel.notesIn);
             check(d.played == noNote || d.played < channel.notesPlayed);
-            check(d.position >= last && !d.place.empty() && !d.words.empty());
+            check(d.position >= last && !departurePlace(channel, d).empty() && !departureWords(channel, d).empty());
             last = d.position;
-            check(!formatDeparture(d).empty());
+            check(!formatDeparture(channel, d).empty());
         }
         check(!formatSummary(channel).empty());
     }

@@ -277,9 +277,9 @@ std::string describeDepartures(const ChannelDepartures& channel, std::span<const
             if (indices[i] >= list.size())
                 out.string("");
             else if (words)
-                out.string(list[indices[i]].words);
+                out.string(departureWords(channel, list[indices[i]]));
             else
-                out.string(formatDeparture(list[indices[i]]));
+                out.string(formatDeparture(channel, list[indices[i]]));
         }
     }
     out.raw("]}");

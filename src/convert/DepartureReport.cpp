@@ -9,14 +9,12 @@
 #include "convert/LetterMap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
-#include <numeric>
+#include <memory>
 #include <optional>
 
 namespace {
-
-constexpr const char* kindWords[departureKinds] = {"dropped", "start", "length", "pitch",
-                                                   "held-late", "stuck", "tempo", "added"};
 
 // Sixteenths of a tune far beyond any real one are held there, so that
 // positions stay inside the 64-bit range.
@@ -25,19 +23,38 @@ constexpr std::int64_t maxSixteenths = std::int64_t{1} << 40;
 // A start this close to its place (in 24ths of a quarter) counts as written.
 constexpr std::int64_t halfSixteenth = 3;
 
-// The bar of a place: "12" of "12:3+1/2".
-std::string barOf(const std::string& place)
+// Sorts departures by place, equal places in the order they came. They come
+// in a few runs already in order (the file's notes, its tempos, the notes no
+// note was written for), so the runs are found and merged in pairs.
+void placeInOrder(std::vector<Departure>& list)
 {
-    return place.substr(0, place.find(':'));
+    const auto before = [](const Departure& a, const Departure& b) { return a.position < b.position; };
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (before(list[i], list[i - 1]))
+            bounds.push_back(i);
+    bounds.push_back(list.size());
+    const auto at = [&list](std::size_t i) { return list.begin() + static_cast<std::ptrdiff_t>(i); };
+    while (bounds.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        for (std::size_t k = 2; k < bounds.size(); k += 2) {
+            std::inplace_merge(at(bounds[k - 2]), at(bounds[k - 1]), at(bounds[k]), before);
+            merged.push_back(bounds[k]);
+        }
+        if (merged.back() != bounds.back())
+            merged.push_back(bounds.back());
+        bounds = std::move(merged);
+    }
 }
 
 // One channel: its trace, its written text and its played tune, each of
 // which may be missing.
 class ChannelReport {
 public:
-    ChannelReport(const Bars& bars, int division, ChannelDepartures& out)
-        : bars_(bars), division_(division), out_(out)
+    ChannelReport(std::shared_ptr<const Bars> bars, int division, ChannelDepartures& out)
+        : bars_(*bars), division_(division), out_(out)
     {
+        out_.bars = std::move(bars);
     }
 
     void run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played);
@@ -48,8 +65,6 @@ private:
     ChannelDepartures& out_;
     std::vector<Departure> placed_;
     std::vector<bool> matched_;
-    int polyphony_ = 0;
-    bool outerVoices_ = false;
     // The run of notes drifting the same way: its sign and where it began.
     int driftSign_ = 0;
     std::int64_t driftSince_ = 0;
@@ -59,22 +74,27 @@ private:
     {
         return std::clamp(s, -maxSixteenths, maxSixteenths) * 6 * division_;
     }
-    void add(std::int64_t position, DepartureKind kind, std::string detail, std::string words,
-             std::size_t note = noNote, std::size_t played = noNote);
+    Departure& add(DepartureKind kind, Wording wording, std::int64_t position, int pitch,
+                   std::size_t note = noNote, std::size_t played = noNote);
     void traced(std::size_t index, const TracedNote& note, const std::optional<LetterMap>& map,
                 const PlayedTune* played);
     void compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p);
-    std::string startWords(std::int64_t rounding, std::int64_t drift) const;
-    std::string polyphonyWords() const;
     void count(bool inPitch, bool onTime, bool inLength);
     void ends(const ChannelTrace* trace, const PlayedTune* played);
 };
 
-void ChannelReport::add(std::int64_t position, DepartureKind kind, std::string detail, std::string words,
-                        std::size_t note, std::size_t played)
+Departure& ChannelReport::add(DepartureKind kind, Wording wording, std::int64_t position, int pitch,
+                              std::size_t note, std::size_t played)
 {
     ++out_.counts[static_cast<std::size_t>(kind)];
-    placed_.push_back(Departure{bars_.place(position), kind, std::move(detail), position, note, played, std::move(words)});
+    Departure& d = placed_.emplace_back();
+    d.kind = kind;
+    d.wording = wording;
+    d.position = position;
+    d.pitch = pitch;
+    d.note = note;
+    d.played = played;
+    return d;
 }
 
 void ChannelReport::run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played)
@@ -84,8 +104,8 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
     out_.notesPlayed = played ? played->notes.size() : 0;
     matched_.assign(out_.notesPlayed, false);
     if (trace) {
-        polyphony_ = trace->polyphony;
-        outerVoices_ = trace->outerVoices;
+        out_.polyphony = trace->polyphony;
+        out_.outerVoices = trace->outerVoices;
         if (trace->followed) {
             std::optional<LetterMap> map;
             if (written && played)
@@ -96,9 +116,7 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
         for (const TempoChange& t : trace->tempos) {
             const int bpm = std::clamp(t.bpm, 60, 180);
             if (bpm != t.bpm)
-                add(ofTick(t.tick), DepartureKind::Tempo, std::to_string(t.bpm) + " played " + std::to_string(bpm),
-                    "tempo " + std::to_string(t.bpm) + " is played at " + std::to_string(bpm) +
-                        ": the game plays 60 to 180");
+                add(DepartureKind::Tempo, Wording::Tempo, ofTick(t.tick), t.bpm).playedPitch = bpm;
         }
     }
     // Notes no note of the file was written for: added by an edit, or
@@ -108,40 +126,24 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
         if (matched_[i])
             continue;
         if (p.stuck)
-            add(ofSixteenths(p.start), DepartureKind::Stuck, noteName(p.pitch),
-                "held and never ended: stuck, it sounds to the end of the tune", noNote, i);
+            add(DepartureKind::Stuck, Wording::Stuck, ofSixteenths(p.start), p.pitch, noNote, i);
         else
-            add(ofSixteenths(p.start), DepartureKind::Added, noteName(p.pitch),
-                "played, but written for no note of the MIDI file", noNote, i);
+            add(DepartureKind::Added, Wording::Added, ofSixteenths(p.start), p.pitch, noNote, i);
     }
     ends(trace, played);
-    // In the order of their places; the departures are moved, not sorted.
-    std::vector<std::size_t> order(placed_.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [this](std::size_t a, std::size_t b) { return placed_[a].position < placed_[b].position; });
-    out_.departures.reserve(placed_.size());
-    for (const std::size_t i : order)
-        out_.departures.push_back(std::move(placed_[i]));
+    placeInOrder(placed_);
+    out_.departures = std::move(placed_);
 }
 
 // A note of the file: dropped on the way, or compared with what its letter plays.
 void ChannelReport::traced(std::size_t index, const TracedNote& note, const std::optional<LetterMap>& map,
                            const PlayedTune* played)
 {
-    const std::int64_t at = ofTick(note.tick);
-    const std::string name = noteName(note.pitch);
-    const auto dropped = [&](const std::string& why, std::string words) {
-        add(at, DepartureKind::Dropped, name + " (" + why + ")", std::move(words), index);
-    };
+    const auto dropped = [&](Wording why) { add(DepartureKind::Dropped, why, ofTick(note.tick), note.pitch, index); };
     switch (note.fate) {
-    case Fate::Identical:
-        dropped("identical", "dropped: a note of the same pitch starts with it (-e)");
-        return;
-    case Fate::Polyphony:
-        dropped("polyphony", polyphonyWords());
-        return;
-    case Fate::Cut: dropped("cut: the tune passed the text cap", "dropped: the tune passed the text cap"); return;
+    case Fate::Identical: dropped(Wording::Identical); return;
+    case Fate::Polyphony: dropped(Wording::Polyphony); return;
+    case Fate::Cut: dropped(Wording::Cut); return;
     case Fate::Written: break;
     }
     std::size_t letter = 0;
@@ -159,52 +161,24 @@ void ChannelReport::traced(std::size_t index, const TracedNote& note, const std:
         const auto end = std::lower_bound(ends.begin(), ends.end(), letter,
                                           [](const HeldEnd& e, std::size_t l) { return e.letter < l; });
         if (end != ends.end() && end->letter == letter) {
-            dropped("held again: read as the end of the held note before it",
-                    "dropped: a held note of its pitch still sounds, and its letter ends that one");
+            dropped(Wording::HeldAgain);
             return;
         }
     }
-    dropped("edited: not in the text", "dropped: not in the text");
-}
-
-// Why the polyphony limit dropped a note, with the limit when there is one.
-std::string ChannelReport::polyphonyWords() const
-{
-    if (polyphony_ <= 0)
-        return "dropped by the polyphony limit";
-    const std::string limit = std::to_string(polyphony_);
-    return outerVoices_ ? "dropped: inner voice of a chord over the limit of " + limit
-                        : "dropped by the polyphony limit of " + limit;
-}
-
-// "starts 1/32 late: drift from bar 12", from the note's rounding down to a
-// sixteenth and the drift carried to it (both in 24ths of a quarter).
-std::string ChannelReport::startWords(std::int64_t rounding, std::int64_t drift) const
-{
-    const std::int64_t total = rounding + drift;
-    const auto way = [](std::int64_t amount) { return amount > 0 ? " late" : " early"; };
-    std::string words = "starts " + noteValue(total) + way(total) + ": ";
-    const std::string since = "from bar " + barOf(bars_.place(driftSince_));
-    if (drift == 0)
-        return words + "rounded down to the sixteenth grid";
-    if (rounding == 0)
-        return words + "drift " + since;
-    return words + "rounded down " + noteValue(rounding) + ", drift of " + noteValue(drift) + way(drift) + " " + since;
+    dropped(Wording::Edited);
 }
 
 void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p)
 {
     const std::int64_t at = ofTick(note.tick);
-    const std::string name = noteName(note.pitch);
-    const auto depart = [&](DepartureKind kind, std::string detail, std::string words) {
-        add(at, kind, std::move(detail), std::move(words), index, playedIndex);
+    const auto depart = [&](DepartureKind kind, Wording wording) -> Departure& {
+        return add(kind, wording, at, note.pitch, index, playedIndex);
     };
     if (p.pitch != note.pitch) {
-        std::string why = ": the text was edited";
+        Wording why = Wording::PitchEdited;
         if (note.writtenPitch != note.pitch)
-            why = note.writtenPitch > note.pitch ? ": too low for the game" : ": too high for the game";
-        depart(DepartureKind::Pitch, name + " played " + noteName(p.pitch),
-               "played as " + noteName(p.pitch) + " instead of " + name + why);
+            why = note.writtenPitch > note.pitch ? Wording::TooLow : Wording::TooHigh;
+        depart(DepartureKind::Pitch, why).playedPitch = p.pitch;
     }
 
     // From the note's own place on the grid: its rounding down to a
@@ -219,11 +193,10 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     driftSign_ = sign;
     const std::int64_t offset = rounding + drift * 6;
     if (offset != 0) {
-        depart(DepartureKind::Start,
-               name + " " + sixteenths(offset) + " (rounding " + sixteenths(rounding) + ", drift " +
-                   sixteenths(drift * 6) + ")",
-               startWords(rounding, drift * 6));
-        placed_.back().offset = offset;
+        Departure& d = depart(DepartureKind::Start, Wording::Start);
+        d.offset = offset;
+        d.amount = rounding;
+        d.other = driftSince_;
     }
     if (std::llabs(drift) > std::llabs(out_.largestDrift))
         out_.largestDrift = drift;
@@ -233,19 +206,18 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     bool inLength = true;
     if (p.stuck) {
         inLength = false;
-        depart(DepartureKind::Stuck, name, "held and never ended: stuck, it sounds to the end of the tune");
+        depart(DepartureKind::Stuck, Wording::Stuck);
     } else if (p.held && p.length > note.sixteenths) {
-        const std::int64_t late = (p.length - note.sixteenths) * 6;
-        depart(DepartureKind::HeldLate, name + " " + sixteenths(late),
-               "held " + noteValue(late) + " longer: a held note ends only where no note sounds alone");
+        depart(DepartureKind::HeldLate, Wording::HeldLate).amount = (p.length - note.sixteenths) * 6;
     } else {
         // The file's length in 24ths, rounded.
         const std::int64_t file = (std::int64_t{note.ticks} * 24 + division_ / 2) / division_;
         inLength = std::llabs(p.length * 6 - file) < 6;
-        if (!inLength)
-            depart(DepartureKind::Length, name + " " + sixteenths(file, false) + " played " +
-                                              sixteenths(p.length * 6, false),
-                   "lasts " + noteValue(p.length * 6) + " instead of " + noteValue(file));
+        if (!inLength) {
+            Departure& d = depart(DepartureKind::Length, Wording::Length);
+            d.amount = file;
+            d.other = p.length * 6;
+        }
     }
     count(p.pitch == note.pitch, std::llabs(offset) <= halfSixteenth, inLength);
 }
@@ -283,7 +255,7 @@ void ChannelReport::ends(const ChannelTrace* trace, const PlayedTune* played)
 std::vector<ChannelDepartures> reportDepartures(const DepartureTrace& trace, const std::vector<TuneRecord>& written,
                                                 const TuneRead& played)
 {
-    const Bars bars(trace.division, trace.signatures);
+    const auto bars = std::make_shared<const Bars>(trace.division, trace.signatures);
     const int division = trace.division > 0 ? trace.division : 1;
     std::vector<ChannelDepartures> report;
     std::vector<bool> used(played.tunes.size(), false);
@@ -329,7 +301,7 @@ std::string formatSummary(const ChannelDepartures& c)
     std::string text = "channel " + std::to_string(c.channel) + ": " + std::to_string(c.notesIn) + " notes in, " +
                        std::to_string(c.notesPlayed) + " played;";
     for (std::size_t k = 0; k < departureKinds; ++k)
-        text += std::string(k == 0 ? " " : ", ") + kindWords[k] + " " + std::to_string(c.counts[k]);
+        text += std::string(k == 0 ? " " : ", ") + kindName(static_cast<DepartureKind>(k)) + " " + std::to_string(c.counts[k]);
     text += "; largest drift " + sixteenths(c.largestDrift * 6) + "; ends " + c.tuneEnd + ", MIDI " + c.midiEnd +
             " (" + c.endDifference + ")";
     if (c.driftsABar && !c.keptInStep)
@@ -346,18 +318,13 @@ std::string formatSummary(const ChannelDepartures& c)
     return text;
 }
 
-std::string formatDeparture(const Departure& d)
-{
-    return d.place + " " + kindWords[static_cast<std::size_t>(d.kind)] + " " + d.detail;
-}
-
 std::string formatDepartures(const std::vector<ChannelDepartures>& report)
 {
     std::string text;
     for (const ChannelDepartures& c : report) {
         text += formatSummary(c) + "\n";
         for (const Departure& d : c.departures)
-            text += "  " + formatDeparture(d) + "\n";
+            text += "  " + formatDeparture(c, d) + "\n";
     }
     return text + formatSongLine(songFidelity(report)) + "\n";
 }

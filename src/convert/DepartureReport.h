@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/Amounts.h"
+#include "convert/DepartureText.h"
 #include "convert/Departures.h"
 #include "tune/TuneReader.h"
 
@@ -22,7 +23,3 @@ std::string formatDepartures(const std::vector<ChannelDepartures>& report);
 
 // A channel's summary line of the report, without its line end.
 std::string formatSummary(const ChannelDepartures& channel);
-
-// A departure's line of the report, without its indent and line end:
-// "1:1 dropped C4 (polyphony)".
-std::string formatDeparture(const Departure& departure);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Bars.h"
 #include "core/Settings.h"
 #include "midi/Track.h"
 #include "tune/TuneReader.h"
@@ -7,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,16 +84,43 @@ inline constexpr std::size_t departureKinds = 8;
 // Index of no note, where a departure concerns none.
 inline constexpr std::size_t noNote = static_cast<std::size_t>(-1);
 
-// One departure: where in the MIDI file, of what kind, and its details.
+// Which words tell a departure: its kind, and for a dropped note or a
+// pitch why.
+enum class Wording : unsigned char {
+    Identical, // dropped as identical (-e)
+    Polyphony, // dropped by the polyphony limit
+    Cut,       // dropped where the tune passed the text cap
+    HeldAgain, // dropped: its letter ends the held note before it
+    Edited,    // dropped: not in the text
+    Tempo,     // a tempo outside the game's range
+    PitchEdited, // played at another pitch: the text was edited
+    TooLow,      // played higher: too low for the game
+    TooHigh,     // played lower: too high for the game
+    Start,     // starts away from its place
+    Stuck,     // held and never ended
+    HeldLate,  // held longer than written
+    Length,    // lasts another length
+    Added,     // played, written for no note of the file
+};
+
+// One departure: where in the MIDI file, of what kind, and the numbers its
+// texts are made of (departurePlace, departureDetail and departureWords in
+// convert/DepartureText.h make them when asked).
 struct Departure {
-    std::string place; // "BAR:BEAT" or "BAR:BEAT+N/D" (a fraction of a beat)
-    DepartureKind kind;  // what kind of departure
-    std::string detail;  // the note and the amounts (see formatDepartures)
+    DepartureKind kind = DepartureKind::Dropped; // what kind of departure
+    Wording wording = Wording::Edited;           // the words that tell it
+    int pitch = 0;             // the note it names (tempo: the bpm the file asks)
+    int playedPitch = 0;       // pitch: the pitch played (tempo: the bpm played)
     std::int64_t position = 0; // the place in 24ths of a tick from the file's start
     std::size_t note = noNote;   // the note of the file (index in ChannelTrace::notes), if any
     std::size_t played = noNote; // the note the tune plays (index in PlayedTune::notes), if any
-    std::string words;           // what happened, in plain words ("dropped by the polyphony limit of 3")
     std::int64_t offset = 0;     // start: the note's start from its place, in 24ths of a quarter
+    // Start: the rounding down to a sixteenth; held-late: how much longer;
+    // length: the file's length (all in 24ths of a quarter).
+    std::int64_t amount = 0;
+    // Start: the position where the drift began; length: the played length
+    // in 24ths of a quarter.
+    std::int64_t other = 0;
 };
 
 // How many of a channel's (or a song's) notes of the MIDI file the tune
@@ -126,4 +155,9 @@ struct ChannelDepartures {
     int parts = 0;                 // the most parts of one of its macros
     bool split = false;            // converted with -b
     std::vector<Departure> departures; // in the order of their places
+    // What the departures' texts are made with: the file's bars, and the
+    // channel's polyphony limit and whether it kept the outer voices.
+    std::shared_ptr<const Bars> bars;
+    int polyphony = 0;
+    bool outerVoices = false;
 };

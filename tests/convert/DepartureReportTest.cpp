@@ -186,26 +186,28 @@ TEST(DepartureReportTest, EachDepartureInWordsWithItsNotes)
         const std::vector<TracedNote>& file = conversion.trace.channels.at(0).notes;
         const std::vector<PlayedNote>& played = conversion.played.tunes[0].notes;
         bool found = false;
-        for (const Departure& d : conversion.departures[0].departures) {
+        const ChannelDepartures& channel = conversion.departures[0];
+        for (const Departure& d : channel.departures) {
             // The indices name the notes the line is about, at its place.
             if (d.note != noNote) {
                 ASSERT_LT(d.note, file.size());
                 EXPECT_EQ(d.position, std::int64_t{file[d.note].tick} * 24);
-                EXPECT_EQ(d.detail.rfind(noteName(file[d.note].pitch) + " ", 0), 0u) << d.detail;
+                EXPECT_EQ(departureDetail(channel, d).rfind(noteName(file[d.note].pitch) + " ", 0), 0u) << formatDeparture(channel, d);
             }
             const bool playedNamed = d.kind != DepartureKind::Dropped && d.kind != DepartureKind::Tempo;
-            EXPECT_EQ(d.played != noNote, playedNamed) << d.detail;
-            EXPECT_EQ(d.note != noNote, d.kind != DepartureKind::Tempo) << d.detail;
+            EXPECT_EQ(d.played != noNote, playedNamed) << formatDeparture(channel, d);
+            EXPECT_EQ(d.note != noNote, d.kind != DepartureKind::Tempo) << formatDeparture(channel, d);
             if (d.played != noNote) {
                 ASSERT_LT(d.played, played.size());
                 if (d.kind == DepartureKind::Pitch) {
-                    EXPECT_NE(d.detail.find("played " + noteName(played[d.played].pitch)), std::string::npos);
+                    EXPECT_NE(departureDetail(channel, d).find("played " + noteName(played[d.played].pitch)),
+                              std::string::npos);
                 }
             }
-            if (formatDeparture(d) != c.line)
+            if (formatDeparture(channel, d) != c.line)
                 continue;
             found = true;
-            EXPECT_EQ(d.words, c.words) << c.line;
+            EXPECT_EQ(departureWords(channel, d), c.words) << c.line;
         }
         EXPECT_TRUE(found) << c.line << "\n" << formatDepartures(conversion.departures);
     }
@@ -258,7 +260,7 @@ TEST(DepartureReportTest, AgainstAnEditedText)
     for (const Departure& d : report[0].departures) {
         if (d.kind != DepartureKind::Stuck && d.kind != DepartureKind::Added)
             continue;
-        words.push_back(d.words);
+        words.push_back(departureWords(report[0], d));
         if (d.kind == DepartureKind::Added) {
             EXPECT_EQ(edited.tunes[0].notes.at(d.played).pitch, 67);
         }
