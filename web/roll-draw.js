@@ -161,15 +161,25 @@
     var range = source.range(f.from, f.to);
     var dropped = [];
     var drawn = 0;
+    // Zoomed out, many notes of a pitch give the same outline; one path
+    // strokes it once however often it is added, so it is added once.
+    var last = new Map();   // pitch -> left and width of its last outline
     f.ctx.beginPath();
     for (var i = range[0]; i < range[1]; ++i) {
       if (source.end[i] < f.from)
         continue;
       ++drawn;
-      if (source.cls[i] === DROPPED)
+      if (source.cls[i] === DROPPED) {
         dropped.push(i);
-      else
-        outline(f.ctx, box(f, source, i));
+        continue;
+      }
+      var r = box(f, source, i);
+      var width = Math.round(r[2]);
+      var key = width < 65536 ? Math.round(r[0]) * 65536 + width : NaN;
+      if (last.get(source.pitch[i]) === key)
+        continue;
+      last.set(source.pitch[i], key);
+      outline(f.ctx, r);
     }
     f.ctx.strokeStyle = f.colours.notes[SOURCE];
     f.ctx.lineWidth = 1;

@@ -132,7 +132,8 @@
   }
 
   // The order of the notes of `raw`: by insertion, which is quick for notes
-  // nearly in order (chords in any order of pitch), else by sorting.
+  // nearly in order (chords in any order of pitch), else by sorting; null
+  // when they are in order already.
   function orderOf(raw, n) {
     var order = new Uint32Array(n);
     var moves = 0;
@@ -147,7 +148,7 @@
         order[i] = i;
       order.sort(function (a, b) { return before(raw, a, b) ? -1 : before(raw, b, a) ? 1 : 0; });
     }
-    return order;
+    return moves === 0 ? null : order;
   }
 
   // Fills the list from `raw` (typed arrays of `fields`, one entry a
@@ -158,6 +159,10 @@
     var self = this;
     fields.forEach(function (field) {
       var from = raw[field];
+      if (order === null) {
+        self[field] = from;   // in order: the arrays are the list's own
+        return;
+      }
       var to = self[field];
       for (var k = 0; k < n; ++k)
         to[k] = from[order[k]];
