@@ -105,7 +105,8 @@ public:
     // A row of a table; its width is that of the table's layout.
     template <std::size_t N> void row(const std::array<double, N>& values)
     {
-        numbers.insert(numbers.end(), values.begin(), values.end());
+        for (const double value : values)
+            numbers.push_back(value);
     }
     // Ends the table as its [offset, rows].
     void tableEnd();

@@ -106,13 +106,15 @@ const TuneClock::Segment* TuneClock::segmentAt(std::int64_t clock) const
 
 double TuneClock::ticks(std::int64_t clock) const
 {
-    const Segment from = segmentAt(clock) ? *segmentAt(clock) : Segment{0, 0, 0, 120};
+    const Segment* const at = segmentAt(clock);
+    const Segment from = at != nullptr ? *at : Segment{0, 0, 0, 120};
     return from.ticks + static_cast<double>(clock - from.clock) * ticksPerSixteenthTimesBpm / from.bpm;
 }
 
 double TuneClock::seconds(std::int64_t clock) const
 {
-    const Segment from = segmentAt(clock) ? *segmentAt(clock) : Segment{0, 0, 0, 120};
+    const Segment* const at = segmentAt(clock);
+    const Segment from = at != nullptr ? *at : Segment{0, 0, 0, 120};
     return from.seconds + static_cast<double>(clock - from.clock) * secondsPerSixteenthTimesBpm / from.bpm;
 }
 
