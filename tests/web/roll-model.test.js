@@ -71,6 +71,46 @@ test('a note list finds the notes in view, long ones included', () => {
     assert.deepStrictEqual(list.range(from, to), range, `${from}..${to}`);
 });
 
+test('scrolled through window by window, a note list shows every note, and only in the windows it reaches', () => {
+  // Notes in order and the same notes shuffled: lists filled either way
+  // show the same notes; some notes are long enough to cross many windows.
+  let seed = 7;
+  const next = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
+  const notes = [];
+  for (let i = 0, start = 0; i < 3000; ++i, start += next(40))
+    notes.push([start, start + 1 + (next(50) === 0 ? next(20000) : next(200)), 40 + next(40)]);
+  const shuffled = notes.map((n, i) => [n, i]).sort((a, b) => (a[0][2] * 7919 + a[1]) % 3001 - (b[0][2] * 7919 + b[1]) % 3001);
+  for (const order of [notes.map((n, i) => [n, i]), shuffled]) {
+    const list = new NoteList(order.length);
+    const raw = list.raw();
+    order.forEach(([[start, end, pitch], i], k) => {
+      raw.start[k] = start;
+      raw.end[k] = end;
+      raw.pitch[k] = pitch;
+      raw.index[k] = i;
+    });
+    list.fill(raw);
+    const last = Math.max(...notes.map((n) => n[1]));
+    const width = 1000;
+    const seen = new Uint32Array(notes.length);
+    for (let from = 0; from <= last; from += width) {
+      const to = from + width;
+      const [first, end] = list.range(from, to);
+      for (let k = first; k < end; ++k) {
+        if (list.end[k] < from)
+          continue;
+        const [start, stop] = notes[list.index[k]];
+        assert.ok(start <= to && stop >= from, `note ${list.index[k]} drawn outside ${from}..${to}`);
+        ++seen[list.index[k]];
+      }
+      for (let k = 0; k < list.count; ++k)
+        if (list.start[k] <= to && list.end[k] >= from && (k < first || k >= end))
+          assert.fail(`note ${list.index[k]} in ${from}..${to} not drawn`);
+    }
+    assert.ok(seen.every((times) => times > 0));
+  }
+});
+
 // One channel at 96 ticks a beat (24 a sixteenth): the file has three
 // notes, the second dropped (under a played one); the tune plays two, the
 // first late, and a letter of no length that sounds nothing.
