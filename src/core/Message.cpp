@@ -155,6 +155,12 @@ const Message::FormatInfo& Message::describe(Level level, const char* fmt)
     // another text by now is described again.
     if (info.fmt == fmt && info.level == level && std::strcmp(fmt, info.text.c_str()) == 0)
         return info;
+    describeInto(info, level, fmt);
+    return info;
+}
+
+void Message::describeInto(FormatInfo& info, Level level, const char* fmt)
+{
     info.fmt = fmt;
     info.level = level;
     info.length = std::strlen(fmt);
@@ -182,7 +188,6 @@ const Message::FormatInfo& Message::describe(Level level, const char* fmt)
             info.conversions.push_back(static_cast<std::uint16_t>(p - fmt));
         info.quickNumbers = info.conversions.size() <= quickConversions;
     }
-    return info;
 }
 
 void Message::emitNumbers(const FormatInfo& info, va_list args)
@@ -212,7 +217,13 @@ void Message::begin(Level level, const char* fmt, va_list args)
 {
     flush();
     lineLevel_ = level;
-    const FormatInfo& info = describe(level, fmt);
+    beginWith(describe(level, fmt), args);
+}
+
+void Message::beginWith(const FormatInfo& info, va_list args)
+{
+    const Level level = info.level;
+    const char* const fmt = info.fmt;
     if (info.plain && info.oneLine) {
         // A whole line of plain text: printed as made the first time.
         if (sink_)
@@ -275,12 +286,19 @@ void Message::keep(Code code, int channel, va_list args)
     diagnostics.keep(std::move(diagnostic));
 }
 
-void Message::print(const CodeInfo& info, va_list args)
+void Message::print(Code code, va_list args)
 {
-    if (info.continuesLine)
+    const CodeInfo& info = codeInfo(code);
+    if (info.continuesLine) {
         add(info.level, info.format, args);
-    else
-        begin(info.level, info.format, args);
+        return;
+    }
+    flush();
+    lineLevel_ = info.level;
+    FormatInfo& format = codeFormats_[static_cast<std::size_t>(code)];
+    if (format.fmt == nullptr)
+        describeInto(format, info.level, info.format);
+    beginWith(format, args);
 }
 
 void Message::macro(std::string_view text)
@@ -378,7 +396,7 @@ void report(int number, int channel, ...)
             va_end(copy);
         }
         if (static_cast<int>(current->msgLevel) >= static_cast<int>(info.level))
-            current->print(info, args);
+            current->print(code, args);
     }
     va_end(args);
 }

@@ -70,8 +70,8 @@ public:
     // Keeps an occurrence of `code` (counted already) with its values and
     // its line made from `args`, the values of the code's format.
     void keep(Code code, int channel, va_list args);
-    // Prints the line of a code made from `args`.
-    void print(const CodeInfo& info, va_list args);
+    // Prints the line of `code` made from `args`.
+    void print(Code code, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
     // Hands a pending partial line to the sink now.
@@ -99,8 +99,12 @@ private:
     std::string line_;
     Level lineLevel_ = Level::Fatal;
     std::array<FormatInfo, 64> formats_{};
+    // The formats of the codes, which are literals: described once each.
+    std::array<FormatInfo, codeCount> codeFormats_{};
 
     const FormatInfo& describe(Level level, const char* fmt);
+    static void describeInto(FormatInfo& info, Level level, const char* fmt);
+    void beginWith(const FormatInfo& info, va_list args);
     void add(Level level, const char* fmt, va_list args);
     void emitLine();
     void emitComplete();
