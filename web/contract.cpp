@@ -2,6 +2,7 @@
 
 #include "describe.h"
 
+#include "convert/Amounts.h"
 #include "convert/Departures.h"
 #include "core/Element.h"
 #include "core/Settings.h"
@@ -133,6 +134,14 @@ std::string describeContract()
     namedValues(out, "fates", fateNames);
     namedValues(out, "noteFlags", std::to_array<std::pair<std::string_view, unsigned>>({{"held", heldFlag},
                                                                                       {"stuck", stuckFlag}}));
+    out.key("pitchClassNames");
+    out.open('[');
+    for (std::size_t i = 0; i < pitchClassNames.size(); ++i) {
+        if (i)
+            out.raw(",");
+        out.string(pitchClassNames[i]);
+    }
+    out.raw("]");
     contractLevels(out);
     out.key("codes");
     out.open('[');

@@ -22,6 +22,7 @@
     this.contract = contract;
     this.layouts = contract.layouts;
     this.channel = data.channel;
+    this.noteName = model.noteNamer(contract.pitchClassNames);
     this.data = data;
     this.tuneClock = new TempoMap(data.tempos, 15, contract.tempo.plain);
     this.midiClock = new TempoMap(data.midiTempos, 60 / roll.division, contract.tempo.plain);
@@ -276,7 +277,7 @@
     var note = this.note(item);
     var row = note.list.index[note.at];
     return {
-      head: model.noteName(note.list.pitch[note.at]) + ', ' + bars.place(note.list.start[note.at]) +
+      head: this.noteName(note.list.pitch[note.at]) + ', ' + bars.place(note.list.start[note.at]) +
         (tune ? ', played by the tune' : ', in the MIDI file'),
       departures: departuresOf(tune ? this.ofPlayed : this.ofSource, row),
       none: tune ? 'plays as the MIDI file has it' : 'played as the MIDI file has it'

@@ -262,7 +262,7 @@
     ctx.textBaseline = 'middle';
     for (var p = c.bottom; p <= c.top; ++p) {
       if (p % 12 === 0)
-        ctx.fillText(model.noteName(p), 4, f.y(p) + f.rowH / 2);
+        ctx.fillText(c.noteName(p), 4, f.y(p) + f.rowH / 2);
     }
     ctx.fillStyle = f.colours.bar;
     ctx.fillRect(gutter - 5, f.y(c.rangeTop), 3, (c.rangeTop - c.rangeBottom + 1) * f.rowH);

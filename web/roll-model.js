@@ -6,11 +6,13 @@
 (function (root) {
   'use strict';
 
-  var names = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
-
-  // "C4" is MIDI note 60, as the departure report names notes.
-  function noteName(pitch) {
-    return names[((pitch % 12) + 12) % 12] + (Math.floor(pitch / 12) - 1);
+  // Names notes from the names of the twelve pitches of an octave (the
+  // contract's pitchClassNames): "C4" is MIDI note 60, as the departure
+  // report names notes.
+  function noteNamer(names) {
+    return function (pitch) {
+      return names[((pitch % 12) + 12) % 12] + (Math.floor(pitch / 12) - 1);
+    };
   }
 
   // Colour classes of the notes.
@@ -207,7 +209,7 @@
     return [first, lo];
   };
 
-  var api = { TempoMap: TempoMap, Bars: Bars, NoteList: NoteList, noteName: noteName, classNames: classNames,
+  var api = { TempoMap: TempoMap, Bars: Bars, NoteList: NoteList, noteNamer: noteNamer, classNames: classNames,
               classes: classes };
   if (typeof module === 'object' && module.exports)
     module.exports = api;

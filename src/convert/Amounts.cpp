@@ -44,9 +44,9 @@ std::string noteValue(std::int64_t twentyFourths)
 
 std::string noteName(int pitch)
 {
-    static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     const std::int64_t p = pitch;
-    return names[static_cast<std::size_t>(p - floorDivide(p, 12) * 12)] + std::to_string(floorDivide(p, 12) - 1);
+    return std::string(pitchClassNames[static_cast<std::size_t>(p - floorDivide(p, 12) * 12)]) +
+           std::to_string(floorDivide(p, 12) - 1);
 }
 
 std::string grouped(std::size_t count)

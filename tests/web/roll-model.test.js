@@ -6,7 +6,7 @@
 const assert = require('assert');
 const path = require('path');
 const Engine = require('../../web/engine.js');
-const { Bars, NoteList, TempoMap, noteName, classes } = require('../../web/roll-model.js');
+const { Bars, NoteList, TempoMap, noteNamer, classes } = require('../../web/roll-model.js');
 const Channel = require('../../web/roll-channel.js');
 
 const [moduleFile] = process.argv.slice(2);
@@ -22,6 +22,7 @@ const tests = [];
 const test = (name, body) => tests.push({ name, body });
 
 test('note names count C4 as 60, below 0 too', () => {
+  const noteName = noteNamer(contract.pitchClassNames);
   for (const [pitch, name] of [[60, 'C4'], [61, 'C#4'], [59, 'B3'], [48, 'C3'], [0, 'C-1'], [-1, 'B-2'], [127, 'G9']])
     assert.strictEqual(noteName(pitch), name, String(pitch));
 });
