@@ -41,6 +41,15 @@ bool has(const Switches& switches, char letter)
     return std::any_of(switches.begin(), switches.end(), [letter](const Switch& s) { return s.letter == letter; });
 }
 
+// The argument of the last switch `letter` of `switches` ("" when none).
+std::string argumentOf(const Switches& switches, char letter)
+{
+    for (auto s = switches.rbegin(); s != switches.rend(); ++s)
+        if (s->letter == letter)
+            return s->argument;
+    return "";
+}
+
 // The given switches with the toggles of `bits` flipped.
 Switches changed(const Switches& given, unsigned bits)
 {
@@ -125,6 +134,12 @@ std::string changeWords(const Switches& given, const Switches& candidate, const 
             switches += std::string(switches.empty() ? "" : " ") + (is ? "+ -" : "- -") + letter +
                         (letter == 'b' && is ? " " + std::to_string(gameParts) : "");
     }
+    // A given -b above what the game plays is swapped for -b 5.
+    const std::string givenSplit = argumentOf(given, 'b');
+    const bool splitSwapped = !givenSplit.empty() && has(candidate, 'b') && argumentOf(candidate, 'b') != givenSplit;
+    if (splitSwapped)
+        switches += std::string(switches.empty() ? "" : " ") + "-b " + argumentOf(candidate, 'b') + " instead of -b " +
+                    givenSplit;
     if (switches.empty())
         return "the switches as given";
     std::string effects;
@@ -132,7 +147,7 @@ std::string changeWords(const Switches& given, const Switches& candidate, const 
     difference(effects, now.fidelity.inPitch, before.fidelity.inPitch, "notes in their octave");
     difference(effects, now.fidelity.onTime, before.fidelity.onTime, "notes on time");
     difference(effects, now.fidelity.inLength, before.fidelity.inLength, "notes at their length");
-    if (has(candidate, 'b') && !has(given, 'b'))
+    if (has(candidate, 'b') && (!has(given, 'b') || splitSwapped))
         effects += std::string(effects.empty() ? "" : ", ") + "played whole in " + std::to_string(now.macros) +
                    (now.macros == 1 ? " macro" : " macros");
     return switches + ": " + (effects.empty() ? "no change" : effects);

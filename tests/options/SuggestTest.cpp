@@ -61,6 +61,8 @@ TEST(SuggestTest, RankingAndWords)
         {"given -e that drops nothing is left out", example(), {"-e"}, {"", "-e"}, "- -e: no change"},
         {"too low and too long: -o and -b 5", lowAndLong(), {}, {"-o -b 5", "-a -b 5", "-b 5", ""},
          "+ -o + -b 5: 1,500 more notes in their octave, played whole in 2 macros"},
+        {"a given -b above 5 is swapped, and says so", lowAndLong(), {"-b", "8"}, {"-o -b 5", "-a -b 5", "-b 5", "-b 8"},
+         "+ -o -b 5 instead of -b 8: 1,500 more notes in their octave, played whole in 2 macros"},
     };
     for (const auto& c : cases) {
         const Suggestions s = suggestFor(c.midi, c.switches);
