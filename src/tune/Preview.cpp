@@ -99,9 +99,20 @@ TuneClock::TuneClock(const std::vector<TempoMark>& marks)
 // The segment `clock` falls in; none before the first mark (tempo 120).
 const TuneClock::Segment* TuneClock::segmentAt(std::int64_t clock) const
 {
+    // Times are mostly asked in order: the segment of the last answer, or
+    // the one after it, is tried before a search.
+    const std::size_t n = segments_.size();
+    for (std::size_t k = last_; k < n && k <= last_ + 1; ++k)
+        if (segments_[k].clock <= clock && (k + 1 == n || clock < segments_[k + 1].clock)) {
+            last_ = k;
+            return &segments_[k];
+        }
     const auto after = std::upper_bound(segments_.begin(), segments_.end(), clock,
                                         [](std::int64_t c, const Segment& s) { return c < s.clock; });
-    return after == segments_.begin() ? nullptr : &*(after - 1);
+    if (after == segments_.begin())
+        return nullptr;
+    last_ = static_cast<std::size_t>(after - segments_.begin()) - 1;
+    return &*(after - 1);
 }
 
 double TuneClock::ticks(std::int64_t clock) const

@@ -42,6 +42,7 @@ private:
         int bpm;           // from `clock` on
     };
     std::vector<Segment> segments_;
+    mutable std::size_t last_ = 0; // the segment of the last answer (a hint)
 
     const Segment* segmentAt(std::int64_t clock) const;
 };

@@ -143,3 +143,37 @@ TEST(PreviewTest, EventOrderAndConductor)
 }
 
 } // namespace
+
+// A clock asked in any order answers as the marks say: marks out of order
+// and two on one clock, times before, on and between them. A sixteenth
+// lasts 15 / bpm seconds; before the first mark the tempo is 120.
+TEST(PreviewTest, TuneClockAnswersAlikeInAnyOrder)
+{
+    const std::vector<TempoMark> marks = {{0, 90}, {16, 180}, {16, 60}, {40, 150}, {32, 100}, {200, 75}};
+    const auto expected = [](std::int64_t t) {
+        const double s = static_cast<double>(t);
+        if (t < 0)
+            return s * 15 / 120;
+        if (t < 16)
+            return s * 15 / 90;
+        if (t < 40)
+            return 16.0 * 15 / 90 + (s - 16) * 15 / 60;
+        if (t < 200)
+            return 16.0 * 15 / 90 + 24.0 * 15 / 60 + (s - 40) * 15 / 100;
+        return 16.0 * 15 / 90 + 24.0 * 15 / 60 + 160.0 * 15 / 100 + (s - 200) * 15 / 75;
+    };
+    std::vector<std::int64_t> times;
+    for (std::int64_t t = -3; t < 260; t += 5)
+        times.push_back(t);
+    for (const std::int64_t t : {16, 40, 200, 0})
+        times.push_back(t);
+    std::vector<std::int64_t> scrambled = times;
+    std::reverse(scrambled.begin(), scrambled.end());
+    for (std::size_t i = 0; i + 7 < scrambled.size(); i += 7)
+        std::swap(scrambled[i], scrambled[i + 7]);
+    for (const auto& order : {times, scrambled}) {
+        const TuneClock clock(marks);
+        for (const std::int64_t t : order)
+            EXPECT_NEAR(clock.seconds(t), expected(t), 1e-9) << t;
+    }
+}
