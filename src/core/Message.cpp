@@ -113,13 +113,6 @@ bool Message::shown(Level level) const
     return inRange(level) && static_cast<int>(msgLevel) >= static_cast<int>(level);
 }
 
-void Message::add(Level level, const char* fmt, va_list args)
-{
-    if (line_.empty())
-        lineLevel_ = level;
-    format(line_, fmt, args);
-    emitComplete();
-}
 
 void Message::emitComplete()
 {
@@ -215,14 +208,14 @@ void Message::emitNumbers(const FormatInfo& info, va_list args)
 
 void Message::begin(Level level, const char* fmt, va_list args)
 {
-    flush();
-    lineLevel_ = level;
     beginWith(describe(level, fmt), args);
 }
 
 void Message::beginWith(const FormatInfo& info, va_list args)
 {
+    flush();
     const Level level = info.level;
+    lineLevel_ = level;
     const char* const fmt = info.fmt;
     if (info.plain && info.oneLine) {
         // A whole line of plain text: printed as made the first time.
@@ -241,21 +234,17 @@ void Message::beginWith(const FormatInfo& info, va_list args)
         format(line_, fmt, args);
     // A line of plain text and numbers that ends the format is whole.
     if (info.oneLine && info.numbers)
-        emitLine();
+        flush();
     else
         emitComplete();
 }
 
-void Message::emitLine()
-{
-    if (sink_)
-        sink_(ConsoleText{lineLevel_, false, line_});
-    line_.clear();
-}
-
 void Message::append(Level level, const char* fmt, va_list args)
 {
-    add(level, fmt, args);
+    if (line_.empty())
+        lineLevel_ = level;
+    format(line_, fmt, args);
+    emitComplete();
 }
 
 void Message::appendText(Level level, std::string_view text)
@@ -290,11 +279,9 @@ void Message::print(Code code, va_list args)
 {
     const CodeInfo& info = codeInfo(code);
     if (info.continuesLine) {
-        add(info.level, info.format, args);
+        append(info.level, info.format, args);
         return;
     }
-    flush();
-    lineLevel_ = info.level;
     FormatInfo& format = codeFormats_[static_cast<std::size_t>(code)];
     if (format.fmt == nullptr)
         describeInto(format, info.level, info.format);

@@ -105,8 +105,6 @@ private:
     const FormatInfo& describe(Level level, const char* fmt);
     static void describeInto(FormatInfo& info, Level level, const char* fmt);
     void beginWith(const FormatInfo& info, va_list args);
-    void add(Level level, const char* fmt, va_list args);
-    void emitLine();
     void emitComplete();
     void emitNumbers(const FormatInfo& info, va_list args);
 };
