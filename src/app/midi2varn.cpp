@@ -126,6 +126,7 @@ int run(int argc, char* argv[])
     if (midi) {
         request.midi = *midi;
         request.releaseInput = [&midi] { midi.reset(); };
+        request.releaseRead = [&midi](std::size_t bytes) { discardPages(midi->data(), bytes); };
     }
     request.preamble = commandLine.lines;
     request.openOutput = [&] {

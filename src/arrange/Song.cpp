@@ -7,6 +7,7 @@
 #include "core/Wrap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 Song::Song(const Settings& settings, MidiFile file)
@@ -46,11 +47,14 @@ void Song::sortToChannels()
 
     Distribution distribution{targets, getsTempos, {}, {}, {}};
     distribution.lowest.fill(127);
-    reserveChannels(distribution);
-    for (Track& track : tracks) {
+    const std::vector<int> wholeTargets = planChannels(distribution);
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
         // The track's elements now live in the channels; its list is freed here.
-        std::vector<Element> elements = track.takeElements();
-        distribute(elements, distribution);
+        std::vector<Element> elements = tracks[t].takeElements();
+        if (wholeTargets[t] >= 0)
+            takeWhole(elements, wholeTargets[t], distribution);
+        else
+            distribute(elements, distribution);
     }
     for (int ch = 0; ch < channelCount; ++ch)
         if (getsTempos[ch])
@@ -69,25 +73,53 @@ void Song::sortToChannels()
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
-void Song::reserveChannels(Distribution& distribution)
+std::vector<int> Song::planChannels(Distribution& distribution)
 {
-    // Each channel's list is sized once, to what it will receive, instead of
-    // growing (and copying) as the elements arrive. The tempo changes of all
-    // tracks are gathered on the way, in track order.
+    // The tempo changes of all tracks, in track order.
+    for (const Track& track : tracks)
+        if (track.tempoCount() > 0)
+            for (const Element& element : track.elements())
+                if (element.kind == ElementKind::Tempo)
+                    distribution.tempos.push_back(element);
+
+    // What each channel receives, and from how many tracks; a track that
+    // alone feeds one channel gives that channel its list itself.
     const auto& active = settings.active;
     std::array<std::size_t, channelCount> counts{};
-    for (const Track& track : tracks) {
-        for (const Element& element : track.elements()) {
-            if (element.kind == ElementKind::Tempo)
-                distribution.tempos.push_back(element);
-            else if (element.channel >= 0 && element.channel < channelCount && active[element.channel])
-                ++counts[distribution.targets[element.channel]];
+    std::array<int, channelCount> feeders{};
+    std::vector<int> single(tracks.size(), -1);
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        std::array<bool, channelCount> fed{};
+        int fedCount = 0;
+        for (int ch = 0; ch < channelCount; ++ch) {
+            const std::size_t n = tracks[t].channelCounts()[static_cast<std::size_t>(ch)];
+            if (n == 0 || !active[ch])
+                continue;
+            const int target = distribution.targets[ch];
+            counts[target] += n;
+            if (!fed[target]) {
+                fed[target] = true;
+                ++feeders[target];
+                ++fedCount;
+                single[t] = target;
+            }
         }
+        if (fedCount != 1)
+            single[t] = -1;
     }
+    std::vector<int> whole(tracks.size(), -1);
+    for (std::size_t t = 0; t < tracks.size(); ++t)
+        if (single[t] >= 0 && feeders[single[t]] == 1)
+            whole[t] = single[t];
+
+    // The other channels' lists are sized once, to what they will receive,
+    // instead of growing (and copying) as the elements arrive. (In small
+    // pages: a huge page only partly filled would be held whole.)
     for (int ch = 0; ch < channelCount; ++ch)
-        if (counts[ch] > 0)
-            reserveLarge(channels[ch].elements,
-                         counts[ch] + (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
+        if (counts[ch] > 0 && std::find(whole.begin(), whole.end(), ch) == whole.end())
+            channels[ch].elements.reserve(counts[ch] +
+                                          (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
+    return whole;
 }
 
 void Song::addTempos(int ch, Distribution& distribution, const Element* until)
@@ -102,9 +134,14 @@ void Song::addTempos(int ch, Distribution& distribution, const Element* until)
         channels[ch].copyTempo(tempos[next++], ch);
 }
 
+bool Song::passes(const Element& element) const
+{
+    const int ch = element.channel;
+    return element.kind != ElementKind::Tempo && ch >= 0 && ch < channelCount && settings.active[ch];
+}
+
 void Song::distribute(std::vector<Element>& elements, Distribution& distribution)
 {
-    const auto& active = settings.active;
     // The track's memory goes back block by block as it is copied, so that
     // it and the channels are not both held whole.
     constexpr std::size_t block = std::size_t{1} << 16;
@@ -112,10 +149,9 @@ void Song::distribute(std::vector<Element>& elements, Distribution& distribution
         const std::size_t end = std::min(elements.size(), start + block);
         for (std::size_t i = start; i < end; ++i) {
             const Element& element = elements[i];
-            const int ch = element.channel;
-            if (element.kind == ElementKind::Tempo || ch < 0 || ch >= channelCount || !active[ch])
+            if (!passes(element))
                 continue;
-            const int target = distribution.targets[ch];
+            const int target = distribution.targets[element.channel];
             if (distribution.getsTempos[target])
                 addTempos(target, distribution, &element);
             if (element.isNote()) {
@@ -127,6 +163,49 @@ void Song::distribute(std::vector<Element>& elements, Distribution& distribution
         if (end - start == block)
             discardPages(&elements[start], block * sizeof(Element));
     }
+}
+
+void Song::takeWhole(std::vector<Element>& elements, int target, Distribution& distribution)
+{
+    // The same list distribute would build, made in the track's own memory:
+    // the elements that stay close up, then the tempo changes due before
+    // each go into the gaps opened from the back.
+    const std::vector<Element>& due = distribution.tempos;
+    std::size_t& next = distribution.nextTempo[target];
+    std::size_t placed = distribution.getsTempos[target] ? next : due.size();
+    std::vector<std::size_t> places; // where each tempo change goes, among the kept elements
+    int lowest = distribution.lowest[target];
+    bool anyNote = false;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const Element& element = elements[i];
+        if (!passes(element))
+            continue;
+        for (; placed < due.size() && due[placed].time <= element.time; ++placed)
+            places.push_back(kept);
+        if (element.isNote()) {
+            anyNote = true;
+            lowest = std::min(lowest, element.pitch);
+        }
+        if (kept != i)
+            elements[kept] = element;
+        ++kept;
+    }
+    distribution.lowest[target] = lowest;
+    channels[target].used = channels[target].used || anyNote;
+    elements.resize(kept + places.size());
+    auto from = elements.begin() + static_cast<std::ptrdiff_t>(kept);
+    auto to = elements.end();
+    for (std::size_t k = places.size(); k-- > 0;) {
+        const auto place = elements.begin() + static_cast<std::ptrdiff_t>(places[k]);
+        to = std::move_backward(place, from, to);
+        from = place;
+        Element tempo = due[next + k];
+        tempo.channel = static_cast<std::int8_t>(target);
+        *--to = tempo;
+    }
+    next += places.size();
+    channels[target].elements = std::move(elements);
 }
 
 Song quantiseChannels(Song song, StageObserver* observer)

@@ -67,12 +67,19 @@ private:
         std::array<int, channelCount> lowest;      // per channel, the lowest note pitch so far
     };
 
-    // Sizes the channels' lists and gathers the tempo changes.
-    void reserveChannels(Distribution& distribution);
+    // Gathers the tempo changes and sizes the channels' lists; returns per
+    // track the channel that takes its list whole (-1: none), for a track
+    // that alone feeds one channel.
+    std::vector<int> planChannels(Distribution& distribution);
+    // Whether an element goes to a channel (tempo changes go to all, apart).
+    bool passes(const Element& element) const;
     // Copies a track's elements into their target channels. The track's
     // elements are spent: their memory goes back to the system as they are
     // copied.
     void distribute(std::vector<Element>& elements, Distribution& distribution);
+    // Makes a track's list the list of channel `target`, its only source,
+    // with the tempo changes put in where distribute would put them.
+    void takeWhole(std::vector<Element>& elements, int target, Distribution& distribution);
     // Adds to channel `ch` the tempo changes due by `until` (null: all left).
     void addTempos(int ch, Distribution& distribution, const Element* until);
 };

@@ -53,8 +53,10 @@ int channelTranspose(const Song& song, int ch, DepartureTracer* tracer)
 }
 
 // One tune per used channel (with -b, its macros joined, and where each
-// begins); a tracer gets the encoder's record of each note.
-void encodeTunes(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
+// begins); a tracer gets the encoder's record of each note. A channel's
+// elements are freed once its tune is made, so that the tunes do not add
+// to the memory the song holds.
+void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
     // Each channel's options are made right before its tune, so that -o's
@@ -81,10 +83,13 @@ void encodeTunes(const Song& song, Tunes& tunes, Starts& starts, DepartureTracer
             return;
         }
     }
-    for (int ch = 0; ch < channelCount; ++ch)
-        if (song.channels[ch].used)
-            tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
-                             tracer ? tracer->written(ch) : nullptr);
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (!song.channels[ch].used)
+            continue;
+        tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
+                         tracer ? tracer->written(ch) : nullptr);
+        song.channels[ch].elements = std::vector<Element>();
+    }
 }
 
 // The text of macro `k` of a split tune.
@@ -175,7 +180,9 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         return 1;
     }
     MidiFile file;
-    const bool parsed = MidiReader().loadSong(request.midi, request.inputName, file);
+    MidiReader reader;
+    reader.passed = request.releaseRead;
+    const bool parsed = reader.loadSong(request.midi, request.inputName, file);
     if (request.releaseInput)
         request.releaseInput();
     if (!parsed) {

@@ -26,6 +26,10 @@ struct ConversionRequest {
     // Called once the bytes are read into the model, when given: a caller
     // that owns them may free them then, as nothing reads them afterwards.
     std::function<void()> releaseInput;
+    // Called, when given, as the bytes are read, with how many from the
+    // start nothing reads again: a caller that owns them may give their
+    // memory back early (a large file and its model are then not held whole).
+    std::function<void(std::size_t)> releaseRead;
     // False when the input could not be read: the run fails with "Could not open".
     bool inputRead = true;
     // Console lines that come first (the banner and the switches' confirmations).

@@ -90,9 +90,18 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     // time strings against a caller that does.
     EventDecoder decoder(in, division > 0 ? division : 1, track);
     ChunkReader& reader = decoder.reader;
+    // The reader steps back at most one byte; what lies further back is
+    // passed for good.
+    constexpr std::size_t passStep = std::size_t{1} << 20;
+    constexpr std::size_t lookBack = 16;
+    std::size_t nextPass = in.position() + passStep;
     if (length != 0 && !reader.atEnd()) {
         do {
             decoder.readEvent();
+            if (in.position() >= nextPass && passed) {
+                passed(in.position() - lookBack);
+                nextPass = in.position() + passStep;
+            }
         } while (reader.consumed < length && !reader.atEnd());
     }
 

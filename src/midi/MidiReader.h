@@ -3,6 +3,8 @@
 #include "midi/ByteReader.h"
 #include "midi/Track.h"
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +20,11 @@ struct MidiFile {
 // Reads a Standard MIDI File from memory.
 class MidiReader {
 public:
+    // Told now and then, when given, how many bytes from the start of the
+    // file are behind the reader for good: a caller that owns the bytes may
+    // give their memory back while the rest is read.
+    std::function<void(std::size_t)> passed;
+
     // Reads the file `bytes`, named `fileName` in messages, into `file`;
     // false, with a message, when it is no usable MIDI file.
     bool loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file);

@@ -51,6 +51,8 @@ std::vector<Element> Track::takeElements()
 {
     table_.clear();
     others_.clear();
+    tempoCount_ = 0;
+    channelCounts_.fill(0);
     return std::exchange(elements_, {});
 }
 
@@ -112,7 +114,7 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
         ::report(Code::NoteNotReleased, channel + 1, pitch);
     }
     bucket.push_back(elements_.size());
-    elements_.emplace_back(ElementKind::Note, time, channel, pitch, velocity);
+    count(elements_.emplace_back(ElementKind::Note, time, channel, pitch, velocity));
     used = true;
 }
 
@@ -185,6 +187,15 @@ void Track::allNotesOff(int time)
 void Track::append(const Element& element)
 {
     elements_.push_back(element);
+    count(element);
+}
+
+void Track::count(const Element& element)
+{
+    if (element.kind == ElementKind::Tempo)
+        ++tempoCount_;
+    else if (element.channel >= 0 && element.channel < tableChannels)
+        ++channelCounts_[static_cast<std::size_t>(element.channel)];
 }
 
 void Track::addTempo(int time, int channel, int bpm)

@@ -2,6 +2,7 @@
 
 #include "core/Element.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -32,6 +33,11 @@ public:
     std::vector<Element> takeElements();
     // Makes room for `count` elements in all.
     void reserve(std::size_t count) { elements_.reserve(count); }
+    // How many of the elements are tempo changes.
+    std::size_t tempoCount() const { return tempoCount_; }
+    // Per channel 0..15, how many of the elements that are not tempo changes
+    // belong to it (the ones of other channels come only from direct callers).
+    const std::array<std::size_t, 16>& channelCounts() const { return channelCounts_; }
 
     // A note-on; velocity 0 ends the sounding note of that pitch instead.
     void addNote(int time, int channel, int pitch, int velocity);
@@ -52,6 +58,8 @@ public:
 
 private:
     std::vector<Element> elements_;
+    std::size_t tempoCount_ = 0;
+    std::array<std::size_t, 16> channelCounts_{};
     // The sounding notes (duration 0) per channel and pitch, as list indices
     // in list order, so that a note-off finds its note without walking the
     // whole list. An index no longer counts once its note has ended. The
@@ -78,4 +86,6 @@ private:
     bool endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int* channel);
     // Appends an element that is not a note (the index has no entries for them).
     void append(const Element& element);
+    // Counts an element just appended.
+    void count(const Element& element);
 };

@@ -219,7 +219,9 @@ TEST_F(SongTest, ChannelsEqualThePlainArrangementSorted)
             const int n = static_cast<int>(rng() % 25);
             for (int k = 0; k < n; ++k, ++tag) {
                 time = round % 2 == 0 ? time + static_cast<int>(rng() % 3) : static_cast<int>(rng() % 8);
-                const int channel = static_cast<int>(rng() % 4);
+                // Some rounds give each track a channel of its own, which then
+                // takes the track's list whole.
+                const int channel = round % 6 >= 4 ? t : static_cast<int>(rng() % 4);
                 switch (rng() % 5) {
                 case 0: b.tempo(time, tag); break;
                 case 1: b.volume(time, channel, tag); break;

@@ -304,6 +304,57 @@ TEST_F(MidiReaderTest, TracksAreAppendedInFileOrder)
     EXPECT_EQ(noteAt(file.tracks[2], 0)->duration, 48);
 }
 
+TEST_F(MidiReaderTest, BytesPassedAreNeverReadAgain)
+{
+    // Two tracks of well over a megabyte each, with running status, long
+    // deltas and controllers; every byte the reader says it has passed is
+    // spoilt at once, and the result must not change.
+    std::string data = midi::header(1, 2, 96);
+    for (int t = 0; t < 2; ++t) {
+        TrackBody body;
+        body.tempo(0, 500000);
+        for (int k = 0; k < 200000; ++k) {
+            body.noteOn(static_cast<std::uint32_t>(k % 7 == 0 ? 20000 : k % 3), t, 40 + k % 40, 1 + k % 127);
+            if (k % 50 == 0)
+                body.controller(0, t, 7, k % 128);
+            body.raw(bytes({k % 2, 40 + k % 40, 0})); // running status, velocity 0
+        }
+        data += body.endOfTrack(0).chunk();
+    }
+    ASSERT_GT(data.size(), std::size_t{2} << 20);
+    setVerbosity(4);
+    MidiFile plain;
+    std::string out;
+    ASSERT_TRUE(load(data, plain, out));
+
+    std::string spoilt = data;
+    std::vector<std::size_t> passes;
+    MidiReader parser;
+    parser.passed = [&](std::size_t count) {
+        ASSERT_LE(count, spoilt.size());
+        std::fill(spoilt.begin(), spoilt.begin() + static_cast<std::ptrdiff_t>(count), '\xFF');
+        passes.push_back(count);
+    };
+    MidiFile file;
+    ConsoleCapture capture;
+    ASSERT_TRUE(parser.loadSong(asBytes(spoilt), "spoilt.mid", file));
+    EXPECT_GE(passes.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(passes.begin(), passes.end()));
+    ASSERT_EQ(file.tracks.size(), plain.tracks.size());
+    for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+        const auto& got = file.tracks[t].elements();
+        const auto& want = plain.tracks[t].elements();
+        ASSERT_EQ(got.size(), want.size()) << "track " << t;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(got[i].kind, want[i].kind) << "track " << t << " at " << i;
+            ASSERT_EQ(got[i].time, want[i].time) << "track " << t << " at " << i;
+            ASSERT_EQ(got[i].pitch, want[i].pitch) << "track " << t << " at " << i;
+            ASSERT_EQ(got[i].duration, want[i].duration) << "track " << t << " at " << i;
+            ASSERT_EQ(got[i].velocity, want[i].velocity) << "track " << t << " at " << i;
+        }
+    }
+}
+
 TEST_F(MidiReaderTest, MissingTrackChunks)
 {
     const std::string data = midi::header(1, 3, 96) + TrackBody().noteOn(0, 0, 60, 64).endOfTrack(96).chunk();
