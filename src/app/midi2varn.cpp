@@ -11,7 +11,9 @@
 #include "core/Message.h"
 #include "options/Options.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,25 +42,30 @@ public:
     // Writes `piece`, or keeps it for the next large write.
     void put(const ConsoleText& piece)
     {
-        if (direct_) {
-            toStdout(piece);
+        const std::string_view text = piece.text;
+        if (!direct_ && text.size() <= room_.size() - used_) {
+            // The usual case: a line of a few dozen characters.
+            std::memcpy(room_.data() + used_, text.data(), text.size());
+            used_ += text.size();
             return;
         }
-        pending_.append(piece.text);
-        if (pending_.size() >= flushAt)
-            flush();
+        flush();
+        if (direct_ || text.size() >= room_.size())
+            std::fwrite(text.data(), 1, text.size(), stdout); // a tune line goes out as it is
+        else
+            put(piece);
     }
     // Writes what is kept.
     void flush()
     {
-        std::fwrite(pending_.data(), 1, pending_.size(), stdout);
-        pending_.clear();
+        std::fwrite(room_.data(), 1, used_, stdout);
+        used_ = 0;
     }
 
 private:
-    static constexpr std::size_t flushAt = std::size_t{1} << 16;
     bool direct_;
-    std::string pending_;
+    std::array<char, std::size_t{1} << 16> room_;
+    std::size_t used_ = 0;
 };
 
 // True when writing `output` would overwrite the file `input` ("-" is

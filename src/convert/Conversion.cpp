@@ -7,6 +7,7 @@
 #include "convert/DepartureTracer.h"
 #include "convert/Split.h"
 #include "core/Message.h"
+#include "core/OrderedTasks.h"
 #include "core/Wrap.h"
 #include "midi/MidiReader.h"
 #include "tune/MacroWriter.h"
@@ -83,13 +84,23 @@ void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* trac
             return;
         }
     }
-    for (int ch = 0; ch < channelCount; ++ch) {
-        if (!song.channels[ch].used)
-            continue;
+    std::vector<int> used;
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (song.channels[ch].used)
+            used.push_back(ch);
+    const auto encodeChannel = [&](std::size_t k) {
+        const int ch = used[k];
         tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
                          tracer ? tracer->written(ch) : nullptr);
         song.channels[ch].elements = std::vector<Element>();
-    }
+    };
+    // The channels' tunes are independent: side by side, unless a tracer
+    // follows the notes through them.
+    if (tracer)
+        for (std::size_t k = 0; k < used.size(); ++k)
+            encodeChannel(k);
+    else
+        runOrdered(used.size(), encodeChannel);
 }
 
 // The text of macro `k` of a split tune.

@@ -295,6 +295,13 @@ void Message::macro(std::string_view text)
         sink_(ConsoleText{Level::Output, true, text});
 }
 
+void Message::pass(const ConsoleText& piece)
+{
+    flush();
+    if (sink_ && !piece.text.empty())
+        sink_(piece);
+}
+
 void Message::flush()
 {
     if (line_.empty())

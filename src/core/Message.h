@@ -74,6 +74,9 @@ public:
     void print(Code code, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
+    // Passes a piece of console text made by another record through, after
+    // any pending partial line.
+    void pass(const ConsoleText& piece);
     // Hands a pending partial line to the sink now.
     void flush();
 

@@ -35,10 +35,8 @@ void TuneEncoder::addPause(TuneText& out, int sixteenths)
     }
 }
 
-void TuneEncoder::putVolume(TuneText& out, int& current, int wanted)
+void TuneEncoder::putVolumeChange(TuneText& out, int& current, int wanted)
 {
-    if (wanted == current)
-        return;
     if (wanted == addWrap(current, 1)) {
         out.put('}');
     } else if (wanted == subWrap(current, 1)) {

@@ -104,5 +104,12 @@ public:
     // Writes a rest of `sixteenths` as p8 tokens and one shorter rest.
     static void addPause(TuneText& out, int sixteenths);
     // Writes the volume mark that takes `current` to `wanted`, if it differs.
-    static void putVolume(TuneText& out, int& current, int wanted);
+    static void putVolume(TuneText& out, int& current, int wanted)
+    {
+        if (wanted != current)
+            putVolumeChange(out, current, wanted);
+    }
+
+private:
+    static void putVolumeChange(TuneText& out, int& current, int wanted);
 };

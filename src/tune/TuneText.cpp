@@ -19,7 +19,7 @@ bool TuneText::putCopies(std::string_view piece, std::int64_t count)
     // As much of the last copy as fits when the cap falls inside it.
     const std::int64_t partial = count > fit ? room - fit * size : 0;
     ensure(size_ + static_cast<std::size_t>(copies * size + partial));
-    char* at = data_.get() + size_;
+    char* at = reinterpret_cast<char*>(data_.get()) + size_;
     if (copies > 0) {
         // One copy, then the copies made so far doubled: long rests go in
         // a few large moves.
@@ -57,7 +57,7 @@ void TuneText::ensure(std::size_t size)
     const std::size_t grown = std::min(std::max({size, 2 * capacity_, std::size_t{64}}),
                                        static_cast<std::size_t>(maxText));
     // Not zeroed: only the characters written are ever read.
-    std::unique_ptr<char[]> bigger(new char[grown]);
+    std::unique_ptr<char8_t[]> bigger(new char8_t[grown]);
     if (size_ > 0)
         std::memcpy(bigger.get(), data_.get(), size_);
     data_ = std::move(bigger);
@@ -72,7 +72,7 @@ void TuneText::reserve(std::size_t size)
 
 std::string TuneText::take()
 {
-    std::string text(data_.get() == nullptr ? "" : data_.get(), size_);
+    std::string text(str());
     data_.reset();
     size_ = 0;
     capacity_ = 0;

@@ -13,7 +13,9 @@
 //
 // The text lives in a buffer of its own: most tokens are one to three
 // characters, written a million times for a large file, and go in with a
-// few stores rather than a string's append.
+// few stores rather than a string's append. The buffer holds char8_t, which
+// unlike char cannot alias other objects: a store into it does not make the
+// compiler reload the writer's state (and this text's own fields) after it.
 class TuneText {
 public:
     // Longest tune text of one channel (10,000 full macro pieces).
@@ -25,19 +27,33 @@ public:
         // A short token with room for it: most of the text comes this way.
         // (The room never passes the cap, and nothing fits once cut.)
         if (count == 1 && piece.size() <= shortToken && size_ + piece.size() <= capacity_ && !cut_) {
-            char* at = data_.get() + size_;
+            char8_t* at = data_.get() + size_;
             for (const char c : piece)
-                *at++ = c;
+                *at++ = static_cast<char8_t>(c);
             size_ += piece.size();
             return true;
         }
         return putCopies(piece, count);
     }
+    // Appends a token of one or two characters, `size` of the two given
+    // (a note name); false once cut.
+    bool putShort(const char (&two)[2], std::size_t size)
+    {
+        // Both characters are stored where there is room for both; only
+        // `size` of them count.
+        if (size_ + 2 <= capacity_ && !cut_) {
+            data_[size_] = static_cast<char8_t>(two[0]);
+            data_[size_ + 1] = static_cast<char8_t>(two[1]);
+            size_ += size;
+            return true;
+        }
+        return putCopies(std::string_view(two, size), 1);
+    }
     // Appends one character; false once cut.
     bool put(char c)
     {
         if (size_ < capacity_ && !cut_) {
-            data_[size_++] = c;
+            data_[size_++] = static_cast<char8_t>(c);
             return true;
         }
         return putCopies(std::string_view(&c, 1), 1);
@@ -56,13 +72,13 @@ public:
     // Whether the cap was reached and text dropped.
     bool cut() const { return cut_; }
     // The text so far.
-    std::string_view str() const { return std::string_view(data_.get(), size_); }
+    std::string_view str() const { return std::string_view(reinterpret_cast<const char*>(data_.get()), size_); }
     // Hands the text over, leaving this empty.
     std::string take();
 
 private:
     static constexpr std::size_t shortToken = 8;
-    std::unique_ptr<char[]> data_;
+    std::unique_ptr<char8_t[]> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0; // never above maxText
     bool cut_ = false;

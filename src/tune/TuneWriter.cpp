@@ -10,10 +10,24 @@
 
 namespace {
 
-constexpr std::string_view lowerNoteNames[13] = {"c", "c#", "d", "e.", "e", "f", "f#",
-                                                 "g", "a.", "a", "b.", "b", "b#"};
-constexpr std::string_view upperNoteNames[13] = {"C", "C#", "D", "E.", "E", "F", "F#",
-                                                 "G", "A.", "A", "B.", "B", "B#"};
+// A note name: one or two characters.
+struct NoteName {
+    char text[2];
+    std::size_t size;
+};
+constexpr NoteName lowerNoteNames[13] = {{{'c', 0}, 1},   {{'c', '#'}, 2}, {{'d', 0}, 1},   {{'e', '.'}, 2},
+                                         {{'e', 0}, 1},   {{'f', 0}, 1},   {{'f', '#'}, 2}, {{'g', 0}, 1},
+                                         {{'a', '.'}, 2}, {{'a', 0}, 1},   {{'b', '.'}, 2}, {{'b', 0}, 1},
+                                         {{'b', '#'}, 2}};
+constexpr NoteName upperNoteNames[13] = {{{'C', 0}, 1},   {{'C', '#'}, 2}, {{'D', 0}, 1},   {{'E', '.'}, 2},
+                                         {{'E', 0}, 1},   {{'F', 0}, 1},   {{'F', '#'}, 2}, {{'G', 0}, 1},
+                                         {{'A', '.'}, 2}, {{'A', 0}, 1},   {{'B', '.'}, 2}, {{'B', 0}, 1},
+                                         {{'B', '#'}, 2}};
+
+void putName(TuneText& out, const NoteName& name)
+{
+    out.putShort(name.text, name.size);
+}
 constexpr char octaveMarks[3] = {'\\', '=', '/'};
 // Note lengths in 24ths: the shortest and longest notes the notation
 // writes, and the shortest held under long chords.
@@ -198,7 +212,7 @@ void TuneWriter::writeGroupNote(int sixteenths, int volume, int octave, int lett
     TuneEncoder::putVolume(out_, groupVolume_, volume);
     putOctave(octave);
     const std::size_t letterAt = out_.str().size();
-    out_.put(lowerNoteNames[letter]);
+    putName(out_, lowerNoteNames[letter]);
     if (written_)
         noteWritten(letterAt, sixteenths, volume, octave, letter, isHeld);
     if (isHeld)
@@ -216,9 +230,9 @@ void TuneWriter::writeSingleNote(int sixteenths, int volume, int octave, int let
     putOctave(octave);
     const std::size_t letterAt = out_.str().size();
     if (sixteenths == 4) {
-        out_.put(upperNoteNames[letter]);
+        putName(out_, upperNoteNames[letter]);
     } else {
-        out_.put(lowerNoteNames[letter]);
+        putName(out_, lowerNoteNames[letter]);
         if (sixteenths != 2)
             out_.put(sixteenths);
     }
@@ -290,7 +304,7 @@ void TuneWriter::endHeld(int rest)
     std::sort(ending_.begin(), ending_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& entry : ending_) {
         putOctave(entry.second.octave);
-        out_.put(lowerNoteNames[entry.second.letter]);
+        putName(out_, lowerNoteNames[entry.second.letter]);
     }
     clock_ += rest;
     out_.put("]$");

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// Independent pieces of work (one per channel) run side by side where the
+// platform has threads. What each prints and reports reaches the current
+// message record in the order of the pieces, as if they had run one after
+// another: the console text is the same on every platform and every run.
+
+// Runs task(0) ... task(count - 1), two at a time where threads are
+// available, else one after another. A task's console lines and
+// diagnostics go to the current record once every task before it has
+// given its own. An exception from a task reaches the caller after the
+// output of the tasks before it (and its own, up to the throw); the tasks
+// after it leave no output.
+void runOrdered(std::size_t count, const std::function<void(std::size_t)>& task);
