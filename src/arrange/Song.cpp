@@ -4,6 +4,7 @@
 #include "arrange/ChannelQuantisation.h"
 #include "core/LargeMemory.h"
 #include "core/Message.h"
+#include "core/OrderedTasks.h"
 #include "core/Wrap.h"
 
 #include <algorithm>
@@ -208,28 +209,45 @@ void Song::takeWhole(std::vector<Element>& elements, int target, Distribution& d
     channels[target].elements = std::move(elements);
 }
 
-Song quantiseChannels(Song song, StageObserver* observer)
+namespace {
+
+// Channel `ch` quantised, cleaned up and limited, with its polyphony line.
+void quantiseChannel(Song& song, int ch, StageObserver* observer)
 {
     const Settings& settings = song.settings;
-    for (int ch = 0; ch < channelCount; ++ch) {
-        Channel& channel = song.channels[ch];
-        if (!channel.used)
-            continue;
-        quantise(channel, song.division, settings.triplets, settings.keepInStep);
+    Channel& channel = song.channels[ch];
+    quantise(channel, song.division, settings.triplets, settings.keepInStep);
+    if (observer)
+        observer->quantised(ch, channel.elements);
+    if (settings.eliminateIdentical) {
+        channel.eliminateIdentical();
         if (observer)
-            observer->quantised(ch, channel.elements);
-        if (settings.eliminateIdentical) {
-            channel.eliminateIdentical();
-            if (observer)
-                observer->identicalRemoved(ch, channel.elements);
-        }
-        const int limit = settings.polyphony[ch];
-        const int peak = fixPolyphony(channel, limit, settings.keepOuterVoices);
-        if (observer)
-            observer->polyphonyLimited(ch, channel.elements);
-        Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
-        if (limit != 0 && limit < peak)
-            report(Code::InternalPolyphony, ch + 1);
+            observer->identicalRemoved(ch, channel.elements);
+    }
+    const int limit = settings.polyphony[ch];
+    const int peak = fixPolyphony(channel, limit, settings.keepOuterVoices);
+    if (observer)
+        observer->polyphonyLimited(ch, channel.elements);
+    Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
+    if (limit != 0 && limit < peak)
+        report(Code::InternalPolyphony, ch + 1);
+}
+
+} // namespace
+
+Song quantiseChannels(Song song, StageObserver* observer)
+{
+    std::vector<int> used;
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (song.channels[ch].used)
+            used.push_back(ch);
+    // The channels are independent: side by side, unless an observer
+    // follows them stage by stage.
+    if (observer) {
+        for (const int ch : used)
+            quantiseChannel(song, ch, observer);
+    } else {
+        runOrdered(used.size(), [&song, &used](std::size_t k) { quantiseChannel(song, used[k], nullptr); });
     }
     return song;
 }

@@ -160,12 +160,14 @@ void Message::describeInto(FormatInfo& info, Level level, const char* fmt)
     info.text.assign(fmt, info.length);
     info.plain = true;
     info.numbers = true;
+    info.count = 0;
     for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%')) {
         info.plain = false;
         if (p[1] != 'd') {
             info.numbers = false;
             break;
         }
+        ++info.count;
     }
     const char* newline = std::strchr(fmt, '\n');
     info.oneLine = newline != nullptr && newline == fmt + info.length - 1;
@@ -255,7 +257,7 @@ void Message::appendText(Level level, std::string_view text)
     emitComplete();
 }
 
-void Message::keep(Code code, int channel, va_list args)
+Diagnostic Message::diagnosticOf(Code code, int channel, va_list args) const
 {
     const CodeInfo& info = codeInfo(code);
     Diagnostic diagnostic;
@@ -272,7 +274,22 @@ void Message::keep(Code code, int channel, va_list args)
     const std::size_t end = diagnostic.text.find('\n');
     if (end != std::string::npos)
         diagnostic.text.resize(end);
-    diagnostics.keep(std::move(diagnostic));
+    return diagnostic;
+}
+
+void Message::keep(Code code, int channel, va_list args)
+{
+    diagnostics.keep(diagnosticOf(code, channel, args));
+}
+
+const Message::FormatInfo& Message::codeFormat(Code code)
+{
+    FormatInfo& format = codeFormats_[static_cast<std::size_t>(code)];
+    if (format.fmt == nullptr) {
+        const CodeInfo& info = codeInfo(code);
+        describeInto(format, info.level, info.format);
+    }
+    return format;
 }
 
 void Message::print(Code code, va_list args)
@@ -282,10 +299,36 @@ void Message::print(Code code, va_list args)
         append(info.level, info.format, args);
         return;
     }
-    FormatInfo& format = codeFormats_[static_cast<std::size_t>(code)];
-    if (format.fmt == nullptr)
-        describeInto(format, info.level, info.format);
-    beginWith(format, args);
+    beginWith(codeFormat(code), args);
+}
+
+void Message::defer(Code code, int channel, va_list args)
+{
+    // What the record printed before comes first.
+    flush();
+    const FormatInfo& format = codeFormat(code);
+    if (format.numbers && format.count <= ReportLog::maxNumbers) {
+        int values[ReportLog::maxNumbers] = {};
+        va_list copy;
+        va_copy(copy, args);
+        for (int k = 0; k < format.count; ++k)
+            values[k] = va_arg(copy, int);
+        va_end(copy);
+        log_->numbers(code, channel, values, format.count);
+        return;
+    }
+    va_list copy;
+    va_copy(copy, args);
+    log_->diagnostic(diagnosticOf(code, channel, copy));
+    va_end(copy);
+    if (static_cast<int>(msgLevel) >= static_cast<int>(codeInfo(code).level))
+        print(code, args);
+}
+
+void Message::count(const Diagnostic& diagnostic)
+{
+    if (diagnostics.tally(diagnostic.code))
+        diagnostics.keep(diagnostic);
 }
 
 void Message::macro(std::string_view text)
@@ -380,6 +423,8 @@ void report(int number, int channel, ...)
     if (current == nullptr) {
         if (shown(info.level))
             printDirect(info.continuesLine ? nullptr : paddedLabels[static_cast<int>(info.level)], info.format, args);
+    } else if (current->defers()) {
+        current->defer(code, channel, args);
     } else {
         // A warning repeated a million times costs a count and, when shown,
         // its line: only the first few are kept as values.
@@ -396,6 +441,16 @@ void report(int number, int channel, ...)
 }
 
 } // namespace detail
+
+void reportNumbers(Code code, int channel, const int* values, int count)
+{
+    static_assert(ReportLog::maxNumbers == 4, "the call below passes four values");
+    // Values the code's format does not take are passed and not read.
+    int v[ReportLog::maxNumbers] = {};
+    for (int k = 0; k < count && k < ReportLog::maxNumbers; ++k)
+        v[k] = values[k];
+    detail::report(static_cast<int>(code), channel, v[0], v[1], v[2], v[3]);
+}
 
 void flushMessages()
 {

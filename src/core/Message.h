@@ -36,6 +36,27 @@ struct ConsoleLine {
     std::string text; // the line with its line end
 };
 
+// Takes the reports of a record that defers them (see Message::deferTo),
+// in order with the record's lines, to be made again later through another
+// record: a report whose values are all numbers as its code and values,
+// any other as the diagnostic it gives (its line, when shown, follows as
+// text).
+class ReportLog {
+public:
+    // The most values a report passed on as numbers has.
+    static constexpr int maxNumbers = 4;
+
+    virtual ~ReportLog() = default;
+    // A report of `code` with `count` numbers.
+    virtual void numbers(Code code, int channel, const int* values, int count) = 0;
+    // A report with other values: what it keeps.
+    virtual void diagnostic(const Diagnostic& diagnostic) = 0;
+};
+
+// Makes, through the record current on this thread, the report of `code`
+// with `values` that a ReportLog was given.
+void reportNumbers(Code code, int channel, const int* values, int count);
+
 // The diagnostics of one run: the verbosity filter and the sink its lines
 // go to. Text is gathered until its line ends, so that a line built from
 // several pieces reaches the sink whole.
@@ -77,6 +98,15 @@ public:
     // Passes a piece of console text made by another record through, after
     // any pending partial line.
     void pass(const ConsoleText& piece);
+    // From now on hands reports to `log` (null: none) instead of counting
+    // and printing them, after any pending partial line.
+    void deferTo(ReportLog* log) { log_ = log; }
+    // Whether reports go to a log.
+    bool defers() const { return log_ != nullptr; }
+    // Hands a report to the log.
+    void defer(Code code, int channel, va_list args);
+    // Counts, and keeps if it is among the first, a diagnostic a log was given.
+    void count(const Diagnostic& diagnostic);
     // Hands a pending partial line to the sink now.
     void flush();
 
@@ -90,6 +120,7 @@ private:
         std::size_t length = 0;    // its length
         bool plain = false;        // no conversion: printed as it stands
         bool numbers = false;      // no conversion but %d
+        int count = 0;             // numbers: how many
         bool oneLine = false;      // a single line end, at the end
         std::string line;          // plain and one line: the line as printed
         // Numbers and one line, short: where each %d stands, so that the
@@ -99,6 +130,7 @@ private:
     };
 
     ConsoleSink sink_;
+    ReportLog* log_ = nullptr;
     std::string line_;
     Level lineLevel_ = Level::Fatal;
     std::array<FormatInfo, 64> formats_{};
@@ -107,6 +139,8 @@ private:
 
     const FormatInfo& describe(Level level, const char* fmt);
     static void describeInto(FormatInfo& info, Level level, const char* fmt);
+    const FormatInfo& codeFormat(Code code);
+    Diagnostic diagnosticOf(Code code, int channel, va_list args) const;
     void beginWith(const FormatInfo& info, va_list args);
     void emitComplete();
     void emitNumbers(const FormatInfo& info, va_list args);

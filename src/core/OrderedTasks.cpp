@@ -2,6 +2,7 @@
 
 #include "core/Message.h"
 
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #if defined(_GLIBCXX_HAS_GTHREADS) && !defined(__EMSCRIPTEN__)
 #define MIDI2VARN_THREADS 1
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -18,98 +20,240 @@
 
 namespace {
 
-// What one task printed and reported, kept until the tasks before it have
-// given theirs.
-struct Output {
-    struct Piece {
-        Level level;
-        bool macro;
-        std::string text;
-    };
-    std::vector<Piece> pieces;
-    Diagnostics diagnostics;
-    std::exception_ptr failure;
-    bool done = false;
+#ifdef MIDI2VARN_THREADS
+
+// What a task printed and reported, in order, until it is given to the
+// run's record: console text as it came, reports as their codes and values,
+// a few words each (a warning of a large file comes a hundred thousand
+// times: kept as text, a task's share would take megabytes).
+class TaskLog : public ReportLog {
+public:
+    // Called after every so many entries, with how many the log holds (it
+    // may be given then).
+    std::function<void(std::size_t)> grown;
+
+    void text(const ConsoleText& piece)
+    {
+        put(Kind::Text, static_cast<int>(piece.level) | (piece.macro ? 0x100 : 0));
+        words_.push_back(static_cast<std::int32_t>(texts_.size()));
+        words_.push_back(static_cast<std::int32_t>(piece.text.size()));
+        texts_.append(piece.text);
+        added();
+    }
+    void numbers(Code code, int channel, const int* values, int count) override
+    {
+        put(Kind::Numbers, static_cast<int>(code) | (count << 8));
+        words_.push_back(channel);
+        words_.insert(words_.end(), values, values + count);
+        added();
+    }
+    void diagnostic(const Diagnostic& diagnostic) override
+    {
+        put(Kind::Kept, static_cast<int>(kept_.size()));
+        kept_.push_back(diagnostic);
+        added();
+    }
+
+    // Makes everything logged so far again through `main`, and forgets it.
+    void giveTo(Message& main)
+    {
+        const MessageScope scope(main);
+        for (std::size_t at = 0; at < words_.size();) {
+            const auto kind = static_cast<Kind>(words_[at] & 0xFF);
+            const int detail = words_[at] >> 8;
+            if (kind == Kind::Text) {
+                const auto from = static_cast<std::size_t>(words_[at + 1]);
+                const auto size = static_cast<std::size_t>(words_[at + 2]);
+                main.pass(ConsoleText{static_cast<Level>(detail & 0xFF), (detail & 0x100) != 0,
+                                      std::string_view(texts_).substr(from, size)});
+                at += 3;
+            } else if (kind == Kind::Numbers) {
+                const int count = detail >> 8;
+                reportNumbers(static_cast<Code>(detail & 0xFF), words_[at + 1], &words_[at + 2], count);
+                at += 2 + static_cast<std::size_t>(count);
+            } else {
+                main.count(kept_[static_cast<std::size_t>(detail)]);
+                at += 1;
+            }
+        }
+        words_.clear();
+        texts_.clear();
+        kept_.clear();
+        entries_ = 0;
+    }
+
+private:
+    // Entries gathered between calls of `grown`.
+    static constexpr std::size_t growStep = 4096;
+
+    enum class Kind : std::int32_t { Text, Numbers, Kept };
+    // Each entry: a word of its kind and detail (text: level and macro flag;
+    // numbers: code and count; kept: place in kept_), then its own words
+    // (text: place and length in texts_; numbers: channel and values).
+    std::vector<std::int32_t> words_;
+    std::string texts_;
+    std::vector<Diagnostic> kept_;
+    std::size_t entries_ = 0;
+
+    void put(Kind kind, int detail) { words_.push_back(static_cast<std::int32_t>(kind) | (detail << 8)); }
+    void added()
+    {
+        if (++entries_ % growStep == 0 && grown)
+            grown(entries_);
+    }
 };
 
-// Runs task `i` with a record of its own, gathering what it prints.
-void runCaptured(const std::function<void(std::size_t)>& task, std::size_t i, Level level, Output& out)
-{
-    Message record(
-        [&out](const ConsoleText& piece) {
-            out.pieces.push_back(Output::Piece{piece.level, piece.macro, std::string(piece.text)});
-        },
-        level);
-    MessageScope scope(record);
-    try {
-        task(i);
-    } catch (...) {
-        out.failure = std::current_exception();
+// The tasks of one run and the order their output is given in. The task
+// whose turn it is gives its log to the run's record as it goes; the
+// others keep theirs until their turn comes.
+class Turns {
+public:
+    Turns(std::size_t count, const std::function<void(std::size_t)>& task,
+          const std::function<bool(std::size_t)>& stands, Message& main)
+        : count_(count), task_(task), stands_(stands), main_(main), tasks_(count)
+    {
+        closeUnlessStands();
     }
-    record.flush();
-    out.diagnostics = std::move(record.diagnostics);
-}
 
-// Hands a task's output to `main`, then lets it go.
-void give(Message& main, Output& out)
-{
-    for (const Output::Piece& piece : out.pieces)
-        main.pass(ConsoleText{piece.level, piece.macro, piece.text});
-    main.diagnostics.append(out.diagnostics);
-    out.pieces = {};
-    out.diagnostics = Diagnostics{};
-}
+    // The tasks whose output was given.
+    std::size_t given() const { return given_; }
 
-void runInTurn(std::size_t count, const std::function<void(std::size_t)>& task)
-{
-    for (std::size_t i = 0; i < count; ++i)
-        task(i);
-}
+    // Takes tasks until none is left (on every thread of the run). A task
+    // starts at most one ahead of the one whose turn it is, so that at most
+    // one log waits whole.
+    void work()
+    {
+        for (std::size_t i; (i = next_++) < count_;) {
+            {
+                std::unique_lock<std::mutex> guard(lock_);
+                turnMoved_.wait(guard, [&] { return i <= given_ + 1 || closed_; });
+            }
+            if (stop_)
+                return;
+            run(i);
+        }
+    }
+
+    // After the run: the first failure of the tasks given, if any.
+    void rethrow() const
+    {
+        for (std::size_t i = 0; i < given_; ++i)
+            if (tasks_[i].failure)
+                std::rethrow_exception(tasks_[i].failure);
+    }
+
+private:
+    static constexpr std::size_t holdAtMost = std::size_t{1} << 16;
+
+    struct Task {
+        TaskLog log;
+        std::exception_ptr failure;
+        bool done = false;
+    };
+
+    std::size_t count_;
+    const std::function<void(std::size_t)>& task_;
+    const std::function<bool(std::size_t)>& stands_;
+    Message& main_;
+    std::vector<Task> tasks_;
+    std::mutex lock_;
+    std::condition_variable turnMoved_; // given_ or closed_ changed
+    std::size_t given_ = 0; // tasks whose output is all given; the next has its turn (under lock_)
+    // A task given had thrown, or the next did not stand: nothing more is
+    // given (under lock_).
+    bool closed_ = false;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stop_{false}; // a task threw: later ones need not start
+
+    void run(std::size_t i)
+    {
+        Task& t = tasks_[i];
+        {
+            t.log.grown = [this, i](std::size_t entries) { giveIfTurn(i, entries); };
+            Message record([&t](const ConsoleText& piece) { t.log.text(piece); }, main_.msgLevel);
+            record.deferTo(&t.log);
+            MessageScope scope(record);
+            try {
+                task_(i);
+            } catch (...) {
+                t.failure = std::current_exception();
+                stop_ = true;
+            }
+            record.flush();
+        }
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            t.done = true;
+            while (!closed_ && given_ < count_ && tasks_[given_].done) {
+                Task& head = tasks_[given_++];
+                head.log.giveTo(main_);
+                closed_ = head.failure != nullptr;
+                closeUnlessStands();
+            }
+        }
+        turnMoved_.notify_all();
+    }
+
+    // The task whose turn has come is asked whether it stands (under lock_,
+    // or before the threads start).
+    void closeUnlessStands()
+    {
+        if (!closed_ && given_ < count_ && stands_ && !stands_(given_)) {
+            closed_ = true;
+            stop_ = true;
+        }
+    }
+
+    // Gives task `i`'s log so far when it is the task's turn; a log grown
+    // to `holdAtMost` entries waits for it, so that a task ahead of its turn
+    // holds at most that much.
+    void giveIfTurn(std::size_t i, std::size_t entries)
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        if (entries >= holdAtMost)
+            turnMoved_.wait(guard, [&] { return given_ == i || closed_; });
+        if (given_ == i && !closed_)
+            tasks_[i].log.giveTo(main_);
+    }
+};
+
+#endif
 
 } // namespace
 
-void runOrdered(std::size_t count, const std::function<void(std::size_t)>& task)
+bool tasksRunSideBySide()
+{
+#ifdef MIDI2VARN_THREADS
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
+                       const std::function<bool(std::size_t)>& stands)
 {
 #ifdef MIDI2VARN_THREADS
     Message* main = currentMessage();
-    if (count < 2 || main == nullptr) {
-        runInTurn(count, task);
-        return;
-    }
-    std::vector<Output> outputs(count);
-    std::mutex lock;
-    std::size_t given = 0;         // the outputs handed over so far (under lock)
-    bool failed = false;           // a task threw: no later output is given (under lock)
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false}; // a task threw: later tasks need not run
-    const Level level = main->msgLevel;
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < count && !stop;) {
-            runCaptured(task, i, level, outputs[i]);
-            if (outputs[i].failure)
-                stop = true;
-            const std::lock_guard<std::mutex> guard(lock);
-            outputs[i].done = true;
-            while (!failed && given < count && outputs[given].done) {
-                Output& out = outputs[given++];
-                give(*main, out);
-                failed = out.failure != nullptr;
-            }
+    if ((count >= 2 || stands) && main != nullptr) {
+        Turns turns(count, task, stands, *main);
+        std::thread helper;
+        try {
+            helper = std::thread([&turns] { turns.work(); });
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one does all the work.
         }
-    };
-    std::thread helper;
-    try {
-        helper = std::thread(work);
-    } catch (const std::system_error&) {
-        // No second thread to be had: this one does all the work.
+        turns.work();
+        if (helper.joinable())
+            helper.join();
+        turns.rethrow();
+        return turns.given();
     }
-    work();
-    if (helper.joinable())
-        helper.join();
-    for (std::size_t i = 0; i < given; ++i)
-        if (outputs[i].failure)
-            std::rethrow_exception(outputs[i].failure);
-#else
-    runInTurn(count, task);
 #endif
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stands && !stands(i))
+            return i;
+        task(i);
+    }
+    return count;
 }

@@ -14,4 +14,14 @@
 // given its own. An exception from a task reaches the caller after the
 // output of the tasks before it (and its own, up to the throw); the tasks
 // after it leave no output.
-void runOrdered(std::size_t count, const std::function<void(std::size_t)>& task);
+//
+// With `stands`, each task is asked in order, when its turn comes (every
+// task before it has given its output), whether its work stands: the first
+// that does not gives nothing, nor does any after it (they may have run
+// all the same). Returns how many tasks gave their output (`count` when
+// all did).
+std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
+                       const std::function<bool(std::size_t)>& stands = {});
+
+// Whether runOrdered runs tasks side by side on this platform.
+bool tasksRunSideBySide();

@@ -3,11 +3,13 @@
 #include "midi/EventDecoder.h"
 
 #include "core/Message.h"
+#include "core/OrderedTasks.h"
 #include "core/Wrap.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file)
 {
@@ -63,14 +65,81 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
     }
     file.division = division;
 
-    for (unsigned i = 0; i < trackCount; ++i) {
+    const unsigned read = loadTracksSideBySide(bytes, in, trackCount, division, file);
+    for (unsigned i = read; i < trackCount; ++i) {
         if (auto track = loadTrack(in, division))
             file.tracks.push_back(std::move(*track));
     }
     return true;
 }
 
-std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
+namespace {
+
+// Where the well-formed track chunks from `first` on begin, at most
+// `count`: each an "MTrk" chunk whose body lies wholly in the file, the
+// next right after it. They are where reading would find them if every
+// body is read to its declared end.
+std::vector<std::size_t> chunkStarts(std::span<const unsigned char> bytes, std::size_t first, unsigned count)
+{
+    std::vector<std::size_t> starts;
+    std::size_t at = first;
+    while (starts.size() < count && bytes.size() - at >= 8 && std::memcmp(bytes.data() + at, "MTrk", 4) == 0) {
+        const unsigned char* p = bytes.data() + at + 4;
+        const std::size_t length = (std::size_t{p[0]} << 24) | (std::size_t{p[1]} << 16) | (std::size_t{p[2]} << 8) | p[3];
+        if (length > bytes.size() - at - 8)
+            break;
+        starts.push_back(at);
+        at += 8 + length;
+    }
+    return starts;
+}
+
+} // namespace
+
+unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, ByteReader& in, unsigned count,
+                                          int division, MidiFile& file)
+{
+    const std::vector<std::size_t> starts = chunkStarts(bytes, in.position(), count);
+    if (starts.size() < 2 || !tasksRunSideBySide() || !in.good())
+        return 0;
+    // Each chunk is read from where it would begin; a chunk whose reading
+    // did not end right where the next begins (an event across its end, a
+    // file cut short) leaves the rest to reading in turn.
+    struct Read {
+        std::optional<Track> track;
+        std::size_t end = 0;
+        bool good = false;
+    };
+    std::vector<Read> reads(starts.size());
+    const auto readChunk = [&](std::size_t k) {
+        ByteReader chunk(bytes);
+        chunk.skip(starts[k]);
+        reads[k].track = loadTrack(chunk, division, false);
+        reads[k].end = chunk.position();
+        reads[k].good = chunk.good();
+    };
+    const auto stands = [&](std::size_t k) {
+        if (k == 0)
+            return true;
+        if (!reads[k - 1].good || reads[k - 1].end != starts[k])
+            return false;
+        if (passed)
+            passed(starts[k]);
+        return true;
+    };
+    const std::size_t done = runOrdered(starts.size(), readChunk, stands);
+    for (std::size_t k = 0; k < done; ++k)
+        if (reads[k].track)
+            file.tracks.push_back(std::move(*reads[k].track));
+    // The reader goes on from where the last chunk taken ended.
+    in = ByteReader(bytes);
+    in.skip(reads[done - 1].end);
+    if (!reads[done - 1].good)
+        in.skip(bytes.size() + 1);
+    return static_cast<unsigned>(done);
+}
+
+std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division, bool passing)
 {
     unsigned char id[4];
     if (!in.read(id, 4) || std::memcmp(id, "MTrk", 4) != 0) {
@@ -98,7 +167,7 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     if (length != 0 && !reader.atEnd()) {
         do {
             decoder.readEvent();
-            if (in.position() >= nextPass && passed) {
+            if (in.position() >= nextPass && passing && passed) {
                 passed(in.position() - lookBack);
                 nextPass = in.position() + passStep;
             }

@@ -29,6 +29,14 @@ public:
     // false, with a message, when it is no usable MIDI file.
     bool loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file);
     // Reads one track chunk from the reader's position, timing its messages
-    // with `division`; none if the chunk is not "MTrk".
-    std::optional<Track> loadTrack(ByteReader& in, int division);
+    // with `division`; none if the chunk is not "MTrk". `passing`: tells
+    // `passed` of the bytes behind it.
+    std::optional<Track> loadTrack(ByteReader& in, int division, bool passing = true);
+
+private:
+    // Reads the file's first track chunks side by side where it can, from
+    // the reader's position; returns how many of the `count` it read (0:
+    // none), with the reader after them.
+    unsigned loadTracksSideBySide(std::span<const unsigned char> bytes, ByteReader& in, unsigned count, int division,
+                                  MidiFile& file);
 };

@@ -13,24 +13,30 @@
 namespace {
 
 struct TaskRun {
-    std::string text;       // every piece the sink got, joined
-    std::vector<Code> kept; // the diagnostics kept, in order
+    std::string text;              // every piece the sink got, joined
+    std::vector<std::string> kept; // the diagnostics kept, in order
     std::uint32_t warnings; // how often the repeated code was counted
     bool threw = false;
+    std::size_t given = 0;  // the tasks whose output was given
 };
 
-// Each task prints whole lines, a line in parts and a report, and takes a
-// time of its own, so that later tasks often finish first; task `failing`
-// throws halfway.
-TaskRun runTasks(std::size_t count, std::size_t failing, bool ordered)
+// Each task prints whole lines, a line in parts, `reports` reports with
+// numbers (some tasks more than a task ahead of its turn may hold) and one
+// with text,
+// and takes a time of its own, so that later tasks often finish first;
+// task `failing` throws halfway, and task `refused` does not stand.
+TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, int reports, bool ordered)
 {
     TaskRun run;
     Message record([&run](const ConsoleText& piece) { run.text += piece.text; }, Level::Debug);
     MessageScope scope(record);
     Msg(Level::Output, "before: ");
-    const auto task = [failing](std::size_t i) {
+    const auto task = [failing, reports](std::size_t i) {
         Msg(Level::Output, "task %d begins\n", static_cast<int>(i));
         std::this_thread::sleep_for(std::chrono::microseconds((static_cast<int>(i) * 7919) % 400));
+        for (int k = 0; k < reports; ++k)
+            report(Code::NoActiveNote, static_cast<int>(i) + 1, k, static_cast<int>(i), 60);
+        report(Code::CannotOpenInput, noChannel, "task.mid");
         MsgContinue(Level::Output, "part %d", static_cast<int>(i));
         if (i == failing)
             throw std::runtime_error("task failed");
@@ -41,10 +47,11 @@ TaskRun runTasks(std::size_t count, std::size_t failing, bool ordered)
     };
     try {
         if (ordered) {
-            runOrdered(count, task);
+            const auto stands = [refused](std::size_t i) { return i != refused; };
+            run.given = refused < count ? runOrdered(count, task, stands) : runOrdered(count, task);
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                task(i);
+            for (; run.given < count && run.given != refused; ++run.given)
+                task(run.given);
         }
     } catch (const std::runtime_error&) {
         run.threw = true;
@@ -52,8 +59,8 @@ TaskRun runTasks(std::size_t count, std::size_t failing, bool ordered)
     Msg(Level::Output, "after\n");
     record.flush();
     for (const Diagnostic& d : record.diagnostics.kept())
-        run.kept.push_back(d.code);
-    run.warnings = record.diagnostics.count(Code::ZeroLength);
+        run.kept.push_back(std::string(codeInfo(d.code).name) + " " + d.text);
+    run.warnings = record.diagnostics.count(Code::ZeroLength) + record.diagnostics.count(Code::NoActiveNote);
     return run;
 }
 
@@ -64,15 +71,23 @@ TEST(OrderedTasksTest, OutputIsAsIfTheTasksRanInTurn)
     struct Case {
         std::size_t count;
         std::size_t failing; // beyond count: none fails
+        std::size_t refused; // beyond count: all stand
+        int reports;
     };
-    for (const Case c : {Case{0, 9}, Case{1, 9}, Case{2, 9}, Case{16, 99}, Case{16, 0}, Case{16, 5}, Case{16, 15}}) {
-        for (int round = 0; round < 5; ++round) {
-            const TaskRun want = runTasks(c.count, c.failing, false);
-            const TaskRun got = runTasks(c.count, c.failing, true);
-            EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing;
-            EXPECT_EQ(got.kept, want.kept) << c.count << " tasks, failing " << c.failing;
-            EXPECT_EQ(got.warnings, want.warnings) << c.count << " tasks, failing " << c.failing;
-            EXPECT_EQ(got.threw, want.threw) << c.count << " tasks, failing " << c.failing;
+    for (const Case c : {Case{0, 9, 9, 10}, Case{1, 9, 9, 10}, Case{2, 9, 9, 5000}, Case{16, 99, 99, 5000},
+                         Case{16, 0, 99, 5000}, Case{16, 5, 99, 5000}, Case{16, 15, 99, 5000}, Case{16, 99, 0, 5000},
+                         Case{16, 99, 7, 5000}, Case{16, 9, 7, 5000}, Case{3, 99, 99, 70000}, Case{3, 1, 99, 70000},
+                         Case{3, 99, 2, 70000}}) {
+        for (int round = 0; round < 3; ++round) {
+            const TaskRun want = runTasks(c.count, c.failing, c.refused, c.reports, false);
+            const TaskRun got = runTasks(c.count, c.failing, c.refused, c.reports, true);
+            EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
+            EXPECT_EQ(got.kept, want.kept) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
+            EXPECT_EQ(got.warnings, want.warnings) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
+            EXPECT_EQ(got.threw, want.threw) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
+            if (!want.threw) {
+                EXPECT_EQ(got.given, want.given) << c.count << " tasks, refused " << c.refused;
+            }
         }
     }
 }

@@ -306,51 +306,117 @@ TEST_F(MidiReaderTest, TracksAreAppendedInFileOrder)
 
 TEST_F(MidiReaderTest, BytesPassedAreNeverReadAgain)
 {
-    // Two tracks of well over a megabyte each, with running status, long
-    // deltas and controllers; every byte the reader says it has passed is
-    // spoilt at once, and the result must not change.
-    std::string data = midi::header(1, 2, 96);
-    for (int t = 0; t < 2; ++t) {
-        TrackBody body;
-        body.tempo(0, 500000);
-        for (int k = 0; k < 200000; ++k) {
-            body.noteOn(static_cast<std::uint32_t>(k % 7 == 0 ? 20000 : k % 3), t, 40 + k % 40, 1 + k % 127);
-            if (k % 50 == 0)
-                body.controller(0, t, 7, k % 128);
-            body.raw(bytes({k % 2, 40 + k % 40, 0})); // running status, velocity 0
+    // One track of a few megabytes (passed as it is read), and three of a
+    // megabyte (read side by side, passed as each is taken), with running
+    // status, long deltas and controllers; every byte the reader says it
+    // has passed is spoilt at once, and the result must not change.
+    for (const int trackCount : {1, 3}) {
+        std::string data = midi::header(1, trackCount, 96);
+        for (int t = 0; t < trackCount; ++t) {
+            TrackBody body;
+            body.tempo(0, 500000);
+            for (int k = 0; k < 420000 / trackCount; ++k) {
+                body.noteOn(static_cast<std::uint32_t>(k % 7 == 0 ? 20000 : k % 3), t, 40 + k % 40, 1 + k % 127);
+                if (k % 50 == 0)
+                    body.controller(0, t, 7, k % 128);
+                body.raw(bytes({k % 2, 40 + k % 40, 0})); // running status, velocity 0
+            }
+            data += body.endOfTrack(0).chunk();
         }
-        data += body.endOfTrack(0).chunk();
-    }
-    ASSERT_GT(data.size(), std::size_t{2} << 20);
-    setVerbosity(4);
-    MidiFile plain;
-    std::string out;
-    ASSERT_TRUE(load(data, plain, out));
+        ASSERT_GT(data.size(), std::size_t{5} << 19);
+        setVerbosity(4);
+        MidiFile plain;
+        std::string out;
+        ASSERT_TRUE(load(data, plain, out));
 
-    std::string spoilt = data;
-    std::vector<std::size_t> passes;
-    MidiReader parser;
-    parser.passed = [&](std::size_t count) {
-        ASSERT_LE(count, spoilt.size());
-        std::fill(spoilt.begin(), spoilt.begin() + static_cast<std::ptrdiff_t>(count), '\xFF');
-        passes.push_back(count);
+        std::string spoilt = data;
+        std::vector<std::size_t> passes;
+        MidiReader parser;
+        parser.passed = [&](std::size_t count) {
+            ASSERT_LE(count, spoilt.size());
+            std::fill(spoilt.begin(), spoilt.begin() + static_cast<std::ptrdiff_t>(count), '\xFF');
+            passes.push_back(count);
+        };
+        MidiFile file;
+        ConsoleCapture capture;
+        ASSERT_TRUE(parser.loadSong(asBytes(spoilt), "spoilt.mid", file));
+        EXPECT_GE(passes.size(), 2u) << trackCount << " tracks";
+        EXPECT_TRUE(std::is_sorted(passes.begin(), passes.end())) << trackCount << " tracks";
+        ASSERT_EQ(file.tracks.size(), plain.tracks.size());
+        for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+            const auto& got = file.tracks[t].elements();
+            const auto& want = plain.tracks[t].elements();
+            ASSERT_EQ(got.size(), want.size()) << "track " << t;
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                ASSERT_EQ(got[i].kind, want[i].kind) << "track " << t << " at " << i;
+                ASSERT_EQ(got[i].time, want[i].time) << "track " << t << " at " << i;
+                ASSERT_EQ(got[i].pitch, want[i].pitch) << "track " << t << " at " << i;
+                ASSERT_EQ(got[i].duration, want[i].duration) << "track " << t << " at " << i;
+                ASSERT_EQ(got[i].velocity, want[i].velocity) << "track " << t << " at " << i;
+            }
+        }
+    }
+}
+
+TEST_F(MidiReaderTest, TracksReadSideBySideAsInTurn)
+{
+    // Track chunks are read side by side from where each would begin; the
+    // file must read exactly as chunk after chunk, whatever the chunks do.
+    const auto notes = [](int channel, int n) {
+        TrackBody body;
+        for (int k = 0; k < n; ++k)
+            body.noteOn(static_cast<std::uint32_t>(k % 5), channel, 40 + k % 30, 90).noteOff(3, channel, 40 + k % 30);
+        body.noteOff(0, channel, 99); // no such note: a warning
+        return body.endOfTrack(0);
     };
-    MidiFile file;
-    ConsoleCapture capture;
-    ASSERT_TRUE(parser.loadSong(asBytes(spoilt), "spoilt.mid", file));
-    EXPECT_GE(passes.size(), 2u);
-    EXPECT_TRUE(std::is_sorted(passes.begin(), passes.end()));
-    ASSERT_EQ(file.tracks.size(), plain.tracks.size());
-    for (std::size_t t = 0; t < file.tracks.size(); ++t) {
-        const auto& got = file.tracks[t].elements();
-        const auto& want = plain.tracks[t].elements();
-        ASSERT_EQ(got.size(), want.size()) << "track " << t;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            ASSERT_EQ(got[i].kind, want[i].kind) << "track " << t << " at " << i;
-            ASSERT_EQ(got[i].time, want[i].time) << "track " << t << " at " << i;
-            ASSERT_EQ(got[i].pitch, want[i].pitch) << "track " << t << " at " << i;
-            ASSERT_EQ(got[i].duration, want[i].duration) << "track " << t << " at " << i;
-            ASSERT_EQ(got[i].velocity, want[i].velocity) << "track " << t << " at " << i;
+    const std::string plain = notes(0, 300).chunk();
+    // Its last event, a text of ten bytes with two in the chunk, reads the
+    // next chunk's header as text.
+    TrackBody acrossBody = notes(1, 200);
+    acrossBody.event(0, bytes({0xFF, 0x01, 0x0A}) + "ab");
+    const std::string across = acrossBody.chunk();
+    struct Case {
+        const char* name;
+        int trackCount;
+        std::string chunks;
+    };
+    const Case cases[] = {
+        {"well formed", 4, plain + notes(2, 50).chunk() + notes(3, 400).chunk() + notes(9, 10).chunk()},
+        {"event across a chunk's end", 4, plain + across + notes(3, 40).chunk() + notes(4, 40).chunk()},
+        {"foreign chunk between", 3, plain + "JUNK" + midi::be32(4) + "abcd" + notes(3, 40).chunk()},
+        {"more tracks than chunks", 5, plain + notes(2, 30).chunk()},
+        {"last chunk cut short", 3, plain + notes(2, 30).chunk() + notes(3, 30).chunk().substr(0, 40)},
+        {"running status into the next chunk", 3, plain + notes(2, 20).chunk() + "MTrk" + midi::be32(4) + bytes({0, 60, 0, 0})},
+    };
+    setVerbosity(9);
+    for (const Case& c : cases) {
+        const std::string data = midi::header(1, c.trackCount, 96) + c.chunks;
+        MidiFile file;
+        std::string out;
+        ASSERT_TRUE(load(data, file, out)) << c.name;
+
+        // In turn: the header, then chunk after chunk.
+        ByteReader in(asBytes(data));
+        in.skip(14);
+        MidiReader parser;
+        std::vector<Track> tracks;
+        ConsoleCapture capture;
+        for (int t = 0; t < c.trackCount; ++t)
+            if (auto track = parser.loadTrack(in, 96))
+                tracks.push_back(std::move(*track));
+        const std::string inTurn = capture.take();
+        ASSERT_GE(out.size(), inTurn.size()) << c.name;
+        EXPECT_EQ(out.substr(out.size() - inTurn.size()), inTurn) << c.name;
+        ASSERT_EQ(file.tracks.size(), tracks.size()) << c.name;
+        for (std::size_t t = 0; t < tracks.size(); ++t) {
+            const auto& got = file.tracks[t].elements();
+            const auto& want = tracks[t].elements();
+            ASSERT_EQ(got.size(), want.size()) << c.name << ", track " << t;
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].time, want[i].time) << c.name << ", track " << t << " at " << i;
+                EXPECT_EQ(got[i].pitch, want[i].pitch) << c.name << ", track " << t << " at " << i;
+                EXPECT_EQ(got[i].duration, want[i].duration) << c.name << ", track " << t << " at " << i;
+            }
         }
     }
 }

@@ -12,9 +12,11 @@ thread_local std::string* capturedText = nullptr;
 // to standard output, at the level the test sets.
 Message& testConsole()
 {
-    thread_local Message console([](const ConsoleText& piece) {
-        if (capturedText != nullptr)
-            capturedText->append(piece.text);
+    // The record may be handed text from another thread (work run side by
+    // side gives its output through it): the capture is this thread's.
+    thread_local Message console([slot = &capturedText](const ConsoleText& piece) {
+        if (*slot != nullptr)
+            (*slot)->append(piece.text);
         else
             std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
     });
