@@ -94,10 +94,10 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     // passed for good.
     constexpr std::size_t passStep = std::size_t{1} << 20;
     constexpr std::size_t lookBack = 16;
-    std::size_t nextPass = in.position() + passStep;
+    std::size_t nextPass = passed ? in.position() + passStep : SIZE_MAX;
     if (length != 0 && !reader.atEnd()) {
         do {
-            decoder.readEvent();
+            decoder.readEvents(length, nextPass);
             if (in.position() >= nextPass && passed) {
                 passed(in.position() - lookBack);
                 nextPass = in.position() + passStep;
