@@ -41,11 +41,12 @@ public:
         const unsigned char* next = in_.ahead(0);
         return next == nullptr ? std::span<const unsigned char>{} : std::span(next, in_.remaining());
     }
-    // Passes over `count` bytes that `rest` showed.
-    void advance(std::uint32_t count)
+    // Passes over `count` bytes that `rest` showed (the count of bytes
+    // consumed wraps as it does byte by byte).
+    void advance(std::size_t count)
     {
         in_.advance(count);
-        consumed += count;
+        consumed += static_cast<std::uint32_t>(count);
     }
     // Variable-length quantity, accumulated modulo 2^32.
     bool vlq(std::uint32_t& value)

@@ -131,7 +131,7 @@ bool EventDecoder::readNotes(std::uint32_t length, std::size_t stop)
     }
     if (p == begin)
         return false;
-    reader.advance(static_cast<std::uint32_t>(p - begin));
+    reader.advance(static_cast<std::size_t>(p - begin));
     tsValid_ = false;
     return true;
 }
