@@ -4,26 +4,6 @@
 #include "core/TimeString.h"
 #include "core/Wrap.h"
 
-#include <algorithm>
-#include <limits>
-
-namespace {
-
-// `value` kept within the range of T.
-template <typename T>
-T saturate(int value)
-{
-    return static_cast<T>(std::clamp<int>(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
-}
-
-} // namespace
-
-Element::Element(ElementKind kind, int time, int channel, int value, int velocity)
-    : time(time), pitch(value), kind(kind), channel(saturate<std::int8_t>(channel)),
-      velocity(saturate<std::int16_t>(velocity))
-{
-}
-
 Element Element::makeNote(int time, int channel, int pitch, int velocity)
 {
     return Element(ElementKind::Note, time, channel, pitch, velocity);

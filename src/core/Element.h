@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 // The timed musical events a song carries from the MIDI file to the tune:
 // notes, tempo changes and volume changes, stored by value and told apart
@@ -48,12 +50,24 @@ struct Element {
     Element() : pitch(0) {}
     // An element of `kind` with its value (pitch, bpm or volume); what the
     // factories make, for building an element in its place in a list.
-    Element(ElementKind kind, int time, int channel, int value, int velocity);
+    Element(ElementKind kind, int time, int channel, int value, int velocity)
+        : time(time), pitch(value), kind(kind), channel(saturate<std::int8_t>(channel)),
+          velocity(saturate<std::int16_t>(velocity))
+    {
+    }
 
     // Whether this is a note (the kind most stages look for).
     bool isNote() const { return kind == ElementKind::Note; }
     // Dump line at verbosity 5: "Time ... (delta)Channel n: " and the kind's values.
     void print(int division) const;
+
+private:
+    // `value` kept within the range of T.
+    template <typename T>
+    static T saturate(int value)
+    {
+        return static_cast<T>(std::clamp<int>(value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+    }
 };
 
 // Channels, tracks and sorts move many millions of elements.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 // The body of one track chunk, read byte by byte with the count of the
@@ -32,13 +33,20 @@ public:
         in_.stepBack();
         --consumed;
     }
-    // The next `count` bytes in place when that many remain, else null.
-    const unsigned char* ahead(std::size_t count) const { return in_.ahead(count); }
-    // Passes over `count` bytes that `ahead` showed.
-    void advance(std::uint32_t count)
+    // The input's position (bytes of the whole input read so far).
+    std::size_t position() const { return in_.position(); }
+    // The bytes not read yet, in place; none once the input is bad.
+    std::span<const unsigned char> rest() const
+    {
+        const unsigned char* next = in_.ahead(0);
+        return next == nullptr ? std::span<const unsigned char>{} : std::span(next, in_.remaining());
+    }
+    // Passes over `count` bytes that `rest` showed (the count of bytes
+    // consumed wraps as it does byte by byte).
+    void advance(std::size_t count)
     {
         in_.advance(count);
-        consumed += count;
+        consumed += static_cast<std::uint32_t>(count);
     }
     // Variable-length quantity, accumulated modulo 2^32.
     bool vlq(std::uint32_t& value)

@@ -24,8 +24,6 @@ const char* const textKinds[8] = {"", "Text ", "Copyright ", "Track ", "Inst ", 
 // Reads one event; an event cut short by the end of input has no effect.
 void EventDecoder::readEvent()
 {
-    if (readNoteDirect())
-        return;
     std::uint32_t delta = 0;
     if (!reader.vlq(delta))
         return;
@@ -53,41 +51,88 @@ void EventDecoder::readEvent()
         channelEvent(status);
 }
 
-// A note-on or note-off after a delta of at most four bytes, read straight
-// from the bytes when all of them are there: the bulk of a large file. It
-// reads what readEvent would; anything else is left to readEvent.
-bool EventDecoder::readNoteDirect()
+void EventDecoder::readEvents(std::uint32_t length, std::size_t stop)
 {
-    // Four delta bytes, the status and two data bytes at the most.
-    const unsigned char* p = reader.ahead(7);
-    if (p == nullptr)
-        return false;
-    std::uint32_t delta = 0;
-    std::uint32_t n = 0;
     do {
-        if (n == 4)
-            return false;
-        delta = (delta << 7) | static_cast<std::uint32_t>(p[n] & 0x7F);
-    } while ((p[n++] & 0x80) != 0);
-    int status = p[n];
-    std::uint32_t used = n + 1;
-    if (status < 0x80) {
-        status = runningStatus_; // the byte is the first data byte
-        used = n;
+        // The lines of every note are made by readEvent.
+        if (showNotes_ || !readNotes(length, stop))
+            readEvent();
+    } while (reader.consumed < length && !reader.atEnd() && reader.position() < stop);
+}
+
+namespace {
+
+// A note-on or note-off as the bytes give it.
+struct NoteEvent {
+    std::uint32_t delta;
+    int status;
+    int key;
+    int velocity;
+};
+
+// The note event at `p` after a delta of at most four bytes (seven bytes
+// must be there), with running status `runningStatus`: the byte after it,
+// or null for any other event, which is left to readEvent.
+const unsigned char* noteAt(const unsigned char* p, int runningStatus, NoteEvent& event)
+{
+    std::uint32_t delta = *p++;
+    if (delta >= 0x80) {
+        delta &= 0x7F;
+        int more = 3;
+        do {
+            if (more-- == 0)
+                return nullptr;
+            delta = (delta << 7) | static_cast<std::uint32_t>(*p & 0x7F);
+        } while ((*p++ & 0x80) != 0);
     }
-    const int kind = status >> 4;
-    if (kind != 0x8 && kind != 0x9)
-        return false;
-    const int key = p[used];
-    const int velocity = p[used + 1];
-    reader.advance(used + 2);
-    time_ = addWrap(time_, static_cast<int>(delta));
-    tsValid_ = false;
-    runningStatus_ = status;
-    if (kind == 0x9)
-        startNote(status & 0x0F, key, velocity);
+    int status = *p;
+    if (status < 0x80)
+        status = runningStatus; // the byte is the first data byte
     else
-        endNote(status & 0x0F, key, velocity);
+        ++p;
+    if ((status >> 4) != 0x8 && (status >> 4) != 0x9)
+        return nullptr;
+    event = NoteEvent{delta, status, p[0], p[1]};
+    return p + 2;
+}
+
+} // namespace
+
+// Note-ons and note-offs read straight from the bytes, while the next event
+// is one and all of its bytes are there: the bulk of a large file. They
+// have the effect readEvent would give them without the lines of verbosity
+// 6; it stops where readEvents would. True when it read any.
+bool EventDecoder::readNotes(std::uint32_t length, std::size_t stop)
+{
+    const std::span<const unsigned char> rest = reader.rest();
+    // An event starts only where seven bytes remain, inside the chunk's
+    // length and below `stop`.
+    std::size_t starts = rest.size() > 6 ? rest.size() - 6 : 0;
+    starts = std::min<std::size_t>(starts, reader.consumed < length ? length - reader.consumed : 0);
+    starts = std::min(starts, reader.position() < stop ? stop - reader.position() : 0);
+    const unsigned char* const begin = rest.data();
+    const unsigned char* const end = begin + starts;
+    const unsigned char* p = begin;
+    NoteEvent event{};
+    while (p < end) {
+        const unsigned char* next = noteAt(p, runningStatus_, event);
+        if (next == nullptr)
+            break;
+        p = next;
+        time_ = addWrap(time_, static_cast<int>(event.delta));
+        runningStatus_ = event.status;
+        const int channel = event.status & 0x0F;
+        if ((event.status >> 4) == 0x9) {
+            track_.addFileNote(time_, channel, event.key, event.velocity);
+            ++channelUse[static_cast<std::size_t>(channel)];
+        } else {
+            track_.endFileNote(time_, channel, event.key, true);
+        }
+    }
+    if (p == begin)
+        return false;
+    reader.advance(static_cast<std::size_t>(p - begin));
+    tsValid_ = false;
     return true;
 }
 

@@ -26,6 +26,9 @@ public:
 
     // Reads one event; an event cut short by the end of input has no effect.
     void readEvent();
+    // Reads one event and then more while the chunk's `length` bytes are
+    // not all consumed, the input lasts and its position is below `stop`.
+    void readEvents(std::uint32_t length, std::size_t stop);
 
 private:
     int division_;
@@ -39,7 +42,7 @@ private:
     bool tsValid_ = false;
 
     const char* ts();
-    bool readNoteDirect();
+    bool readNotes(std::uint32_t length, std::size_t stop);
     void channelEvent(int status);
     void noteOff(int channel);
     void noteOn(int channel);

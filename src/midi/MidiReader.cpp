@@ -163,11 +163,12 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division, bool pa
     // passed for good.
     constexpr std::size_t passStep = std::size_t{1} << 20;
     constexpr std::size_t lookBack = 16;
-    std::size_t nextPass = in.position() + passStep;
+    const bool tell = passing && passed;
+    std::size_t nextPass = tell ? in.position() + passStep : SIZE_MAX;
     if (length != 0 && !reader.atEnd()) {
         do {
-            decoder.readEvent();
-            if (in.position() >= nextPass && passing && passed) {
+            decoder.readEvents(length, nextPass);
+            if (tell && in.position() >= nextPass) {
                 passed(in.position() - lookBack);
                 nextPass = in.position() + passStep;
             }

@@ -13,7 +13,7 @@ void endNote(Element& note, int time)
     note.duration = subWrap(time, note.time);
 }
 
-// Whether a channel and pitch have their bucket in the flat table (every
+// Whether a channel and pitch have their slot in the flat table (every
 // pair a file can give).
 bool inTable(int channel, int pitch)
 {
@@ -22,6 +22,118 @@ bool inTable(int channel, int pitch)
 
 } // namespace
 
+Track::Slot& Track::slotFor(int channel, int key)
+{
+    if (table_.empty())
+        table_.resize(static_cast<std::size_t>(tableChannels * tableKeys));
+    return table_[static_cast<std::size_t>(channel * tableKeys + key)];
+}
+
+Element* Track::soundingIn(Slot& slot, int time, std::size_t*& held)
+{
+    // Every index a slot keeps is a sounding note of its channel and key.
+    if (slot.latest == 0)
+        return nullptr;
+    Element& note = elements_[slot.latest - 1];
+    if (note.time <= time) {
+        held = &slot.latest;
+        return &note;
+    }
+    if (slot.spill == 0)
+        return nullptr;
+    Spill& spill = spills_[slot.spill - 1];
+    for (std::size_t j = spill.size(); j-- > 0;) {
+        Element& older = elements_[spill[j] - 1];
+        if (older.time <= time) {
+            held = &spill[j];
+            return &older;
+        }
+    }
+    return nullptr;
+}
+
+void Track::dropLatest(Slot& slot)
+{
+    Spill* spill = slot.spill == 0 ? nullptr : &spills_[slot.spill - 1];
+    if (spill == nullptr || spill->empty()) {
+        slot.latest = 0;
+    } else {
+        slot.latest = spill->back();
+        spill->pop_back();
+    }
+}
+
+void Track::endIn(Slot& slot, std::size_t* held, Element& note, int time)
+{
+    endNote(note, time);
+    // A note ended on its own start tick keeps duration 0 and still sounds.
+    if (note.duration == 0)
+        return;
+    if (held == &slot.latest) {
+        dropLatest(slot);
+    } else {
+        Spill& spill = spills_[slot.spill - 1];
+        spill.erase(spill.begin() + (held - spill.data()));
+    }
+}
+
+void Track::endSlot(Slot& slot, int time)
+{
+    if (slot.latest == 0)
+        return;
+    if (slot.spill != 0) {
+        Spill& spill = spills_[slot.spill - 1];
+        std::size_t kept = 0;
+        for (const std::size_t held : spill) {
+            Element& note = elements_[held - 1];
+            endNote(note, time);
+            if (note.duration == 0)
+                spill[kept++] = held;
+        }
+        spill.resize(kept);
+    }
+    Element& note = elements_[slot.latest - 1];
+    endNote(note, time);
+    if (note.duration != 0)
+        dropLatest(slot);
+}
+
+void Track::addSlotNote(int time, int channel, int key, int velocity)
+{
+    Slot& slot = slotFor(channel, key);
+    std::size_t* held = nullptr;
+    Element* active = soundingIn(slot, time, held);
+    // A pitch struck again while it still sounds cuts the earlier note here.
+    if (active != nullptr) {
+        endIn(slot, held, *active, time);
+        ::report(Code::NoteNotReleased, channel + 1, key);
+    }
+    if (slot.latest != 0) {
+        if (slot.spill == 0) {
+            spills_.emplace_back();
+            slot.spill = static_cast<std::uint32_t>(spills_.size());
+        }
+        spills_[slot.spill - 1].push_back(slot.latest);
+    }
+    slot.latest = elements_.size() + 1;
+    elements_.emplace_back(ElementKind::Note, time, channel, key, velocity);
+    ++channelCounts_[static_cast<std::size_t>(channel)];
+    used = true;
+}
+
+void Track::endSlotNote(int time, int channel, int key, bool report)
+{
+    Slot& slot = slotFor(channel, key);
+    std::size_t* held = nullptr;
+    if (Element* active = soundingIn(slot, time, held)) {
+        endIn(slot, held, *active, time);
+        if (!report)
+            ::report(Code::NoteNotReleased, channel + 1, key);
+    } else if (report) {
+        ::report(Code::NoActiveNote, channel + 1, time, channel, key);
+    }
+}
+
 std::uint64_t Track::key(int channel, int pitch)
 {
     return (std::uint64_t{static_cast<std::uint32_t>(channel)} << 32) | static_cast<std::uint32_t>(pitch);
@@ -29,27 +141,19 @@ std::uint64_t Track::key(int channel, int pitch)
 
 Track::Bucket& Track::bucketFor(int channel, int pitch)
 {
-    if (!inTable(channel, pitch))
-        return others_[key(channel, pitch)];
-    if (table_.empty())
-        table_.resize(static_cast<std::size_t>(tableChannels * tableKeys));
-    return table_[static_cast<std::size_t>(channel * tableKeys + pitch)];
+    return others_[key(channel, pitch)];
 }
 
 Track::Bucket* Track::findBucket(int channel, int pitch)
 {
-    if (!inTable(channel, pitch)) {
-        const auto found = others_.find(key(channel, pitch));
-        return found == others_.end() ? nullptr : &found->second;
-    }
-    if (table_.empty())
-        return nullptr;
-    return &table_[static_cast<std::size_t>(channel * tableKeys + pitch)];
+    const auto found = others_.find(key(channel, pitch));
+    return found == others_.end() ? nullptr : &found->second;
 }
 
 std::vector<Element> Track::takeElements()
 {
-    table_.clear();
+    table_ = std::vector<Slot>();
+    spills_ = std::vector<Spill>();
     others_.clear();
     tempoCount_ = 0;
     channelCounts_.fill(0);
@@ -95,6 +199,14 @@ void Track::endSounding(Bucket& bucket, std::size_t place, Element& note, int ti
 
 void Track::addNote(int time, int channel, int pitch, int velocity)
 {
+    if (inTable(channel, pitch))
+        addFileNote(time, channel, pitch, velocity);
+    else
+        addOtherNote(time, channel, pitch, velocity);
+}
+
+void Track::addOtherNote(int time, int channel, int pitch, int velocity)
+{
     if (velocity == 0) {
         // A note-on with velocity 0 is the usual form of a note-off.
         Bucket* bucket = nullptr;
@@ -120,6 +232,14 @@ void Track::addNote(int time, int channel, int pitch, int velocity)
 
 void Track::setNoteOff(int time, int channel, int pitch, bool report)
 {
+    if (inTable(channel, pitch))
+        endFileNote(time, channel, pitch, report);
+    else
+        endOtherNote(time, channel, pitch, report);
+}
+
+void Track::endOtherNote(int time, int channel, int pitch, bool report)
+{
     Bucket* bucket = nullptr;
     std::size_t place = 0;
     if (Element* active = findSounding(time, channel, pitch, bucket, place)) {
@@ -133,6 +253,10 @@ void Track::setNoteOff(int time, int channel, int pitch, bool report)
 
 Element* Track::findActiveNote(int time, int channel, int pitch)
 {
+    if (inTable(channel, pitch)) {
+        std::size_t* held = nullptr;
+        return soundingIn(slotFor(channel, pitch), time, held);
+    }
     Bucket* bucket = nullptr;
     std::size_t place = 0;
     return findSounding(time, channel, pitch, bucket, place);
@@ -159,7 +283,7 @@ void Track::allNotesOff(int time, int channel)
     if (channel >= 0 && channel < tableChannels && !table_.empty()) {
         const auto first = static_cast<std::size_t>(channel * tableKeys);
         for (std::size_t k = first; k < first + tableKeys; ++k)
-            endAll(key(channel, static_cast<int>(k - first)), table_[k], time, &channel);
+            endSlot(table_[k], time);
     }
     const auto channelKey = static_cast<std::uint32_t>(channel);
     for (auto it = others_.begin(); it != others_.end();) {
@@ -172,9 +296,16 @@ void Track::allNotesOff(int time, int channel)
 
 void Track::allNotesOff(int time)
 {
-    for (std::size_t k = 0; k < table_.size(); ++k) {
-        const int channel = static_cast<int>(k) / tableKeys;
-        endAll(key(channel, static_cast<int>(k) % tableKeys), table_[k], time, nullptr);
+    bool sounding = false;
+    for (Slot& slot : table_) {
+        endSlot(slot, time);
+        sounding = sounding || slot.latest != 0;
+    }
+    // With no note left sounding the table goes (it is made again when
+    // needed): a file of many short tracks keeps none of them.
+    if (!sounding) {
+        table_ = std::vector<Slot>();
+        spills_ = std::vector<Spill>();
     }
     for (auto it = others_.begin(); it != others_.end();) {
         if (endAll(it->first, it->second, time, nullptr))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Element.h"
+#include "core/Wrap.h"
 
 #include <array>
 #include <cstddef>
@@ -43,6 +44,12 @@ public:
     void addNote(int time, int channel, int pitch, int velocity);
     // Ends the sounding note of that pitch; `report` warns when there is none.
     void setNoteOff(int time, int channel, int pitch, bool report);
+    // addNote and setNoteOff for the channels and keys a file can give
+    // (0..15, 0..255), which the caller has made sure of. The usual cases (a
+    // key struck while silent, a key's one note ended after its start) are
+    // done inline, for the millions of notes of a large file.
+    void addFileNote(int time, int channel, int key, int velocity);
+    void endFileNote(int time, int channel, int key, bool report);
     // The latest sounding note of that channel and pitch begun by `time`, or null.
     Element* findActiveNote(int time, int channel, int pitch);
     // Ends every sounding note of `channel`.
@@ -62,14 +69,39 @@ private:
     std::array<std::size_t, 16> channelCounts_{};
     // The sounding notes (duration 0) per channel and pitch, as list indices
     // in list order, so that a note-off finds its note without walking the
-    // whole list. An index no longer counts once its note has ended. The
-    // channels and keys a file can give (0..15, 0..255) have a bucket each in
-    // a flat table; any other pair (only from direct callers) goes to a map.
-    using Bucket = std::vector<std::size_t>;
+    // whole list. The channels and keys a file can give (0..15, 0..255) have
+    // a slot each in a flat table, made with the first note. Most slots hold
+    // at most one sounding note at a time, which the slot keeps itself; the
+    // older ones (a note ended on its own start tick, or one begun after the
+    // time of a later one) wait in a spill list of the slot. Any other pair
+    // (only from direct callers) goes to a map of buckets.
     static constexpr int tableChannels = 16;
     static constexpr int tableKeys = 256;
-    std::vector<Bucket> table_;
+    struct Slot {
+        std::size_t latest = 0;  // 1 + list index of the latest sounding note; 0 for none
+        std::uint32_t spill = 0; // 1 + index in spills_ of the older ones; 0 for none yet
+    };
+    // The older sounding notes of a slot, as 1 + list index in list order;
+    // empty whenever the slot holds no note itself.
+    using Spill = std::vector<std::size_t>;
+    std::vector<Slot> table_;
+    std::vector<Spill> spills_;
+    using Bucket = std::vector<std::size_t>;
     std::unordered_map<std::uint64_t, Bucket> others_;
+
+    Slot& slotFor(int channel, int key);
+    // addFileNote (velocity above 0) and endFileNote in every case.
+    void addSlotNote(int time, int channel, int key, int velocity);
+    void endSlotNote(int time, int channel, int key, bool report);
+    // The latest sounding note of the slot begun by `time`, or null; `held`
+    // is where the slot keeps its index.
+    Element* soundingIn(Slot& slot, int time, std::size_t*& held);
+    // Ends that note of the slot, which keeps it only while it still sounds.
+    void endIn(Slot& slot, std::size_t* held, Element& note, int time);
+    // The slot's note leaves it; the latest of the spill list takes its place.
+    void dropLatest(Slot& slot);
+    // Ends the slot's sounding notes and keeps those still sounding.
+    void endSlot(Slot& slot, int time);
 
     // The bucket of that channel and pitch, made when missing.
     Bucket& bucketFor(int channel, int pitch);
@@ -78,9 +110,12 @@ private:
     static std::uint64_t key(int channel, int pitch);
     Element* slotNote(std::size_t index);
     Element* latestIn(Bucket& slots, int time, int channel, int pitch, std::size_t& place);
-    // The note findActiveNote answers, with its bucket and place in it.
+    // The note findActiveNote answers for a pair outside the table, with its
+    // bucket and place in it.
     Element* findSounding(int time, int channel, int pitch, Bucket*& bucket, std::size_t& place);
     void endSounding(Bucket& bucket, std::size_t place, Element& note, int time);
+    void addOtherNote(int time, int channel, int pitch, int velocity);
+    void endOtherNote(int time, int channel, int pitch, bool report);
     // Ends the bucket's sounding notes (of `channel` when given) and keeps
     // those still sounding; true when none is left.
     bool endAll(std::uint64_t bucketKey, Bucket& bucket, int time, const int* channel);
@@ -89,3 +124,40 @@ private:
     // Counts an element just appended.
     void count(const Element& element);
 };
+
+inline void Track::addFileNote(int time, int channel, int key, int velocity)
+{
+    // A note-on with velocity 0 is the usual form of a note-off.
+    if (velocity == 0) {
+        endFileNote(time, channel, key, true);
+        return;
+    }
+    if (!table_.empty()) {
+        Slot& slot = table_[static_cast<unsigned>(channel) * tableKeys + static_cast<unsigned>(key)];
+        if (slot.latest == 0) {
+            slot.latest = elements_.size() + 1;
+            elements_.emplace_back(ElementKind::Note, time, channel, key, velocity);
+            ++channelCounts_[static_cast<std::size_t>(channel)];
+            used = true;
+            return;
+        }
+    }
+    addSlotNote(time, channel, key, velocity);
+}
+
+inline void Track::endFileNote(int time, int channel, int key, bool report)
+{
+    if (report && !table_.empty()) {
+        Slot& slot = table_[static_cast<unsigned>(channel) * tableKeys + static_cast<unsigned>(key)];
+        if (slot.latest != 0 && slot.spill == 0) {
+            Element& note = elements_[slot.latest - 1];
+            // Begun before `time`: the note ends with a duration other than 0.
+            if (note.time < time) {
+                note.duration = subWrap(time, note.time);
+                slot.latest = 0;
+                return;
+            }
+        }
+    }
+    endSlotNote(time, channel, key, report);
+}

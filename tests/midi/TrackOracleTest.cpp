@@ -197,7 +197,19 @@ TEST_F(TrackOracleTest, RandomOperations)
     }
 }
 
-// Random track chunks read by the decoder, replayed on the oracle.
+// The bytes of `value` as a variable-length quantity of `size` bytes
+// (leading zero groups as padding, up to 5 bytes in all).
+std::string paddedVlq(std::uint32_t value, int size)
+{
+    std::string out = midi::vlq(value);
+    while (static_cast<int>(out.size()) < size)
+        out.insert(out.begin(), '\x80');
+    return out;
+}
+
+// Random track chunks read by the decoder, replayed on the oracle: deltas of
+// one to five bytes (padded ones too, and ones that wrap the time), running
+// status, keys above 127, both kinds of note-off and all-notes-off.
 TEST_F(TrackOracleTest, RandomChunks)
 {
     struct Op {
@@ -206,34 +218,62 @@ TEST_F(TrackOracleTest, RandomChunks)
     };
     std::mt19937 rng(8);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto pickDelta = [&]() -> std::uint32_t {
+        const int r = pick(0, 19);
+        if (r < 6)
+            return 0;
+        if (r < 17)
+            return static_cast<std::uint32_t>(pick(1, 100));
+        if (r < 19)
+            return static_cast<std::uint32_t>(pick(128, 40000));
+        return std::uniform_int_distribution<std::uint32_t>(0x0FFFFFF0u, 0xFFFFFFFFu)(rng);
+    };
     for (int round = 0; round < 200; ++round) {
         midi::TrackBody body;
         std::vector<Op> ops;
         int time = 0;
+        int runningStatus = 0;
         const int events = pick(0, 300);
         for (int e = 0; e < events; ++e) {
-            const auto delta = static_cast<std::uint32_t>(pick(0, 2) == 0 ? 0 : pick(1, 100));
+            const std::uint32_t delta = pickDelta();
             time = addWrap(time, static_cast<int>(delta));
             const int channel = pick(0, 3);
-            const int key = pick(60, 66);
             const int r = pick(0, 19);
+            int key = pick(60, 66);
+            int velocity = pick(1, 127);
+            int status = 0;
             if (r < 9) {
-                const int velocity = pick(1, 127);
-                body.noteOn(delta, channel, key, velocity);
+                status = 0x90 | channel;
                 ops.push_back(Op{0, time, channel, key, velocity});
             } else if (r < 13) {
-                body.noteOff(delta, channel, key);
+                status = 0x80 | channel;
+                velocity = 64;
                 ops.push_back(Op{1, time, channel, key, 0});
             } else if (r < 17) {
-                body.noteOn(delta, channel, key, 0); // the other kind of note-off
+                status = 0x90 | channel; // the other kind of note-off
+                velocity = 0;
                 ops.push_back(Op{0, time, channel, key, 0});
             } else if (r < 18) {
-                body.controller(delta, channel, 123, 0);
+                status = 0xB0 | channel;
+                key = 123;
+                velocity = 0;
                 ops.push_back(Op{2, time, channel, 0, 0});
             } else {
-                body.controller(delta, channel, 7, 100);
+                status = 0xB0 | channel;
+                key = 7;
+                velocity = 100;
                 ops.push_back(Op{3, time, channel, 0, 100});
             }
+            if (status < 0xB0 && pick(0, 30) == 0) {
+                key = pick(128, 255); // a data byte the reader takes as it is
+                ops.back().key = key;
+            }
+            const int size = static_cast<int>(midi::vlq(delta).size());
+            const std::string deltaBytes = paddedVlq(delta, pick(0, 9) == 0 ? pick(size, 5) : size);
+            // Running status only where the key cannot be taken for a status.
+            const bool running = status == runningStatus && key < 0x80 && pick(0, 2) != 0;
+            body.raw(deltaBytes + (running ? "" : midi::bytes({status})) + midi::bytes({key, velocity}));
+            runningStatus = status;
         }
         const auto last = static_cast<std::uint32_t>(pick(0, 50));
         body.endOfTrack(last);
