@@ -49,26 +49,35 @@ void Song::sortToChannels()
     Distribution distribution{targets, getsTempos, {}, {}, {}};
     distribution.lowest.fill(127);
     const std::vector<int> wholeTargets = planChannels(distribution);
+    // The tracks' elements now live in the channels; their lists are freed
+    // here. A track taken whole is the only source of its channel: those
+    // are made side by side.
+    std::vector<std::size_t> whole;
     for (std::size_t t = 0; t < tracks.size(); ++t) {
-        // The track's elements now live in the channels; its list is freed here.
-        std::vector<Element> elements = tracks[t].takeElements();
-        if (wholeTargets[t] >= 0)
-            takeWhole(elements, wholeTargets[t], distribution);
-        else
+        if (wholeTargets[t] >= 0) {
+            whole.push_back(t);
+        } else {
+            std::vector<Element> elements = tracks[t].takeElements();
             distribute(elements, distribution);
+        }
     }
+    runOrdered(whole.size(), [&](std::size_t k) {
+        std::vector<Element> elements = tracks[whole[k]].takeElements();
+        takeWhole(elements, wholeTargets[whole[k]], distribution);
+    });
     for (int ch = 0; ch < channelCount; ++ch)
         if (getsTempos[ch])
             addTempos(ch, distribution, nullptr);
 
+    std::vector<int> used;
     for (int ch = 0; ch < channelCount; ++ch) {
-        Channel& channel = channels[ch];
-        if (!channel.used)
+        if (!channels[ch].used)
             continue;
-        channel.sort();
+        used.push_back(ch);
         if (distribution.lowest[ch] < lowestPitch)
             lowestPitch = distribution.lowest[ch];
     }
+    runOrdered(used.size(), [&](std::size_t k) { channels[used[k]].sort(); });
 
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));

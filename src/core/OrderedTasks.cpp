@@ -42,8 +42,13 @@ public:
     }
     void numbers(Code code, int channel, const int* values, int count) override
     {
-        put(Kind::Numbers, static_cast<int>(code) | (count << 8));
-        words_.push_back(channel);
+        // Most channels (and none, -1) fit in the entry's first word.
+        if (channel >= -1 && channel < 255) {
+            put(Kind::NumbersOfChannel, static_cast<int>(code) | (count << 8) | ((channel + 1) << 11));
+        } else {
+            put(Kind::Numbers, static_cast<int>(code) | (count << 8));
+            words_.push_back(channel);
+        }
         words_.insert(words_.end(), values, values + count);
         added();
     }
@@ -67,6 +72,10 @@ public:
                 main.pass(ConsoleText{static_cast<Level>(detail & 0xFF), (detail & 0x100) != 0,
                                       std::string_view(texts_).substr(from, size)});
                 at += 3;
+            } else if (kind == Kind::NumbersOfChannel) {
+                const int count = (detail >> 8) & 7;
+                reportNumbers(static_cast<Code>(detail & 0xFF), (detail >> 11) - 1, &words_[at + 1], count);
+                at += 1 + static_cast<std::size_t>(count);
             } else if (kind == Kind::Numbers) {
                 const int count = detail >> 8;
                 reportNumbers(static_cast<Code>(detail & 0xFF), words_[at + 1], &words_[at + 2], count);
@@ -86,10 +95,11 @@ private:
     // Entries gathered between calls of `grown`.
     static constexpr std::size_t growStep = 4096;
 
-    enum class Kind : std::int32_t { Text, Numbers, Kept };
+    enum class Kind : std::int32_t { Text, Numbers, NumbersOfChannel, Kept };
     // Each entry: a word of its kind and detail (text: level and macro flag;
-    // numbers: code and count; kept: place in kept_), then its own words
-    // (text: place and length in texts_; numbers: channel and values).
+    // numbers: code and count, and the channel if it fits; kept: place in
+    // kept_), then its own words (text: place and length in texts_;
+    // numbers: the channel unless it fitted, and the values).
     std::vector<std::int32_t> words_;
     std::string texts_;
     std::vector<Diagnostic> kept_;
@@ -109,8 +119,8 @@ private:
 class Turns {
 public:
     Turns(std::size_t count, const std::function<void(std::size_t)>& task,
-          const std::function<bool(std::size_t)>& stands, Message& main)
-        : count_(count), task_(task), stands_(stands), main_(main), tasks_(count)
+          const std::function<bool(std::size_t)>& stands, std::size_t ahead, Message& main)
+        : count_(count), task_(task), stands_(stands), ahead_(ahead), main_(main), tasks_(count)
     {
         closeUnlessStands();
     }
@@ -118,15 +128,14 @@ public:
     // The tasks whose output was given.
     std::size_t given() const { return given_; }
 
-    // Takes tasks until none is left (on every thread of the run). A task
-    // starts at most one ahead of the one whose turn it is, so that at most
-    // one log waits whole.
+    // Takes tasks until none is left (on every thread of the run); a task
+    // starts at most `ahead_` after the one whose turn it is.
     void work()
     {
         for (std::size_t i; (i = next_++) < count_;) {
             {
                 std::unique_lock<std::mutex> guard(lock_);
-                turnMoved_.wait(guard, [&] { return i <= given_ + 1 || closed_; });
+                turnMoved_.wait(guard, [&] { return i - given_ <= ahead_ || closed_; });
             }
             if (stop_)
                 return;
@@ -143,7 +152,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t holdAtMost = std::size_t{1} << 16;
+    static constexpr std::size_t holdAtMost = std::size_t{1} << 18;
 
     struct Task {
         TaskLog log;
@@ -154,6 +163,7 @@ private:
     std::size_t count_;
     const std::function<void(std::size_t)>& task_;
     const std::function<bool(std::size_t)>& stands_;
+    std::size_t ahead_;
     Message& main_;
     std::vector<Task> tasks_;
     std::mutex lock_;
@@ -231,12 +241,12 @@ bool tasksRunSideBySide()
 }
 
 std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
-                       const std::function<bool(std::size_t)>& stands)
+                       const std::function<bool(std::size_t)>& stands, std::size_t ahead)
 {
 #ifdef MIDI2VARN_THREADS
     Message* main = currentMessage();
     if ((count >= 2 || stands) && main != nullptr) {
-        Turns turns(count, task, stands, *main);
+        Turns turns(count, task, stands, ahead, *main);
         std::thread helper;
         try {
             helper = std::thread([&turns] { turns.work(); });

@@ -127,7 +127,9 @@ unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, 
             passed(starts[k]);
         return true;
     };
-    const std::size_t done = runOrdered(starts.size(), readChunk, stands);
+    // A chunk's bytes go back only when its turn comes: reading runs at most
+    // one chunk ahead.
+    const std::size_t done = runOrdered(starts.size(), readChunk, stands, 1);
     for (std::size_t k = 0; k < done; ++k)
         if (reads[k].track)
             file.tracks.push_back(std::move(*reads[k].track));

@@ -37,6 +37,7 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
         for (int k = 0; k < reports; ++k)
             report(Code::NoActiveNote, static_cast<int>(i) + 1, k, static_cast<int>(i), 60);
         report(Code::CannotOpenInput, noChannel, "task.mid");
+        report(Code::TrackTooShort, 300 + static_cast<int>(i), 7); // a channel too wide to pack
         MsgContinue(Level::Output, "part %d", static_cast<int>(i));
         if (i == failing)
             throw std::runtime_error("task failed");
@@ -59,7 +60,7 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
     Msg(Level::Output, "after\n");
     record.flush();
     for (const Diagnostic& d : record.diagnostics.kept())
-        run.kept.push_back(std::string(codeInfo(d.code).name) + " " + d.text);
+        run.kept.push_back(std::string(codeInfo(d.code).name) + " " + std::to_string(d.channel) + " " + d.text);
     run.warnings = record.diagnostics.count(Code::ZeroLength) + record.diagnostics.count(Code::NoActiveNote);
     return run;
 }
