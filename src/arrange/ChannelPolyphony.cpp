@@ -225,7 +225,8 @@ int unlimitedPeak(std::vector<Element>& elements)
 {
     const Element* const list = elements.data();
     const std::size_t size = elements.size();
-    EndHeap ends;
+    EndHeap ends;       // the notes sounding from before the current group
+    Buffer<int> groupEnds; // the current group's notes
     std::uint64_t position = 0;
     int groupStart = 0;
     int count = 0;
@@ -242,6 +243,11 @@ int unlimitedPeak(std::vector<Element>& elements)
         const int now = static_cast<int>(position);
         if (now != groupStart) {
             ends.retire(now);
+            // Most notes of the group before end by now and never enter the heap.
+            for (std::size_t k = 0; k < groupEnds.size(); ++k)
+                if (groupEnds[k] > now)
+                    ends.push(groupEnds[k]);
+            groupEnds.resize(0);
             count = 1 + static_cast<int>(ends.size());
             if (count > 1 && count > peak) {
                 peak = count;
@@ -253,7 +259,7 @@ int unlimitedPeak(std::vector<Element>& elements)
             Msg(Level::Debug, "polyphonyB %d @ %g\n", count, shownPosition(now));
         }
         if (e.length > 0)
-            ends.push(now + e.length);
+            groupEnds.add(now + e.length);
     }
     return peak;
 }
@@ -351,19 +357,20 @@ void LimitedPass::joinGroup(int now)
 // last note stays), so that no grid position changes.
 void LimitedPass::removeDropped()
 {
+    const auto at = [this](std::size_t k) { return elements_.begin() + static_cast<std::ptrdiff_t>(k); };
     std::size_t out = dropped_[0];
-    std::size_t next = 0;
-    int carried = 0;
-    for (std::size_t i = out; i < elements_.size(); ++i) {
-        if (next < dropped_.size() && dropped_[next] == i) {
-            carried = addWrap(carried, elements_[i].delta);
-            ++next;
-            continue;
-        }
-        elements_[out] = elements_[i];
-        elements_[out].delta = addWrap(elements_[out].delta, carried);
-        carried = 0;
-        ++out;
+    std::size_t k = 0;
+    while (k < dropped_.size()) {
+        // A run of dropped notes, then the elements kept up to the next one.
+        std::size_t from = dropped_[k];
+        int carried = 0;
+        for (; k < dropped_.size() && dropped_[k] == from; ++k, ++from)
+            carried = addWrap(carried, elements_[from].delta);
+        const std::size_t to = k < dropped_.size() ? dropped_[k] : elements_.size();
+        if (from < to)
+            elements_[from].delta = addWrap(elements_[from].delta, carried);
+        std::copy(at(from), at(to), at(out));
+        out += to - from;
     }
     elements_.resize(out);
     dropped_.resize(0);
@@ -386,10 +393,12 @@ int LimitedPass::run()
 {
     if (elements_.size() > std::numeric_limits<std::uint32_t>::max())
         return Rescan{elements_, limit_}.run({});
+    const Element* const list = elements_.data();
+    const std::size_t size = elements_.size();
     std::uint64_t position = 0;
     int groupStart = 0;
-    for (std::size_t i = 0; i < elements_.size(); ++i) {
-        const Element& e = elements_[i];
+    for (std::size_t i = 0; i < size; ++i) {
+        const Element& e = list[i];
         position += static_cast<std::uint32_t>(e.delta);
         if (!e.isNote())
             continue;
