@@ -33,6 +33,14 @@ double shownPosition(int position)
     return (position / 24) / 3.0 + 1.0;
 }
 
+// The debug line of a new peak, reached at a new group (A) or by a note
+// joining one (B). Out of line: the passes keep their registers for the
+// common case.
+[[gnu::noinline]] void printPeak(bool joined, int count, int position)
+{
+    Msg(Level::Debug, joined ? "polyphonyB %d @ %g\n" : "polyphonyA %d @ %g\n", count, shownPosition(position));
+}
+
 // --- the plain walk ---
 
 // Where a walk over the list stands: the next element, the position of the
@@ -251,12 +259,12 @@ int unlimitedPeak(std::vector<Element>& elements)
             count = 1 + static_cast<int>(ends.size());
             if (count > 1 && count > peak) {
                 peak = count;
-                Msg(Level::Debug, "polyphonyA %d @ %g\n", count, shownPosition(groupStart));
+                printPeak(false, count, groupStart);
             }
             groupStart = now;
         } else if (++count > peak) {
             peak = count;
-            Msg(Level::Debug, "polyphonyB %d @ %g\n", count, shownPosition(now));
+            printPeak(true, count, now);
         }
         if (e.length > 0)
             groupEnds.add(now + e.length);
@@ -318,7 +326,7 @@ void LimitedPass::newGroup(int now)
             ++count_;
         if (count_ > peak_) {
             peak_ = count_;
-            Msg(Level::Debug, "polyphonyA %d @ %g\n", count_, shownPosition(note.position));
+            printPeak(false, count_, note.position);
         }
         if (note.end > now)
             sounding_[out++] = note;
@@ -348,7 +356,7 @@ void LimitedPass::joinGroup(int now)
     }
     if (count_ > peak_) {
         peak_ = count_;
-        Msg(Level::Debug, "polyphonyB %d @ %g\n", count_, shownPosition(now));
+        printPeak(true, count_, now);
     }
 }
 
