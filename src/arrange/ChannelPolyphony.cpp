@@ -233,8 +233,8 @@ int unlimitedPeak(std::vector<Element>& elements)
 {
     const Element* const list = elements.data();
     const std::size_t size = elements.size();
-    EndHeap ends;       // the notes sounding from before the current group
-    Buffer<int> groupEnds; // the current group's notes
+    EndHeap ends; // the notes sounding from before the current group
+    std::size_t groupFirst = 0; // the first element of the current group
     std::uint64_t position = 0;
     int groupStart = 0;
     int count = 0;
@@ -251,11 +251,13 @@ int unlimitedPeak(std::vector<Element>& elements)
         const int now = static_cast<int>(position);
         if (now != groupStart) {
             ends.retire(now);
-            // Most notes of the group before end by now and never enter the heap.
-            for (std::size_t k = 0; k < groupEnds.size(); ++k)
-                if (groupEnds[k] > now)
-                    ends.push(groupEnds[k]);
-            groupEnds.resize(0);
+            // The notes of the group before that sound on; most have ended
+            // by now and never enter the heap.
+            const int gap = now - groupStart;
+            for (std::size_t k = groupFirst; k < i; ++k)
+                if (list[k].isNote() && list[k].length > gap)
+                    ends.push(groupStart + list[k].length);
+            groupFirst = i;
             count = 1 + static_cast<int>(ends.size());
             if (count > 1 && count > peak) {
                 peak = count;
@@ -266,8 +268,6 @@ int unlimitedPeak(std::vector<Element>& elements)
             peak = count;
             printPeak(true, count, now);
         }
-        if (e.length > 0)
-            groupEnds.add(now + e.length);
     }
     return peak;
 }

@@ -355,11 +355,14 @@ List randomGridList(std::mt19937& rng, int size, bool hostile)
         if (kind == 0) {
             Element t = Element::makeTempo(0, 0, pick(30, 200));
             t.delta = delta;
+            // A stray length, which no pass may take for a sounding note.
+            t.length = pick(0, 400);
             list.push_back(t);
         } else if (kind == 1) {
             const int channel = pick(0, 15);
             Element v = Element::makeVolume(0, channel, pick(0, 127));
             v.delta = delta;
+            v.length = pick(0, 400);
             list.push_back(v);
         } else {
             // A chord of up to 8 notes, long ones now and then.
