@@ -272,8 +272,9 @@ int unlimitedPeak(std::vector<Element>& elements)
     return peak;
 }
 
-// Under a limit, the sounding notes in list order: few, as all but the first
-// ones give way at each new group.
+// Under a limit, the notes sounding from before the current group, in list
+// order: few, as all but the first ones give way at each new group. The
+// current group's own notes are read from the list.
 class LimitedPass {
 public:
     LimitedPass(std::vector<Element>& elements, int limit) : elements_(elements), limit_(limit) {}
@@ -291,14 +292,19 @@ private:
     std::vector<Element>& elements_;
     int limit_;
     Buffer<Sounding> sounding_;
-    std::size_t head_ = 0;      // entries of sounding_ before it have left
+    std::size_t head_ = 0; // entries of sounding_ before it have left
+    int groupStart_ = 0;   // the current group's position
+    // The current group's elements from here on are all still listed; those
+    // before it are dropped or are no sounding notes.
+    std::size_t groupNext_ = 0;
     Buffer<std::uint32_t> dropped_; // in list order
     int count_ = 0;
     int peak_ = 0;
 
     void cut(Sounding& note, int now);
-    void newGroup(int now);
-    void joinGroup(int now);
+    void countOrCut(Sounding& note, int now);
+    void newGroup(std::size_t i, int now);
+    void joinGroup(std::size_t i, int now);
     void removeDropped();
     int handOver(WalkState state);
 };
@@ -311,8 +317,22 @@ void LimitedPass::cut(Sounding& note, int now)
     note.end = note.position + length;
 }
 
-// A new group: the sounding notes beyond the limit are cut.
-void LimitedPass::newGroup(int now)
+// A note still sounding at a new group counts, or is cut beyond the limit.
+void LimitedPass::countOrCut(Sounding& note, int now)
+{
+    if (count_ + 1 > limit_)
+        cut(note, now);
+    else
+        ++count_;
+    if (count_ > peak_) {
+        peak_ = count_;
+        printPeak(false, count_, note.position);
+    }
+}
+
+// The note at `i` begins a new group at `now`: the sounding notes beyond
+// the limit are cut, those from before the last group first, then its own.
+void LimitedPass::newGroup(std::size_t i, int now)
 {
     count_ = 1;
     std::size_t out = 0;
@@ -320,37 +340,42 @@ void LimitedPass::newGroup(int now)
         Sounding note = sounding_[j];
         if (note.end <= now)
             continue;
-        if (count_ + 1 > limit_)
-            cut(note, now);
-        else
-            ++count_;
-        if (count_ > peak_) {
-            peak_ = count_;
-            printPeak(false, count_, note.position);
-        }
+        countOrCut(note, now);
         if (note.end > now)
             sounding_[out++] = note;
     }
     sounding_.resize(out);
     head_ = 0;
+    const int gap = now - groupStart_;
+    for (std::size_t k = groupNext_; k < i; ++k) {
+        const Element& e = elements_[k];
+        if (!e.isNote() || e.length <= gap)
+            continue;
+        Sounding note{static_cast<std::uint32_t>(k), groupStart_, groupStart_ + e.length};
+        countOrCut(note, now);
+        if (note.end > now)
+            sounding_.add(note);
+    }
+    groupStart_ = now;
+    groupNext_ = i;
 }
 
-// A note joins the current group; beyond the limit the first-listed
-// sounding note gives way: dropped if it starts now, else cut.
-void LimitedPass::joinGroup(int now)
+// The note at `i` joins the current group; beyond the limit the first-listed
+// sounding note gives way: one from before is cut, one of the group dropped.
+void LimitedPass::joinGroup(std::size_t i, int now)
 {
     ++count_;
     if (count_ > limit_) {
         if (head_ < sounding_.size()) {
             Sounding& first = sounding_[head_];
-            if (first.position == now) {
-                dropped_.add(first.id);
+            cut(first, now);
+            if (first.end <= now)
                 ++head_;
-            } else {
-                cut(first, now);
-                if (first.end <= now)
-                    ++head_;
-            }
+        } else {
+            while (groupNext_ < i && !(elements_[groupNext_].isNote() && elements_[groupNext_].length > 0))
+                ++groupNext_;
+            if (groupNext_ < i)
+                dropped_.add(static_cast<std::uint32_t>(groupNext_++));
         }
         --count_;
     }
@@ -404,27 +429,20 @@ int LimitedPass::run()
     const Element* const list = elements_.data();
     const std::size_t size = elements_.size();
     std::uint64_t position = 0;
-    int groupStart = 0;
     for (std::size_t i = 0; i < size; ++i) {
         const Element& e = list[i];
         position += static_cast<std::uint32_t>(e.delta);
         if (!e.isNote())
             continue;
-        const int length = e.length;
-        if (!withinBounds(position, length)) {
+        if (!withinBounds(position, e.length)) {
             const auto before = static_cast<std::uint32_t>(position - static_cast<std::uint32_t>(e.delta));
-            return handOver({i, static_cast<int>(before), groupStart, 0, 0});
+            return handOver({i, static_cast<int>(before), groupStart_, 0, 0});
         }
         const int now = static_cast<int>(position);
-        if (now != groupStart) {
-            newGroup(now);
-            groupStart = now;
-        } else {
-            joinGroup(now);
-        }
-        // The note itself sounds on for the notes after it.
-        if (length > 0)
-            sounding_.add({static_cast<std::uint32_t>(i), now, now + length});
+        if (now != groupStart_)
+            newGroup(i, now);
+        else
+            joinGroup(i, now);
     }
     if (dropped_.size() > 0)
         removeDropped();
