@@ -159,7 +159,6 @@ class Buffer {
 public:
     std::size_t size() const { return size_; }
     T& operator[](std::size_t k) { return items_[k]; }
-    T& back() { return items_[size_ - 1]; }
 
     void add(const T& item)
     {
@@ -167,7 +166,8 @@ public:
             items_.resize(2 * size_ + 16);
         items_[size_++] = item;
     }
-    void resize(std::size_t size) { size_ = size; }
+    // Keeps the first `size` items (no more than there are).
+    void truncate(std::size_t size) { size_ = size; }
 
 private:
     std::vector<T> items_;
@@ -208,7 +208,7 @@ private:
     {
         const std::size_t n = ends_.size() - 1;
         const int last = ends_[n];
-        ends_.resize(n);
+        ends_.truncate(n);
         std::size_t k = 0;
         for (std::size_t child = 1; child < n; child = 2 * k + 1) {
             if (child + 1 < n && ends_[child + 1] < ends_[child])
@@ -284,7 +284,7 @@ public:
 
 private:
     struct Sounding {
-        std::uint32_t id;
+        std::uint32_t id; // its index in the list
         int position;
         int end;
     };
@@ -294,8 +294,8 @@ private:
     Buffer<Sounding> sounding_;
     std::size_t head_ = 0; // entries of sounding_ before it have left
     int groupStart_ = 0;   // the current group's position
-    // The current group's elements from here on are all still listed; those
-    // before it are dropped or are no sounding notes.
+    // The current group's elements from here on are all still listed; of
+    // those before it, none sounds any longer.
     std::size_t groupNext_ = 0;
     Buffer<std::uint32_t> dropped_; // in list order
     int count_ = 0;
@@ -344,7 +344,7 @@ void LimitedPass::newGroup(std::size_t i, int now)
         if (note.end > now)
             sounding_[out++] = note;
     }
-    sounding_.resize(out);
+    sounding_.truncate(out);
     head_ = 0;
     const int gap = now - groupStart_;
     for (std::size_t k = groupNext_; k < i; ++k) {
@@ -406,7 +406,7 @@ void LimitedPass::removeDropped()
         out += to - from;
     }
     elements_.resize(out);
-    dropped_.resize(0);
+    dropped_.truncate(0);
 }
 
 // At a note out of bounds the walk takes over: the list stands as the walk
