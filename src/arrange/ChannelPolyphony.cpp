@@ -1,14 +1,14 @@
 // The polyphony limit of a channel: notes that would sound beyond the limit
 // are cut where a new group starts, or dropped when they start with it.
 //
-// Two passes make the same changes and print the same lines in the same
+// The passes make the same changes and print the same lines in the same
 // order. The plain walk goes over the list again from its start for every
-// note, so it costs the square of the channel's length; it is kept for the
-// lists the indexed pass cannot vouch for (negative deltas, positions or
-// lengths near the int range, where sums wrap, and a negative limit), and
-// as the oracle the tests compare the indexed pass with. The indexed pass
-// keeps the sounding notes in an index, so that a channel of a million
-// notes costs about the number of notes sounding together per note.
+// note, so it costs the square of the channel's length; it takes over where
+// the one-walk passes stop (a negative delta, positions or lengths near the
+// int range, where sums wrap) and does the negative limits, and it is the
+// oracle the tests compare the one-walk passes with. These go over the list
+// once: without a limit only the number of sounding notes matters, under a
+// limit the few that sound are kept in list order.
 //
 // The limit that ranks the notes instead (-c) is in ChannelChords.
 #include "arrange/ChannelPolyphony.h"
@@ -22,9 +22,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <limits>
-#include <queue>
 #include <vector>
 
 namespace {
@@ -35,7 +33,25 @@ double shownPosition(int position)
     return (position / 24) / 3.0 + 1.0;
 }
 
+// The debug line of a new peak, reached at a new group (A) or by a note
+// joining one (B). Out of line: the passes keep their registers for the
+// common case.
+[[gnu::noinline]] void printPeak(bool joined, int count, int position)
+{
+    Msg(Level::Debug, joined ? "polyphonyB %d @ %g\n" : "polyphonyA %d @ %g\n", count, shownPosition(position));
+}
+
 // --- the plain walk ---
+
+// Where a walk over the list stands: the next element, the position of the
+// one before it, the position of the current group, its count and the peak.
+struct WalkState {
+    std::size_t next = 0;
+    int position = 0;
+    int groupStart = 0;
+    int count = 0;
+    int peak = 0;
+};
 
 struct Rescan {
     std::vector<Element>& elements;
@@ -98,11 +114,14 @@ struct Rescan {
         return i;
     }
 
-    int run()
+    // Walks from `state` (the notes before it done) to the end.
+    int run(const WalkState& state)
     {
-        int now = 0;
-        int groupStart = 0;
-        for (std::size_t i = 0; i < elements.size(); ++i) {
+        int now = state.position;
+        int groupStart = state.groupStart;
+        count = state.count;
+        peak = state.peak;
+        for (std::size_t i = state.next; i < elements.size(); ++i) {
             now = addWrap(now, elements[i].delta);
             if (!elements[i].isNote())
                 continue;
@@ -117,239 +136,315 @@ struct Rescan {
     }
 };
 
-// --- the indexed pass ---
+// --- the passes in one walk ---
 
-// Positions and lengths the indexed pass accepts: far enough from the int
-// range that no sum it forms can wrap.
-constexpr std::int64_t fastBound = std::int64_t{1} << 29;
+// Positions and lengths the one-walk passes accept: far enough from the int
+// range that no sum they form can wrap.
+constexpr std::uint32_t fastBound = std::uint32_t{1} << 29;
 
-class IndexedPass {
+// Whether a note at `position` (the sum of the deltas up to it, each taken
+// as unsigned, so that it never falls and a negative delta puts all that
+// follows beyond the bound) is one the one-walk passes handle.
+bool withinBounds(std::uint64_t position, int length)
+{
+    // A length within -bound..bound is 0..2 * bound once shifted by bound.
+    const std::uint32_t shifted = static_cast<std::uint32_t>(length) + fastBound;
+    return position <= fastBound && shifted <= 2 * fastBound;
+}
+
+// A list of plain values that keeps its storage: clearing and adding cost
+// no more than a store.
+template <typename T>
+class Buffer {
 public:
-    IndexedPass(std::vector<Element>& elements, int limit) : elements_(elements), limit_(limit) {}
+    std::size_t size() const { return size_; }
+    T& operator[](std::size_t k) { return items_[k]; }
 
-    // False, having changed nothing, for a list outside what it handles.
-    bool prepare();
-    // The pass itself; returns the peak.
+    void add(const T& item)
+    {
+        if (size_ == items_.size())
+            items_.resize(2 * size_ + 16);
+        items_[size_++] = item;
+    }
+    // Keeps the first `size` items (no more than there are).
+    void truncate(std::size_t size) { size_ = size; }
+
+private:
+    std::vector<T> items_;
+    std::size_t size_ = 0;
+};
+
+// The ends of the sounding notes, soonest first: a binary heap, as only
+// their number is asked for.
+class EndHeap {
+public:
+    std::size_t size() const { return ends_.size(); }
+
+    void push(int end)
+    {
+        ends_.add(end);
+        std::size_t k = ends_.size() - 1;
+        while (k > 0) {
+            const std::size_t parent = (k - 1) / 2;
+            if (ends_[parent] <= end)
+                break;
+            ends_[k] = ends_[parent];
+            k = parent;
+        }
+        ends_[k] = end;
+    }
+
+    // The notes that ended by `now` leave.
+    void retire(int now)
+    {
+        while (ends_.size() > 0 && ends_[0] <= now)
+            popSoonest();
+    }
+
+private:
+    Buffer<int> ends_;
+
+    void popSoonest()
+    {
+        const std::size_t n = ends_.size() - 1;
+        const int last = ends_[n];
+        ends_.truncate(n);
+        std::size_t k = 0;
+        for (std::size_t child = 1; child < n; child = 2 * k + 1) {
+            if (child + 1 < n && ends_[child + 1] < ends_[child])
+                ++child;
+            if (last <= ends_[child])
+                break;
+            ends_[k] = ends_[child];
+            k = child;
+        }
+        if (n > 0)
+            ends_[k] = last;
+    }
+};
+
+// Without a limit nothing changes: the peak is all there is to find, and a
+// count of the sounding notes gives it. A new group raises the peak only
+// when every note sounding at the previous group and all of that group's
+// notes still sound (the peak has counted them all together), so the one
+// line it prints is at the last of them: the note just before. At a note
+// out of bounds the walk takes over.
+int unlimitedPeak(std::vector<Element>& elements)
+{
+    const Element* const list = elements.data();
+    const std::size_t size = elements.size();
+    EndHeap ends; // the notes sounding from before the current group
+    std::size_t groupFirst = 0; // the first element of the current group
+    std::uint64_t position = 0;
+    int groupStart = 0;
+    int count = 0;
+    int peak = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const Element& e = list[i];
+        position += static_cast<std::uint32_t>(e.delta);
+        if (!e.isNote())
+            continue;
+        if (!withinBounds(position, e.length)) {
+            const auto before = static_cast<std::uint32_t>(position - static_cast<std::uint32_t>(e.delta));
+            return Rescan{elements, 0}.run({i, static_cast<int>(before), groupStart, count, peak});
+        }
+        const int now = static_cast<int>(position);
+        if (now != groupStart) {
+            ends.retire(now);
+            // The notes of the group before that sound on; most have ended
+            // by now and never enter the heap.
+            const int gap = now - groupStart;
+            for (std::size_t k = groupFirst; k < i; ++k)
+                if (list[k].isNote() && list[k].length > gap)
+                    ends.push(groupStart + list[k].length);
+            groupFirst = i;
+            count = 1 + static_cast<int>(ends.size());
+            if (count > 1 && count > peak) {
+                peak = count;
+                printPeak(false, count, groupStart);
+            }
+            groupStart = now;
+        } else if (++count > peak) {
+            peak = count;
+            printPeak(true, count, now);
+        }
+    }
+    return peak;
+}
+
+// Under a limit, the notes sounding from before the current group, in list
+// order: few, as all but the first ones give way at each new group. The
+// current group's own notes are read from the list.
+class LimitedPass {
+public:
+    LimitedPass(std::vector<Element>& elements, int limit) : elements_(elements), limit_(limit) {}
+
+    // Changes the list; returns the peak.
     int run();
 
 private:
-    enum : unsigned char { isNote = 1, sounding = 2, dropped = 4 };
-    // A note's end and id in one number that orders by end, then id: the
-    // heap then compares plain integers.
-    static std::uint64_t ending(int end, std::uint32_t id)
-    {
-        return (std::uint64_t{static_cast<std::uint32_t>(end) ^ 0x80000000u} << 32) | id;
-    }
-    static int endOfEnding(std::uint64_t ending)
-    {
-        return static_cast<int>(static_cast<std::uint32_t>(ending >> 32) ^ 0x80000000u);
-    }
+    struct Sounding {
+        std::uint32_t id; // its index in the list
+        int position;
+        int end;
+    };
 
     std::vector<Element>& elements_;
     int limit_;
-    std::vector<int> posOf_;
-    std::vector<unsigned char> state_;
-    // Ends of the sounding notes, soonest first (entries of cut notes stay
-    // behind and are recognised as stale).
-    std::priority_queue<std::uint64_t, std::vector<std::uint64_t>, std::greater<std::uint64_t>> endings_;
-    // Sounding notes in list order, with removed ones among them.
-    std::vector<std::uint32_t> active_;
-    std::size_t head_ = 0; // entries of active_ before it are all removed
-    std::size_t live_ = 0; // sounding notes
+    Buffer<Sounding> sounding_;
+    std::size_t head_ = 0; // entries of sounding_ before it have left
+    int groupStart_ = 0;   // the current group's position
+    // The current group's elements from here on are all still listed; of
+    // those before it, none sounds any longer.
+    std::size_t groupNext_ = 0;
+    Buffer<std::uint32_t> dropped_; // in list order
     int count_ = 0;
     int peak_ = 0;
-    bool anyDropped_ = false;
-    std::vector<std::uint32_t> tail_;
 
-    int endOf(std::uint32_t id) const { return posOf_[id] + elements_[id].length; }
-    void deactivate(std::uint32_t id);
-    void compact();
-    void cut(std::uint32_t id, int now);
-    void retireEnded(int now);
-    void newGroupUnlimited();
-    void newGroupLimited(int now);
-    void joinGroup(int now);
+    void cut(Sounding& note, int now);
+    void countOrCut(Sounding& note, int now);
+    void newGroup(std::size_t i, int now);
+    void joinGroup(std::size_t i, int now);
     void removeDropped();
+    int handOver(WalkState state);
 };
 
-bool IndexedPass::prepare()
-{
-    if (limit_ < 0)
-        return false;
-    const std::size_t n = elements_.size();
-    if (n > std::numeric_limits<std::uint32_t>::max())
-        return false;
-    posOf_.resize(n);
-    state_.assign(n, 0);
-    std::int64_t sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Element& e = elements_[i];
-        if (e.delta < 0)
-            return false;
-        sum += e.delta;
-        if (sum > fastBound)
-            return false;
-        posOf_[i] = static_cast<int>(sum);
-        if (e.isNote()) {
-            if (e.length < -fastBound || e.length > fastBound)
-                return false;
-            state_[i] = isNote;
-        }
-    }
-    return true;
-}
-
-void IndexedPass::deactivate(std::uint32_t id)
-{
-    state_[id] = static_cast<unsigned char>(state_[id] & ~sounding);
-    --live_;
-}
-
-void IndexedPass::compact()
-{
-    std::size_t out = 0;
-    for (std::size_t j = head_; j < active_.size(); ++j)
-        if (state_[active_[j]] & sounding)
-            active_[out++] = active_[j];
-    active_.resize(out);
-    head_ = 0;
-}
-
 // A note that gives way ends at `now`, as far as the notation allows.
-void IndexedPass::cut(std::uint32_t id, int now)
+void LimitedPass::cut(Sounding& note, int now)
 {
-    elements_[id].length = correctLength(now - posOf_[id]);
-    const int end = endOf(id);
-    if (end <= now)
-        deactivate(id);
+    const int length = correctLength(now - note.position);
+    elements_[note.id].length = length;
+    note.end = note.position + length;
+}
+
+// A note still sounding at a new group counts, or is cut beyond the limit.
+void LimitedPass::countOrCut(Sounding& note, int now)
+{
+    if (count_ + 1 > limit_)
+        cut(note, now);
     else
-        endings_.push(ending(end, id));
-}
-
-// The notes that ended by `now` leave the index.
-void IndexedPass::retireEnded(int now)
-{
-    while (!endings_.empty() && endOfEnding(endings_.top()) <= now) {
-        const int end = endOfEnding(endings_.top());
-        const auto id = static_cast<std::uint32_t>(endings_.top());
-        endings_.pop();
-        if ((state_[id] & sounding) && endOf(id) == end)
-            deactivate(id);
-    }
-    if (active_.size() - head_ > 2 * live_ + 64)
-        compact();
-}
-
-// A new group without a limit: nothing is cut; only the counts above the
-// peak print, each at the sounding note that reaches it.
-void IndexedPass::newGroupUnlimited()
-{
-    const std::size_t m = live_;
-    const std::size_t from = std::max<std::size_t>(1, static_cast<std::size_t>(peak_));
-    if (m >= from) {
-        tail_.clear();
-        for (std::size_t j = active_.size(); j-- > head_ && tail_.size() < m - from + 1;)
-            if (state_[active_[j]] & sounding)
-                tail_.push_back(active_[j]);
-        std::reverse(tail_.begin(), tail_.end());
-        // The j-th sounding note (from 1) brings the count to 1 + j.
-        std::size_t j = from;
-        for (std::uint32_t id : tail_) {
-            peak_ = static_cast<int>(1 + j++);
-            Msg(Level::Debug, "polyphonyA %d @ %g\n", peak_, shownPosition(posOf_[id]));
-        }
-    }
-    count_ = static_cast<int>(1 + m);
-}
-
-// A new group under a limit: the sounding notes beyond it are cut.
-void IndexedPass::newGroupLimited(int now)
-{
-    compact();
-    for (std::size_t j = 0; j < active_.size(); ++j) {
-        const std::uint32_t id = active_[j];
-        if (count_ + 1 > limit_)
-            cut(id, now);
-        else
-            ++count_;
-        if (count_ > peak_) {
-            peak_ = count_;
-            Msg(Level::Debug, "polyphonyA %d @ %g\n", count_, shownPosition(posOf_[id]));
-        }
+        ++count_;
+    if (count_ > peak_) {
+        peak_ = count_;
+        printPeak(false, count_, note.position);
     }
 }
 
-// A note joins the current group; beyond the limit the first-listed
-// sounding note gives way: dropped if it starts now, else cut.
-void IndexedPass::joinGroup(int now)
+// The note at `i` begins a new group at `now`: the sounding notes beyond
+// the limit are cut, those from before the last group first, then its own.
+void LimitedPass::newGroup(std::size_t i, int now)
+{
+    count_ = 1;
+    std::size_t out = 0;
+    for (std::size_t j = head_; j < sounding_.size(); ++j) {
+        Sounding note = sounding_[j];
+        if (note.end <= now)
+            continue;
+        countOrCut(note, now);
+        if (note.end > now)
+            sounding_[out++] = note;
+    }
+    sounding_.truncate(out);
+    head_ = 0;
+    const int gap = now - groupStart_;
+    for (std::size_t k = groupNext_; k < i; ++k) {
+        const Element& e = elements_[k];
+        if (!e.isNote() || e.length <= gap)
+            continue;
+        Sounding note{static_cast<std::uint32_t>(k), groupStart_, groupStart_ + e.length};
+        countOrCut(note, now);
+        if (note.end > now)
+            sounding_.add(note);
+    }
+    groupStart_ = now;
+    groupNext_ = i;
+}
+
+// The note at `i` joins the current group; beyond the limit the first-listed
+// sounding note gives way: one from before is cut, one of the group dropped.
+void LimitedPass::joinGroup(std::size_t i, int now)
 {
     ++count_;
-    if (limit_ != 0 && count_ > limit_) {
-        if (live_ > 0) {
-            while (!(state_[active_[head_]] & sounding))
+    if (count_ > limit_) {
+        if (head_ < sounding_.size()) {
+            Sounding& first = sounding_[head_];
+            cut(first, now);
+            if (first.end <= now)
                 ++head_;
-            const std::uint32_t id = active_[head_];
-            if (posOf_[id] == now) {
-                // Its delta passes to the next element that is still listed
-                // (it exists: at the latest the joining note).
-                std::size_t s = id + 1;
-                while (state_[s] & dropped)
-                    ++s;
-                elements_[s].delta = addWrap(elements_[s].delta, elements_[id].delta);
-                state_[id] = static_cast<unsigned char>(state_[id] | dropped);
-                deactivate(id);
-                anyDropped_ = true;
-            } else {
-                cut(id, now);
-            }
+        } else {
+            while (groupNext_ < i && !(elements_[groupNext_].isNote() && elements_[groupNext_].length > 0))
+                ++groupNext_;
+            if (groupNext_ < i)
+                dropped_.add(static_cast<std::uint32_t>(groupNext_++));
         }
         --count_;
     }
     if (count_ > peak_) {
         peak_ = count_;
-        Msg(Level::Debug, "polyphonyB %d @ %g\n", count_, shownPosition(now));
+        printPeak(true, count_, now);
     }
 }
 
-// Dropped notes leave the list together, keeping the order.
-void IndexedPass::removeDropped()
+// Dropped notes leave the list together, keeping the order; each one's
+// delta passes to the next element still listed (there is one: a group's
+// last note stays), so that no grid position changes.
+void LimitedPass::removeDropped()
 {
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < elements_.size(); ++i)
-        if (!(state_[i] & dropped))
-            elements_[out++] = elements_[i];
+    const auto at = [this](std::size_t k) { return elements_.begin() + static_cast<std::ptrdiff_t>(k); };
+    std::size_t out = dropped_[0];
+    std::size_t k = 0;
+    while (k < dropped_.size()) {
+        // A run of dropped notes, then the elements kept up to the next one.
+        std::size_t from = dropped_[k];
+        int carried = 0;
+        for (; k < dropped_.size() && dropped_[k] == from; ++k, ++from)
+            carried = addWrap(carried, elements_[from].delta);
+        const std::size_t to = k < dropped_.size() ? dropped_[k] : elements_.size();
+        if (from < to)
+            elements_[from].delta = addWrap(elements_[from].delta, carried);
+        std::copy(at(from), at(to), at(out));
+        out += to - from;
+    }
     elements_.resize(out);
+    dropped_.truncate(0);
 }
 
-int IndexedPass::run()
+// At a note out of bounds the walk takes over: the list stands as the walk
+// would have left it (once the dropped notes leave), and so do the counts.
+int LimitedPass::handOver(WalkState state)
 {
-    int groupStart = 0;
-    for (std::size_t i = 0; i < elements_.size(); ++i) {
-        if (!(state_[i] & isNote))
-            continue;
-        const int now = posOf_[i];
-        if (now != groupStart) {
-            retireEnded(now);
-            count_ = 1;
-            if (limit_ == 0)
-                newGroupUnlimited();
-            else
-                newGroupLimited(now);
-            groupStart = now;
-        } else {
-            joinGroup(now);
-        }
-        // The note itself sounds on for the notes after it.
-        const int length = elements_[i].length;
-        if (length > 0) {
-            const auto self = static_cast<std::uint32_t>(i);
-            state_[i] = static_cast<unsigned char>(state_[i] | sounding);
-            active_.push_back(self);
-            ++live_;
-            endings_.push(ending(now + length, self));
-        }
+    if (dropped_.size() > 0) {
+        state.next -= dropped_.size();
+        removeDropped();
     }
-    if (anyDropped_)
+    state.count = count_;
+    state.peak = peak_;
+    return Rescan{elements_, limit_}.run(state);
+}
+
+int LimitedPass::run()
+{
+    if (elements_.size() > std::numeric_limits<std::uint32_t>::max())
+        return Rescan{elements_, limit_}.run({});
+    const Element* const list = elements_.data();
+    const std::size_t size = elements_.size();
+    std::uint64_t position = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const Element& e = list[i];
+        position += static_cast<std::uint32_t>(e.delta);
+        if (!e.isNote())
+            continue;
+        if (!withinBounds(position, e.length)) {
+            const auto before = static_cast<std::uint32_t>(position - static_cast<std::uint32_t>(e.delta));
+            return handOver({i, static_cast<int>(before), groupStart_, 0, 0});
+        }
+        const int now = static_cast<int>(position);
+        if (now != groupStart_)
+            newGroup(i, now);
+        else
+            joinGroup(i, now);
+    }
+    if (dropped_.size() > 0)
         removeDropped();
     return peak_;
 }
@@ -362,8 +457,9 @@ int fixPolyphony(Channel& channel, int limit, bool outerVoices)
         return 0;
     if (outerVoices && limit > 0)
         return keepOuterVoices(channel, limit);
-    IndexedPass pass(channel.elements, limit);
-    if (pass.prepare())
-        return pass.run();
-    return Rescan{channel.elements, limit}.run();
+    if (limit == 0)
+        return unlimitedPeak(channel.elements);
+    if (limit > 0)
+        return LimitedPass(channel.elements, limit).run();
+    return Rescan{channel.elements, limit}.run({});
 }

@@ -3,9 +3,11 @@
 // a walk over the kinds with a stable sort, the removal that rescans after each
 // deletion, and the polyphony pass that walks the list from its start for
 // every note. Random channels (chords, long notes, odd lengths, hostile
-// positions) and random MIDI files, limits 0 to 6; the lists, the results
-// and every console line must agree. The limit that keeps the outer voices
-// of chords (-c) is checked against its rules, applied one note at a time.
+// positions, a note out of bounds late in a long list) and random MIDI
+// files, limits 0 to 6; the lists, the results and every console line must
+// agree, with the debug lines shown and hidden. The limit that keeps the
+// outer voices of chords (-c) is checked against its rules, applied one note
+// at a time.
 #include "arrange/ChannelPolyphony.h"
 #include "arrange/ChannelQuantisation.h"
 #include "arrange/Song.h"
@@ -353,11 +355,14 @@ List randomGridList(std::mt19937& rng, int size, bool hostile)
         if (kind == 0) {
             Element t = Element::makeTempo(0, 0, pick(30, 200));
             t.delta = delta;
+            // A stray length, which no pass may take for a sounding note.
+            t.length = pick(0, 400);
             list.push_back(t);
         } else if (kind == 1) {
             const int channel = pick(0, 15);
             Element v = Element::makeVolume(0, channel, pick(0, 127));
             v.delta = delta;
+            v.length = pick(0, 400);
             list.push_back(v);
         } else {
             // A chord of up to 8 notes, long ones now and then.
@@ -488,6 +493,8 @@ TEST_F(PolyphonyOracleTest, RandomChannelsAllLimits)
     for (int round = 0; round < 700; ++round) {
         const int limit = round % 7;
         const bool eliminate = (round / 7) % 2 == 1;
+        // Now and then the debug lines are hidden: what is shown must still agree.
+        setVerbosity((round / 14) % 3 == 2 ? Message::msgLevelDefault : Level::All);
         const int size = std::uniform_int_distribution<int>(0, 160)(rng);
         Channel channel;
         channel.used = true;
@@ -496,6 +503,54 @@ TEST_F(PolyphonyOracleTest, RandomChannelsAllLimits)
                            "round " + std::to_string(round) + " limit " + std::to_string(limit));
         if (HasFatalFailure())
             return;
+    }
+}
+
+// A note out of bounds well into a long list: the walk takes over from the
+// counts, cuts and drops made so far, printing nothing twice.
+TEST_F(PolyphonyOracleTest, OutOfBoundsNoteLateInTheListHandsOver)
+{
+    struct Planted {
+        const char* what;
+        int delta;
+        int length;
+    };
+    const Planted table[] = {
+        {"negative delta", -24, 24},
+        {"delta past the bound", 1 << 29, 24},
+        {"length past the bound", 0, (1 << 29) + 1},
+        {"length below the bound", 6, -(1 << 29) - 1},
+        {"longest length", 0, INT_MAX},
+    };
+    // Chords of 1, 2, ... notes, some held into the next: every group raises
+    // the peak without a limit, so that a count lost in the hand-over shows.
+    List rising;
+    for (int size = 1; size <= 16; ++size) {
+        for (int c = 0; c < size; ++c) {
+            Element n = Element::makeNote(0, 0, 40 + c, 64);
+            n.delta = c == 0 ? 24 : 0;
+            n.length = c % 3 == 0 ? 48 : 6;
+            rising.push_back(n);
+        }
+    }
+    std::mt19937 rng(17);
+    for (const Planted& planted : table) {
+        for (int shape = 0; shape < 14; ++shape) {
+            const int limit = shape % 7;
+            Channel channel;
+            channel.used = true;
+            channel.elements = shape < 7 ? randomGridList(rng, 400, false) : rising;
+            // In the rising chords, right after the 12th chord: joining it raises the peak.
+            const auto at = shape < 7 ? std::uniform_int_distribution<std::size_t>(200, 399)(rng) : 78;
+            Element note = Element::makeNote(0, 0, 60, 64);
+            note.delta = planted.delta;
+            note.length = planted.length;
+            channel.elements.insert(channel.elements.begin() + static_cast<std::ptrdiff_t>(at), note);
+            checkAgainstOracle(channel, limit, limit % 2 == 1,
+                               std::string(planted.what) + " limit " + std::to_string(limit));
+            if (HasFatalFailure())
+                return;
+        }
     }
 }
 
