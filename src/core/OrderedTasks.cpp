@@ -113,6 +113,24 @@ private:
     }
 };
 
+class Turns;
+
+// The task running on this thread, if any.
+struct RunningTask {
+    static thread_local const Turns* turns;
+    static thread_local std::size_t index;
+    RunningTask(const Turns* t, std::size_t i)
+    {
+        turns = t;
+        index = i;
+    }
+    ~RunningTask() { turns = nullptr; }
+    RunningTask(const RunningTask&) = delete;
+    RunningTask& operator=(const RunningTask&) = delete;
+};
+thread_local const Turns* RunningTask::turns = nullptr;
+thread_local std::size_t RunningTask::index = 0;
+
 // The tasks of one run and the order their output is given in. The task
 // whose turn it is gives its log to the run's record as it goes; the
 // others keep theirs until their turn comes.
@@ -122,11 +140,15 @@ public:
           const std::function<bool(std::size_t)>& stands, std::size_t ahead, Message& main)
         : count_(count), task_(task), stands_(stands), ahead_(ahead), main_(main), tasks_(count)
     {
-        closeUnlessStands();
+        closeUnlessStands(0);
     }
 
     // The tasks whose output was given.
     std::size_t given() const { return given_; }
+    // Whether task `i`'s turn has come: every task before it has given its
+    // output, and it stands.
+    bool hasTurn(std::size_t i) const { return given_.load() == i && !stopped(); }
+    bool stopped() const { return stop_; }
 
     // Takes tasks until none is left (on every thread of the run); a task
     // starts at most `ahead_` after the one whose turn it is.
@@ -168,7 +190,9 @@ private:
     std::vector<Task> tasks_;
     std::mutex lock_;
     std::condition_variable turnMoved_; // given_ or closed_ changed
-    std::size_t given_ = 0; // tasks whose output is all given; the next has its turn (under lock_)
+    // Tasks whose output is all given; the next has its turn (changed under
+    // lock_, read by a task asking whether its turn has come).
+    std::atomic<std::size_t> given_{0};
     // A task given had thrown, or the next did not stand: nothing more is
     // given (under lock_).
     bool closed_ = false;
@@ -178,6 +202,7 @@ private:
     void run(std::size_t i)
     {
         Task& t = tasks_[i];
+        const RunningTask running(this, i);
         {
             t.log.grown = [this, i](std::size_t entries) { giveIfTurn(i, entries); };
             Message record([&t](const ConsoleText& piece) { t.log.text(piece); }, main_.msgLevel);
@@ -195,20 +220,23 @@ private:
             const std::lock_guard<std::mutex> guard(lock_);
             t.done = true;
             while (!closed_ && given_ < count_ && tasks_[given_].done) {
-                Task& head = tasks_[given_++];
+                Task& head = tasks_[given_];
                 head.log.giveTo(main_);
                 closed_ = head.failure != nullptr;
-                closeUnlessStands();
+                // Whether the next task stands is settled before its turn
+                // shows (a task may look at its turn without the lock).
+                closeUnlessStands(given_ + 1);
+                ++given_;
             }
         }
         turnMoved_.notify_all();
     }
 
-    // The task whose turn has come is asked whether it stands (under lock_,
-    // or before the threads start).
-    void closeUnlessStands()
+    // Task `i`, whose turn comes next, is asked whether it stands (under
+    // lock_, or before the threads start).
+    void closeUnlessStands(std::size_t i)
     {
-        if (!closed_ && given_ < count_ && stands_ && !stands_(given_)) {
+        if (!closed_ && i < count_ && stands_ && !stands_(i)) {
             closed_ = true;
             stop_ = true;
         }
@@ -230,6 +258,15 @@ private:
 #endif
 
 } // namespace
+
+bool taskHasTurn()
+{
+#ifdef MIDI2VARN_THREADS
+    return RunningTask::turns == nullptr || RunningTask::turns->hasTurn(RunningTask::index);
+#else
+    return true;
+#endif
+}
 
 bool tasksRunSideBySide()
 {

@@ -28,5 +28,10 @@
 std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
                        const std::function<bool(std::size_t)>& stands = {}, std::size_t ahead = SIZE_MAX);
 
+// Whether the task running on this thread has its turn: every task before
+// it gave its output and it stands, so that what it has done is final
+// (true outside runOrdered).
+bool taskHasTurn();
+
 // Whether runOrdered runs tasks side by side on this platform.
 bool tasksRunSideBySide();

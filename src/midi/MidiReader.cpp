@@ -114,7 +114,7 @@ unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, 
     const auto readChunk = [&](std::size_t k) {
         ByteReader chunk(bytes);
         chunk.skip(starts[k]);
-        reads[k].track = loadTrack(chunk, division, false);
+        reads[k].track = loadTrack(chunk, division);
         reads[k].end = chunk.position();
         reads[k].good = chunk.good();
     };
@@ -127,9 +127,7 @@ unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, 
             passed(starts[k]);
         return true;
     };
-    // A chunk's bytes go back only when its turn comes: reading runs at most
-    // one chunk ahead.
-    const std::size_t done = runOrdered(starts.size(), readChunk, stands, 1);
+    const std::size_t done = runOrdered(starts.size(), readChunk, stands);
     for (std::size_t k = 0; k < done; ++k)
         if (reads[k].track)
             file.tracks.push_back(std::move(*reads[k].track));
@@ -141,7 +139,7 @@ unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, 
     return static_cast<unsigned>(done);
 }
 
-std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division, bool passing)
+std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
 {
     unsigned char id[4];
     if (!in.read(id, 4) || std::memcmp(id, "MTrk", 4) != 0) {
@@ -165,12 +163,14 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division, bool pa
     // passed for good.
     constexpr std::size_t passStep = std::size_t{1} << 20;
     constexpr std::size_t lookBack = 16;
-    const bool tell = passing && passed;
+    // Read side by side, a chunk tells only once its turn has come: before,
+    // the chunks ahead of it may yet have to be read again.
+    const bool tell = static_cast<bool>(passed);
     std::size_t nextPass = tell ? in.position() + passStep : SIZE_MAX;
     if (length != 0 && !reader.atEnd()) {
         do {
             decoder.readEvents(length, nextPass);
-            if (tell && in.position() >= nextPass) {
+            if (tell && in.position() >= nextPass && taskHasTurn()) {
                 passed(in.position() - lookBack);
                 nextPass = in.position() + passStep;
             }

@@ -29,9 +29,8 @@ public:
     // false, with a message, when it is no usable MIDI file.
     bool loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file);
     // Reads one track chunk from the reader's position, timing its messages
-    // with `division`; none if the chunk is not "MTrk". `passing`: tells
-    // `passed` of the bytes behind it.
-    std::optional<Track> loadTrack(ByteReader& in, int division, bool passing = true);
+    // with `division`; none if the chunk is not "MTrk".
+    std::optional<Track> loadTrack(ByteReader& in, int division);
 
 private:
     // Reads the file's first track chunks side by side where it can, from

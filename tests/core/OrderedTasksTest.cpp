@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -18,24 +19,33 @@ struct TaskRun {
     std::uint32_t warnings; // how often the repeated code was counted
     bool threw = false;
     std::size_t given = 0;  // the tasks whose output was given
+    bool earlyTurn = false; // a task had its turn before every task before it was done
 };
 
 // Each task prints whole lines, a line in parts, `reports` reports with
 // numbers (some tasks more than a task ahead of its turn may hold) and one
-// with text,
-// and takes a time of its own, so that later tasks often finish first;
-// task `failing` throws halfway, and task `refused` does not stand.
+// with text, and takes a time of its own, so that later tasks often
+// finish first; task `failing` throws halfway, and task `refused` does not
+// stand. A task that finds its turn has come checks that every task before
+// it is done.
 TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, int reports, bool ordered)
 {
     TaskRun run;
     Message record([&run](const ConsoleText& piece) { run.text += piece.text; }, Level::Debug);
     MessageScope scope(record);
     Msg(Level::Output, "before: ");
-    const auto task = [failing, reports](std::size_t i) {
+    std::vector<std::atomic<bool>> done(count);
+    std::atomic<bool> earlyTurn{false};
+    const auto task = [failing, reports, &done, &earlyTurn](std::size_t i) {
         Msg(Level::Output, "task %d begins\n", static_cast<int>(i));
         std::this_thread::sleep_for(std::chrono::microseconds((static_cast<int>(i) * 7919) % 400));
-        for (int k = 0; k < reports; ++k)
+        for (int k = 0; k < reports; ++k) {
             report(Code::NoActiveNote, static_cast<int>(i) + 1, k, static_cast<int>(i), 60);
+            if (k % 500 == 0 && taskHasTurn())
+                for (std::size_t j = 0; j < i; ++j)
+                    if (!done[j])
+                        earlyTurn = true;
+        }
         report(Code::CannotOpenInput, noChannel, "task.mid");
         report(Code::TrackTooShort, 300 + static_cast<int>(i), 7); // a channel too wide to pack
         MsgContinue(Level::Output, "part %d", static_cast<int>(i));
@@ -45,6 +55,7 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
         for (int k = 0; k < 3; ++k)
             report(Code::ZeroLength, static_cast<int>(i) + 1);
         Msg(Level::Debug, "task %d ends\n", static_cast<int>(i));
+        done[i] = true;
     };
     try {
         if (ordered) {
@@ -57,6 +68,7 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
     } catch (const std::runtime_error&) {
         run.threw = true;
     }
+    run.earlyTurn = earlyTurn;
     Msg(Level::Output, "after\n");
     record.flush();
     for (const Diagnostic& d : record.diagnostics.kept())
@@ -85,6 +97,7 @@ TEST(OrderedTasksTest, OutputIsAsIfTheTasksRanInTurn)
             EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
             EXPECT_EQ(got.kept, want.kept) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
             EXPECT_EQ(got.warnings, want.warnings) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
+            EXPECT_FALSE(got.earlyTurn) << c.count << " tasks";
             EXPECT_EQ(got.threw, want.threw) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
             if (!want.threw) {
                 EXPECT_EQ(got.given, want.given) << c.count << " tasks, refused " << c.refused;
