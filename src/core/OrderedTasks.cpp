@@ -137,8 +137,8 @@ thread_local std::size_t RunningTask::index = 0;
 class Turns {
 public:
     Turns(std::size_t count, const std::function<void(std::size_t)>& task,
-          const std::function<bool(std::size_t)>& stands, std::size_t ahead, Message& main)
-        : count_(count), task_(task), stands_(stands), ahead_(ahead), main_(main), tasks_(count)
+          const std::function<bool(std::size_t)>& stands, Message& main)
+        : count_(count), task_(task), stands_(stands), main_(main), tasks_(count)
     {
         closeUnlessStands(0);
     }
@@ -150,19 +150,11 @@ public:
     bool hasTurn(std::size_t i) const { return given_.load() == i && !stopped(); }
     bool stopped() const { return stop_; }
 
-    // Takes tasks until none is left (on every thread of the run); a task
-    // starts at most `ahead_` after the one whose turn it is.
+    // Takes tasks until none is left (on every thread of the run).
     void work()
     {
-        for (std::size_t i; (i = next_++) < count_;) {
-            {
-                std::unique_lock<std::mutex> guard(lock_);
-                turnMoved_.wait(guard, [&] { return i - given_ <= ahead_ || closed_; });
-            }
-            if (stop_)
-                return;
+        for (std::size_t i; (i = next_++) < count_ && !stop_;)
             run(i);
-        }
     }
 
     // After the run: the first failure of the tasks given, if any.
@@ -185,7 +177,6 @@ private:
     std::size_t count_;
     const std::function<void(std::size_t)>& task_;
     const std::function<bool(std::size_t)>& stands_;
-    std::size_t ahead_;
     Message& main_;
     std::vector<Task> tasks_;
     std::mutex lock_;
@@ -278,12 +269,12 @@ bool tasksRunSideBySide()
 }
 
 std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
-                       const std::function<bool(std::size_t)>& stands, std::size_t ahead)
+                       const std::function<bool(std::size_t)>& stands)
 {
 #ifdef MIDI2VARN_THREADS
     Message* main = currentMessage();
     if ((count >= 2 || stands) && main != nullptr) {
-        Turns turns(count, task, stands, ahead, *main);
+        Turns turns(count, task, stands, *main);
         std::thread helper;
         try {
             helper = std::thread([&turns] { turns.work(); });

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 
 // Independent pieces of work (one per channel) run side by side where the
@@ -21,12 +20,8 @@
 // that does not gives nothing, nor does any after it (they may have run
 // all the same). Returns how many tasks gave their output (`count` when
 // all did).
-//
-// A task starts at most `ahead` tasks after the one whose turn it is: a
-// task whose work holds memory until its turn (reading ahead in a file
-// whose bytes go back as they are passed) keeps the lead small.
 std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
-                       const std::function<bool(std::size_t)>& stands = {}, std::size_t ahead = SIZE_MAX);
+                       const std::function<bool(std::size_t)>& stands = {});
 
 // Whether the task running on this thread has its turn: every task before
 // it gave its output and it stands, so that what it has done is final
