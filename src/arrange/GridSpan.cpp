@@ -89,6 +89,24 @@ bool less(wide::U128 a, wide::U128 b)
 
 } // namespace
 
+namespace {
+
+// The unit, division / 24 rounded, of the division last asked for on this
+// thread: a file has one division, and a conversion asks for it a million
+// times.
+Extended unitOf(int division)
+{
+    thread_local int known = 0;
+    thread_local Extended unit{};
+    if (division != known) {
+        unit = roundedQuotient(magnitude(division), 24);
+        known = division;
+    }
+    return unit;
+}
+
+} // namespace
+
 Extended roundedQuotient(std::uint64_t numerator, std::uint64_t denominator)
 {
     // Scale the numerator by 2^shift so that the quotient has exactly 64 bits.
@@ -120,7 +138,7 @@ std::int64_t gridPosition(int ticks, int division, bool triplets)
     if (ticks == 0 || division == 0 || (ticks < 0) != (division < 0))
         return 0;
 
-    const Extended unit = roundedQuotient(magnitude(division), 24);
+    const Extended unit = unitOf(division);
     const Extended span = roundedQuotient(magnitude(ticks), unit.significand);
     // ticks / unit is span x 2^-unit.exponent, rounded as the format rounds
     // it (the power of two only scales). With both magnitudes between 1 and
