@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-// Threads where the standard library has them (not in the browser, nor in
-// a Windows build whose compiler lacks them).
-#if defined(_GLIBCXX_HAS_GTHREADS) && !defined(__EMSCRIPTEN__)
+// Threads where the standard library has them (not in the browser, nor
+// with a compiler whose library was built without them).
+#if !defined(__EMSCRIPTEN__) &&                                                                      \
+    (defined(_GLIBCXX_HAS_GTHREADS) || (defined(_LIBCPP_VERSION) && !defined(_LIBCPP_HAS_NO_THREADS)) || \
+     defined(_MSC_VER))
 #define MIDI2VARN_THREADS 1
 #include <atomic>
 #include <condition_variable>
