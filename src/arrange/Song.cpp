@@ -69,15 +69,17 @@ void Song::sortToChannels()
         if (getsTempos[ch])
             addTempos(ch, distribution, nullptr);
 
-    std::vector<int> used;
+    // The sorts run one after another: one that has to reorder the whole
+    // list takes a second list and its keys, which two at a time would
+    // hold twice over.
     for (int ch = 0; ch < channelCount; ++ch) {
-        if (!channels[ch].used)
+        Channel& channel = channels[ch];
+        if (!channel.used)
             continue;
-        used.push_back(ch);
+        channel.sort();
         if (distribution.lowest[ch] < lowestPitch)
             lowestPitch = distribution.lowest[ch];
     }
-    runOrdered(used.size(), [&](std::size_t k) { channels[used[k]].sort(); });
 
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/Element.h"
-#include "core/LargeMemory.h"
 #include "core/Wrap.h"
 
 #include <array>
@@ -34,12 +33,9 @@ public:
     // Hands the elements over and leaves the track without any.
     std::vector<Element> takeElements();
     // Makes room for `count` elements in all.
-    // A large list goes into huge pages where the system has them, so that
-    // filling it costs few trips into the system.
-    void reserve(std::size_t count) { reserveLarge(elements_, count); }
-    // Gives back the memory of the room reserved beyond the elements (the
-    // list is complete).
-    void trim() { discardPages(elements_.data() + elements_.size(), (elements_.capacity() - elements_.size()) * sizeof(Element)); }
+    // (In small pages: huge pages filled a chunk at a time would hold up to
+    // one of them unfilled for each chunk being read.)
+    void reserve(std::size_t count) { elements_.reserve(count); }
     // How many of the elements are tempo changes.
     std::size_t tempoCount() const { return tempoCount_; }
     // Per channel 0..15, how many of the elements that are not tempo changes
