@@ -177,6 +177,7 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
         } while (reader.consumed < length && !reader.atEnd());
     }
 
+    track.trim();
     if (reader.consumed != length)
         report(Code::TrackTooShort, noChannel, static_cast<int>(length - reader.consumed));
 
