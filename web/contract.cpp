@@ -38,8 +38,7 @@ constexpr std::pair<std::string_view, Layout> allLayouts[] = {
     {"outcome", layouts::outcome}, {"run", layouts::run},
     {"tune", layouts::tune},       {"summary", layouts::summary},
     {"description", layouts::description}, {"previewFile", layouts::previewFile},
-    {"source", layouts::source},   {"played", layouts::played},
-    {"departure", layouts::departure}};
+    {"played", layouts::played},   {"departure", layouts::departure}};
 
 // An object of names and values.
 template <typename Pairs> void namedValues(Description& out, std::string_view name, const Pairs& pairs)
@@ -81,17 +80,29 @@ void contractLevels(Description& out)
         out.raw("]");
     }
     out.raw("}");
+    out.key("columns");
+    out.open('{');
+    out.key("noteList");
+    out.open('[');
+    for (const Column& column : columns::noteList) {
+        out.open('[');
+        out.string(column.name);
+        out.raw(",");
+        out.string(column.type);
+        out.raw("]");
+    }
+    out.raw("]}");
 }
 
 } // namespace
 
 // Constants the page uses: the channels, the notation's range (with and
 // without the upper c), the parts a macro plays, the most parts -b takes,
-// the text cap, the tempi
-// and longest note the notation plays, the default verbosity, the names of
-// the tune's status flags, the departure kinds, the fates of a note, a
-// played note's flags, the levels with their labels, the layouts, and the
-// names of the diagnostics' codes.
+// the text cap, the tempi and longest note the notation plays, the default
+// verbosity, the names of the tune's status flags, the departure kinds, the
+// fates of a note, a played note's flags, the levels with their labels, the
+// layouts and the note lists' columns, and the names of the diagnostics'
+// codes.
 std::string describeContract()
 {
     Description out;

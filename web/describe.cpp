@@ -95,23 +95,20 @@ double indexOrNone(std::size_t index)
     return index == noNote ? none : static_cast<double>(index);
 }
 
-// A played tune's notes (layouts::played). With `all`, every note in the
-// tune's order, also those of no length (that no preview plays), so that
-// row numbers are note indices; else the notes a preview plays, ordered by
-// start, then pitch.
-void playedNotes(Description& out, const PlayedTune& tune, bool all)
+// A played tune's notes (layouts::played) that a preview plays (those of
+// some length), ordered by start, then pitch.
+void playedNotes(Description& out, const PlayedTune& tune)
 {
     const TuneClock clock(tune.tempos);
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < tune.notes.size(); ++i)
-        if (all || tune.notes[i].length > 0)
+        if (tune.notes[i].length > 0)
             order.push_back(i);
-    if (!all)
-        std::stable_sort(order.begin(), order.end(), [&tune](std::size_t a, std::size_t b) {
-            const PlayedNote& x = tune.notes[a];
-            const PlayedNote& y = tune.notes[b];
-            return x.start != y.start ? x.start < y.start : x.pitch < y.pitch;
-        });
+    std::stable_sort(order.begin(), order.end(), [&tune](std::size_t a, std::size_t b) {
+        const PlayedNote& x = tune.notes[a];
+        const PlayedNote& y = tune.notes[b];
+        return x.start != y.start ? x.start < y.start : x.pitch < y.pitch;
+    });
     out.table(layouts::played);
     for (const std::size_t i : order) {
         const PlayedNote& n = tune.notes[i];
@@ -137,11 +134,25 @@ template <typename Marks, typename At> void tempoMarks(Description& out, std::st
     out.raw("]");
 }
 
-// One channel of the roll: its notes in the file and in the tune, its
-// departures (as a table; their lines come with describeDepartures) and
-// both tempo maps.
-void rollChannel(Description& out, const ChannelTrace& trace, const PlayedTune& played,
-                 const ChannelDepartures& departures)
+// A note list: {count, and per column its byte offset in the store}.
+void noteList(Description& out, std::string_view name, const NoteListPlace& list)
+{
+    out.key(name);
+    out.open('{');
+    out.key("count");
+    out.integer(static_cast<std::int64_t>(list.count));
+    for (std::size_t k = 0; k < std::size(columns::noteList); ++k) {
+        out.key(columns::noteList[k].name);
+        out.integer(static_cast<std::int64_t>(list.offsets[k]));
+    }
+    out.raw("}");
+}
+
+// One channel of the roll: its notes in the tune and in the file (as note
+// lists in `store`), its departures (as a table; their lines come with
+// describeDepartures) with their count by kind, and both tempo maps.
+void rollChannel(Description& out, ColumnStore& store, int division, const ChannelTrace& trace,
+                 const PlayedTune& played, const ChannelDepartures& departures)
 {
     out.open('{');
     out.key("channel");
@@ -150,16 +161,15 @@ void rollChannel(Description& out, const ChannelTrace& trace, const PlayedTune& 
     out.integer(trace.polyphony);
     out.key("summary");
     out.string(formatSummary(departures));
-    out.key("source");
-    out.table(layouts::source);
-    for (const TracedNote& n : trace.notes)
-        out.row<widthOf(layouts::source)>({static_cast<double>(n.tick), static_cast<double>(n.ticks),
-                                           static_cast<double>(n.pitch), static_cast<double>(n.fate)});
-    out.tableEnd();
-    out.key("played");
-    playedNotes(out, played, true);
+    noteList(out, "tune", tuneList(played, division, departures, store));
+    noteList(out, "source", sourceList(trace, departures, store));
     out.key("end");
     out.integer(played.end);
+    out.key("counts");
+    std::string counts;
+    for (const std::size_t count : departures.counts)
+        counts += (counts.empty() ? "[" : ",") + std::to_string(count);
+    out.raw(counts + "]");
     out.key("departures");
     out.table(layouts::departure);
     for (const Departure& x : departures.departures)
@@ -206,7 +216,7 @@ std::vector<std::vector<std::size_t>> messagesByTune(const TuneRead& read)
 // allowed, the preview file's name, and per channel with a tune the
 // channel's roll (rollChannel).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
-                         std::vector<double>& tables)
+                         std::vector<double>& tables, ColumnStore& store)
 {
     Description out;
     const DepartureTrace& trace = result.trace;
@@ -224,13 +234,15 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     out.raw("}");
     // Room for all tables at once: they are most of the description.
     std::size_t numbers = 0;
-    for (const ChannelTrace& t : trace.channels)
-        numbers += t.notes.size() * widthOf(layouts::source);
-    for (const PlayedTune& p : result.played.tunes)
-        numbers += p.notes.size() * widthOf(layouts::played);
     for (const ChannelDepartures& d : result.departures)
         numbers += d.departures.size() * widthOf(layouts::departure);
     out.numbers.reserve(numbers);
+    std::size_t notes = 0;
+    for (const ChannelTrace& t : trace.channels)
+        notes += t.notes.size();
+    for (const PlayedTune& p : result.played.tunes)
+        notes += p.notes.size();
+    store.reserveNotes(trace.channels.size() + result.played.tunes.size(), notes);
     out.key("channels");
     out.open('[');
     for (const TuneRecord& record : result.tunes) {
@@ -242,7 +254,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
         const auto d = std::find_if(result.departures.begin(), result.departures.end(),
                                     [&](const ChannelDepartures& c) { return c.channel == channel; });
         if (t != trace.channels.end() && p != result.played.tunes.end() && d != result.departures.end())
-            rollChannel(out, *t, *p, *d);
+            rollChannel(out, store, trace.division, *t, *p, *d);
     }
     out.raw("]}");
     tables = std::move(out.numbers);
@@ -304,7 +316,7 @@ std::string describePreview(std::string_view text, std::vector<double>& numbers)
         else
             out.raw("null");
         out.key("notes");
-        playedNotes(out, tune, false);
+        playedNotes(out, tune);
         out.key("warnings");
         out.open('[');
         for (std::size_t k = 0; k < messages[i].size(); ++k) {

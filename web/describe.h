@@ -10,6 +10,7 @@
 #include "convert/Fidelity.h"
 #include "core/Message.h"
 #include "core/Settings.h"
+#include "rollnotes.h"
 
 #include <array>
 #include <cstddef>
@@ -63,7 +64,8 @@ namespace layouts {
 inline constexpr Field outcome[] = {
     {"status"},       {"consoleAt"}, {"consoleLength"}, {"errorsAt"}, {"errorsLength"}, {"textAt"},
     {"textLength"},   {"nameAt"},    {"nameLength"},    {"runsAt"},   {"runsCount"},    {"tunesAt"},
-    {"tunesCount"},   {"rollAt"},    {"rollLength"},    {"rollNumbersAt"}, {"rollNumbersCount"}};
+    {"tunesCount"},   {"rollAt"},    {"rollLength"},    {"rollNumbersAt"}, {"rollNumbersCount"},
+    {"rollColumnsAt"}, {"rollColumnsLength"}};
 // A run of standard output of one level, or of macro text.
 inline constexpr Field run[] = {{"start"}, {"length"}, {"kind"}};
 // A tune, or one macro of a split channel.
@@ -75,8 +77,6 @@ inline constexpr Field summary[] = {{"readable"}, {"firstTempo"}, {"tempoChanges
 inline constexpr Field description[] = {{"at"}, {"length"}, {"numbersAt"}, {"numbersCount"}};
 // A preview file with its remarks (m2v_preview_file's words).
 inline constexpr Field previewFile[] = {{"bytesAt"}, {"bytesLength"}, {"remarksAt"}, {"remarksLength"}};
-// A note of the MIDI file after the switches, in ticks.
-inline constexpr Field source[] = {{"tick"}, {"ticks"}, {"pitch"}, {"fate"}};
 // A note a tune plays, in sixteenths and in seconds by its tempo marks.
 inline constexpr Field played[] = {{"start"},   {"length"},   {"pitch"}, {"velocity"},
                                    {"seconds"}, {"duration"}, {"flags"}};
@@ -116,9 +116,10 @@ private:
     std::size_t first_ = 0;
 };
 
-// What the page's piano roll shows of a conversion (see describe.cpp).
+// What the page's piano roll shows of a conversion (see describe.cpp):
+// its tables' rows in `numbers`, its note lists in `store`.
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
-                         std::vector<double>& numbers);
+                         std::vector<double>& numbers, ColumnStore& store);
 
 // A song's fidelity figures as the fields of an object: notes, asWritten,
 // played, macros, parts, playsWhole.

@@ -72,14 +72,25 @@
     return numbers.slice(table[0], table[0] + table[1] * shape.width);
   }
 
-  // The roll's description (describeRoll in describe.cpp) with its tables
-  // as Float64Arrays of the contract's layouts source, played, departure.
-  Engine.prototype.roll = function (json, numbers) {
+  // The roll's description (describeRoll in describe.cpp) with its
+  // departures as Float64Arrays of the contract's layout departure, and its
+  // note lists (tune, source) as { count, column: typed array... } of the
+  // contract's columns, all reading `store`, a copy of the module's block.
+  Engine.prototype.roll = function (json, numbers, store) {
     var value = JSON.parse(json);
     var layouts = this.contract.layouts;
+    var columns = this.contract.columns.noteList;
+    var list = function (place) {
+      var notes = { count: place.count };
+      columns.forEach(function (column) {
+        notes[column[0]] = new globalThis[column[1] + 'Array'](store.buffer, place[column[0]], place.count);
+      });
+      return notes;
+    };
+    value.store = store;
     value.channels.forEach(function (channel) {
-      channel.source = rows(numbers, channel.source, layouts.source);
-      channel.played = rows(numbers, channel.played, layouts.played);
+      channel.tune = list(channel.tune);
+      channel.source = list(channel.source);
       channel.departures = rows(numbers, channel.departures, layouts.departure);
     });
     return value;
@@ -155,7 +166,8 @@
         tunes: this.tunes(o.tunesAt, o.tunesCount),
         roll: withRoll && o.rollLength
           ? this.roll(ascii.decode(heap.subarray(o.rollAt, o.rollAt + o.rollLength)),
-                      module.HEAPF64.slice(o.rollNumbersAt >>> 3, (o.rollNumbersAt >>> 3) + o.rollNumbersCount))
+                      module.HEAPF64.slice(o.rollNumbersAt >>> 3, (o.rollNumbersAt >>> 3) + o.rollNumbersCount),
+                      bytesOf(o.rollColumnsAt, o.rollColumnsLength))
           : null
       };
       // Read last: the call may grow the module's memory under the views above.

@@ -51,10 +51,11 @@ public:
     std::string text;
     std::string outputName;
     std::vector<TuneRecord> tunes;
-    // With the roll asked for: its description and numbers, and each
+    // With the roll asked for: its description, numbers and note lists, and each
     // channel's departures, whose lines the script asks for when shown.
     std::string roll;
     std::vector<double> rollNumbers;
+    ColumnStore rollColumns;
     std::vector<ChannelDepartures> departures;
 
     // Appends a piece of standard output at `level` (macro text: `macro`).
@@ -127,6 +128,8 @@ const std::uint32_t* Outcome::publish()
     words_[fieldAt(layouts::outcome, "rollLength")] = size32(roll.size());
     words_[fieldAt(layouts::outcome, "rollNumbersAt")] = address(rollNumbers.data());
     words_[fieldAt(layouts::outcome, "rollNumbersCount")] = size32(rollNumbers.size());
+    words_[fieldAt(layouts::outcome, "rollColumnsAt")] = address(rollColumns.data());
+    words_[fieldAt(layouts::outcome, "rollColumnsLength")] = size32(rollColumns.size());
     return words_.data();
 }
 
@@ -169,7 +172,8 @@ void run(const std::vector<std::string>& args, const unsigned char* midi, std::s
     outcome.status = result.status;
     lastDiagnostics.append(result.diagnostics);
     if (wantRoll && result.status == 0) {
-        outcome.roll = describeRoll(result, commandLine.settings, commandLine.outputName, outcome.rollNumbers);
+        outcome.roll = describeRoll(result, commandLine.settings, commandLine.outputName, outcome.rollNumbers,
+                                    outcome.rollColumns);
         outcome.departures = std::move(result.departures);
     }
     if (result.status == 0)

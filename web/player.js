@@ -12,7 +12,7 @@
   var release = 0.08;    // seconds a note takes to fade after its end
 
   // `lanes`: per channel { channel, tune, source } with note lists as the
-  // roll has them (seconds, duration, pitch, velocity, count).
+  // roll has them (seconds(k), duration(k), pitch, velocity, count).
   function Player(onFrame) {
     this.context = null;
     this.lanes = [];
@@ -131,7 +131,7 @@
     var hi = notes.count;
     while (lo < hi) {
       var mid = (lo + hi) >> 1;
-      if (notes.seconds[mid] < seconds)
+      if (notes.seconds(mid) < seconds)
         lo = mid + 1;
       else
         hi = mid;
@@ -201,11 +201,11 @@
       var notes = self.mode === 'midi' ? lane.source : lane.tune;
       var next = session.next.get(lane.channel);
       var audible = self.audible(lane.channel);
-      for (; next < notes.count && notes.seconds[next] < until; ++next) {
+      for (; next < notes.count && notes.seconds(next) < until; ++next) {
         if (!audible || session.voices.size >= maxVoices)
           continue;
-        var when = self.began + notes.seconds[next] - self.offset;
-        self.voice(session, lane.channel, Math.max(when, context.currentTime), notes.duration[next],
+        var when = self.began + notes.seconds(next) - self.offset;
+        self.voice(session, lane.channel, Math.max(when, context.currentTime), notes.duration(next),
                    notes.pitch[next], notes.velocity[next]);
         session.sounded.set(lane.channel, session.sounded.get(lane.channel) + 1);
       }

@@ -27,23 +27,45 @@
     this.tuneClock = new TempoMap(data.tempos, 15, contract.tempo.plain);
     this.midiClock = new TempoMap(data.midiTempos, 60 / roll.division, contract.tempo.plain);
     this.ticksPerSixteenth = roll.division / 4;
-    var kinds = contract.departureKinds;
-    this.classMasks = classOrder.map(function (entry) {
-      return [classes[entry[0]], entry[1].reduce(function (mask, kind) { return mask | (1 << kinds[kind]); }, 0)];
-    });
-    var marks = this.markDepartures(data.departures, data.played.length / this.layouts.played.width,
-                                    data.source.length / this.layouts.source.width);
-    this.tune = this.tuneNotes(data.played, marks.played);
-    this.source = this.sourceNotes(data.source, marks.source);
+    this.counts = data.counts;
+    var self = this;
+    this.tune = new NoteList(data.tune, this.tuneClasses(data.tune.kinds),
+                             function (tick) { return self.secondsAt(tick, false); });
+    this.source = new NoteList(data.source, this.sourceClasses(data.source.kinds),
+                               function (tick) { return self.secondsAt(tick, true); });
     this.measure(roll.upperC);
     this.items = null;
+    this.byRow = null;
   }
 
-  Channel.prototype.classOf = function (mask) {
-    for (var i = 0; i < this.classMasks.length; ++i)
-      if (mask & this.classMasks[i][1])
-        return this.classMasks[i][0];
-    return classes.tune;
+  // The colour class of each of the tune's notes from the departure kinds
+  // that concern it: the first class of classOrder whose kinds it has.
+  Channel.prototype.tuneClasses = function (kinds) {
+    var byName = this.contract.departureKinds;
+    var bits = Object.keys(byName).length;
+    var masks = classOrder.map(function (entry) {
+      return entry[1].reduce(function (mask, kind) { return mask | (1 << byName[kind]); }, 0);
+    });
+    var classOf = new Uint8Array(1 << bits);
+    for (var mask = 0; mask < classOf.length; ++mask) {
+      classOf[mask] = classes.tune;
+      for (var k = masks.length - 1; k >= 0; --k)
+        if (mask & masks[k])
+          classOf[mask] = classes[classOrder[k][0]];
+    }
+    var cls = new Uint8Array(kinds.length);
+    for (var i = 0; i < kinds.length; ++i)
+      cls[i] = classOf[kinds[i]];
+    return cls;
+  };
+
+  // The file's notes: dropped ones apart from the rest.
+  Channel.prototype.sourceClasses = function (kinds) {
+    var dropped = 1 << this.contract.departureKinds.dropped;
+    var cls = new Uint8Array(kinds.length);
+    for (var i = 0; i < kinds.length; ++i)
+      cls[i] = kinds[i] & dropped ? classes.dropped : classes.source;
+    return cls;
   };
 
   // The departures of the channel.
@@ -51,114 +73,41 @@
     return this.data.departures.length / this.layouts.departure.width;
   };
 
-  // The departures of each of `count` notes, which the departures' column
-  // `column` names (-1: none): as { first, list }, the departures of note i
-  // being list[first[i]] up to list[first[i + 1]].
-  Channel.prototype.byNote = function (column, count) {
+  // The departures of each note that the departures' column `column` names
+  // (-1: none): as { first, list }, the departures of note i being
+  // list[first[i]] up to list[first[i + 1]].
+  Channel.prototype.byNote = function (column) {
     var departures = this.data.departures;
-    var shape = this.layouts.departure;
-    var first = new Int32Array(count + 1);
+    var width = this.layouts.departure.width;
     var total = this.departureCount();
+    var count = 0;
     var d;
     for (d = 0; d < total; ++d)
-      if (departures[shape.width * d + column] >= 0)
-        ++first[departures[shape.width * d + column] + 1];
+      count = Math.max(count, departures[width * d + column] + 1);
+    var first = new Int32Array(count + 1);
+    for (d = 0; d < total; ++d)
+      if (departures[width * d + column] >= 0)
+        ++first[departures[width * d + column] + 1];
     for (var i = 0; i < count; ++i)
       first[i + 1] += first[i];
     var list = new Int32Array(first[count]);
     var next = first.slice(0, count);
     for (d = 0; d < total; ++d) {
-      var note = departures[shape.width * d + column];
+      var note = departures[width * d + column];
       if (note >= 0)
         list[next[note]++] = d;
     }
     return { first: first, list: list };
   };
 
-  // Counts the departures by kind and gives each note the kinds that
-  // concern it, as bit masks; keeps the departures of each note.
-  Channel.prototype.markDepartures = function (departures, playedCount, sourceCount) {
-    var played = new Uint16Array(playedCount);
-    var source = new Uint16Array(sourceCount);
-    this.counts = Object.keys(this.contract.departureKinds).map(function () { return 0; });
-    var shape = this.layouts.departure;
-    var c = shape.at;
-    this.ofPlayed = this.byNote(c.played, playedCount);
-    this.ofSource = this.byNote(c.note, sourceCount);
-    for (var d = 0; d < this.departureCount(); ++d) {
-      var row = shape.width * d;
-      var kind = departures[row + c.kind];
-      var note = departures[row + c.note];
-      var playedNote = departures[row + c.played];
-      ++this.counts[kind];
-      if (note >= 0)
-        source[note] |= 1 << kind;
-      if (playedNote >= 0)
-        played[playedNote] |= 1 << kind;
-    }
-    return { played: played, source: source };
+  // The departures of each note of the tune and of the file, by row; made
+  // when a note is first described.
+  Channel.prototype.departuresByRow = function () {
+    var at = this.layouts.departure.at;
+    if (!this.byRow)
+      this.byRow = { played: this.byNote(at.played), source: this.byNote(at.note) };
+    return this.byRow;
   };
-
-  // The tune's notes that sound (a letter of no length plays nothing).
-  Channel.prototype.tuneNotes = function (played, mask) {
-    var shape = this.layouts.played;
-    var c = shape.at;
-    var rows = played.length / shape.width;
-    var count = 0;
-    for (var i = 0; i < rows; ++i)
-      if (played[shape.width * i + c.length] > 0)
-        ++count;
-    var list = new NoteList(count);
-    var raw = list.raw();
-    var k = 0;
-    for (i = 0; i < rows; ++i) {
-      var r = shape.width * i;
-      if (played[r + c.length] <= 0)
-        continue;
-      raw.start[k] = played[r + c.start] * this.ticksPerSixteenth;
-      raw.end[k] = (played[r + c.start] + played[r + c.length]) * this.ticksPerSixteenth;
-      raw.pitch[k] = played[r + c.pitch];
-      raw.velocity[k] = played[r + c.velocity];
-      raw.seconds[k] = played[r + c.seconds];
-      raw.duration[k] = played[r + c.duration];
-      raw.cls[k] = this.classOf(mask[i]);
-      raw.index[k++] = i;
-    }
-    return list.fill(raw);
-  };
-
-  // The MIDI file's notes after the switches, timed on its own tempo marks.
-  Channel.prototype.sourceNotes = function (source, mask) {
-    var shape = this.layouts.source;
-    var c = shape.at;
-    var written = this.contract.fates.written;
-    var dropped = 1 << this.contract.departureKinds.dropped;
-    var list = new NoteList(source.length / shape.width);
-    var raw = list.raw();
-    var velocity = 100;   // the file's notes all sound alike
-    for (var i = 0; i < list.count; ++i) {
-      var r = shape.width * i;
-      var tick = source[r + c.tick];
-      var seconds = this.midiClock.secondsAt(tick);
-      raw.start[i] = tick;
-      raw.end[i] = tick + source[r + c.ticks];
-      raw.pitch[i] = source[r + c.pitch];
-      raw.velocity[i] = velocity;
-      raw.seconds[i] = seconds;
-      raw.duration[i] = this.midiClock.secondsAt(raw.end[i]) - seconds;
-      raw.cls[i] = source[r + c.fate] !== written || (mask[i] & dropped) ? classes.dropped : classes.source;
-      raw.index[i] = i;
-    }
-    return list.fill(raw);
-  };
-
-  // The last second a list sounds.
-  function lastSecond(list) {
-    var last = 0;
-    for (var i = 0; i < list.count; ++i)
-      last = Math.max(last, list.seconds[i] + list.duration[i]);
-    return last;
-  }
 
   // The pitches shown (the game's range and every note, a row spare each
   // side), the last tick and the seconds each way of playing lasts.
@@ -178,8 +127,8 @@
     this.bottom = Math.min(lowest, this.rangeBottom) - 1;
     this.end = Math.max(this.tune.count ? this.tune.endMax[this.tune.count - 1] : 0,
                         this.source.count ? this.source.endMax[this.source.count - 1] : 0);
-    this.tuneSeconds = lastSecond(this.tune);
-    this.midiSeconds = lastSecond(this.source);
+    this.tuneSeconds = this.tune.lastSecond();
+    this.midiSeconds = this.source.lastSecond();
   };
 
   // An item (as steps() has them) as its list and the note's place in it.
@@ -266,6 +215,8 @@
 
   // The departures of a note by its row, from byNote()'s lists.
   function departuresOf(lists, row) {
+    if (row + 1 >= lists.first.length)
+      return [];
     return Array.from(lists.list.subarray(lists.first[row], lists.first[row + 1]));
   }
 
@@ -279,7 +230,7 @@
     return {
       head: this.noteName(note.list.pitch[note.at]) + ', ' + bars.place(note.list.start[note.at]) +
         (tune ? ', played by the tune' : ', in the MIDI file'),
-      departures: departuresOf(tune ? this.ofPlayed : this.ofSource, row),
+      departures: departuresOf(tune ? this.departuresByRow().played : this.departuresByRow().source, row),
       none: tune ? 'plays as the MIDI file has it' : 'played as the MIDI file has it'
     };
   };

@@ -108,81 +108,40 @@
 
   // ---- One channel's notes ------------------------------------------------
 
-  // Notes sorted by start, as parallel arrays, with the largest end of each
-  // prefix, so that the notes in view are found by two binary searches.
-  function NoteList(count) {
-    this.count = count;
-    this.start = new Float64Array(count);
-    this.end = new Float64Array(count);
-    this.endMax = new Float64Array(count);
-    this.pitch = new Int16Array(count);
-    this.cls = new Uint8Array(count);
-    this.index = new Int32Array(count);   // row in the converter's table
-    this.seconds = new Float64Array(count);
-    this.duration = new Float64Array(count);
-    this.velocity = new Uint8Array(count);
-  }
-
-  // The fields of a list, as `raw` gives them to fill().
-  var fields = ['start', 'end', 'pitch', 'cls', 'index', 'seconds', 'duration', 'velocity'];
-
-  // Whether note `a` of `raw` goes before note `b`: by start, then pitch,
-  // then as given.
-  function before(raw, a, b) {
-    return raw.start[a] < raw.start[b] ||
-      (raw.start[a] === raw.start[b] && (raw.pitch[a] < raw.pitch[b] || (raw.pitch[a] === raw.pitch[b] && a < b)));
-  }
-
-  // The order of the notes of `raw`: by insertion, which is quick for notes
-  // nearly in order (chords in any order of pitch), else by sorting; null
-  // when they are in order already.
-  function orderOf(raw, n) {
-    var order = new Uint32Array(n);
-    var moves = 0;
-    for (var i = 0; i < n; ++i) {
-      var k = i;
-      for (; k > 0 && before(raw, i, order[k - 1]) && moves < 8 * n; --k, ++moves)
-        order[k] = order[k - 1];
-      order[k] = i;
-    }
-    if (moves >= 8 * n) {
-      for (i = 0; i < n; ++i)
-        order[i] = i;
-      order.sort(function (a, b) { return before(raw, a, b) ? -1 : before(raw, b, a) ? 1 : 0; });
-    }
-    return moves === 0 ? null : order;
-  }
-
-  // Fills the list from `raw` (typed arrays of `fields`, one entry a
-  // note), ordered by start, then pitch.
-  NoteList.prototype.fill = function (raw) {
-    var n = this.count;
-    var order = orderOf(raw, n);
-    var self = this;
-    fields.forEach(function (field) {
-      var from = raw[field];
-      if (order === null) {
-        self[field] = from;   // in order: the arrays are the list's own
-        return;
-      }
-      var to = self[field];
-      for (var k = 0; k < n; ++k)
-        to[k] = from[order[k]];
-    });
+  // Notes sorted by start, then pitch, as parallel typed arrays, with the
+  // largest end of each prefix, so that the notes in view are found by two
+  // binary searches. `columns` holds them as the converter's note lists do
+  // ({ count, start, end, pitch, velocity, kinds, index }: index is the
+  // note's row in the converter's table); `cls` gives each note's colour
+  // class and `secondsAt` the seconds of playing at a tick.
+  function NoteList(columns, cls, secondsAt) {
+    this.count = columns.count;
+    this.start = columns.start;
+    this.end = columns.end;
+    this.pitch = columns.pitch;
+    this.velocity = columns.velocity;
+    this.kinds = columns.kinds;
+    this.index = columns.index;
+    this.cls = cls;
+    this.secondsAt = secondsAt;
+    this.endMax = new Float64Array(this.count);
     var max = -Infinity;
-    for (var i = 0; i < n; ++i) {
-      max = Math.max(max, this.end[i]);
-      this.endMax[i] = max;
-    }
-    return this;
+    for (var i = 0; i < this.count; ++i)
+      this.endMax[i] = max = Math.max(max, this.end[i]);
+  }
+
+  // When note `k` starts, and how long it sounds, in seconds of playing.
+  NoteList.prototype.seconds = function (k) {
+    return this.secondsAt(this.start[k]);
   };
 
-  // Empty typed arrays of `fields` for `count` notes, to fill() a list from.
-  NoteList.prototype.raw = function () {
-    var raw = {};
-    var self = this;
-    fields.forEach(function (field) { raw[field] = new self[field].constructor(self.count); });
-    return raw;
+  NoteList.prototype.duration = function (k) {
+    return this.secondsAt(this.end[k]) - this.secondsAt(this.start[k]);
+  };
+
+  // The seconds the list sounds, to the end of its last note.
+  NoteList.prototype.lastSecond = function () {
+    return this.count ? this.secondsAt(this.endMax[this.count - 1]) : 0;
   };
 
   // The first and one past the last note that may be seen from `from` to

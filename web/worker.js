@@ -36,10 +36,10 @@
       if (request.summary && request.bytes)
         result.summary = converter.summary(request.bytes);
       var transfer = [result.console.buffer, result.errors.buffer, result.text.buffer, result.runs.buffer];
-      if (result.roll)
-        result.roll.channels.forEach(function (channel) {
-          transfer.push(channel.source.buffer, channel.played.buffer, channel.departures.buffer);
-        });
+      if (result.roll) {
+        transfer.push(result.roll.store.buffer);
+        result.roll.channels.forEach(function (channel) { transfer.push(channel.departures.buffer); });
+      }
       return { value: result, transfer: transfer };
     }
   }

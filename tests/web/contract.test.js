@@ -41,13 +41,12 @@ test('every name the page reads of the contract is in it', (engine) => {
   const fields = {
     outcome: ['status', 'consoleAt', 'consoleLength', 'errorsAt', 'errorsLength', 'textAt', 'textLength', 'nameAt',
               'nameLength', 'runsAt', 'runsCount', 'tunesAt', 'tunesCount', 'rollAt', 'rollLength', 'rollNumbersAt',
-              'rollNumbersCount'],
+              'rollNumbersCount', 'rollColumnsAt', 'rollColumnsLength'],
     run: ['start', 'length', 'kind'],
     tune: ['channel', 'status', 'textAt', 'textLength', 'blockAt', 'blockLength', 'macro', 'macros', 'parts'],
     summary: ['readable', 'firstTempo', 'tempoChanges', 'notes'],
     description: ['at', 'length', 'numbersAt', 'numbersCount'],
     previewFile: ['bytesAt', 'bytesLength', 'remarksAt', 'remarksLength'],
-    source: ['tick', 'ticks', 'pitch', 'fate'],
     played: ['start', 'length', 'pitch', 'velocity', 'seconds', 'duration', 'flags'],
     departure: ['kind', 'at', 'note', 'played'],
   };
@@ -55,6 +54,8 @@ test('every name the page reads of the contract is in it', (engine) => {
   for (const [layout, names] of Object.entries(fields))
     assert.deepStrictEqual(Object.keys(engine.contract.layouts[layout].at), names, layout);
   assert.strictEqual(engine.contract.layouts.summary.width, 3 + engine.contract.channels);
+  assert.deepStrictEqual(engine.contract.columns.noteList.map((column) => column[0]),
+                         ['start', 'end', 'pitch', 'velocity', 'kinds', 'index']);
   assert.deepStrictEqual(engine.contract.levels.map((level) => level.label).slice(0, 4),
                          ['FATAL:', 'ERROR:', 'FORMAT:', 'WARN:']);
 });
@@ -75,6 +76,59 @@ test('the page explains problems by codes the converter has', (engine) => {
   assert.ok(named.length >= 10, 'the explanations are found');
   for (const name of named)
     assert.ok(engine.contract.codes.includes(name), 'no code ' + name);
+});
+
+// A roll's note lists: sorted by start, then pitch, each row once, and
+// with the kinds of the departures that name their notes (a note of the
+// file that is not written is also dropped).
+function checkNoteLists(contract, roll) {
+  const { departure } = contract.layouts;
+  for (const channel of roll.channels) {
+    const named = { tune: new Map(), source: new Map() };
+    for (let row = 0; row < channel.departures.length; row += departure.width)
+      for (const [list, column] of [['tune', 'played'], ['source', 'note']]) {
+        const note = channel.departures[row + departure.at[column]];
+        named[list].set(note, (named[list].get(note) || 0) | (1 << channel.departures[row + departure.at.kind]));
+      }
+    for (const name of ['tune', 'source']) {
+      const list = channel[name];
+      assert.strictEqual(new Set(list.index).size, list.count, name);
+      for (let k = 0; k < list.count; ++k) {
+        if (k > 0)
+          assert.ok(list.start[k - 1] < list.start[k] ||
+                    (list.start[k - 1] === list.start[k] && list.pitch[k - 1] <= list.pitch[k]), `${name} ${k}`);
+        assert.ok(list.end[k] >= list.start[k], `${name} ${k}`);
+        const expected = named[name].get(list.index[k]) || 0;
+        const extra = list.kinds[k] & ~expected;
+        assert.ok((list.kinds[k] & expected) === expected && (extra === 0 ||
+                  (name === 'source' && extra === 1 << contract.departureKinds.dropped)), `${name} ${k}`);
+      }
+    }
+  }
+}
+
+// A one-track MIDI file at 96 ticks a beat of `events`: [delta, ...bytes].
+function midiFile(events) {
+  const track = events.flatMap(([delta, ...bytes]) => [delta < 128 ? delta : [0x80 | (delta >> 7), delta & 127], bytes])
+    .flat(2).concat([0, 0xff, 0x2f, 0]);
+  const length = [24, 16, 8, 0].map((shift) => (track.length >> shift) & 255);
+  return Uint8Array.from([0x4d, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                          0x4d, 0x54, 0x72, 0x6b, ...length, ...track]);
+}
+
+// Chords given from the top down, and a chord whose lower note is below the
+// game's range: the tune plays it an octave up, above the other.
+test('note lists are sorted by start, then pitch', (engine) => {
+  const chord = (delta, pitches) => pitches.map((pitch, i) => [i ? 0 : delta, 0x90, pitch, 90]);
+  const release = (delta, pitches) => pitches.map((pitch, i) => [i ? 0 : delta, 0x80, pitch, 0]);
+  const lowest = engine.contract.range.lowest;
+  const bytes = midiFile([...chord(0, [72, 67, 60]), ...release(96, [72, 67, 60]), ...chord(0, [lowest, lowest - 1]),
+                          ...release(48, [lowest, lowest - 1]), ...chord(0, [71, 62]), ...release(96, [71, 62])]);
+  const run = engine.convert(bytes, ['chords.mid'], true);
+  assert.strictEqual(run.status, 0, new TextDecoder().decode(run.console));
+  assert.deepStrictEqual(run.roll.channels.map((c) => [c.source.count, c.tune.count]), [[7, 7]]);
+  assert.deepStrictEqual(Array.from(run.roll.channels[0].tune.pitch.subarray(3, 5)), [lowest, lowest + 11]);
+  checkNoteLists(engine.contract, run.roll);
 });
 
 // The example with its roll (one note at once, so that notes drop): each record and table as its layout says, in
@@ -99,35 +153,26 @@ test('records and tables fit their layouts on a real conversion', (engine) => {
     assert.strictEqual(tune.parts, tune.block.split('\n').filter((line) => line.startsWith('  "/use ')).length);
     assert.ok(tune.channel >= 1 && tune.channel <= contract.channels);
   }
-  const fates = Object.values(contract.fates);
   const kinds = Object.values(contract.departureKinds);
   for (const channel of run.roll.channels) {
-    const { source, played, departure } = contract.layouts;
-    const sourceRows = channel.source.length / source.width;
-    const playedRows = channel.played.length / played.width;
-    assert.strictEqual(sourceRows, summary.notes[channel.channel - 1], `channel ${channel.channel}`);
-    for (let i = 0; i < sourceRows; ++i)
-      assert.ok(fates.includes(channel.source[source.width * i + source.at.fate]));
-    const blocks = run.tunes.filter((tune) => tune.channel === channel.channel).map((tune) => tune.block).join('');
-    const sounding = engine.preview(blocks).reduce((sum, tune) => sum + tune.notes.length, 0);
-    let withLength = 0;
-    for (let i = 0; i < playedRows; ++i)
-      if (channel.played[played.width * i + played.at.length] > 0)
-        ++withLength;
-    assert.strictEqual(withLength, sounding, `channel ${channel.channel}`);
+    const { tune, source } = channel;
+    const { departure } = contract.layouts;
+    assert.strictEqual(source.count, summary.notes[channel.channel - 1], `channel ${channel.channel}`);
+    const blocks = run.tunes.filter((t) => t.channel === channel.channel).map((t) => t.block).join('');
+    assert.strictEqual(tune.count, engine.preview(blocks).reduce((sum, t) => sum + t.notes.length, 0));
     const count = channel.departures.length / departure.width;
     for (let d = 0; d < count; ++d) {
       const row = departure.width * d;
       assert.ok(kinds.includes(channel.departures[row + departure.at.kind]));
-      assert.ok(channel.departures[row + departure.at.note] < sourceRows);
-      assert.ok(channel.departures[row + departure.at.played] < playedRows);
+      assert.ok(channel.departures[row + departure.at.note] < source.count);
     }
     const indices = Array.from({ length: count }, (_, d) => d);
     const words = engine.departures(run.serial, channel.channel, indices);
     assert.ok(words.lines.every((line) => line.length > 0) && words.lines.length === count);
     assert.strictEqual(words.words.length, count);
-    assert.ok(channel.summary.includes(`${sourceRows} notes in`), channel.summary);
+    assert.ok(channel.summary.includes(`${source.count} notes in`), channel.summary);
   }
+  checkNoteLists(contract, run.roll);
   assert.ok(run.roll.channels.some((channel) => channel.departures.length > 0), 'some departures');
   assert.strictEqual(engine.departures(run.serial - 1, run.roll.channels[0].channel, [0]), null);
 });

@@ -131,24 +131,26 @@ function inputs() {
       problems.push('no roll');
     } else {
       const bars = new Bars(run.roll.metres, run.roll.division);
-      const { played: shape, departure } = engine.contract.layouts;
-      const fields = ['start', 'length', 'pitch', 'velocity', 'seconds', 'duration'];
+      const { departure } = engine.contract.layouts;
+      const perSixteenth = run.roll.division / 4;
       run.roll.channels.forEach((channel, i) => {
         const block = blocks[i] || { channel: null, notes: [] };
+        const { tune } = channel;
         const played = [];
-        for (let r = 0; r < channel.played.length; r += shape.width)
-          if (channel.played[r + shape.at.length] > 0)
-            played.push(fields.map((field) => channel.played[r + shape.at[field]]));
-        played.sort((a, b) => a[0] - b[0] || a[2] - b[2]);
-        const hook = block.notes.map((n) => [n.start, n.length, n.pitch, n.velocity, n.seconds, n.durationSeconds]);
+        for (let k = 0; k < tune.count; ++k)
+          played.push([tune.start[k] / perSixteenth, (tune.end[k] - tune.start[k]) / perSixteenth, tune.pitch[k],
+                       tune.velocity[k]]);
+        const hook = block.notes.map((n) => [n.start, n.length, n.pitch, n.velocity]);
         if (block.channel !== channel.channel || JSON.stringify(played) !== JSON.stringify(hook))
           problems.push(`roll channel ${channel.channel}: its notes differ from the read-back of block ${i + 1}`);
+        // The roll times notes on the channel's tempo marks as the converter does.
         const clock = new TempoMap(channel.tempos, 15, engine.contract.tempo.plain);
-        const late = played.findIndex((n) => Math.abs(clock.secondsAt(n[0]) - n[4]) > 1e-6);
+        const late = block.notes.findIndex((n) => Math.abs(clock.secondsAt(n.start) - n.seconds) > 1e-6 ||
+          Math.abs(clock.secondsAt(n.start + n.length) - n.seconds - n.durationSeconds) > 1e-6);
         if (late >= 0)
-          problems.push(`roll channel ${channel.channel}: note ${late} timed ${clock.secondsAt(played[late][0])}, ` +
-                        `converter ${played[late][4]}`);
-        const back = played.findIndex((n) => Math.abs(clock.atSeconds(n[4]) - n[0]) > 1e-6);
+          problems.push(`roll channel ${channel.channel}: note ${late} timed ${clock.secondsAt(block.notes[late].start)}, ` +
+                        `converter ${block.notes[late].seconds}`);
+        const back = block.notes.findIndex((n) => Math.abs(clock.atSeconds(n.seconds) - n.start) > 1e-6);
         if (back >= 0)
           problems.push(`roll channel ${channel.channel}: seconds of note ${back} map back to another start`);
         const count = channel.departures.length / departure.width;

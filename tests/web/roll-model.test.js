@@ -54,43 +54,42 @@ test('bars give places and lines across changes of metre', () => {
   assert.strictEqual(new Bars([], 96).place(384), 'bar 2, beat 1');
 });
 
-test('a note list finds the notes in view, long ones included', () => {
-  // Out of order, so that the list sorts them.
-  const spans = [[100, 300], [0, 400], [10, 20], [50, 60], [100, 110], [500, 510]];
-  const list = new NoteList(spans.length);
-  const raw = list.raw();
-  spans.forEach(([start, end], i) => {
-    raw.start[i] = start;
-    raw.end[i] = end;
-    raw.pitch[i] = start === 100 && end === 300 ? 61 : 60;
-    raw.index[i] = i;
+// A note list of notes [start, end, pitch, kinds, row] given in order (a
+// row left out: the note's place), as the converter makes them.
+function listOf(notes) {
+  const n = notes.length;
+  const columns = { count: n, start: new Float64Array(n), end: new Float64Array(n), pitch: new Int16Array(n),
+                    velocity: new Uint8Array(n), kinds: new Uint16Array(n), index: new Int32Array(n) };
+  notes.forEach(([start, end, pitch, kinds, row], i) => {
+    columns.start[i] = start;
+    columns.end[i] = end;
+    columns.pitch[i] = pitch;
+    columns.kinds[i] = kinds || 0;
+    columns.index[i] = row === undefined ? i : row;
   });
-  list.fill(raw);
-  assert.deepStrictEqual([...list.index], [1, 2, 3, 4, 0, 5]);
+  return columns;
+}
+
+test('a note list finds the notes in view, long ones included', () => {
+  const spans = [[0, 400, 60], [10, 20, 60], [50, 60, 60], [100, 110, 60], [100, 300, 61], [500, 510, 60]];
+  const list = new NoteList(listOf(spans), new Uint8Array(spans.length), (tick) => tick / 100);
   for (const [from, to, range] of [[0, 5, [0, 1]], [30, 40, [0, 2]], [450, 600, [5, 6]], [600, 700, [6, 6]],
                                    [105, 105, [0, 5]]])
     assert.deepStrictEqual(list.range(from, to), range, `${from}..${to}`);
+  // Seconds come from the list's clock: the last end is not the last note's.
+  assert.deepStrictEqual([list.seconds(4), list.duration(4), list.lastSecond()], [1, 2, 5.1]);
 });
 
 test('scrolled through window by window, a note list shows every note, and only in the windows it reaches', () => {
-  // Notes in order and the same notes shuffled: lists filled either way
-  // show the same notes; some notes are long enough to cross many windows.
+  // Some notes are long enough to cross many windows.
   let seed = 7;
   const next = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
   const notes = [];
   for (let i = 0, start = 0; i < 3000; ++i, start += next(40))
     notes.push([start, start + 1 + (next(50) === 0 ? next(20000) : next(200)), 40 + next(40)]);
-  const shuffled = notes.map((n, i) => [n, i]).sort((a, b) => (a[0][2] * 7919 + a[1]) % 3001 - (b[0][2] * 7919 + b[1]) % 3001);
-  for (const order of [notes.map((n, i) => [n, i]), shuffled]) {
-    const list = new NoteList(order.length);
-    const raw = list.raw();
-    order.forEach(([[start, end, pitch], i], k) => {
-      raw.start[k] = start;
-      raw.end[k] = end;
-      raw.pitch[k] = pitch;
-      raw.index[k] = i;
-    });
-    list.fill(raw);
+  notes.sort((a, b) => a[0] - b[0] || a[2] - b[2]);
+  {
+    const list = new NoteList(listOf(notes), new Uint8Array(notes.length), (tick) => tick);
     const last = Math.max(...notes.map((n) => n[1]));
     const width = 1000;
     const seen = new Uint32Array(notes.length);
@@ -114,27 +113,29 @@ test('scrolled through window by window, a note list shows every note, and only 
 
 // One channel at 96 ticks a beat (24 a sixteenth): the file has three
 // notes, the second dropped (under a played one); the tune plays two, the
-// first late, and a letter of no length that sounds nothing.
+// first late, and a letter of no length that sounds nothing (row 1).
 function channel() {
+  const bit = (kind) => 1 << kinds[kind];
   const data = {
     channel: 3, tempos: [], midiTempos: [],
-    // start, length, pitch, dropped
-    source: [0, 48, 60, 0, 48, 48, 60, 1, 96, 24, 67, 0],
-    // start, length (sixteenths), pitch, velocity, seconds, duration, -
-    played: [1, 2, 60, 100, 0.125, 0.25, 0, 3, 0, 62, 100, 0.375, 0, 0, 4, 1, 67, 100, 0.5, 0.125, 0],
+    tune: listOf([[24, 72, 60, bit('start'), 0], [96, 120, 67, 0, 2]]),
+    source: listOf([[0, 48, 60, bit('start')], [48, 96, 60, bit('dropped')], [96, 120, 67, bit('length')]]),
+    counts: Object.keys(kinds).map((kind) => (['start', 'dropped', 'tempo', 'length'].includes(kind) ? 1 : 0)),
     // kind, tick, note of the file, played note
     departures: [kinds.start, 0, 0, 0, kinds.dropped, 48, 1, -1, kinds.tempo, 200, -1, -1, kinds.length, 72, 2, 1],
   };
   return new Channel(data, { division: 96, upperC: false }, contract);
 }
 
-test('a channel sorts, colours and counts its notes', () => {
+test('a channel colours and counts its notes, and steps through them', () => {
   const c = channel();
-  assert.deepStrictEqual([...c.tune.pitch], [60, 67]);
-  assert.deepStrictEqual([...c.tune.index], [0, 2]);
-  assert.deepStrictEqual([...c.tune.cls], [1, classes.tune]);
+  assert.deepStrictEqual([...c.tune.cls], [classes.start, classes.tune]);
   assert.deepStrictEqual([...c.source.cls], [classes.source, classes.dropped, classes.source]);
-  assert.deepStrictEqual([c.counts[kinds.start], c.counts[kinds.dropped], c.counts[kinds.tempo]], [1, 1, 1]);
+  // A note of several kinds takes the class that comes first: pitch, held, start, length.
+  const bit = (kind) => 1 << kinds[kind];
+  assert.deepStrictEqual([...c.tuneClasses(Uint16Array.of(bit('start') | bit('pitch'), bit('length') | bit('stuck'),
+                                                          bit('length') | bit('start'), bit('added'), 0))],
+                         [classes.pitch, classes.held, classes.start, classes.tune, classes.tune]);
   assert.deepStrictEqual([c.bottom, c.rangeTop, c.top, c.end], [47, 83, 84, 120]);
   assert.deepStrictEqual(c.steps(), [0, -2, 1]);
   assert.strictEqual(c.tuneSeconds, 0.625);
