@@ -65,6 +65,10 @@ private:
     ChannelDepartures& out_;
     std::vector<Departure> placed_;
     std::vector<bool> matched_;
+    // Where the last letter was found among the played notes: letters come
+    // mostly in the order they were written, so the next is looked for
+    // right after it first.
+    std::size_t nextPlayed_ = 0;
     // The run of notes drifting the same way: its sign and where it began.
     int driftSign_ = 0;
     std::int64_t driftSince_ = 0;
@@ -103,6 +107,7 @@ void ChannelReport::run(const ChannelTrace* trace, const std::string* written, c
     out_.fidelity.notes = out_.notesIn;
     out_.notesPlayed = played ? played->notes.size() : 0;
     matched_.assign(out_.notesPlayed, false);
+    placed_.reserve(out_.notesIn);
     if (trace) {
         out_.polyphony = trace->polyphony;
         out_.outerVoices = trace->outerVoices;
@@ -149,10 +154,13 @@ void ChannelReport::traced(std::size_t index, const TracedNote& note, const std:
     std::size_t letter = 0;
     if (played && map && map->map(note.letter, letter)) {
         const auto& notes = played->notes;
-        const auto it = std::lower_bound(notes.begin(), notes.end(), letter,
-                                         [](const PlayedNote& n, std::size_t l) { return n.letter < l; });
+        auto it = notes.begin() + static_cast<std::ptrdiff_t>(std::min(nextPlayed_, notes.size()));
+        if (it == notes.end() || it->letter != letter || (it != notes.begin() && (it - 1)->letter == letter))
+            it = std::lower_bound(notes.begin(), notes.end(), letter,
+                                  [](const PlayedNote& n, std::size_t l) { return n.letter < l; });
         if (it != notes.end() && it->letter == letter) {
             const auto i = static_cast<std::size_t>(it - notes.begin());
+            nextPlayed_ = i + 1;
             matched_[i] = true;
             compare(index, note, i, *it);
             return;

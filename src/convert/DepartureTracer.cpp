@@ -16,6 +16,9 @@ void DepartureTracer::quantised(int channel, const std::vector<Element>& element
 {
     Followed& f = channels_[static_cast<std::size_t>(channel)];
     f = Followed{};
+    f.notes.reserve(elements.size());
+    f.keys.reserve(elements.size());
+    f.listed.reserve(elements.size());
     std::int64_t grid = 0;
     for (const Element& e : elements) {
         grid += e.delta;
@@ -81,6 +84,7 @@ void DepartureTracer::align(Followed& f, const std::vector<Element>& elements, F
 void DepartureTracer::clockOf(Followed& f, const std::vector<Element>& elements) const
 {
     f.grid.clear();
+    f.grid.reserve(f.listed.size());
     std::int64_t grid = 0;
     for (const Element& e : elements) {
         grid += e.delta;
