@@ -6,11 +6,6 @@
 
 namespace {
 
-const char* const paddedLabels[10] = {
-    "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
-    "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
-};
-
 // Appends what vsnprintf makes of `fmt`.
 void formatPrintf(std::string& out, const char* fmt, va_list args)
 {
@@ -32,11 +27,6 @@ void formatPrintf(std::string& out, const char* fmt, va_list args)
 }
 
 } // namespace
-
-const char* paddedLabel(Level level)
-{
-    return paddedLabels[static_cast<int>(level)];
-}
 
 // Plain text and the conversions %d, %s and %% are done here in one pass,
 // as printf does them, without its cost: the warnings of a large file can
@@ -105,23 +95,4 @@ void describeFormat(FormatInfo& info, Level level, const char* fmt)
             info.conversions.push_back(static_cast<std::uint16_t>(p - fmt));
         info.quickNumbers = info.conversions.size() <= quickConversions;
     }
-}
-
-std::size_t makeNumbersLine(const FormatInfo& info, va_list args, char* out)
-{
-    std::memcpy(out, paddedLabel(info.level), labelWidth);
-    char* at = out + labelWidth;
-    std::size_t from = 0;
-    va_list copy;
-    va_copy(copy, args);
-    for (const std::uint16_t conversion : info.conversions) {
-        std::memcpy(at, info.fmt + from, conversion - from);
-        at += conversion - from;
-        at = std::to_chars(at, at + 11, va_arg(copy, int)).ptr;
-        from = conversion + std::size_t{2};
-    }
-    va_end(copy);
-    std::memcpy(at, info.fmt + from, info.length - from);
-    at += info.length - from;
-    return static_cast<std::size_t>(at - out);
 }

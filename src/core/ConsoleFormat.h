@@ -18,12 +18,19 @@ inline constexpr std::size_t labelWidth = 8;
 // in place for.
 inline constexpr std::size_t quickLength = 200;
 inline constexpr std::size_t quickConversions = 8;
-// The longest line made in place: label, text and the numbers.
-inline constexpr std::size_t quickLineLength = labelWidth + quickLength + quickConversions * 11;
 
-// The label of `level` (0..9), "FATAL:" to "All:", padded with blanks to
+// The labels of the levels, "FATAL:" to "All:", padded with blanks to
 // labelWidth.
-const char* paddedLabel(Level level);
+inline constexpr const char* paddedLabels[10] = {
+    "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
+    "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
+};
+
+// The padded label of `level` (0..9).
+inline const char* paddedLabel(Level level)
+{
+    return paddedLabels[static_cast<int>(level)];
+}
 
 // Appends the text `fmt` makes of `args`, as printf would write it.
 void appendFormatted(std::string& out, const char* fmt, va_list args);
@@ -47,8 +54,3 @@ struct FormatInfo {
 
 // Describes `fmt`, printed at `level`, into `info`.
 void describeFormat(FormatInfo& info, Level level, const char* fmt);
-
-// Writes the whole line of a format with quickNumbers, its label first and
-// its numbers taken from `args`, to `out` (room for quickLineLength);
-// returns its length.
-std::size_t makeNumbersLine(const FormatInfo& info, va_list args, char* out);

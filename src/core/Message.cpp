@@ -2,6 +2,7 @@
 
 #include "core/ConsoleFormat.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -89,11 +90,25 @@ const FormatInfo& Message::describe(Level level, const char* fmt)
 
 void Message::emitNumbers(const FormatInfo& info, va_list args)
 {
-    // The line is made in place and handed over whole.
-    char text[quickLineLength];
-    const std::size_t length = makeNumbersLine(info, args, text);
+    // The label, the text and the numbers, made in place and handed over
+    // as one whole line.
+    char text[labelWidth + quickLength + quickConversions * 11];
+    std::memcpy(text, paddedLabel(info.level), labelWidth);
+    char* at = text + labelWidth;
+    std::size_t from = 0;
+    va_list copy;
+    va_copy(copy, args);
+    for (const std::uint16_t conversion : info.conversions) {
+        std::memcpy(at, info.fmt + from, conversion - from);
+        at += conversion - from;
+        at = std::to_chars(at, at + 11, va_arg(copy, int)).ptr;
+        from = conversion + std::size_t{2};
+    }
+    va_end(copy);
+    std::memcpy(at, info.fmt + from, info.length - from);
+    at += info.length - from;
     if (sink_)
-        sink_(ConsoleText{info.level, false, std::string_view(text, length)});
+        sink_(ConsoleText{info.level, false, std::string_view(text, static_cast<std::size_t>(at - text))});
 }
 
 void Message::begin(Level level, const char* fmt, va_list args)
