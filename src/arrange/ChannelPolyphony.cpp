@@ -2,8 +2,9 @@
 // are cut where a new group starts, or dropped when they start with it.
 //
 // The passes make the same changes and print the same lines in the same
-// order. The plain walk goes over the list again from its start for every
-// note, so it costs the square of the channel's length; it takes over where
+// order. The plain walk (in PolyphonyWalk) goes over the list again from its
+// start for every note, so it costs the square of the channel's length; it
+// takes over where
 // the one-walk passes stop (a negative delta, positions or lengths near the
 // int range, where sums wrap) and does the negative limits, and it is the
 // oracle the tests compare the one-walk passes with. These go over the list
@@ -15,142 +16,18 @@
 
 #include "arrange/ChannelChords.h"
 #include "arrange/ChannelQuantisation.h"
+#include "arrange/PolyphonyWalk.h"
 
-#include "core/Message.h"
 #include "core/Wrap.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
-
-// The grid position a debug line shows: whole eighth-note triplets from 1.
-double shownPosition(int position)
-{
-    return (position / 24) / 3.0 + 1.0;
-}
-
-// The debug line of a new peak, reached at a new group (A) or by a note
-// joining one (B). Out of line: the passes keep their registers for the
-// common case.
-[[gnu::noinline]] void printPeak(bool joined, int count, int position)
-{
-    Msg(Level::Debug, joined ? "polyphonyB %d @ %g\n" : "polyphonyA %d @ %g\n", count, shownPosition(position));
-}
-
-// --- the plain walk ---
-
-// Where a walk over the list stands: the next element, the position of the
-// one before it, the position of the current group, its count and the peak.
-struct WalkState {
-    std::size_t next = 0;
-    int position = 0;
-    int groupStart = 0;
-    int count = 0;
-    int peak = 0;
-};
-
-struct Rescan {
-    std::vector<Element>& elements;
-    int limit;
-    int count = 0;
-    int peak = 0;
-
-    // A. The note at `i` begins a new group at `now`: count it and the
-    //    earlier notes that still sound; cut those beyond the limit.
-    void newGroup(std::size_t i, int now)
-    {
-        count = 1;
-        int pos = 0;
-        for (std::size_t k = 0; k < i; ++k) {
-            Element& x = elements[k];
-            pos = addWrap(pos, x.delta);
-            if (!x.isNote() || !(addWrap(pos, x.length) > now))
-                continue;
-            if (limit != 0 && count + 1 > limit)
-                x.length = correctLength(subWrap(now, pos));
-            else
-                ++count;
-            if (count > peak) {
-                peak = count;
-                Msg(Level::Debug, "polyphonyA %d @ %g\n", count, shownPosition(pos));
-            }
-        }
-    }
-
-    // B. The note at `i` joins the group at `now`; beyond the limit the
-    //    first-listed earlier note that still sounds gives way: dropped if it
-    //    starts now, else cut to end now. Returns the note's index afterwards.
-    std::size_t joinGroup(std::size_t i, int now)
-    {
-        ++count;
-        if (limit != 0 && count > limit) {
-            int pos = 0;
-            for (std::size_t k = 0; k < i; ++k) {
-                Element& x = elements[k];
-                pos = addWrap(pos, x.delta);
-                if (!x.isNote() || !(addWrap(pos, x.length) > now))
-                    continue;
-                if (pos == now) {
-                    // Its delta passes to the next element (there is one, at
-                    // the latest the current note), so no grid position changes.
-                    elements[k + 1].delta = addWrap(elements[k + 1].delta, x.delta);
-                    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(k));
-                    --i;
-                } else {
-                    x.length = correctLength(subWrap(now, pos));
-                }
-                break;
-            }
-            --count;
-        }
-        if (count > peak) {
-            peak = count;
-            Msg(Level::Debug, "polyphonyB %d @ %g\n", count, shownPosition(now));
-        }
-        return i;
-    }
-
-    // Walks from `state` (the notes before it done) to the end.
-    int run(const WalkState& state)
-    {
-        int now = state.position;
-        int groupStart = state.groupStart;
-        count = state.count;
-        peak = state.peak;
-        for (std::size_t i = state.next; i < elements.size(); ++i) {
-            now = addWrap(now, elements[i].delta);
-            if (!elements[i].isNote())
-                continue;
-            if (now != groupStart) {
-                newGroup(i, now);
-                groupStart = now;
-            } else {
-                i = joinGroup(i, now);
-            }
-        }
-        return peak;
-    }
-};
-
-// --- the passes in one walk ---
-
-// Positions and lengths the one-walk passes accept: far enough from the int
-// range that no sum they form can wrap.
-constexpr std::uint32_t fastBound = std::uint32_t{1} << 29;
-
-// Whether a note at `position` (the sum of the deltas up to it, each taken
-// as unsigned, so that it never falls and a negative delta puts all that
-// follows beyond the bound) is one the one-walk passes handle.
-bool withinBounds(std::uint64_t position, int length)
-{
-    // A length within -bound..bound is 0..2 * bound once shifted by bound.
-    const std::uint32_t shifted = static_cast<std::uint32_t>(length) + fastBound;
-    return position <= fastBound && shifted <= 2 * fastBound;
-}
 
 // A list of plain values that keeps its storage: clearing and adding cost
 // no more than a store.
@@ -232,23 +109,12 @@ private:
 int unlimitedPeak(std::vector<Element>& elements)
 {
     const Element* const list = elements.data();
-    const std::size_t size = elements.size();
     EndHeap ends; // the notes sounding from before the current group
     std::size_t groupFirst = 0; // the first element of the current group
-    std::uint64_t position = 0;
     int groupStart = 0;
     int count = 0;
     int peak = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        const Element& e = list[i];
-        position += static_cast<std::uint32_t>(e.delta);
-        if (!e.isNote())
-            continue;
-        if (!withinBounds(position, e.length)) {
-            const auto before = static_cast<std::uint32_t>(position - static_cast<std::uint32_t>(e.delta));
-            return Rescan{elements, 0}.run({i, static_cast<int>(before), groupStart, count, peak});
-        }
-        const int now = static_cast<int>(position);
+    std::optional<PolyphonyWalkState> rest = walkInBounds(elements, [&](std::size_t i, int now) {
         if (now != groupStart) {
             ends.retire(now);
             // The notes of the group before that sound on; most have ended
@@ -268,8 +134,13 @@ int unlimitedPeak(std::vector<Element>& elements)
             peak = count;
             printPeak(true, count, now);
         }
-    }
-    return peak;
+    });
+    if (!rest)
+        return peak;
+    rest->groupStart = groupStart;
+    rest->count = count;
+    rest->peak = peak;
+    return walkPolyphony(elements, 0, *rest);
 }
 
 // Under a limit, the notes sounding from before the current group, in list
@@ -306,7 +177,7 @@ private:
     void newGroup(std::size_t i, int now);
     void joinGroup(std::size_t i, int now);
     void removeDropped();
-    int handOver(WalkState state);
+    int handOver(PolyphonyWalkState state);
 };
 
 // A note that gives way ends at `now`, as far as the notation allows.
@@ -411,7 +282,7 @@ void LimitedPass::removeDropped()
 
 // At a note out of bounds the walk takes over: the list stands as the walk
 // would have left it (once the dropped notes leave), and so do the counts.
-int LimitedPass::handOver(WalkState state)
+int LimitedPass::handOver(PolyphonyWalkState state)
 {
     if (dropped_.size() > 0) {
         state.next -= dropped_.size();
@@ -419,30 +290,22 @@ int LimitedPass::handOver(WalkState state)
     }
     state.count = count_;
     state.peak = peak_;
-    return Rescan{elements_, limit_}.run(state);
+    return walkPolyphony(elements_, limit_, state);
 }
 
 int LimitedPass::run()
 {
     if (elements_.size() > std::numeric_limits<std::uint32_t>::max())
-        return Rescan{elements_, limit_}.run({});
-    const Element* const list = elements_.data();
-    const std::size_t size = elements_.size();
-    std::uint64_t position = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        const Element& e = list[i];
-        position += static_cast<std::uint32_t>(e.delta);
-        if (!e.isNote())
-            continue;
-        if (!withinBounds(position, e.length)) {
-            const auto before = static_cast<std::uint32_t>(position - static_cast<std::uint32_t>(e.delta));
-            return handOver({i, static_cast<int>(before), groupStart_, 0, 0});
-        }
-        const int now = static_cast<int>(position);
+        return walkPolyphony(elements_, limit_);
+    std::optional<PolyphonyWalkState> rest = walkInBounds(elements_, [this](std::size_t i, int now) {
         if (now != groupStart_)
             newGroup(i, now);
         else
             joinGroup(i, now);
+    });
+    if (rest) {
+        rest->groupStart = groupStart_;
+        return handOver(*rest);
     }
     if (dropped_.size() > 0)
         removeDropped();
@@ -461,5 +324,5 @@ int fixPolyphony(Channel& channel, int limit, bool outerVoices)
         return unlimitedPeak(channel.elements);
     if (limit > 0)
         return LimitedPass(channel.elements, limit).run();
-    return Rescan{channel.elements, limit}.run({});
+    return walkPolyphony(channel.elements, limit);
 }

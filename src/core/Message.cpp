@@ -1,5 +1,7 @@
 #include "core/Message.h"
 
+#include "core/ConsoleFormat.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -23,79 +25,13 @@ bool inRange(Level level)
     return value >= 0 && value <= 9;
 }
 
-// The labels padded with blanks to 8 characters, as printed.
-constexpr std::size_t labelWidth = 8;
-// The longest format, and the most conversions, made in place.
-constexpr std::size_t quickLength = 200;
-constexpr std::size_t quickConversions = 8;
-const char* const paddedLabels[10] = {
-    "FATAL:  ", "ERROR:  ", "FORMAT: ", "WARN:   ", "Output: ",
-    "Info:   ", "Notice: ", "Debug:  ", "Ignore: ", "All:    ",
-};
-
-// Appends what vsnprintf makes of `fmt`.
-void formatPrintf(std::string& out, const char* fmt, va_list args)
-{
-    char small[256];
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(small, sizeof small, fmt, copy);
-    va_end(copy);
-    if (n < 0)
-        return;
-    if (static_cast<std::size_t>(n) < sizeof small) {
-        out.append(small, static_cast<std::size_t>(n));
-        return;
-    }
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(out.data() + start, static_cast<std::size_t>(n) + 1, fmt, args);
-    out.resize(start + static_cast<std::size_t>(n));
-}
-
-// Appends the formatted text. Plain text and the conversions %d, %s and %%
-// are done here in one pass, as printf does them, without its cost: the
-// warnings of a large file can run to a million lines. At any other
-// conversion the whole text is left to vsnprintf.
-void format(std::string& out, const char* fmt, va_list args)
-{
-    const std::size_t start = out.size();
-    va_list copy;
-    va_copy(copy, args);
-    for (const char* p = fmt;;) {
-        const char* percent = std::strchr(p, '%');
-        if (percent == nullptr) {
-            out.append(p);
-            break;
-        }
-        out.append(p, static_cast<std::size_t>(percent - p));
-        const char conversion = percent[1];
-        if (conversion == 'd') {
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, va_arg(copy, int)).ptr;
-            out.append(digits, static_cast<std::size_t>(end - digits));
-        } else if (conversion == 's') {
-            const char* text = va_arg(copy, const char*);
-            out.append(text != nullptr ? text : "(null)");
-        } else if (conversion == '%') {
-            out += '%';
-        } else {
-            out.resize(start);
-            formatPrintf(out, fmt, args);
-            break;
-        }
-        p = percent + 2;
-    }
-    va_end(copy);
-}
-
 // Without a record, text goes straight to standard output.
 void printDirect(const char* label, const char* fmt, va_list args)
 {
     std::string text;
     if (label != nullptr)
         text = label;
-    format(text, fmt, args);
+    appendFormatted(text, fmt, args);
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
@@ -140,7 +76,7 @@ void Message::emitComplete()
         std::string().swap(line_);
 }
 
-const Message::FormatInfo& Message::describe(Level level, const char* fmt)
+const FormatInfo& Message::describe(Level level, const char* fmt)
 {
     const std::uintptr_t slot = (reinterpret_cast<std::uintptr_t>(fmt) >> 3) + static_cast<std::uintptr_t>(level);
     FormatInfo& info = formats_[slot % formats_.size()];
@@ -148,41 +84,8 @@ const Message::FormatInfo& Message::describe(Level level, const char* fmt)
     // another text by now is described again.
     if (info.fmt == fmt && info.level == level && std::strcmp(fmt, info.text.c_str()) == 0)
         return info;
-    describeInto(info, level, fmt);
+    describeFormat(info, level, fmt);
     return info;
-}
-
-void Message::describeInto(FormatInfo& info, Level level, const char* fmt)
-{
-    info.fmt = fmt;
-    info.level = level;
-    info.length = std::strlen(fmt);
-    info.text.assign(fmt, info.length);
-    info.plain = true;
-    info.numbers = true;
-    info.count = 0;
-    for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%')) {
-        info.plain = false;
-        if (p[1] != 'd') {
-            info.numbers = false;
-            break;
-        }
-        ++info.count;
-    }
-    const char* newline = std::strchr(fmt, '\n');
-    info.oneLine = newline != nullptr && newline == fmt + info.length - 1;
-    info.line.clear();
-    if (info.plain && info.oneLine) {
-        info.line.assign(paddedLabels[static_cast<int>(level)], labelWidth);
-        info.line.append(fmt, info.length);
-    }
-    info.conversions.clear();
-    info.quickNumbers = !info.plain && info.numbers && info.oneLine && info.length <= quickLength;
-    if (info.quickNumbers) {
-        for (const char* p = std::strchr(fmt, '%'); p != nullptr; p = std::strchr(p + 2, '%'))
-            info.conversions.push_back(static_cast<std::uint16_t>(p - fmt));
-        info.quickNumbers = info.conversions.size() <= quickConversions;
-    }
 }
 
 void Message::emitNumbers(const FormatInfo& info, va_list args)
@@ -190,7 +93,7 @@ void Message::emitNumbers(const FormatInfo& info, va_list args)
     // The label, the text and the numbers, made in place and handed over
     // as one whole line.
     char text[labelWidth + quickLength + quickConversions * 11];
-    std::memcpy(text, paddedLabels[static_cast<int>(info.level)], labelWidth);
+    std::memcpy(text, paddedLabel(info.level), labelWidth);
     char* at = text + labelWidth;
     std::size_t from = 0;
     va_list copy;
@@ -229,11 +132,11 @@ void Message::beginWith(const FormatInfo& info, va_list args)
         emitNumbers(info, args);
         return;
     }
-    line_.append(paddedLabels[static_cast<int>(level)], labelWidth);
+    line_.append(paddedLabel(level), labelWidth);
     if (info.plain)
         line_.append(fmt, info.length);
     else
-        format(line_, fmt, args);
+        appendFormatted(line_, fmt, args);
     // A line of plain text and numbers that ends the format is whole.
     if (info.oneLine && info.numbers)
         flush();
@@ -245,7 +148,7 @@ void Message::append(Level level, const char* fmt, va_list args)
 {
     if (line_.empty())
         lineLevel_ = level;
-    format(line_, fmt, args);
+    appendFormatted(line_, fmt, args);
     emitComplete();
 }
 
@@ -269,8 +172,8 @@ Diagnostic Message::diagnosticOf(Code code, int channel, va_list args) const
     takeIntegers(diagnostic, info.format, values);
     va_end(values);
     if (!info.continuesLine)
-        diagnostic.text.assign(paddedLabels[static_cast<int>(info.level)], labelWidth);
-    format(diagnostic.text, info.format, args);
+        diagnostic.text.assign(paddedLabel(info.level), labelWidth);
+    appendFormatted(diagnostic.text, info.format, args);
     const std::size_t end = diagnostic.text.find('\n');
     if (end != std::string::npos)
         diagnostic.text.resize(end);
@@ -282,12 +185,12 @@ void Message::keep(Code code, int channel, va_list args)
     diagnostics.keep(diagnosticOf(code, channel, args));
 }
 
-const Message::FormatInfo& Message::codeFormat(Code code)
+const FormatInfo& Message::codeFormat(Code code)
 {
     FormatInfo& format = codeFormats_[static_cast<std::size_t>(code)];
     if (format.fmt == nullptr) {
         const CodeInfo& info = codeInfo(code);
-        describeInto(format, info.level, info.format);
+        describeFormat(format, info.level, info.format);
     }
     return format;
 }
@@ -385,7 +288,7 @@ void Msg(Level level, const char* fmt, ...)
     if (current != nullptr)
         current->begin(level, fmt, args);
     else
-        printDirect(paddedLabels[static_cast<int>(level)], fmt, args);
+        printDirect(paddedLabel(level), fmt, args);
     va_end(args);
 }
 
@@ -422,7 +325,7 @@ void report(int number, int channel, ...)
     va_start(args, channel);
     if (current == nullptr) {
         if (shown(info.level))
-            printDirect(info.continuesLine ? nullptr : paddedLabels[static_cast<int>(info.level)], info.format, args);
+            printDirect(info.continuesLine ? nullptr : paddedLabel(info.level), info.format, args);
     } else if (current->defers()) {
         current->defer(code, channel, args);
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ConsoleFormat.h"
 #include "core/Diagnostic.h"
 
 #include <array>
@@ -111,34 +112,17 @@ public:
     void flush();
 
 private:
-    // What a format string holds, worked out once per string: a large
-    // file prints the same few messages hundreds of thousands of times.
-    struct FormatInfo {
-        const char* fmt = nullptr; // the string described (null: no entry)
-        std::string text;          // what it held then, to tell a reused buffer
-        Level level = Level::Fatal; // the level it was described at
-        std::size_t length = 0;    // its length
-        bool plain = false;        // no conversion: printed as it stands
-        bool numbers = false;      // no conversion but %d
-        int count = 0;             // numbers: how many
-        bool oneLine = false;      // a single line end, at the end
-        std::string line;          // plain and one line: the line as printed
-        // Numbers and one line, short: where each %d stands, so that the
-        // line is made without looking for them again.
-        std::vector<std::uint16_t> conversions;
-        bool quickNumbers = false;
-    };
-
     ConsoleSink sink_;
     ReportLog* log_ = nullptr;
     std::string line_;
     Level lineLevel_ = Level::Fatal;
+    // What the formats printed hold, worked out once per string: a large
+    // file prints the same few messages hundreds of thousands of times.
     std::array<FormatInfo, 64> formats_{};
     // The formats of the codes, which are literals: described once each.
     std::array<FormatInfo, codeCount> codeFormats_{};
 
     const FormatInfo& describe(Level level, const char* fmt);
-    static void describeInto(FormatInfo& info, Level level, const char* fmt);
     const FormatInfo& codeFormat(Code code);
     Diagnostic diagnosticOf(Code code, int channel, va_list args) const;
     void beginWith(const FormatInfo& info, va_list args);

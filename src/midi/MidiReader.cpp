@@ -11,6 +11,29 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
+// The ticks per quarter note that the header's division word gives, with
+// what it tells of them; 0 when the word gives none.
+int divisionOf(unsigned short word)
+{
+    if ((word & 0x8000) != 0) {
+        // SMPTE timing: negative frame rate in the upper byte, ticks per frame below.
+        const int fps = 256 - (word >> 8);
+        const int tpf = word & 0xFF;
+        const int division = fps * tpf;
+        report(Code::SmpteDivision, noChannel, fps, tpf, division);
+        return division;
+    }
+    if (word % 24 == 0)
+        Msg(Level::Info, "Time division is %hu.\n", word);
+    else
+        report(Code::UnsupportedDivision, noChannel, int{word});
+    return word;
+}
+
+} // namespace
+
 bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file)
 {
     Msg(Level::Output, "Parsing \"%s\"...\n", fileName.c_str());
@@ -44,20 +67,7 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
         report(Code::MidiType2, noChannel);
     Msg(Level::Info, "Found %hu Track%s.\n", trackCount, trackCount == 1 ? "" : "s");
 
-    int division = 0;
-    if ((word & 0x8000) != 0) {
-        // SMPTE timing: negative frame rate in the upper byte, ticks per frame below.
-        const int fps = 256 - (word >> 8);
-        const int tpf = word & 0xFF;
-        division = fps * tpf;
-        report(Code::SmpteDivision, noChannel, fps, tpf, division);
-    } else {
-        if (word % 24 == 0)
-            Msg(Level::Info, "Time division is %hu.\n", word);
-        else
-            report(Code::UnsupportedDivision, noChannel, int{word});
-        division = word;
-    }
+    const int division = divisionOf(word);
     if (division == 0) {
         // Every later stage divides by the division.
         report(Code::InvalidDivision, noChannel, 0);
