@@ -1,6 +1,7 @@
 #include "arrange/GridSpan.h"
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -23,17 +24,23 @@ constexpr std::int64_t scaled(double limit)
 
 struct Band {
     std::int64_t below; // upper bound (exclusive), in 24ths scaled by 2^51
+    double limit;       // the same bound, in 24ths
     int fraction;       // grid value of the band
 };
 
+constexpr Band band(double limit, int fraction)
+{
+    return Band{scaled(limit), limit, fraction};
+}
+
 constexpr Band plainBands[] = {
-    {scaled(2.5), 0},   {scaled(3.9), 3},   {scaled(8.1), 6},   {scaled(9.5), 9},
-    {scaled(14.5), 12}, {scaled(15.9), 15}, {scaled(20.1), 18}, {scaled(21.5), 21},
+    band(2.5, 0),   band(3.9, 3),   band(8.1, 6),   band(9.5, 9),
+    band(14.5, 12), band(15.9, 15), band(20.1, 18), band(21.5, 21),
 };
 constexpr Band tripletBands[] = {
-    {scaled(2.6), 0},   {scaled(3.4), 3},   {scaled(4.6), 4},   {scaled(7.4), 6},
-    {scaled(8.6), 8},   {scaled(9.4), 9},   {scaled(14.6), 12}, {scaled(15.4), 15},
-    {scaled(16.6), 16}, {scaled(19.4), 18}, {scaled(20.6), 20}, {scaled(21.4), 21},
+    band(2.6, 0),   band(3.4, 3),   band(4.6, 4),   band(7.4, 6),
+    band(8.6, 8),   band(9.4, 9),   band(14.6, 12), band(15.4, 15),
+    band(16.6, 16), band(19.4, 18), band(20.6, 20), band(21.4, 21),
 };
 
 static_assert(scaled(2.5) == std::int64_t{5} << 50 && scaled(3.9) == 0x1F333333333333,
@@ -67,6 +74,29 @@ std::uint64_t quantise(const Band (&bands)[N], std::uint64_t integerPart, std::u
     return static_cast<std::uint64_t>(lookUp(bands, span)) + 24 * whole;
 }
 
+// The grid value of `span` (24ths, from a binary64 division that may be a
+// little off the rounded one) when it lies clearly inside a band and a
+// quarter: any value within `margin` of it then falls in the same band, so
+// the decision is the rounded span's. False when it lies too near an edge.
+template <std::size_t N>
+bool quantiseClearly(const Band (&bands)[N], double span, double margin, std::uint64_t& grid)
+{
+    const double highest = bands[N - 1].limit;
+    const auto whole = span < highest ? std::uint64_t{0} : static_cast<std::uint64_t>((span - highest) / 24) + 1;
+    const double rest = span - 24 * static_cast<double>(whole);
+    if (rest < highest - 24 + margin || rest > highest - margin)
+        return false;
+    for (const Band& band : bands) {
+        if (rest < band.limit - margin) {
+            grid = static_cast<std::uint64_t>(band.fraction) + 24 * whole;
+            return true;
+        }
+        if (rest <= band.limit + margin)
+            return false;
+    }
+    return false;
+}
+
 std::uint64_t magnitude(int value)
 {
     const auto bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(value));
@@ -91,15 +121,21 @@ bool less(wide::U128 a, wide::U128 b)
 
 namespace {
 
-// The unit, division / 24 rounded, of the division last asked for on this
-// thread: a file has one division, and a conversion asks for it a million
-// times.
-Extended unitOf(int division)
+// The unit, division / 24 rounded, and the same in binary64.
+struct Unit {
+    Extended exact;
+    double near;
+};
+
+// The unit of the division last asked for on this thread: a file has one
+// division, and a conversion asks for it a million times.
+const Unit& unitOf(int division)
 {
     thread_local int known = 0;
-    thread_local Extended unit{};
+    thread_local Unit unit{};
     if (division != known) {
-        unit = roundedQuotient(magnitude(division), 24);
+        unit.exact = roundedQuotient(magnitude(division), 24);
+        unit.near = std::ldexp(static_cast<double>(unit.exact.significand), unit.exact.exponent);
         known = division;
     }
     return unit;
@@ -138,7 +174,17 @@ std::int64_t gridPosition(int ticks, int division, bool triplets)
     if (ticks == 0 || division == 0 || (ticks < 0) != (division < 0))
         return 0;
 
-    const Extended unit = unitOf(division);
+    const Unit& units = unitOf(division);
+    // Most spans lie clearly inside a band: binary64 decides them. Its span
+    // is within 2^-51 of the rounded one relative to its size; the margin
+    // leaves room for eight times that.
+    const double near = static_cast<double>(magnitude(ticks)) / units.near;
+    const double margin = near * 0x1p-48 + 0x1p-40;
+    std::uint64_t quick = 0;
+    if (triplets ? quantiseClearly(tripletBands, near, margin, quick) : quantiseClearly(plainBands, near, margin, quick))
+        return static_cast<std::int64_t>(quick);
+
+    const Extended unit = units.exact;
     const Extended span = roundedQuotient(magnitude(ticks), unit.significand);
     // ticks / unit is span x 2^-unit.exponent, rounded as the format rounds
     // it (the power of two only scales). With both magnitudes between 1 and

@@ -2,14 +2,16 @@
 
 #include <cstdint>
 
-// Quantisation of one span of ticks to the grid of 24ths, in integer
-// arithmetic only, so that every platform makes the same grid decisions.
+// Quantisation of one span of ticks to the grid of 24ths, the same on every
+// platform.
 //
 // The decisions are those of a computation in binary floating point with a
 // 64-bit significand (the x87 extended format): the unit division / 24 and
 // the span ticks / unit are each rounded to that format, to nearest with ties
 // to even, and the span is then compared with band limits that are binary64
-// values. The two roundings are reproduced bit for bit here.
+// values. The two roundings are reproduced bit for bit in integer
+// arithmetic; a span that binary64 puts clearly inside a band, far from
+// every limit, is decided without them.
 
 // Grid value, in 24ths, of a span of `ticks` ticks at `division` ticks per
 // quarter; wraps modulo 2^32 for spans of more than 2^31 24ths. Negative spans
