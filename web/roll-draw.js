@@ -135,15 +135,19 @@
     var runs = new Map();   // pitch -> [x, y, right, height] not yet filled
     var fill = function (run) { f.ctx.fillRect(run[0], run[1], run[2] - run[0], run[3]); };
     for (var j = 0; j < indices.length; ++j) {
-      var r = box(f, list, indices[j]);
-      var pitch = list.pitch[indices[j]];
+      var at = indices[j];
+      var pitch = list.pitch[at];
       var run = runs.get(pitch);
-      if (run && r[0] <= run[2]) {
-        run[2] = Math.max(run[2], r[0] + r[2]);
+      // The box's left and right as box() has them, without making it.
+      var x0 = f.x(list.start[at]);
+      if (run && x0 <= run[2]) {
+        var x1 = f.x(list.end[at]);
+        run[2] = Math.max(run[2], x0 + Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0)));
         continue;
       }
       if (run)
         fill(run);
+      var r = box(f, list, at);
       runs.set(pitch, [r[0], r[1], r[0] + r[2], r[3]]);
     }
     runs.forEach(fill);
@@ -173,13 +177,14 @@
         dropped.push(i);
         continue;
       }
-      var r = box(f, source, i);
-      var width = Math.round(r[2]);
-      var key = width < 65536 ? Math.round(r[0]) * 65536 + width : NaN;
+      var x0 = f.x(source.start[i]);
+      var x1 = f.x(source.end[i]);
+      var width = Math.round(Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0)));
+      var key = width < 65536 ? Math.round(x0) * 65536 + width : NaN;
       if (last.get(source.pitch[i]) === key)
         continue;
       last.set(source.pitch[i], key);
-      outline(f.ctx, r);
+      outline(f.ctx, box(f, source, i));
     }
     f.ctx.strokeStyle = f.colours.notes[SOURCE];
     f.ctx.lineWidth = 1;

@@ -97,12 +97,11 @@
       if (next <= from || start > to)
         continue;
       var bar = this.barTicks(m);
+      var first = this.metres[m][1];
       var k = Math.max(0, Math.floor((from - start) / bar));
-      for (var tick = start + k * bar; tick < next && tick <= to; tick = start + (++k) * bar) {
-        var number = this.metres[m][1] + k + 1;
-        if ((number - 1) % step === 0)
-          visit(tick, number, bar, this.metres[m][2]);
-      }
+      k += (step - (first + k) % step) % step;   // the first bar of a number the step shows
+      for (var tick = start + k * bar; tick < next && tick <= to; k += step, tick = start + k * bar)
+        visit(tick, first + k + 1, bar, this.metres[m][2]);
     }
   };
 
