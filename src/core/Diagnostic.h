@@ -141,6 +141,8 @@ public:
 
     // Counts one occurrence of `code`; true when it is to be kept.
     bool tally(Code code) { return ++counts_[static_cast<std::size_t>(code)] <= keptPerCode; }
+    // Whether the next occurrence of `code` is to be kept.
+    bool keepsNext(Code code) const { return counts_[static_cast<std::size_t>(code)] < keptPerCode; }
     // Keeps an occurrence counted with `tally`.
     void keep(Diagnostic diagnostic) { kept_.push_back(std::move(diagnostic)); }
     // Adds the occurrences of `later`, as if they followed these.

@@ -59,14 +59,12 @@ void Message::emitComplete()
         return;
     if (end + 1 == text.size()) {
         // The usual case: one whole line.
-        if (sink_)
-            sink_(ConsoleText{lineLevel_, false, text});
+        emit(ConsoleText{lineLevel_, false, text});
         line_.clear();
     } else {
         std::size_t start = 0;
         for (; end != std::string_view::npos; end = text.find('\n', start)) {
-            if (sink_)
-                sink_(ConsoleText{lineLevel_, false, text.substr(start, end + 1 - start)});
+            emit(ConsoleText{lineLevel_, false, text.substr(start, end + 1 - start)});
             start = end + 1;
         }
         line_.erase(0, start);
@@ -88,7 +86,7 @@ const FormatInfo& Message::describe(Level level, const char* fmt)
     return info;
 }
 
-void Message::emitNumbers(const FormatInfo& info, va_list args)
+void Message::putNumbers(const FormatInfo& info, const int* values)
 {
     // The label, the text and the numbers, made in place and handed over
     // as one whole line.
@@ -96,19 +94,16 @@ void Message::emitNumbers(const FormatInfo& info, va_list args)
     std::memcpy(text, paddedLabel(info.level), labelWidth);
     char* at = text + labelWidth;
     std::size_t from = 0;
-    va_list copy;
-    va_copy(copy, args);
-    for (const std::uint16_t conversion : info.conversions) {
+    for (std::size_t k = 0; k < info.conversions.size(); ++k) {
+        const std::uint16_t conversion = info.conversions[k];
         std::memcpy(at, info.fmt + from, conversion - from);
         at += conversion - from;
-        at = std::to_chars(at, at + 11, va_arg(copy, int)).ptr;
+        at = std::to_chars(at, at + 11, values[k]).ptr;
         from = conversion + std::size_t{2};
     }
-    va_end(copy);
     std::memcpy(at, info.fmt + from, info.length - from);
     at += info.length - from;
-    if (sink_)
-        sink_(ConsoleText{info.level, false, std::string_view(text, static_cast<std::size_t>(at - text))});
+    emit(ConsoleText{info.level, false, std::string_view(text, static_cast<std::size_t>(at - text))});
 }
 
 void Message::begin(Level level, const char* fmt, va_list args)
@@ -124,12 +119,17 @@ void Message::beginWith(const FormatInfo& info, va_list args)
     const char* const fmt = info.fmt;
     if (info.plain && info.oneLine) {
         // A whole line of plain text: printed as made the first time.
-        if (sink_)
-            sink_(ConsoleText{level, false, info.line});
+        emit(ConsoleText{level, false, info.line});
         return;
     }
     if (info.quickNumbers) {
-        emitNumbers(info, args);
+        std::array<int, quickConversions> values{};
+        va_list copy;
+        va_copy(copy, args);
+        for (std::size_t k = 0; k < info.conversions.size(); ++k)
+            values[k] = va_arg(copy, int);
+        va_end(copy);
+        putNumbers(info, values.data());
         return;
     }
     line_.append(paddedLabel(level), labelWidth);
@@ -234,17 +234,53 @@ void Message::count(const Diagnostic& diagnostic)
         diagnostics.keep(diagnostic);
 }
 
+void Message::giveNumbers(Code code, int channel, const int* values, int count)
+{
+    if (defers()) {
+        log_->numbers(code, channel, values, count);
+        return;
+    }
+    const CodeInfo& info = codeInfo(code);
+    const FormatInfo& format = codeFormat(code);
+    const bool plainLine = format.plain && format.oneLine;
+    if (diagnostics.keepsNext(code) || info.continuesLine || !(plainLine || format.quickNumbers) ||
+        format.conversions.size() > static_cast<std::size_t>(count)) {
+        // The first few of a code keep their values; the rest is report's way.
+        static_assert(ReportLog::maxNumbers == 4, "the call below passes four values");
+        int v[ReportLog::maxNumbers] = {};
+        for (int k = 0; k < count && k < ReportLog::maxNumbers; ++k)
+            v[k] = values[k];
+        const MessageScope scope(*this);
+        detail::report(static_cast<int>(code), channel, v[0], v[1], v[2], v[3]);
+        return;
+    }
+    diagnostics.tally(code);
+    if (static_cast<int>(msgLevel) < static_cast<int>(info.level))
+        return;
+    flush();
+    if (plainLine)
+        emit(ConsoleText{info.level, false, format.line});
+    else
+        putNumbers(format, values);
+}
+
 void Message::macro(std::string_view text)
 {
     flush();
-    if (sink_ && !text.empty())
-        sink_(ConsoleText{Level::Output, true, text});
+    if (!text.empty())
+        emit(ConsoleText{Level::Output, true, text});
 }
 
 void Message::pass(const ConsoleText& piece)
 {
     flush();
-    if (sink_ && !piece.text.empty())
+    if (!piece.text.empty())
+        emit(piece);
+}
+
+void Message::emit(const ConsoleText& piece)
+{
+    if (sink_)
         sink_(piece);
 }
 
@@ -252,8 +288,7 @@ void Message::flush()
 {
     if (line_.empty())
         return;
-    if (sink_)
-        sink_(ConsoleText{lineLevel_, false, line_});
+    emit(ConsoleText{lineLevel_, false, line_});
     line_.clear();
 }
 
@@ -344,16 +379,6 @@ void report(int number, int channel, ...)
 }
 
 } // namespace detail
-
-void reportNumbers(Code code, int channel, const int* values, int count)
-{
-    static_assert(ReportLog::maxNumbers == 4, "the call below passes four values");
-    // Values the code's format does not take are passed and not read.
-    int v[ReportLog::maxNumbers] = {};
-    for (int k = 0; k < count && k < ReportLog::maxNumbers; ++k)
-        v[k] = values[k];
-    detail::report(static_cast<int>(code), channel, v[0], v[1], v[2], v[3]);
-}
 
 void flushMessages()
 {

@@ -54,9 +54,6 @@ public:
     virtual void diagnostic(const Diagnostic& diagnostic) = 0;
 };
 
-// Makes, through the record current on this thread, the report of `code`
-// with `values` that a ReportLog was given.
-void reportNumbers(Code code, int channel, const int* values, int count);
 
 // The diagnostics of one run: the verbosity filter and the sink its lines
 // go to. Text is gathered until its line ends, so that a line built from
@@ -108,6 +105,9 @@ public:
     void defer(Code code, int channel, va_list args);
     // Counts, and keeps if it is among the first, a diagnostic a log was given.
     void count(const Diagnostic& diagnostic);
+    // Counts, keeps and prints, as report does, the report of `code` with
+    // `count` numbers `values` that a log was given.
+    void giveNumbers(Code code, int channel, const int* values, int count);
     // Hands a pending partial line to the sink now.
     void flush();
 
@@ -127,7 +127,8 @@ private:
     Diagnostic diagnosticOf(Code code, int channel, va_list args) const;
     void beginWith(const FormatInfo& info, va_list args);
     void emitComplete();
-    void emitNumbers(const FormatInfo& info, va_list args);
+    void emit(const ConsoleText& piece);
+    void putNumbers(const FormatInfo& info, const int* values);
 };
 
 // Makes `message` the record that Msg and MsgContinue write to on this thread

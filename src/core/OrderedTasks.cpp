@@ -76,11 +76,11 @@ public:
                 at += 3;
             } else if (kind == Kind::NumbersOfChannel) {
                 const int count = (detail >> 8) & 7;
-                reportNumbers(static_cast<Code>(detail & 0xFF), (detail >> 11) - 1, &words_[at + 1], count);
+                main.giveNumbers(static_cast<Code>(detail & 0xFF), (detail >> 11) - 1, &words_[at + 1], count);
                 at += 1 + static_cast<std::size_t>(count);
             } else if (kind == Kind::Numbers) {
                 const int count = detail >> 8;
-                reportNumbers(static_cast<Code>(detail & 0xFF), words_[at + 1], &words_[at + 2], count);
+                main.giveNumbers(static_cast<Code>(detail & 0xFF), words_[at + 1], &words_[at + 2], count);
                 at += 2 + static_cast<std::size_t>(count);
             } else {
                 main.count(kept_[static_cast<std::size_t>(detail)]);
