@@ -19,6 +19,10 @@ Song::Song(const Settings& settings, MidiFile file)
 
 namespace {
 
+// Elements of a list of many megabytes: such a list goes into huge pages,
+// and is sorted beside another.
+constexpr std::size_t hugeList = (std::size_t{8} << 20) / sizeof(Element);
+
 // The channel whose list receives an element of the active channel `ch`: a
 // merge target keeps its own events, a source goes to the lowest target
 // that lists it.
@@ -69,17 +73,25 @@ void Song::sortToChannels()
         if (getsTempos[ch])
             addTempos(ch, distribution, nullptr);
 
-    // The sorts run one after another: one that has to reorder the whole
-    // list takes a second list and its keys, which two at a time would
-    // hold twice over.
+    // A sort that has to reorder the whole list takes a second list and its
+    // keys. Lists of many megabytes are sorted side by side, where that
+    // room is a small share of the song; smaller ones one after another,
+    // where the room held twice over would be a large share.
+    std::vector<int> used;
+    bool large = false;
     for (int ch = 0; ch < channelCount; ++ch) {
-        Channel& channel = channels[ch];
-        if (!channel.used)
+        if (!channels[ch].used)
             continue;
-        channel.sort();
-        if (distribution.lowest[ch] < lowestPitch)
-            lowestPitch = distribution.lowest[ch];
+        used.push_back(ch);
+        large = large || channels[ch].elements.size() >= hugeList;
+        lowestPitch = std::min(lowestPitch, distribution.lowest[ch]);
     }
+    const auto sortChannel = [&](std::size_t k) { channels[used[k]].sort(); };
+    if (large)
+        runOrdered(used.size(), sortChannel);
+    else
+        for (std::size_t k = 0; k < used.size(); ++k)
+            sortChannel(k);
 
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
@@ -125,12 +137,18 @@ std::vector<int> Song::planChannels(Distribution& distribution)
             whole[t] = single[t];
 
     // The other channels' lists are sized once, to what they will receive,
-    // instead of growing (and copying) as the elements arrive. (In small
-    // pages: a huge page only partly filled would be held whole.)
-    for (int ch = 0; ch < channelCount; ++ch)
-        if (counts[ch] > 0 && std::find(whole.begin(), whole.end(), ch) == whole.end())
-            channels[ch].elements.reserve(counts[ch] +
-                                          (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
+    // instead of growing (and copying) as the elements arrive. Lists of
+    // many megabytes go into huge pages; smaller ones stay in small pages,
+    // as the huge page each is filling would be a large share of them.
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (counts[ch] == 0 || std::find(whole.begin(), whole.end(), ch) != whole.end())
+            continue;
+        const std::size_t room = counts[ch] + (distribution.getsTempos[ch] ? distribution.tempos.size() : 0);
+        if (room >= hugeList)
+            reserveLarge(channels[ch].elements, room);
+        else
+            channels[ch].elements.reserve(room);
+    }
     return whole;
 }
 
