@@ -132,25 +132,36 @@
   // boxes of a pitch that touch are filled as one, which looks the same and
   // keeps a whole song quick to draw.
   function fillBoxes(f, list, indices) {
-    var runs = new Map();   // pitch -> [x, y, right, height] not yet filled
-    var fill = function (run) { f.ctx.fillRect(run[0], run[1], run[2] - run[0], run[3]); };
+    // Per pitch (from the lowest shown) the run not yet filled: its left
+    // and right, or none (left NaN).
+    var rows = f.c.top - f.c.bottom + 1;
+    var left = new Float64Array(rows).fill(NaN);
+    var right = new Float64Array(rows);
+    var height = f.rowH > 3 ? f.rowH - 1 : f.rowH;
+    var fill = function (row) {
+      f.ctx.fillRect(left[row], f.y(f.c.bottom + row), right[row] - left[row], height);
+    };
+    var from = f.from;
+    var tpp = f.tpp;
     for (var j = 0; j < indices.length; ++j) {
       var at = indices[j];
-      var pitch = list.pitch[at];
-      var run = runs.get(pitch);
-      // The box's left and right as box() has them, without making it.
-      var x0 = f.x(list.start[at]);
-      if (run && x0 <= run[2]) {
-        var x1 = f.x(list.end[at]);
-        run[2] = Math.max(run[2], x0 + Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0)));
+      var row = list.pitch[at] - f.c.bottom;
+      // The box's left and right as box() has them.
+      var x0 = gutter + (list.start[at] - from) / tpp;
+      var x1 = gutter + (list.end[at] - from) / tpp;
+      var end = x0 + Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0));
+      if (left[row] === left[row] && x0 <= right[row]) {
+        right[row] = Math.max(right[row], end);
         continue;
       }
-      if (run)
-        fill(run);
-      var r = box(f, list, at);
-      runs.set(pitch, [r[0], r[1], r[0] + r[2], r[3]]);
+      if (left[row] === left[row])
+        fill(row);
+      left[row] = x0;
+      right[row] = end;
     }
-    runs.forEach(fill);
+    for (var r = 0; r < rows; ++r)
+      if (left[r] === left[r])
+        fill(r);
   }
 
   function outline(ctx, r) {
@@ -167,7 +178,7 @@
     var drawn = 0;
     // Zoomed out, many notes of a pitch give the same outline; one path
     // strokes it once however often it is added, so it is added once.
-    var last = new Map();   // pitch -> left and width of its last outline
+    var last = new Float64Array(f.c.top - f.c.bottom + 1).fill(NaN); // per pitch: left and width of its last outline
     f.ctx.beginPath();
     for (var i = range[0]; i < range[1]; ++i) {
       if (source.end[i] < f.from)
@@ -177,13 +188,14 @@
         dropped.push(i);
         continue;
       }
-      var x0 = f.x(source.start[i]);
-      var x1 = f.x(source.end[i]);
+      var x0 = gutter + (source.start[i] - f.from) / f.tpp;
+      var x1 = gutter + (source.end[i] - f.from) / f.tpp;
       var width = Math.round(Math.max(1.5, x1 - x0 - (x1 - x0 > 4 ? 1 : 0)));
       var key = width < 65536 ? Math.round(x0) * 65536 + width : NaN;
-      if (last.get(source.pitch[i]) === key)
+      var row = source.pitch[i] - f.c.bottom;
+      if (last[row] === key)
         continue;
-      last.set(source.pitch[i], key);
+      last[row] = key;
       outline(f.ctx, box(f, source, i));
     }
     f.ctx.strokeStyle = f.colours.notes[SOURCE];
