@@ -19,8 +19,7 @@ Song::Song(const Settings& settings, MidiFile file)
 
 namespace {
 
-// Elements of a list of many megabytes: such a list goes into huge pages,
-// and is sorted beside another.
+// Elements of a list of many megabytes, which is sorted beside another.
 constexpr std::size_t hugeList = (std::size_t{8} << 20) / sizeof(Element);
 
 // The channel whose list receives an element of the active channel `ch`: a
@@ -137,18 +136,13 @@ std::vector<int> Song::planChannels(Distribution& distribution)
             whole[t] = single[t];
 
     // The other channels' lists are sized once, to what they will receive,
-    // instead of growing (and copying) as the elements arrive. Lists of
-    // many megabytes go into huge pages; smaller ones stay in small pages,
-    // as the huge page each is filling would be a large share of them.
-    for (int ch = 0; ch < channelCount; ++ch) {
-        if (counts[ch] == 0 || std::find(whole.begin(), whole.end(), ch) != whole.end())
-            continue;
-        const std::size_t room = counts[ch] + (distribution.getsTempos[ch] ? distribution.tempos.size() : 0);
-        if (room >= hugeList)
-            reserveLarge(channels[ch].elements, room);
-        else
-            channels[ch].elements.reserve(room);
-    }
+    // instead of growing (and copying) as the elements arrive. (In small
+    // pages: a huge page only partly filled would be held whole, and
+    // finding huge pages for many lists at once can stall the system.)
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (counts[ch] > 0 && std::find(whole.begin(), whole.end(), ch) == whole.end())
+            channels[ch].elements.reserve(counts[ch] +
+                                          (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
     return whole;
 }
 
