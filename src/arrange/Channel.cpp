@@ -207,33 +207,26 @@ void Channel::eliminateIdentical()
     // their folded pitch equals that of i. Removed notes have delta 0, so the
     // runs of elements that start together never change; within one run a note
     // is removed exactly when an earlier note of the run has the same folded
-    // pitch. This pass computes just that, in one pass with a table of the 36
-    // folded pitches per run, and closes the gaps once at the end (the walk
-    // would rescan the run after each removal and shift the list each time).
-    std::array<bool, 36> seen{};
-    std::vector<bool> removed;
+    // pitch. This pass computes just that, remembering per folded pitch the
+    // last run that had it, and closes the gaps as it goes (the walk would
+    // rescan the run after each removal and shift the list each time).
+    std::array<std::size_t, 36> lastRun{}; // runs count from 1: 0 is none yet
+    std::size_t run = 1;
+    std::size_t out = 0;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const Element& e = elements[i];
         if (e.delta != 0)
-            seen.fill(false); // a new run begins at a non-zero delta
-        if (!e.isNote())
-            continue;
-        const auto slot = static_cast<std::size_t>(foldPitch(e.pitch) - lowestNote);
-        if (seen[slot]) {
-            if (removed.empty())
-                removed.resize(elements.size(), false);
-            removed[i] = true;
-        } else {
-            seen[slot] = true;
+            ++run; // a new run begins at a non-zero delta
+        if (e.isNote()) {
+            const auto slot = static_cast<std::size_t>(foldPitch(e.pitch) - lowestNote);
+            if (lastRun[slot] == run)
+                continue;
+            lastRun[slot] = run;
         }
+        if (out != i)
+            elements[out] = e;
+        ++out;
     }
-    if (removed.empty())
-        return;
-    // Delete the removed notes and close the gaps, keeping the order.
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < elements.size(); ++i)
-        if (!removed[i])
-            elements[out++] = elements[i];
     elements.resize(out);
 }
 

@@ -64,7 +64,10 @@ void Song::sortToChannels()
             distribute(elements, distribution);
         }
     }
-    runOrdered(whole.size(), [&](std::size_t k) {
+    std::vector<std::size_t> sizes;
+    for (const std::size_t t : whole)
+        sizes.push_back(tracks[t].elements().size());
+    runLargestFirst(sizes, [&](std::size_t k) {
         std::vector<Element> elements = tracks[whole[k]].takeElements();
         takeWhole(elements, wholeTargets[whole[k]], distribution);
     });
@@ -87,13 +90,21 @@ void Song::sortToChannels()
     }
     const auto sortChannel = [&](std::size_t k) { channels[used[k]].sort(); };
     if (large)
-        runOrdered(used.size(), sortChannel);
+        runLargestFirst(channelSizes(used), sortChannel);
     else
         for (std::size_t k = 0; k < used.size(); ++k)
             sortChannel(k);
 
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
+}
+
+std::vector<std::size_t> Song::channelSizes(const std::vector<int>& used) const
+{
+    std::vector<std::size_t> sizes;
+    for (const int ch : used)
+        sizes.push_back(channels[ch].elements.size());
+    return sizes;
 }
 
 std::vector<int> Song::planChannels(Distribution& distribution)
@@ -270,7 +281,8 @@ Song quantiseChannels(Song song, StageObserver* observer)
         for (const int ch : used)
             quantiseChannel(song, ch, observer);
     } else {
-        runOrdered(used.size(), [&song, &used](std::size_t k) { quantiseChannel(song, used[k], nullptr); });
+        runLargestFirst(song.channelSizes(used),
+                        [&song, &used](std::size_t k) { quantiseChannel(song, used[k], nullptr); });
     }
     return song;
 }

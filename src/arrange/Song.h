@@ -53,6 +53,9 @@ public:
     // Frees the channels' elements (their tunes are made), keeping which
     // channels were used.
     void releaseChannels();
+    // How many elements each of the channels `used` (0-based) holds, in
+    // their order: the weights of work done per channel.
+    std::vector<std::size_t> channelSizes(const std::vector<int>& used) const;
 
 private:
     // Moves the tracks' elements into the channels (the constructor's work).

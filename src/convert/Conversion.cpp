@@ -100,7 +100,7 @@ void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* trac
         for (std::size_t k = 0; k < used.size(); ++k)
             encodeChannel(k);
     else
-        runOrdered(used.size(), encodeChannel);
+        runLargestFirst(song.channelSizes(used), encodeChannel);
 }
 
 // The text of macro `k` of a split tune.

@@ -2,8 +2,10 @@
 
 #include "core/Message.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -138,9 +140,11 @@ thread_local std::size_t RunningTask::index = 0;
 // others keep theirs until their turn comes.
 class Turns {
 public:
+    // The tasks start in `startOrder` (indices of all tasks), or in turn
+    // when it is empty.
     Turns(std::size_t count, const std::function<void(std::size_t)>& task,
-          const std::function<bool(std::size_t)>& stands, Message& main)
-        : count_(count), task_(task), stands_(stands), main_(main), tasks_(count)
+          const std::function<bool(std::size_t)>& stands, std::span<const std::size_t> startOrder, Message& main)
+        : count_(count), task_(task), stands_(stands), startOrder_(startOrder), main_(main), tasks_(count)
     {
         closeUnlessStands(0);
     }
@@ -155,8 +159,12 @@ public:
     // Takes tasks until none is left (on every thread of the run).
     void work()
     {
-        for (std::size_t i; (i = next_++) < count_ && !stop_;)
-            run(i);
+        for (std::size_t k; (k = next_++) < count_ && !stop_;) {
+            const std::size_t i = startOrder_.empty() ? k : startOrder_[k];
+            // After a failure only the tasks before it are still wanted.
+            if (i < firstFailed_)
+                run(i);
+        }
     }
 
     // After the run: the first failure of the tasks given, if any.
@@ -173,12 +181,14 @@ private:
     struct Task {
         TaskLog log;
         std::exception_ptr failure;
+        bool started = false;
         bool done = false;
     };
 
     std::size_t count_;
     const std::function<void(std::size_t)>& task_;
     const std::function<bool(std::size_t)>& stands_;
+    std::span<const std::size_t> startOrder_;
     Message& main_;
     std::vector<Task> tasks_;
     std::mutex lock_;
@@ -189,13 +199,22 @@ private:
     // A task given had thrown, or the next did not stand: nothing more is
     // given (under lock_).
     bool closed_ = false;
+    // Every task before this one has started (under lock_).
+    std::size_t firstNotStarted_ = 0;
     std::atomic<std::size_t> next_{0};
-    std::atomic<bool> stop_{false}; // a task threw: later ones need not start
+    std::atomic<bool> stop_{false}; // closed: no more need start, none has its turn
+    std::atomic<std::size_t> firstFailed_{SIZE_MAX}; // the first task that threw (changed under lock_)
 
     void run(std::size_t i)
     {
         Task& t = tasks_[i];
         const RunningTask running(this, i);
+        if (!startOrder_.empty()) {
+            const std::lock_guard<std::mutex> guard(lock_);
+            t.started = true;
+            while (firstNotStarted_ < count_ && tasks_[firstNotStarted_].started)
+                ++firstNotStarted_;
+        }
         {
             t.log.grown = [this, i](std::size_t entries) { giveIfTurn(i, entries); };
             Message record([&t](const ConsoleText& piece) { t.log.text(piece); }, main_.msgLevel);
@@ -205,17 +224,21 @@ private:
                 task_(i);
             } catch (...) {
                 t.failure = std::current_exception();
-                stop_ = true;
             }
             record.flush();
         }
         {
             const std::lock_guard<std::mutex> guard(lock_);
             t.done = true;
+            if (t.failure && i < firstFailed_)
+                firstFailed_ = i;
             while (!closed_ && given_ < count_ && tasks_[given_].done) {
                 Task& head = tasks_[given_];
                 head.log.giveTo(main_);
-                closed_ = head.failure != nullptr;
+                if (head.failure) {
+                    closed_ = true;
+                    stop_ = true;
+                }
                 // Whether the next task stands is settled before its turn
                 // shows (a task may look at its turn without the lock).
                 closeUnlessStands(given_ + 1);
@@ -237,11 +260,14 @@ private:
 
     // Gives task `i`'s log so far when it is the task's turn; a log grown
     // to `holdAtMost` entries waits for it, so that a task ahead of its turn
-    // holds at most that much.
+    // holds at most that much. Tasks started out of turn wait only once
+    // every task before theirs has started: those are then running or done,
+    // and the first of them, having its turn, never waits, so the turns
+    // move on. Until then such a log grows on.
     void giveIfTurn(std::size_t i, std::size_t entries)
     {
         std::unique_lock<std::mutex> guard(lock_);
-        if (entries >= holdAtMost)
+        if (entries >= holdAtMost && (startOrder_.empty() || firstNotStarted_ >= i))
             turnMoved_.wait(guard, [&] { return given_ == i || closed_; });
         if (given_ == i && !closed_)
             tasks_[i].log.giveTo(main_);
@@ -270,13 +296,15 @@ bool tasksRunSideBySide()
 #endif
 }
 
-std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
-                       const std::function<bool(std::size_t)>& stands)
+namespace {
+
+std::size_t runInOrder(std::size_t count, const std::function<void(std::size_t)>& task,
+                       const std::function<bool(std::size_t)>& stands, std::span<const std::size_t> startOrder)
 {
 #ifdef MIDI2VARN_THREADS
     Message* main = currentMessage();
     if ((count >= 2 || stands) && main != nullptr) {
-        Turns turns(count, task, stands, *main);
+        Turns turns(count, task, stands, startOrder, *main);
         std::thread helper;
         try {
             helper = std::thread([&turns] { turns.work(); });
@@ -290,10 +318,30 @@ std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>
         return turns.given();
     }
 #endif
+    (void)startOrder; // one after another, in turn
     for (std::size_t i = 0; i < count; ++i) {
         if (stands && !stands(i))
             return i;
         task(i);
     }
     return count;
+}
+
+} // namespace
+
+std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
+                       const std::function<bool(std::size_t)>& stands)
+{
+    return runInOrder(count, task, stands, {});
+}
+
+void runLargestFirst(std::span<const std::size_t> sizes, const std::function<void(std::size_t)>& task)
+{
+    // Largest first, equal sizes in turn: the last task to start is a small
+    // one, so the threads finish close together.
+    std::vector<std::size_t> order(sizes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+    runInOrder(sizes.size(), task, {}, order);
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 
 // Independent pieces of work (one per channel) run side by side where the
 // platform has threads. What each prints and reports reaches the current
@@ -22,6 +23,12 @@
 // all did).
 std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>& task,
                        const std::function<bool(std::size_t)>& stands = {});
+
+// As runOrdered (without `stands`), but the tasks start largest first, by
+// `sizes` (one per task, in the tasks' order): a large task that comes last
+// would otherwise run alone at the end. Their output still comes in the
+// tasks' order; a task ahead of its turn may then hold more of it.
+void runLargestFirst(std::span<const std::size_t> sizes, const std::function<void(std::size_t)>& task);
 
 // Whether the task running on this thread has its turn: every task before
 // it gave its output and it stands, so that what it has done is final

@@ -28,7 +28,9 @@ struct TaskRun {
 // finish first; task `failing` throws halfway, and task `refused` does not
 // stand. A task that finds its turn has come checks that every task before
 // it is done.
-TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, int reports, bool ordered)
+enum class Mode { OneByOne, InTurn, LargestFirst };
+
+TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, int reports, Mode mode)
 {
     TaskRun run;
     Message record([&run](const ConsoleText& piece) { run.text += piece.text; }, Level::Debug);
@@ -58,9 +60,16 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
         done[i] = true;
     };
     try {
-        if (ordered) {
+        if (mode == Mode::InTurn) {
             const auto stands = [refused](std::size_t i) { return i != refused; };
             run.given = refused < count ? runOrdered(count, task, stands) : runOrdered(count, task);
+        } else if (mode == Mode::LargestFirst) {
+            // Sizes that start the tasks in a scrambled order, some equal.
+            std::vector<std::size_t> sizes;
+            for (std::size_t i = 0; i < count; ++i)
+                sizes.push_back((i * 5 + 2) % 7);
+            runLargestFirst(sizes, task);
+            run.given = count;
         } else {
             for (; run.given < count && run.given != refused; ++run.given)
                 task(run.given);
@@ -92,8 +101,8 @@ TEST(OrderedTasksTest, OutputIsAsIfTheTasksRanInTurn)
                          Case{16, 99, 7, 5000}, Case{16, 9, 7, 5000}, Case{3, 99, 99, 70000}, Case{3, 1, 99, 70000},
                          Case{3, 99, 2, 70000}}) {
         for (int round = 0; round < 3; ++round) {
-            const TaskRun want = runTasks(c.count, c.failing, c.refused, c.reports, false);
-            const TaskRun got = runTasks(c.count, c.failing, c.refused, c.reports, true);
+            const TaskRun want = runTasks(c.count, c.failing, c.refused, c.reports, Mode::OneByOne);
+            const TaskRun got = runTasks(c.count, c.failing, c.refused, c.reports, Mode::InTurn);
             EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
             EXPECT_EQ(got.kept, want.kept) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
             EXPECT_EQ(got.warnings, want.warnings) << c.count << " tasks, failing " << c.failing << ", refused " << c.refused;
@@ -103,5 +112,28 @@ TEST(OrderedTasksTest, OutputIsAsIfTheTasksRanInTurn)
                 EXPECT_EQ(got.given, want.given) << c.count << " tasks, refused " << c.refused;
             }
         }
+    }
+}
+
+// Tasks started largest first give the same output as in turn. With more
+// reports than a task ahead of its turn holds, some tasks wait for their
+// turn and others, started before a task ahead of them, grow on: neither
+// may hang.
+TEST(OrderedTasksTest, LargestFirstGivesTheOutputInTurn)
+{
+    struct Case {
+        std::size_t count;
+        std::size_t failing; // beyond count: none fails
+        int reports;
+    };
+    for (const Case c : {Case{0, 9, 10}, Case{1, 9, 10}, Case{2, 9, 5000}, Case{16, 99, 5000}, Case{16, 3, 5000},
+                         Case{16, 14, 5000}, Case{3, 99, 300000}, Case{4, 99, 300000}, Case{4, 1, 300000}}) {
+        const TaskRun want = runTasks(c.count, c.failing, 99, c.reports, Mode::OneByOne);
+        const TaskRun got = runTasks(c.count, c.failing, 99, c.reports, Mode::LargestFirst);
+        EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing;
+        EXPECT_EQ(got.kept, want.kept) << c.count << " tasks, failing " << c.failing;
+        EXPECT_EQ(got.warnings, want.warnings) << c.count << " tasks, failing " << c.failing;
+        EXPECT_FALSE(got.earlyTurn) << c.count << " tasks";
+        EXPECT_EQ(got.threw, want.threw) << c.count << " tasks, failing " << c.failing;
     }
 }
