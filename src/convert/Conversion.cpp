@@ -6,6 +6,7 @@
 #include "convert/DepartureReport.h"
 #include "convert/DepartureTracer.h"
 #include "convert/Split.h"
+#include "core/LargeMemory.h"
 #include "core/Message.h"
 #include "core/OrderedTasks.h"
 #include "core/Wrap.h"
@@ -92,7 +93,7 @@ void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* trac
         const int ch = used[k];
         tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
                          tracer ? tracer->written(ch) : nullptr);
-        song.channels[ch].elements = std::vector<Element>();
+        releaseLarge(song.channels[ch].elements);
     };
     // The channels' tunes are independent: side by side, unless a tracer
     // follows the notes through them.

@@ -25,3 +25,13 @@ void reserveLarge(std::vector<T>& list, std::size_t count)
     list.reserve(count);
     preferHugePages(list.data(), list.capacity() * sizeof(T));
 }
+
+// Frees `list`, giving its pages back to the system first: freed memory
+// amid the heap would otherwise stay with the process, and a stage that
+// frees its lists one by one as it makes its results would hold both.
+template <typename T>
+void releaseLarge(std::vector<T>& list)
+{
+    discardPages(list.data(), list.capacity() * sizeof(T));
+    list = std::vector<T>();
+}

@@ -3,6 +3,7 @@
 #include "core/Message.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <exception>
 #include <span>
@@ -335,13 +336,29 @@ std::size_t runOrdered(std::size_t count, const std::function<void(std::size_t)>
     return runInOrder(count, task, stands, {});
 }
 
+namespace {
+
+// The size class of `size`: sizes within about half an octave share one.
+int sizeClass(std::size_t size)
+{
+    if (size < 2)
+        return static_cast<int>(size);
+    const int top = std::bit_width(size) - 1; // the highest bit set
+    return 2 * top + static_cast<int>((size >> (top - 1)) & 1);
+}
+
+} // namespace
+
 void runLargestFirst(std::span<const std::size_t> sizes, const std::function<void(std::size_t)>& task)
 {
-    // Largest first, equal sizes in turn: the last task to start is a small
-    // one, so the threads finish close together.
+    // Largest first, so that the last task to start is a small one and the
+    // threads finish close together. Tasks of about the same size keep
+    // their turn: started out of turn, they would only hold their output
+    // longer.
     std::vector<std::size_t> order(sizes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return sizeClass(sizes[a]) > sizeClass(sizes[b]); });
     runInOrder(sizes.size(), task, {}, order);
 }
