@@ -102,17 +102,40 @@ void sortNoteRuns(const std::vector<Element>& elements, std::vector<std::uint64_
 }
 
 // Puts the elements into the order of the sorted keys: the p-th key names
-// the element for place p. They are gathered into a new list: the keys of
-// a channel filled from several tracks come from a few runs, read front to
-// back, where moving the elements in place would jump through the whole
-// list (the list here is one that sorting by insertion gave up on).
-void applyOrder(std::vector<Element>& elements, const std::vector<std::uint64_t>& keys)
+// the element for place p. A list of a few megabytes stays in the caches:
+// its elements move in place, along the cycles of the order, with no second
+// list to fetch from the system. A longer one is gathered into a new list:
+// the keys of a channel filled from several tracks come from a few runs,
+// read front to back, where moving the elements in place would jump
+// through the whole list (the list here is one that sorting by insertion
+// gave up on). The keys are used up.
+void applyOrder(std::vector<Element>& elements, std::vector<std::uint64_t>& keys)
 {
-    std::vector<Element> sorted;
-    reserveLarge(sorted, elements.size());
-    for (const std::uint64_t key : keys)
-        sorted.push_back(elements[key & keyIndexMask]);
-    elements.swap(sorted);
+    if (elements.size() > Channel::sortedInPlace) {
+        std::vector<Element> sorted;
+        reserveLarge(sorted, elements.size());
+        for (const std::uint64_t key : keys)
+            sorted.push_back(elements[key & keyIndexMask]);
+        elements.swap(sorted);
+        return;
+    }
+    // A place done has its own index as its key's.
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if ((keys[start] & keyIndexMask) == start)
+            continue;
+        const Element first = elements[start];
+        std::size_t place = start;
+        while (true) {
+            const auto from = static_cast<std::size_t>(keys[place] & keyIndexMask);
+            keys[place] = place;
+            if (from == start) {
+                elements[place] = first;
+                break;
+            }
+            elements[place] = elements[from];
+            place = from;
+        }
+    }
 }
 
 // Sorts a list that is in order but for a few elements, by insertion, and

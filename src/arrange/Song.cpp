@@ -75,21 +75,24 @@ void Song::sortToChannels()
         if (getsTempos[ch])
             addTempos(ch, distribution, nullptr);
 
-    // A sort that has to reorder the whole list takes a second list and its
-    // keys. Lists of many megabytes are sorted side by side, where that
-    // room is a small share of the song; smaller ones one after another,
+    // A sort that has to reorder the whole list takes its keys, and a list
+    // longer than a few megabytes a second list as well. Lists that all sort
+    // in place, or lists of many megabytes, are sorted side by side, where
+    // that room is a small share of the song; others one after another,
     // where the room held twice over would be a large share.
     std::vector<int> used;
     bool large = false;
+    bool inPlace = true;
     for (int ch = 0; ch < channelCount; ++ch) {
         if (!channels[ch].used)
             continue;
         used.push_back(ch);
         large = large || channels[ch].elements.size() >= hugeList;
+        inPlace = inPlace && channels[ch].elements.size() <= Channel::sortedInPlace;
         lowestPitch = std::min(lowestPitch, distribution.lowest[ch]);
     }
     const auto sortChannel = [&](std::size_t k) { channels[used[k]].sort(); };
-    if (large)
+    if (large || inPlace)
         runLargestFirst(channelSizes(used), sortChannel);
     else
         for (std::size_t k = 0; k < used.size(); ++k)
