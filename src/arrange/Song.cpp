@@ -8,6 +8,7 @@
 #include "core/Wrap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -49,21 +50,21 @@ void Song::sortToChannels()
         getsTempos[ch] = settings.active[ch] || !settings.mergeList[ch].empty();
     }
 
-    Distribution distribution{targets, getsTempos, {}, {}, {}};
+    Distribution distribution{targets, getsTempos, {}, {}, {}, {}};
     distribution.lowest.fill(127);
     const std::vector<int> wholeTargets = planChannels(distribution);
     // The tracks' elements now live in the channels; their lists are freed
     // here. A track taken whole is the only source of its channel: those
     // are made side by side.
     std::vector<std::size_t> whole;
+    std::vector<std::vector<Element>> shared;
     for (std::size_t t = 0; t < tracks.size(); ++t) {
-        if (wholeTargets[t] >= 0) {
+        if (wholeTargets[t] >= 0)
             whole.push_back(t);
-        } else {
-            std::vector<Element> elements = tracks[t].takeElements();
-            distribute(elements, distribution);
-        }
+        else
+            shared.push_back(tracks[t].takeElements());
     }
+    distribute(shared, distribution);
     std::vector<std::size_t> sizes;
     for (const std::size_t t : whole)
         sizes.push_back(tracks[t].elements().size());
@@ -73,7 +74,7 @@ void Song::sortToChannels()
     });
     for (int ch = 0; ch < channelCount; ++ch)
         if (getsTempos[ch])
-            addTempos(ch, distribution, nullptr);
+            addLastTempos(ch, distribution);
 
     // A sort that has to reorder the whole list takes its keys, and a list
     // longer than a few megabytes a second list as well. Lists that all sort
@@ -155,20 +156,19 @@ std::vector<int> Song::planChannels(Distribution& distribution)
     // finding huge pages for many lists at once can stall the system.)
     for (int ch = 0; ch < channelCount; ++ch)
         if (counts[ch] > 0 && std::find(whole.begin(), whole.end(), ch) == whole.end())
+            distribution.received[ch] = counts[ch];
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (distribution.received[ch] > 0)
             channels[ch].elements.reserve(counts[ch] +
                                           (distribution.getsTempos[ch] ? distribution.tempos.size() : 0));
     return whole;
 }
 
-void Song::addTempos(int ch, Distribution& distribution, const Element* until)
+void Song::addLastTempos(int ch, Distribution& distribution)
 {
-    // The tempo changes go in by time as the elements arrive, so that a
-    // channel in time order needs no moves when sorted. Any interleaving
-    // sorts alike: the order decides between elements of different kinds
-    // by time, and keeps the tempo changes in their own order.
     std::size_t& next = distribution.nextTempo[ch];
     const std::vector<Element>& tempos = distribution.tempos;
-    while (next < tempos.size() && (until == nullptr || tempos[next].time <= until->time))
+    while (next < tempos.size())
         channels[ch].copyTempo(tempos[next++], ch);
 }
 
@@ -178,29 +178,94 @@ bool Song::passes(const Element& element) const
     return element.kind != ElementKind::Tempo && ch >= 0 && ch < channelCount && settings.active[ch];
 }
 
-void Song::distribute(std::vector<Element>& elements, Distribution& distribution)
+void Song::distribute(std::vector<std::vector<Element>>& lists, Distribution& distribution)
 {
-    // The track's memory goes back block by block as it is copied, so that
-    // it and the channels are not both held whole.
-    constexpr std::size_t block = std::size_t{1} << 16;
-    for (std::size_t start = 0; start < elements.size(); start += block) {
-        const std::size_t end = std::min(elements.size(), start + block);
-        for (std::size_t i = start; i < end; ++i) {
-            const Element& element = elements[i];
-            if (!passes(element))
-                continue;
-            const int target = distribution.targets[element.channel];
-            if (distribution.getsTempos[target])
-                addTempos(target, distribution, &element);
-            if (element.isNote()) {
-                channels[target].used = true;
-                distribution.lowest[target] = std::min(distribution.lowest[target], element.pitch);
-            }
-            channels[target].elements.push_back(element);
-        }
-        if (end - start == block)
-            discardPages(&elements[start], block * sizeof(Element));
+    // The target channels in two groups of about the same share, each
+    // filled by a thread of its own from every list, in the lists' order:
+    // a channel's list comes out as one thread would make it. (Without
+    // threads, one group: the lists' memory goes back as it is copied.)
+    std::array<int, channelCount> byShare;
+    for (int ch = 0; ch < channelCount; ++ch)
+        byShare[ch] = ch;
+    const auto& share = distribution.received;
+    std::stable_sort(byShare.begin(), byShare.end(), [&](int a, int b) { return share[a] > share[b]; });
+    std::array<std::size_t, channelCount> side{};
+    std::array<std::size_t, 2> load{};
+    for (const int ch : byShare) {
+        side[ch] = load[1] < load[0] && tasksRunSideBySide() ? 1 : 0;
+        load[side[ch]] += share[ch];
     }
+    const std::size_t sides = load[1] > 0 ? 2 : 1;
+
+    // The lists' memory goes back block by block once every side has
+    // copied from it, so that they and the channels are not both held whole.
+    constexpr std::size_t block = std::size_t{1} << 16;
+    std::vector<std::vector<std::atomic<std::size_t>>> copiedBy;
+    for (const std::vector<Element>& elements : lists)
+        copiedBy.emplace_back(elements.size() / block);
+    const auto fill = [&](std::size_t own) {
+        // The side's channels are filled in its own memory (the channels
+        // lie side by side, and two threads writing to one cache line
+        // would take turns on it), and handed back at the end.
+        struct Filling {
+            std::vector<Element> elements;
+            std::size_t nextTempo = 0;
+            int lowest = 127;
+            bool used = false;
+        };
+        std::array<Filling, channelCount> filling;
+        for (int ch = 0; ch < channelCount; ++ch) {
+            if (side[ch] == own) {
+                filling[ch] = {std::move(channels[ch].elements), distribution.nextTempo[ch], distribution.lowest[ch],
+                               channels[ch].used};
+            }
+        }
+        const std::vector<Element>& tempos = distribution.tempos;
+        for (std::size_t k = 0; k < lists.size(); ++k) {
+            const std::vector<Element>& elements = lists[k];
+            for (std::size_t start = 0; start < elements.size(); start += block) {
+                const std::size_t end = std::min(elements.size(), start + block);
+                for (std::size_t i = start; i < end; ++i) {
+                    const Element& element = elements[i];
+                    if (!passes(element))
+                        continue;
+                    const int target = distribution.targets[element.channel];
+                    if (side[target] != own)
+                        continue;
+                    Filling& f = filling[target];
+                    // The tempo changes due go in first, by time, so that
+                    // a channel in time order needs no moves when sorted.
+                    // Any interleaving sorts alike: the order decides
+                    // between elements of different kinds by time, and
+                    // keeps the tempo changes in their own order.
+                    if (distribution.getsTempos[target]) {
+                        for (; f.nextTempo < tempos.size() && tempos[f.nextTempo].time <= element.time; ++f.nextTempo) {
+                            f.elements.push_back(tempos[f.nextTempo]);
+                            f.elements.back().channel = static_cast<std::int8_t>(target);
+                        }
+                    }
+                    if (element.isNote()) {
+                        f.used = true;
+                        f.lowest = std::min(f.lowest, element.pitch);
+                    }
+                    f.elements.push_back(element);
+                }
+                if (end - start == block && copiedBy[k][start / block].fetch_add(1) + 1 == sides)
+                    discardPages(&elements[start], block * sizeof(Element));
+            }
+        }
+        for (int ch = 0; ch < channelCount; ++ch) {
+            if (side[ch] == own) {
+                channels[ch].elements = std::move(filling[ch].elements);
+                distribution.nextTempo[ch] = filling[ch].nextTempo;
+                distribution.lowest[ch] = filling[ch].lowest;
+                channels[ch].used = filling[ch].used;
+            }
+        }
+    };
+    runOrdered(sides, fill);
+    for (std::vector<Element>& elements : lists)
+        releaseLarge(elements);
 }
 
 void Song::takeWhole(std::vector<Element>& elements, int target, Distribution& distribution)

@@ -68,6 +68,9 @@ private:
         std::vector<Element> tempos;               // the tempo changes of all tracks, in track order
         std::array<std::size_t, channelCount> nextTempo; // per channel, the first tempo change not added
         std::array<int, channelCount> lowest;      // per channel, the lowest note pitch so far
+        // Per channel, how many elements it receives from tracks that are
+        // not taken whole.
+        std::array<std::size_t, channelCount> received;
     };
 
     // Gathers the tempo changes and sizes the channels' lists; returns per
@@ -76,15 +79,15 @@ private:
     std::vector<int> planChannels(Distribution& distribution);
     // Whether an element goes to a channel (tempo changes go to all, apart).
     bool passes(const Element& element) const;
-    // Copies a track's elements into their target channels. The track's
-    // elements are spent: their memory goes back to the system as they are
-    // copied.
-    void distribute(std::vector<Element>& elements, Distribution& distribution);
+    // Copies the elements of the tracks' `lists` into their target
+    // channels, two groups of channels side by side. The lists are spent:
+    // their memory goes back to the system as they are copied.
+    void distribute(std::vector<std::vector<Element>>& lists, Distribution& distribution);
     // Makes a track's list the list of channel `target`, its only source,
     // with the tempo changes put in where distribute would put them.
     void takeWhole(std::vector<Element>& elements, int target, Distribution& distribution);
-    // Adds to channel `ch` the tempo changes due by `until` (null: all left).
-    void addTempos(int ch, Distribution& distribution, const Element* until);
+    // Adds to channel `ch` the tempo changes not added yet.
+    void addLastTempos(int ch, Distribution& distribution);
 };
 
 // `song` with each used channel quantised, cleaned up and limited in
