@@ -9,6 +9,7 @@
 #include "convert/Conversion.h"
 #include "core/LargeMemory.h"
 #include "core/Message.h"
+#include "core/OrderedTasks.h"
 #include "options/Options.h"
 
 #include <array>
@@ -116,6 +117,7 @@ int run(int argc, char* argv[])
         return 1;
     }
 
+    prepareTasks(); // while the input is read
     InputBytes input = readInputFile(commandLine.inputName);
     std::optional<std::vector<unsigned char>> midi;
     if (input.opened)

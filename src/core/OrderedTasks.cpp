@@ -275,6 +275,76 @@ private:
     }
 };
 
+// The second thread, kept for the whole run of the program and idle
+// between runs of tasks. A thread made for each run started late: the
+// system first ran it beside its maker on one core, and moved it to the
+// idle one only milliseconds later.
+class Helper {
+public:
+    // The helper, started on first use; null when no thread is to be had.
+    static Helper* get()
+    {
+        // Never destroyed: the thread waits on it until the program ends.
+        static Helper* const helper = start();
+        return helper;
+    }
+
+    // Takes on the work of `turns` beside the caller; false when the
+    // helper is busy with another run.
+    bool take(Turns& turns)
+    {
+        if (claimed_.exchange(true))
+            return false;
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            job_ = &turns;
+        }
+        jobMoved_.notify_all();
+        return true;
+    }
+
+    // Waits until the work taken is done, and frees the helper.
+    void finish()
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        jobMoved_.wait(guard, [this] { return job_ == nullptr; });
+        guard.unlock();
+        claimed_ = false;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable jobMoved_; // a job came, or the job is done
+    Turns* job_ = nullptr;              // under lock_
+    std::atomic<bool> claimed_{false};
+
+    static Helper* start()
+    {
+        auto* helper = new Helper;
+        try {
+            std::thread([helper] { helper->serve(); }).detach();
+        } catch (const std::system_error&) {
+            delete helper;
+            return nullptr;
+        }
+        return helper;
+    }
+
+    void serve()
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        while (true) {
+            jobMoved_.wait(guard, [this] { return job_ != nullptr; });
+            Turns* turns = job_;
+            guard.unlock();
+            turns->work();
+            guard.lock();
+            job_ = nullptr;
+            jobMoved_.notify_all();
+        }
+    }
+};
+
 #endif
 
 } // namespace
@@ -285,6 +355,13 @@ bool taskHasTurn()
     return RunningTask::turns == nullptr || RunningTask::turns->hasTurn(RunningTask::index);
 #else
     return true;
+#endif
+}
+
+void prepareTasks()
+{
+#ifdef MIDI2VARN_THREADS
+    Helper::get();
 #endif
 }
 
@@ -306,15 +383,21 @@ std::size_t runInOrder(std::size_t count, const std::function<void(std::size_t)>
     Message* main = currentMessage();
     if ((count >= 2 || stands) && main != nullptr) {
         Turns turns(count, task, stands, startOrder, *main);
-        std::thread helper;
-        try {
-            helper = std::thread([&turns] { turns.work(); });
-        } catch (const std::system_error&) {
-            // No second thread to be had: this one does all the work.
+        Helper* helper = Helper::get();
+        std::thread spare; // while the helper is busy (a run within a task)
+        if (helper == nullptr || !helper->take(turns)) {
+            helper = nullptr;
+            try {
+                spare = std::thread([&turns] { turns.work(); });
+            } catch (const std::system_error&) {
+                // No second thread to be had: this one does all the work.
+            }
         }
         turns.work();
-        if (helper.joinable())
-            helper.join();
+        if (helper != nullptr)
+            helper->finish();
+        if (spare.joinable())
+            spare.join();
         turns.rethrow();
         return turns.given();
     }

@@ -35,5 +35,9 @@ void runLargestFirst(std::span<const std::size_t> sizes, const std::function<voi
 // (true outside runOrdered).
 bool taskHasTurn();
 
+// Starts the thread that runOrdered runs tasks on beside the caller, so
+// that the first run need not wait for it (it starts on first use anyway).
+void prepareTasks();
+
 // Whether runOrdered runs tasks side by side on this platform.
 bool tasksRunSideBySide();

@@ -137,3 +137,30 @@ TEST(OrderedTasksTest, LargestFirstGivesTheOutputInTurn)
         EXPECT_EQ(got.threw, want.threw) << c.count << " tasks, failing " << c.failing;
     }
 }
+
+// A run of tasks within a task of another run: the inner run finds the
+// program's second thread busy with the outer one and makes do. Every line
+// still comes in turn.
+TEST(OrderedTasksTest, RunsWithinTasksGiveTheirOutputInTurn)
+{
+    for (int round = 0; round < 3; ++round) {
+        std::string text;
+        Message record([&text](const ConsoleText& piece) { text += piece.text; }, Level::Debug);
+        MessageScope scope(record);
+        runOrdered(4, [](std::size_t i) {
+            Msg(Level::Output, "outer %d\n", static_cast<int>(i));
+            runOrdered(3, [i](std::size_t j) {
+                std::this_thread::sleep_for(std::chrono::microseconds(((i * 3 + j) * 7919) % 300));
+                Msg(Level::Output, "inner %d.%d\n", static_cast<int>(i), static_cast<int>(j));
+            });
+        });
+        record.flush();
+        std::string want;
+        for (int i = 0; i < 4; ++i) {
+            want += "Output: outer " + std::to_string(i) + "\n";
+            for (int j = 0; j < 3; ++j)
+                want += "Output: inner " + std::to_string(i) + "." + std::to_string(j) + "\n";
+        }
+        EXPECT_EQ(text, want);
+    }
+}
