@@ -27,6 +27,7 @@ namespace {
 
 using Tunes = std::array<TuneEncoder, channelCount>;
 using Starts = std::array<std::vector<std::size_t>, channelCount>;
+using Blocks = std::array<std::string, channelCount>;
 
 // The most characters a tune of `textSize` characters takes as a macro
 // block: its lines' frames, and pieces of at least 494 characters.
@@ -55,10 +56,11 @@ int channelTranspose(const Song& song, int ch, DepartureTracer* tracer)
 }
 
 // One tune per used channel (with -b, its macros joined, and where each
-// begins); a tracer gets the encoder's record of each note. A channel's
+// begins; else with its macro block); a tracer gets the encoder's record
+// of each note. A channel's
 // elements are freed once its tune is made, so that the tunes do not add
 // to the memory the song holds.
-void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* tracer)
+void encodeTunes(Song& song, Tunes& tunes, Starts& starts, Blocks& blocks, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
     // Each channel's options are made right before its tune, so that -o's
@@ -94,6 +96,9 @@ void encodeTunes(Song& song, Tunes& tunes, Starts& starts, DepartureTracer* trac
         tunes[ch].encode(song.channels[ch].elements, split ? options[ch] : optionsOf(ch),
                          tracer ? tracer->written(ch) : nullptr);
         releaseLarge(song.channels[ch].elements);
+        // The macro block is made here, beside the other channels' tunes.
+        blocks[ch].reserve(macroSize(tunes[ch].text.size()));
+        appendMacro(blocks[ch], tunes[ch], ch);
     };
     // The channels' tunes are independent: side by side, unless a tracer
     // follows the notes through them.
@@ -112,14 +117,16 @@ std::string_view macroText(const std::string& text, const std::vector<std::size_
 }
 
 // The tune line of the report and the macro block of channel `ch`: one of
-// each per macro when the tune is split (with where each block begins).
+// each per macro when the tune is split (with where each block begins); a
+// whole tune's block is made with the tune, where it was encoded.
 std::vector<std::size_t> writeTune(TuneEncoder& tune, int ch, const std::vector<std::size_t>& starts, std::string& block)
 {
     std::vector<std::size_t> blocks;
     if (starts.empty()) {
         printTune(tune);
         Msg(Level::Output, "Macro version:\n");
-        appendMacro(block, tune, ch);
+        if (block.empty())
+            appendMacro(block, tune, ch);
         return blocks;
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -149,8 +156,8 @@ TuneRead readBack(const std::vector<TuneRecord>& tunes)
 // Each tune's report and macro block, in channel order; the blocks go into
 // the console stream for the output "-", else to the request's writer or
 // the result, and into the tune records when the request keeps them.
-void writeMacros(Tunes& tunes, Starts& starts, const ConversionRequest& request, Message& message,
-               Conversion& result)
+void writeMacros(Tunes& tunes, Starts& starts, Blocks& made, const ConversionRequest& request, Message& message,
+                 Conversion& result)
 {
     const bool toConsole = request.outputName == "-";
     if (!toConsole && !request.writeOutput) {
@@ -170,7 +177,7 @@ void writeMacros(Tunes& tunes, Starts& starts, const ConversionRequest& request,
         if (tune.text.empty())
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
-        block.clear();
+        block = std::move(made[ch]);
         std::vector<std::size_t> blocks = writeTune(tune, ch, starts[ch], block);
         if (toConsole)
             message.macro(block);
@@ -211,7 +218,8 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     song.print();
     Tunes tunes;
     Starts starts;
-    encodeTunes(song, tunes, starts, tracer ? &*tracer : nullptr);
+    Blocks blocks;
+    encodeTunes(song, tunes, starts, blocks, tracer ? &*tracer : nullptr);
     song.releaseChannels();
 
     // The output is opened only now, so a failed run leaves an existing file alone.
@@ -219,7 +227,7 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         report(Code::CannotOpenOutput, noChannel, request.outputName.c_str());
         return 1;
     }
-    writeMacros(tunes, starts, request, message, result);
+    writeMacros(tunes, starts, blocks, request, message, result);
     if (tracer) {
         result.trace = tracer->finish(song);
         result.played = readBack(result.tunes);

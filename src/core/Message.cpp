@@ -154,6 +154,12 @@ void Message::append(Level level, const char* fmt, va_list args)
 
 void Message::appendText(Level level, std::string_view text)
 {
+    // A whole line of its own goes out as it is: a tune's line runs to
+    // megabytes.
+    if (line_.empty() && !text.empty() && text.find('\n') == text.size() - 1) {
+        emit(ConsoleText{level, false, text});
+        return;
+    }
     if (line_.empty())
         lineLevel_ = level;
     line_.append(text);

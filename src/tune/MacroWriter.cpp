@@ -23,13 +23,21 @@ std::size_t pieceAt(std::string_view text, std::size_t p)
 
 } // namespace
 
-void printTune(const TuneEncoder& tune)
+void printTune(TuneEncoder& tune)
 {
     if (tune.text.empty())
         return;
-    // The text holds no zero byte, so this is what "%s\n" would print.
+    // The text holds no zero byte nor line end, so this is what "%s\n"
+    // would print. The line end is put on the text for the while, so that
+    // the line goes out whole without a copy of megabytes.
+    struct LineEnd {
+        std::string& text;
+        explicit LineEnd(std::string& t) : text(t) { text.push_back('\n'); }
+        ~LineEnd() { text.pop_back(); }
+        LineEnd(const LineEnd&) = delete;
+        LineEnd& operator=(const LineEnd&) = delete;
+    } lineEnd(tune.text);
     MsgText(Level::Output, tune.text);
-    MsgText(Level::Output, "\n");
 }
 
 void appendMacro(std::string& out, TuneEncoder& tune, int channel)

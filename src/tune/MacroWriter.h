@@ -12,8 +12,9 @@
 // Parts the game plays of a macro.
 inline constexpr int gameParts = 5;
 
-// The tune line of the report at verbosity 4.
-void printTune(const TuneEncoder& tune);
+// The tune line of the report at verbosity 4 (the text is as it was
+// after).
+void printTune(TuneEncoder& tune);
 // Appends the macro block of `tune` for `channel` (0-based) to `out`; marks
 // the tune when the block takes more parts than the game plays.
 void appendMacro(std::string& out, TuneEncoder& tune, int channel);
