@@ -141,6 +141,8 @@ public:
 
     // Counts one occurrence of `code`; true when it is to be kept.
     bool tally(Code code) { return ++counts_[static_cast<std::size_t>(code)] <= keptPerCode; }
+    // Counts `times` occurrences of `code`, none of them to be kept.
+    void tallyUnkept(Code code, std::uint32_t times) { counts_[static_cast<std::size_t>(code)] += times; }
     // Whether the next occurrence of `code` is to be kept.
     bool keepsNext(Code code) const { return counts_[static_cast<std::size_t>(code)] < keptPerCode; }
     // Keeps an occurrence counted with `tally`.

@@ -2,6 +2,7 @@
 
 #include "core/ConsoleFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -268,6 +269,27 @@ void Message::giveNumbers(Code code, int channel, const int* values, int count)
         emit(ConsoleText{info.level, false, format.line});
     else
         putNumbers(format, values);
+}
+
+void Message::giveRepeated(Code code, int channel, std::size_t times)
+{
+    // A warning without values comes in runs of thousands: past the first
+    // few of its code, which keep their values, a plain line is counted
+    // once and printed as often. Anything else goes one by one.
+    const CodeInfo& info = codeInfo(code);
+    const FormatInfo& format = codeFormat(code);
+    const bool plainLine = format.plain && format.oneLine && !info.continuesLine && format.conversions.empty();
+    for (; times > 0 && (defers() || !plainLine || diagnostics.keepsNext(code)); --times)
+        giveNumbers(code, channel, nullptr, 0);
+    for (; times > 0; times -= std::min<std::size_t>(times, UINT32_MAX)) {
+        diagnostics.tallyUnkept(code, static_cast<std::uint32_t>(std::min<std::size_t>(times, UINT32_MAX)));
+        if (static_cast<int>(msgLevel) < static_cast<int>(info.level))
+            continue;
+        flush();
+        const ConsoleText line{info.level, false, format.line};
+        for (std::size_t k = std::min<std::size_t>(times, UINT32_MAX); k > 0; --k)
+            emit(line);
+    }
 }
 
 void Message::macro(std::string_view text)

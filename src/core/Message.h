@@ -108,6 +108,8 @@ public:
     // Counts, keeps and prints, as report does, the report of `code` with
     // `count` numbers `values` that a log was given.
     void giveNumbers(Code code, int channel, const int* values, int count);
+    // giveNumbers of `code` without numbers, `times` over.
+    void giveRepeated(Code code, int channel, std::size_t times);
     // Hands a pending partial line to the sink now.
     void flush();
 

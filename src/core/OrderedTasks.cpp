@@ -79,6 +79,15 @@ public:
                 at += 3;
             } else if (kind == Kind::NumbersOfChannel) {
                 const int count = (detail >> 8) & 7;
+                if (count == 0) {
+                    // A run of the same report without values.
+                    std::size_t end = at + 1;
+                    while (end < words_.size() && words_[end] == words_[at])
+                        ++end;
+                    main.giveRepeated(static_cast<Code>(detail & 0xFF), (detail >> 11) - 1, end - at);
+                    at = end;
+                    continue;
+                }
                 main.giveNumbers(static_cast<Code>(detail & 0xFF), (detail >> 11) - 1, &words_[at + 1], count);
                 at += 1 + static_cast<std::size_t>(count);
             } else if (kind == Kind::Numbers) {
