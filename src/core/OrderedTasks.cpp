@@ -127,6 +127,11 @@ private:
     }
 };
 
+// Entries a task ahead of its turn holds before it waits for its turn: a
+// few megabytes, more than a channel of a million notes reports, so that
+// the threads seldom wait.
+std::atomic<std::size_t> holdLimit{std::size_t{1} << 21};
+
 class Turns;
 
 // The task running on this thread, if any.
@@ -186,7 +191,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t holdAtMost = std::size_t{1} << 18;
 
     struct Task {
         TaskLog log;
@@ -269,7 +273,7 @@ private:
     }
 
     // Gives task `i`'s log so far when it is the task's turn; a log grown
-    // to `holdAtMost` entries waits for it, so that a task ahead of its turn
+    // to `holdLimit` entries waits for it, so that a task ahead of its turn
     // holds at most that much. Tasks started out of turn wait only once
     // every task before theirs has started: those are then running or done,
     // and the first of them, having its turn, never waits, so the turns
@@ -277,7 +281,7 @@ private:
     void giveIfTurn(std::size_t i, std::size_t entries)
     {
         std::unique_lock<std::mutex> guard(lock_);
-        if (entries >= holdAtMost && (startOrder_.empty() || firstNotStarted_ >= i))
+        if (entries >= holdLimit && (startOrder_.empty() || firstNotStarted_ >= i))
             turnMoved_.wait(guard, [&] { return given_ == i || closed_; });
         if (given_ == i && !closed_)
             tasks_[i].log.giveTo(main_);
@@ -364,6 +368,15 @@ bool taskHasTurn()
     return RunningTask::turns == nullptr || RunningTask::turns->hasTurn(RunningTask::index);
 #else
     return true;
+#endif
+}
+
+void setTaskHoldLimit(std::size_t entries)
+{
+#ifdef MIDI2VARN_THREADS
+    holdLimit = entries;
+#else
+    (void)entries;
 #endif
 }
 

@@ -35,6 +35,10 @@ void runLargestFirst(std::span<const std::size_t> sizes, const std::function<voi
 // (true outside runOrdered).
 bool taskHasTurn();
 
+// Sets how many entries of its output (lines and reports) a task ahead of
+// its turn holds before it waits for its turn (tests lower it).
+void setTaskHoldLimit(std::size_t entries);
+
 // Starts the thread that runOrdered runs tasks on beside the caller, so
 // that the first run need not wait for it (it starts on first use anyway).
 void prepareTasks();

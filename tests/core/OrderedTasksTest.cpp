@@ -90,6 +90,7 @@ TaskRun runTasks(std::size_t count, std::size_t failing, std::size_t refused, in
 
 TEST(OrderedTasksTest, OutputIsAsIfTheTasksRanInTurn)
 {
+    setTaskHoldLimit(std::size_t{1} << 16);
     struct Case {
         std::size_t count;
         std::size_t failing; // beyond count: none fails
@@ -126,8 +127,9 @@ TEST(OrderedTasksTest, LargestFirstGivesTheOutputInTurn)
         std::size_t failing; // beyond count: none fails
         int reports;
     };
+    setTaskHoldLimit(std::size_t{1} << 16);
     for (const Case c : {Case{0, 9, 10}, Case{1, 9, 10}, Case{2, 9, 5000}, Case{16, 99, 5000}, Case{16, 3, 5000},
-                         Case{16, 14, 5000}, Case{3, 99, 300000}, Case{4, 99, 300000}, Case{4, 1, 300000}}) {
+                         Case{16, 14, 5000}, Case{3, 99, 80000}, Case{4, 99, 80000}, Case{4, 1, 80000}}) {
         const TaskRun want = runTasks(c.count, c.failing, 99, c.reports, Mode::OneByOne);
         const TaskRun got = runTasks(c.count, c.failing, 99, c.reports, Mode::LargestFirst);
         EXPECT_EQ(got.text, want.text) << c.count << " tasks, failing " << c.failing;
