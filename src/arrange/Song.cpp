@@ -76,6 +76,16 @@ void Song::sortToChannels()
         if (getsTempos[ch])
             addLastTempos(ch, distribution);
 
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (channels[ch].used)
+            lowestPitch = std::min(lowestPitch, distribution.lowest[ch]);
+    sortChannels();
+    if (settings.autoTranspose)
+        transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
+}
+
+void Song::sortChannels()
+{
     // A sort that has to reorder the whole list takes its keys, and a list
     // longer than a few megabytes a second list as well. Lists that all sort
     // in place, or lists of many megabytes, are sorted side by side, where
@@ -90,7 +100,6 @@ void Song::sortToChannels()
         used.push_back(ch);
         large = large || channels[ch].elements.size() >= hugeList;
         inPlace = inPlace && channels[ch].elements.size() <= Channel::sortedInPlace;
-        lowestPitch = std::min(lowestPitch, distribution.lowest[ch]);
     }
     const auto sortChannel = [&](std::size_t k) { channels[used[k]].sort(); };
     if (large || inPlace)
@@ -98,9 +107,6 @@ void Song::sortToChannels()
     else
         for (std::size_t k = 0; k < used.size(); ++k)
             sortChannel(k);
-
-    if (settings.autoTranspose)
-        transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
 std::vector<std::size_t> Song::channelSizes(const std::vector<int>& used) const
@@ -178,94 +184,113 @@ bool Song::passes(const Element& element) const
     return element.kind != ElementKind::Tempo && ch >= 0 && ch < channelCount && settings.active[ch];
 }
 
-void Song::distribute(std::vector<std::vector<Element>>& lists, Distribution& distribution)
+namespace {
+
+// A channel's list being filled, apart from the channel itself.
+struct ChannelFilling {
+    std::vector<Element> elements;
+    std::size_t nextTempo = 0; // the first of the tempo changes not added
+    int lowest = 127;          // the lowest pitch of its notes so far
+    bool used = false;         // it has a note
+
+    // Adds `element` to channel `target`'s list, after the `tempos` due by
+    // its time (none when null). Any interleaving of tempo changes sorts
+    // alike: the order decides between elements of different kinds by
+    // time, and keeps the tempo changes in their own order; by time, a
+    // channel in time order needs no moves when sorted.
+    void add(const Element& element, int target, const std::vector<Element>* tempos)
+    {
+        if (tempos != nullptr) {
+            for (; nextTempo < tempos->size() && (*tempos)[nextTempo].time <= element.time; ++nextTempo) {
+                elements.push_back((*tempos)[nextTempo]);
+                elements.back().channel = static_cast<std::int8_t>(target);
+            }
+        }
+        if (element.isNote()) {
+            used = true;
+            lowest = std::min(lowest, element.pitch);
+        }
+        elements.push_back(element);
+    }
+};
+
+// The side (0 or 1) of each channel: two groups of about the same share
+// of the elements `received`, or one group where tasks do not run side
+// by side.
+std::array<std::size_t, channelCount> splitInTwo(const std::array<std::size_t, channelCount>& received)
 {
-    // The target channels in two groups of about the same share, each
-    // filled by a thread of its own from every list, in the lists' order:
-    // a channel's list comes out as one thread would make it. (Without
-    // threads, one group: the lists' memory goes back as it is copied.)
     std::array<int, channelCount> byShare;
     for (int ch = 0; ch < channelCount; ++ch)
         byShare[ch] = ch;
-    const auto& share = distribution.received;
-    std::stable_sort(byShare.begin(), byShare.end(), [&](int a, int b) { return share[a] > share[b]; });
+    std::stable_sort(byShare.begin(), byShare.end(), [&](int a, int b) { return received[a] > received[b]; });
     std::array<std::size_t, channelCount> side{};
     std::array<std::size_t, 2> load{};
     for (const int ch : byShare) {
         side[ch] = load[1] < load[0] && tasksRunSideBySide() ? 1 : 0;
-        load[side[ch]] += share[ch];
+        load[side[ch]] += received[ch];
     }
-    const std::size_t sides = load[1] > 0 ? 2 : 1;
+    return side;
+}
 
+} // namespace
+
+void Song::distribute(std::vector<std::vector<Element>>& lists, Distribution& distribution)
+{
+    // Each group of channels is filled by a thread of its own from every
+    // list, in the lists' order: a channel's list comes out as one thread
+    // would make it.
+    const std::array<std::size_t, channelCount> side = splitInTwo(distribution.received);
+    const std::size_t sides = std::find(side.begin(), side.end(), 1) != side.end() ? 2 : 1;
     // The lists' memory goes back block by block once every side has
     // copied from it, so that they and the channels are not both held whole.
-    constexpr std::size_t block = std::size_t{1} << 16;
-    std::vector<std::vector<std::atomic<std::size_t>>> copiedBy;
+    Copying copying{lists, {}, sides};
     for (const std::vector<Element>& elements : lists)
-        copiedBy.emplace_back(elements.size() / block);
-    const auto fill = [&](std::size_t own) {
-        // The side's channels are filled in its own memory (the channels
-        // lie side by side, and two threads writing to one cache line
-        // would take turns on it), and handed back at the end.
-        struct Filling {
-            std::vector<Element> elements;
-            std::size_t nextTempo = 0;
-            int lowest = 127;
-            bool used = false;
-        };
-        std::array<Filling, channelCount> filling;
-        for (int ch = 0; ch < channelCount; ++ch) {
-            if (side[ch] == own) {
-                filling[ch] = {std::move(channels[ch].elements), distribution.nextTempo[ch], distribution.lowest[ch],
-                               channels[ch].used};
-            }
-        }
-        const std::vector<Element>& tempos = distribution.tempos;
-        for (std::size_t k = 0; k < lists.size(); ++k) {
-            const std::vector<Element>& elements = lists[k];
-            for (std::size_t start = 0; start < elements.size(); start += block) {
-                const std::size_t end = std::min(elements.size(), start + block);
-                for (std::size_t i = start; i < end; ++i) {
-                    const Element& element = elements[i];
-                    if (!passes(element))
-                        continue;
-                    const int target = distribution.targets[element.channel];
-                    if (side[target] != own)
-                        continue;
-                    Filling& f = filling[target];
-                    // The tempo changes due go in first, by time, so that
-                    // a channel in time order needs no moves when sorted.
-                    // Any interleaving sorts alike: the order decides
-                    // between elements of different kinds by time, and
-                    // keeps the tempo changes in their own order.
-                    if (distribution.getsTempos[target]) {
-                        for (; f.nextTempo < tempos.size() && tempos[f.nextTempo].time <= element.time; ++f.nextTempo) {
-                            f.elements.push_back(tempos[f.nextTempo]);
-                            f.elements.back().channel = static_cast<std::int8_t>(target);
-                        }
-                    }
-                    if (element.isNote()) {
-                        f.used = true;
-                        f.lowest = std::min(f.lowest, element.pitch);
-                    }
-                    f.elements.push_back(element);
-                }
-                if (end - start == block && copiedBy[k][start / block].fetch_add(1) + 1 == sides)
-                    discardPages(&elements[start], block * sizeof(Element));
-            }
-        }
-        for (int ch = 0; ch < channelCount; ++ch) {
-            if (side[ch] == own) {
-                channels[ch].elements = std::move(filling[ch].elements);
-                distribution.nextTempo[ch] = filling[ch].nextTempo;
-                distribution.lowest[ch] = filling[ch].lowest;
-                channels[ch].used = filling[ch].used;
-            }
-        }
-    };
-    runOrdered(sides, fill);
+        copying.copiedBy.emplace_back(elements.size() / Copying::block);
+    runOrdered(sides, [&](std::size_t own) { fillSide(copying, side, own, distribution); });
     for (std::vector<Element>& elements : lists)
         releaseLarge(elements);
+}
+
+void Song::fillSide(Copying& copying, const std::array<std::size_t, channelCount>& side, std::size_t own,
+                    Distribution& distribution)
+{
+    // The side's channels are filled in its own memory (the channels lie
+    // side by side, and two threads writing to one cache line would take
+    // turns on it), and handed back at the end.
+    std::array<ChannelFilling, channelCount> filling;
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (side[ch] == own) {
+            filling[ch] = {std::move(channels[ch].elements), distribution.nextTempo[ch], distribution.lowest[ch],
+                           channels[ch].used};
+        }
+    }
+    const std::vector<Element>& tempos = distribution.tempos;
+    constexpr std::size_t block = Copying::block;
+    for (std::size_t k = 0; k < copying.lists.size(); ++k) {
+        const std::vector<Element>& elements = copying.lists[k];
+        for (std::size_t start = 0; start < elements.size(); start += block) {
+            const std::size_t end = std::min(elements.size(), start + block);
+            for (std::size_t i = start; i < end; ++i) {
+                const Element& element = elements[i];
+                if (!passes(element))
+                    continue;
+                const int target = distribution.targets[element.channel];
+                if (side[target] != own)
+                    continue;
+                filling[target].add(element, target, distribution.getsTempos[target] ? &tempos : nullptr);
+            }
+            if (end - start == block && copying.copiedBy[k][start / block].fetch_add(1) + 1 == copying.sides)
+                discardPages(&elements[start], block * sizeof(Element));
+        }
+    }
+    for (int ch = 0; ch < channelCount; ++ch) {
+        if (side[ch] == own) {
+            channels[ch].elements = std::move(filling[ch].elements);
+            distribution.nextTempo[ch] = filling[ch].nextTempo;
+            distribution.lowest[ch] = filling[ch].lowest;
+            channels[ch].used = filling[ch].used;
+        }
+    }
 }
 
 void Song::takeWhole(std::vector<Element>& elements, int target, Distribution& distribution)

@@ -6,6 +6,7 @@
 #include "midi/Track.h"
 
 #include <array>
+#include <atomic>
 #include <vector>
 
 // Sees each channel's elements between the stages of quantiseChannels (for
@@ -83,6 +84,20 @@ private:
     // channels, two groups of channels side by side. The lists are spent:
     // their memory goes back to the system as they are copied.
     void distribute(std::vector<std::vector<Element>>& lists, Distribution& distribution);
+    // The lists distribute copies from, and how many sides have copied from
+    // each block of each.
+    struct Copying {
+        static constexpr std::size_t block = std::size_t{1} << 16; // elements
+        std::vector<std::vector<Element>>& lists;
+        std::vector<std::vector<std::atomic<std::size_t>>> copiedBy;
+        std::size_t sides; // the sides copying
+    };
+    // Fills the channels of side `own` (by `side`, per channel) from every
+    // list being copied; a block all sides have copied goes back.
+    void fillSide(Copying& copying, const std::array<std::size_t, channelCount>& side, std::size_t own,
+                  Distribution& distribution);
+    // Sorts the used channels, side by side where the room it takes allows.
+    void sortChannels();
     // Makes a track's list the list of channel `target`, its only source,
     // with the tempo changes put in where distribute would put them.
     void takeWhole(std::vector<Element>& elements, int target, Distribution& distribution);
