@@ -235,6 +235,17 @@ void Message::defer(Code code, int channel, va_list args)
         print(code, args);
 }
 
+bool Message::deferNumbers(Code code, int channel, const int* values, int count)
+{
+    const FormatInfo& format = codeFormat(code);
+    if (!format.numbers || format.count > count)
+        return false;
+    // What the record printed before comes first.
+    flush();
+    log_->numbers(code, channel, values, format.count);
+    return true;
+}
+
 void Message::count(const Diagnostic& diagnostic)
 {
     if (diagnostics.tally(diagnostic.code))
@@ -379,6 +390,11 @@ void MsgText(Level level, std::string_view text)
 }
 
 namespace detail {
+
+bool deferNumbers(Code code, int channel, const int* values, int count)
+{
+    return current != nullptr && current->defers() && current->deferNumbers(code, channel, values, count);
+}
 
 void report(int number, int channel, ...)
 {

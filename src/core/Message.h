@@ -103,6 +103,9 @@ public:
     bool defers() const { return log_ != nullptr; }
     // Hands a report to the log.
     void defer(Code code, int channel, va_list args);
+    // Hands a report of `count` numbers `values` to the log, where its
+    // format takes numbers only; false (nothing done) where it does not.
+    bool deferNumbers(Code code, int channel, const int* values, int count);
     // Counts, and keeps if it is among the first, a diagnostic a log was given.
     void count(const Diagnostic& diagnostic);
     // Counts, keeps and prints, as report does, the report of `code` with
@@ -189,6 +192,9 @@ namespace detail {
 // Counts, keeps and prints the code numbered `code`; the variable arguments
 // are its format's.
 void report(int code, int channel, ...);
+// Hands a report of numbers to this thread's log, where the record defers
+// and the code's format takes numbers only; false where not.
+bool deferNumbers(Code code, int channel, const int* values, int count);
 
 } // namespace detail
 
@@ -197,5 +203,12 @@ void report(Code code, int channel, Args... args)
 {
     static_assert(((std::is_convertible_v<Args, int> || std::is_same_v<Args, const char*>) && ...),
                   "a code's values are integers and texts");
+    // A task's warnings come by the hundred thousand: numbers go to its log
+    // without the variable arguments.
+    if constexpr (sizeof...(Args) <= ReportLog::maxNumbers && (std::is_convertible_v<Args, int> && ...)) {
+        const int values[] = {static_cast<int>(args)..., 0};
+        if (detail::deferNumbers(code, channel, values, static_cast<int>(sizeof...(Args))))
+            return;
+    }
     detail::report(static_cast<int>(code), channel, args...);
 }
