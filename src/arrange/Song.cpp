@@ -68,9 +68,22 @@ void Song::sortToChannels()
     std::vector<std::size_t> sizes;
     for (const std::size_t t : whole)
         sizes.push_back(tracks[t].elements().size());
+    std::array<bool, channelCount> sorted{};
     runLargestFirst(sizes, [&](std::size_t k) {
         std::vector<Element> elements = tracks[whole[k]].takeElements();
-        takeWhole(elements, wholeTargets[whole[k]], distribution);
+        const int target = wholeTargets[whole[k]];
+        takeWhole(elements, target, distribution);
+        // The channel is complete: it is sorted now, while its list is in
+        // the caches, unless the room its sort may take would be a large
+        // share held twice over.
+        if (getsTempos[target])
+            addLastTempos(target, distribution);
+        Channel& channel = channels[target];
+        const std::size_t size = channel.elements.size();
+        if (channel.used && (size <= Channel::sortedInPlace || size >= hugeList)) {
+            channel.sort();
+            sorted[target] = true;
+        }
     });
     for (int ch = 0; ch < channelCount; ++ch)
         if (getsTempos[ch])
@@ -79,12 +92,12 @@ void Song::sortToChannels()
     for (int ch = 0; ch < channelCount; ++ch)
         if (channels[ch].used)
             lowestPitch = std::min(lowestPitch, distribution.lowest[ch]);
-    sortChannels();
+    sortChannels(sorted);
     if (settings.autoTranspose)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
-void Song::sortChannels()
+void Song::sortChannels(const std::array<bool, channelCount>& sorted)
 {
     // A sort that has to reorder the whole list takes its keys, and a list
     // longer than a few megabytes a second list as well. Lists that all sort
@@ -95,7 +108,7 @@ void Song::sortChannels()
     bool large = false;
     bool inPlace = true;
     for (int ch = 0; ch < channelCount; ++ch) {
-        if (!channels[ch].used)
+        if (!channels[ch].used || sorted[ch])
             continue;
         used.push_back(ch);
         large = large || channels[ch].elements.size() >= hugeList;

@@ -96,8 +96,9 @@ private:
     // list being copied; a block all sides have copied goes back.
     void fillSide(Copying& copying, const std::array<std::size_t, channelCount>& side, std::size_t own,
                   Distribution& distribution);
-    // Sorts the used channels, side by side where the room it takes allows.
-    void sortChannels();
+    // Sorts the used channels not `sorted` yet, side by side where the room
+    // it takes allows.
+    void sortChannels(const std::array<bool, channelCount>& sorted);
     // Makes a track's list the list of channel `target`, its only source,
     // with the tempo changes put in where distribute would put them.
     void takeWhole(std::vector<Element>& elements, int target, Distribution& distribution);
