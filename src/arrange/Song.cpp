@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <thread>
 #include <utility>
 
 Song::Song(const Settings& settings, MidiFile file)
@@ -259,7 +260,14 @@ void Song::distribute(std::vector<std::vector<Element>>& lists, Distribution& di
     Copying copying{lists, {}, sides};
     for (const std::vector<Element>& elements : lists)
         copying.copiedBy.emplace_back(elements.size() / Copying::block);
-    runOrdered(sides, [&](std::size_t own) { fillSide(copying, side, own, distribution); });
+    runOrdered(sides, [&](std::size_t own) {
+        try {
+            fillSide(copying, side, own, distribution);
+        } catch (...) {
+            copying.passed[own] = SIZE_MAX; // the other side waits no more
+            throw;
+        }
+    });
     for (std::vector<Element>& elements : lists)
         releaseLarge(elements);
 }
@@ -279,9 +287,16 @@ void Song::fillSide(Copying& copying, const std::array<std::size_t, channelCount
     }
     const std::vector<Element>& tempos = distribution.tempos;
     constexpr std::size_t block = Copying::block;
+    copying.started[own] = true;
+    const std::size_t other = 1 - own;
+    std::size_t blocks = 0; // blocks begun, over all lists
     for (std::size_t k = 0; k < copying.lists.size(); ++k) {
         const std::vector<Element>& elements = copying.lists[k];
-        for (std::size_t start = 0; start < elements.size(); start += block) {
+        for (std::size_t start = 0; start < elements.size(); start += block, copying.passed[own] = ++blocks) {
+            // A side far ahead of the other waits for it: the blocks between
+            // them are held twice, in the lists and in the channels.
+            while (copying.sides == 2 && copying.started[other] && blocks >= copying.passed[other] + Copying::lead)
+                std::this_thread::yield();
             const std::size_t end = std::min(elements.size(), start + block);
             for (std::size_t i = start; i < end; ++i) {
                 const Element& element = elements[i];

@@ -88,9 +88,12 @@ private:
     // each block of each.
     struct Copying {
         static constexpr std::size_t block = std::size_t{1} << 16; // elements
+        static constexpr std::size_t lead = 2; // blocks a side may be ahead
         std::vector<std::vector<Element>>& lists;
         std::vector<std::vector<std::atomic<std::size_t>>> copiedBy;
         std::size_t sides; // the sides copying
+        std::array<std::atomic<bool>, 2> started{};
+        std::array<std::atomic<std::size_t>, 2> passed{}; // blocks each side has passed
     };
     // Fills the channels of side `own` (by `side`, per channel) from every
     // list being copied; a block all sides have copied goes back.
