@@ -2,7 +2,7 @@
 
 #include "describe.h"
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 #include "convert/Departures.h"
 #include "core/Element.h"
 #include "core/Settings.h"
@@ -29,10 +29,7 @@ constexpr std::pair<std::string_view, DepartureKind> kindNames[] = {
 static_assert(std::size(kindNames) == departureKinds);
 constexpr std::pair<std::string_view, Fate> fateNames[] = {
     {"written", Fate::Written}, {"identical", Fate::Identical}, {"polyphony", Fate::Polyphony}, {"cut", Fate::Cut}};
-constexpr std::string_view levelNames[] = {"fatal", "error",  "format", "warn",   "output",
-                                           "info",  "notice", "debug",  "ignore", "all"};
-static_assert(std::size(levelNames) == std::size(Message::msgString));
-static_assert(macroRun == std::size(levelNames));
+static_assert(macroRun == levelCount);
 
 constexpr std::pair<std::string_view, Layout> allLayouts[] = {
     {"outcome", layouts::outcome}, {"run", layouts::run},
@@ -56,12 +53,12 @@ void contractLevels(Description& out)
 {
     out.key("levels");
     out.open('[');
-    for (std::size_t i = 0; i < std::size(levelNames); ++i) {
+    for (const LevelInfo& level : levelTable) {
         out.open('{');
         out.key("name");
-        out.string(levelNames[i]);
+        out.string(level.name);
         out.key("label");
-        out.string(Message::msgString[i]);
+        out.string(level.label);
         out.raw("}");
     }
     out.raw("]");

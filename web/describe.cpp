@@ -230,7 +230,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     metres(out, trace);
     out.key("song");
     out.open('{');
-    songFigures(out, songFidelity(result.departures));
+    songFigures(out, result.fidelity);
     out.raw("}");
     // Room for all tables at once: they are most of the description.
     std::size_t numbers = 0;

@@ -1,7 +1,6 @@
 #include "app/InputFile.h"
 
 #include "app/FileAccess.h"
-#include "core/LargeMemory.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -28,7 +27,7 @@ InputBytes readInputFile(const std::string& name, std::size_t limit)
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(filePath(name), error);
     if (!error && size <= std::uintmax_t{1} << 31)
-        reserveLarge(result.bytes, std::min(static_cast<std::size_t>(size), limit));
+        result.bytes.reserve(std::min(static_cast<std::size_t>(size), limit));
     unsigned char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {

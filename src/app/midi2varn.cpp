@@ -7,9 +7,7 @@
 #include "app/OutputCheck.h"
 #include "app/OutputFile.h"
 #include "convert/Conversion.h"
-#include "core/LargeMemory.h"
 #include "core/Message.h"
-#include "core/OrderedTasks.h"
 #include "options/Options.h"
 
 #include <array>
@@ -117,11 +115,7 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    prepareTasks(); // while the input is read
-    InputBytes input = readInputFile(commandLine.inputName);
-    std::optional<std::vector<unsigned char>> midi;
-    if (input.opened)
-        midi = std::move(input.bytes);
+    const InputBytes input = readInputFile(commandLine.inputName);
     const std::string& outputName = commandLine.outputName;
     const bool toConsole = outputName == "-";
     OutputFile file("midi2varn");
@@ -131,12 +125,8 @@ int run(int argc, char* argv[])
     request.settings = commandLine.settings;
     request.inputName = commandLine.inputName;
     request.outputName = outputName;
-    request.inputRead = midi.has_value();
-    if (midi) {
-        request.midi = *midi;
-        request.releaseInput = [&midi] { midi.reset(); };
-        request.releaseRead = [&midi](std::size_t bytes) { discardPages(midi->data(), bytes); };
-    }
+    request.inputRead = input.opened;
+    request.midi = input.bytes;
     request.preamble = commandLine.lines;
     request.openOutput = [&] {
         out = toConsole ? stdout : file.open(outputName, "wt") ? file.stream() : nullptr;

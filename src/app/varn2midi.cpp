@@ -5,7 +5,7 @@
 #include "app/FileAccess.h"
 #include "app/InputFile.h"
 #include "app/OutputFile.h"
-#include "convert/Against.h"
+#include "convert/MidiComparison.h"
 #include "options/PreviewOptions.h"
 #include "options/Suggest.h"
 #include "tune/Preview.h"

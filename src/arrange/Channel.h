@@ -17,11 +17,8 @@ public:
     // The element order: by tick time; at equal time tempo, then volume,
     // then notes, longer notes first, then lower pitch first.
     static bool before(const Element& a, const Element& b);
-    // Sorts the elements stably into the element order. Up to
-    // `sortedInPlace` elements it takes 8 bytes per element besides the
-    // list; a longer list takes a second list as well.
+    // Sorts the elements stably into the element order.
     void sort();
-    static constexpr std::size_t sortedInPlace = (std::size_t{4} << 20) / sizeof(Element);
     // Appends a copy of `tempo` that belongs to `channel`.
     void copyTempo(const Element& tempo, int channel);
     // Keeps one of the notes of equal folded pitch that start together.

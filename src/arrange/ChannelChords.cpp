@@ -18,7 +18,7 @@
 
 #include "arrange/ChannelQuantisation.h"
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -18,7 +18,7 @@
 #include "arrange/ChannelQuantisation.h"
 #include "arrange/PolyphonyWalk.h"
 
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -3,7 +3,7 @@
 
 #include "arrange/GridSpan.h"
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <array>
 #include <cstdint>

@@ -127,12 +127,12 @@ struct Unit {
     double near;
 };
 
-// The unit of the division last asked for on this thread: a file has one
-// division, and a conversion asks for it a million times.
+// The unit of the division last asked for: a file has one division, and a
+// conversion asks for it a million times.
 const Unit& unitOf(int division)
 {
-    thread_local int known = 0;
-    thread_local Unit unit{};
+    static int known = 0;
+    static Unit unit{};
     if (division != known) {
         unit.exact = roundedQuotient(magnitude(division), 24);
         unit.near = std::ldexp(static_cast<double>(unit.exact.significand), unit.exact.exponent);

@@ -6,7 +6,7 @@
 #include "arrange/ChannelQuantisation.h"
 
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/Departures.h"
+#include "convert/Fidelity.h"
 #include "core/Message.h"
 #include "core/Settings.h"
 #include "tune/TuneEncoder.h"
@@ -23,13 +24,6 @@ struct ConversionRequest {
     std::string outputName;
     // The MIDI file's bytes (they must outlive the call).
     std::span<const unsigned char> midi;
-    // Called once the bytes are read into the model, when given: a caller
-    // that owns them may free them then, as nothing reads them afterwards.
-    std::function<void()> releaseInput;
-    // Called, when given, as the bytes are read, with how many from the
-    // start nothing reads again: a caller that owns them may give their
-    // memory back early (a large file and its model are then not held whole).
-    std::function<void(std::size_t)> releaseRead;
     // False when the input could not be read: the run fails with "Could not open".
     bool inputRead = true;
     // Console lines that come first (the banner and the switches' confirmations).
@@ -80,6 +74,8 @@ struct Conversion {
     TuneRead played;
     // With wantDepartures: the departures of the tunes written.
     std::vector<ChannelDepartures> departures;
+    // With wantDepartures: the song's fidelity figures, from `departures`.
+    SongFidelity fidelity;
     // What the run reported, shown at its verbosity or not.
     Diagnostics diagnostics;
 };

@@ -2,7 +2,7 @@
 // plays when the tune is read back, placed at its bar and beat.
 #include "convert/DepartureReport.h"
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 #include "convert/Bars.h"
 #include "convert/Conversion.h"
 #include "convert/Fidelity.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 #include "convert/DepartureText.h"
 #include "convert/Departures.h"
 #include "tune/TuneReader.h"

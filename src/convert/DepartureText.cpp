@@ -1,7 +1,7 @@
 // The texts of a departure, made from its numbers when asked.
 #include "convert/DepartureText.h"
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "convert/DepartureTracer.h"
 
 #include "arrange/ChannelQuantisation.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 
 DepartureTracer::Key DepartureTracer::keyOf(const Element& note)

@@ -1,7 +1,7 @@
 // The fidelity score of a song, summed from its channels' reports.
 #include "convert/Fidelity.h"
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 #include "convert/Conversion.h"
 #include "tune/MacroWriter.h"
 

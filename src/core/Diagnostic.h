@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,23 @@
 // The ten verbosity levels; a message is shown when the current level is at
 // least its own.
 enum class Level : int { Fatal, Error, Format, Warn, Output, Info, Notice, Debug, Ignore, All };
+
+// What a level is called: its name (as the page knows it) and the label its
+// console lines begin with.
+struct LevelInfo {
+    std::string_view name;  // "fatal" .. "all"
+    std::string_view label; // "FATAL:" .. "All:"
+};
+
+// The levels, in order: the one table of their names and labels.
+inline constexpr LevelInfo levelTable[] = {
+    {"fatal", "FATAL:"}, {"error", "ERROR:"}, {"format", "FORMAT:"}, {"warn", "WARN:"},     {"output", "Output:"},
+    {"info", "Info:"},   {"notice", "Notice:"}, {"debug", "Debug:"}, {"ignore", "Ignore:"}, {"all", "All:"},
+};
+inline constexpr std::size_t levelCount = std::size(levelTable);
+
+// The width a line's label is padded to with blanks.
+inline constexpr std::size_t labelWidth = 8;
 
 // Everything a run can report as a problem. The names are published to the
 // web page as they stand here.

@@ -2,7 +2,7 @@
 
 #include "core/Message.h"
 #include "core/TimeString.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 Element Element::makeNote(int time, int channel, int pitch, int velocity)
 {

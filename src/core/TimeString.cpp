@@ -1,6 +1,6 @@
 #include "core/TimeString.h"
 
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <cstdio>
 

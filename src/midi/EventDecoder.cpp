@@ -4,7 +4,7 @@
 
 #include "core/Message.h"
 #include "core/TimeString.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -51,13 +51,13 @@ void EventDecoder::readEvent()
         channelEvent(status);
 }
 
-void EventDecoder::readEvents(std::uint32_t length, std::size_t stop)
+void EventDecoder::readEvents(std::uint32_t length)
 {
     do {
         // The lines of every note are made by readEvent.
-        if (showNotes_ || !readNotes(length, stop))
+        if (showNotes_ || !readNotes(length))
             readEvent();
-    } while (reader.consumed < length && !reader.atEnd() && reader.position() < stop);
+    } while (reader.consumed < length && !reader.atEnd());
 }
 
 namespace {
@@ -102,14 +102,13 @@ const unsigned char* noteAt(const unsigned char* p, int runningStatus, NoteEvent
 // is one and all of its bytes are there: the bulk of a large file. They
 // have the effect readEvent would give them without the lines of verbosity
 // 6; it stops where readEvents would. True when it read any.
-bool EventDecoder::readNotes(std::uint32_t length, std::size_t stop)
+bool EventDecoder::readNotes(std::uint32_t length)
 {
     const std::span<const unsigned char> rest = reader.rest();
     // An event starts only where seven bytes remain, inside the chunk's
-    // length and below `stop`.
+    // length.
     std::size_t starts = rest.size() > 6 ? rest.size() - 6 : 0;
     starts = std::min<std::size_t>(starts, reader.consumed < length ? length - reader.consumed : 0);
-    starts = std::min(starts, reader.position() < stop ? stop - reader.position() : 0);
     const unsigned char* const begin = rest.data();
     const unsigned char* const end = begin + starts;
     const unsigned char* p = begin;

@@ -27,8 +27,8 @@ public:
     // Reads one event; an event cut short by the end of input has no effect.
     void readEvent();
     // Reads one event and then more while the chunk's `length` bytes are
-    // not all consumed, the input lasts and its position is below `stop`.
-    void readEvents(std::uint32_t length, std::size_t stop);
+    // not all consumed and the input lasts.
+    void readEvents(std::uint32_t length);
 
 private:
     int division_;
@@ -42,7 +42,7 @@ private:
     bool tsValid_ = false;
 
     const char* ts();
-    bool readNotes(std::uint32_t length, std::size_t stop);
+    bool readNotes(std::uint32_t length);
     void channelEvent(int status);
     void noteOff(int channel);
     void noteOn(int channel);

@@ -3,8 +3,7 @@
 #include "midi/EventDecoder.h"
 
 #include "core/Message.h"
-#include "core/OrderedTasks.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -75,78 +74,11 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
     }
     file.division = division;
 
-    const unsigned read = loadTracksSideBySide(bytes, in, trackCount, division, file);
-    for (unsigned i = read; i < trackCount; ++i) {
+    for (unsigned i = 0; i < trackCount; ++i) {
         if (auto track = loadTrack(in, division))
             file.tracks.push_back(std::move(*track));
     }
     return true;
-}
-
-namespace {
-
-// Where the well-formed track chunks from `first` on begin, at most
-// `count`: each an "MTrk" chunk whose body lies wholly in the file, the
-// next right after it. They are where reading would find them if every
-// body is read to its declared end.
-std::vector<std::size_t> chunkStarts(std::span<const unsigned char> bytes, std::size_t first, unsigned count)
-{
-    std::vector<std::size_t> starts;
-    std::size_t at = first;
-    while (starts.size() < count && bytes.size() - at >= 8 && std::memcmp(bytes.data() + at, "MTrk", 4) == 0) {
-        const unsigned char* p = bytes.data() + at + 4;
-        const std::size_t length = (std::size_t{p[0]} << 24) | (std::size_t{p[1]} << 16) | (std::size_t{p[2]} << 8) | p[3];
-        if (length > bytes.size() - at - 8)
-            break;
-        starts.push_back(at);
-        at += 8 + length;
-    }
-    return starts;
-}
-
-} // namespace
-
-unsigned MidiReader::loadTracksSideBySide(std::span<const unsigned char> bytes, ByteReader& in, unsigned count,
-                                          int division, MidiFile& file)
-{
-    const std::vector<std::size_t> starts = chunkStarts(bytes, in.position(), count);
-    if (starts.size() < 2 || !tasksRunSideBySide() || !in.good())
-        return 0;
-    // Each chunk is read from where it would begin; a chunk whose reading
-    // did not end right where the next begins (an event across its end, a
-    // file cut short) leaves the rest to reading in turn.
-    struct Read {
-        std::optional<Track> track;
-        std::size_t end = 0;
-        bool good = false;
-    };
-    std::vector<Read> reads(starts.size());
-    const auto readChunk = [&](std::size_t k) {
-        ByteReader chunk(bytes);
-        chunk.skip(starts[k]);
-        reads[k].track = loadTrack(chunk, division);
-        reads[k].end = chunk.position();
-        reads[k].good = chunk.good();
-    };
-    const auto stands = [&](std::size_t k) {
-        if (k == 0)
-            return true;
-        if (!reads[k - 1].good || reads[k - 1].end != starts[k])
-            return false;
-        if (passed)
-            passed(starts[k]);
-        return true;
-    };
-    const std::size_t done = runOrdered(starts.size(), readChunk, stands);
-    for (std::size_t k = 0; k < done; ++k)
-        if (reads[k].track)
-            file.tracks.push_back(std::move(*reads[k].track));
-    // The reader goes on from where the last chunk taken ended.
-    in = ByteReader(bytes);
-    in.skip(reads[done - 1].end);
-    if (!reads[done - 1].good)
-        in.skip(bytes.size() + 1);
-    return static_cast<unsigned>(done);
 }
 
 std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
@@ -161,33 +93,17 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     if (!in.readBE32(length))
         length = 0; // a length field cut short: an empty track
     // Every element takes at least three bytes of the chunk. Reserving for
-    // that many spares the copies of a growing list; pages never written
-    // cost no memory.
+    // that many spares the copies of a growing list; room never written
+    // costs the system no memory.
     track.reserve(std::min<std::size_t>(length, in.remaining()) / 3);
 
     // The file reader never hands over a division below 1; guard the
     // time strings against a caller that does.
     EventDecoder decoder(in, division > 0 ? division : 1, track);
     ChunkReader& reader = decoder.reader;
-    // The reader steps back at most one byte; what lies further back is
-    // passed for good.
-    constexpr std::size_t passStep = std::size_t{1} << 20;
-    constexpr std::size_t lookBack = 16;
-    // Read side by side, a chunk tells only once its turn has come: before,
-    // the chunks ahead of it may yet have to be read again.
-    const bool tell = static_cast<bool>(passed);
-    std::size_t nextPass = tell ? in.position() + passStep : SIZE_MAX;
-    if (length != 0 && !reader.atEnd()) {
-        do {
-            decoder.readEvents(length, nextPass);
-            if (tell && in.position() >= nextPass && taskHasTurn()) {
-                passed(in.position() - lookBack);
-                nextPass = in.position() + passStep;
-            }
-        } while (reader.consumed < length && !reader.atEnd());
-    }
+    if (length != 0 && !reader.atEnd())
+        decoder.readEvents(length);
 
-    track.trim();
     if (reader.consumed != length)
         report(Code::TrackTooShort, noChannel, static_cast<int>(length - reader.consumed));
 

@@ -1,7 +1,7 @@
 #include "midi/Track.h"
 
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <utility>
 

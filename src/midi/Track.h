@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/Element.h"
-#include "core/LargeMemory.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <array>
 #include <cstddef>
@@ -34,23 +33,7 @@ public:
     // Hands the elements over and leaves the track without any.
     std::vector<Element> takeElements();
     // Makes room for `count` elements in all.
-    // Room of tens of megabytes goes into huge pages where the system has
-    // them, so that filling it costs few trips into the system; smaller
-    // room stays in small pages, where the huge page being filled (up to one
-    // per chunk read at a time) would be a large share.
-    void reserve(std::size_t count)
-    {
-        if (count * sizeof(Element) >= hugeRoom)
-            reserveLarge(elements_, count);
-        else
-            elements_.reserve(count);
-    }
-    // Gives back the memory of the room reserved beyond the elements (the
-    // list is complete).
-    void trim()
-    {
-        discardPages(elements_.data() + elements_.size(), (elements_.capacity() - elements_.size()) * sizeof(Element));
-    }
+    void reserve(std::size_t count) { elements_.reserve(count); }
     // How many of the elements are tempo changes.
     std::size_t tempoCount() const { return tempoCount_; }
     // Per channel 0..15, how many of the elements that are not tempo changes
@@ -81,7 +64,6 @@ public:
     void print(int division) const;
 
 private:
-    static constexpr std::size_t hugeRoom = std::size_t{32} << 20;
     std::vector<Element> elements_;
     std::size_t tempoCount_ = 0;
     std::array<std::size_t, 16> channelCounts_{};

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Settings.h"
-#include "options/ChannelList.h"
+#include "options/SwitchNumbers.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // by a message; the remaining arguments name the input and output.
 #include "options/Options.h"
 
-#include "options/ChannelList.h"
+#include "options/SwitchNumbers.h"
 #include "options/ChannelSwitches.h"
 #include "options/FileNames.h"
 #include "options/Scanner.h"
@@ -206,9 +206,10 @@ bool Parser::verbosity(const std::string& arg)
     if (!readWhole(arg, level) || level < 0 || level > 9)
         return refuse();
     // The label without its trailing colon names the level.
-    std::string name = Message::msgString[level];
+    std::string name(levelTable[level].label);
     name.pop_back();
-    MsgContinue(Level::Error, "%s Setting verbosity to \"%s\".\n", Message::msgString[4], name.c_str());
+    const std::string output(levelTable[static_cast<int>(Level::Output)].label);
+    MsgContinue(Level::Error, "%s Setting verbosity to \"%s\".\n", output.c_str(), name.c_str());
     recorder_.msgLevel = static_cast<Level>(level);
     settings_.verbosity = recorder_.msgLevel;
     return true;

@@ -3,7 +3,7 @@
 // scored by the share of the song's notes its tunes play as written.
 #include "options/Suggest.h"
 
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 #include "convert/Conversion.h"
 #include "options/Options.h"
 #include "options/Scanner.h"
@@ -311,7 +311,7 @@ std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args
     const Conversion conversion = convert(request, nullptr);
     if (conversion.status != 0)
         return std::nullopt;
-    return songFidelity(conversion.departures);
+    return conversion.fidelity;
 }
 
 Suggestions suggest(const SuggestRequest& request)

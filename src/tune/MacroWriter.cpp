@@ -1,7 +1,7 @@
 #include "tune/MacroWriter.h"
 
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <string>
 #include <string_view>
@@ -23,21 +23,14 @@ std::size_t pieceAt(std::string_view text, std::size_t p)
 
 } // namespace
 
-void printTune(TuneEncoder& tune)
+void printTune(const TuneEncoder& tune)
 {
     if (tune.text.empty())
         return;
     // The text holds no zero byte nor line end, so this is what "%s\n"
-    // would print. The line end is put on the text for the while, so that
-    // the line goes out whole without a copy of megabytes.
-    struct LineEnd {
-        std::string& text;
-        explicit LineEnd(std::string& t) : text(t) { text.push_back('\n'); }
-        ~LineEnd() { text.pop_back(); }
-        LineEnd(const LineEnd&) = delete;
-        LineEnd& operator=(const LineEnd&) = delete;
-    } lineEnd(tune.text);
+    // would print.
     MsgText(Level::Output, tune.text);
+    MsgText(Level::Output, "\n");
 }
 
 void appendMacro(std::string& out, TuneEncoder& tune, int channel)

@@ -14,7 +14,7 @@ inline constexpr int gameParts = 5;
 
 // The tune line of the report at verbosity 4 (the text is as it was
 // after).
-void printTune(TuneEncoder& tune);
+void printTune(const TuneEncoder& tune);
 // Appends the macro block of `tune` for `channel` (0-based) to `out`; marks
 // the tune when the block takes more parts than the game plays.
 void appendMacro(std::string& out, TuneEncoder& tune, int channel);

@@ -1,7 +1,7 @@
 // Whole-octave moves of a channel into the range the notation writes.
 #include "tune/OctaveFit.h"
 
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <array>

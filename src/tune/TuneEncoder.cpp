@@ -1,7 +1,7 @@
 // The tune of one channel: its encoding and the rest and volume tokens.
 #include "tune/TuneEncoder.h"
 
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 #include "tune/TuneWriter.h"
 
 void TuneEncoder::encode(std::span<const Element> elements, int transpose, bool triplets, bool longChords, bool upperC)

@@ -1,6 +1,5 @@
 #include "tune/TuneText.h"
 
-#include "core/LargeMemory.h"
 
 #include <algorithm>
 #include <charconv>
@@ -62,7 +61,6 @@ void TuneText::ensure(std::size_t size)
         std::memcpy(bigger.get(), data_.get(), size_);
     data_ = std::move(bigger);
     capacity_ = grown;
-    preferHugePages(data_.get(), capacity_);
 }
 
 void TuneText::reserve(std::size_t size)

@@ -2,7 +2,7 @@
 #include "tune/TuneWriter.h"
 
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 
 #include <algorithm>
 #include <climits>

@@ -270,42 +270,6 @@ TEST_F(ChannelTest, SortAgreesWithCompareOnRandomLists)
     }
 }
 
-// Lists around the length up to which elements move in place, made of a
-// few runs in time order as a channel fed by several tracks is: the sort
-// gives what a stable sort by the order gives. Each element carries its
-// index as its delta, so that equal elements are told apart.
-TEST_F(ChannelTest, SortOfLongListsFromSeveralRunsIsAStableSort)
-{
-    std::mt19937 rng(777);
-    for (const std::size_t n : {Channel::sortedInPlace - 3, Channel::sortedInPlace + 1}) {
-        Channel ch;
-        const std::size_t runs = 5;
-        for (std::size_t r = 0; r < runs; ++r) {
-            int time = 0;
-            for (std::size_t k = r; k < n; k += runs) {
-                time += static_cast<int>(rng() % 3);
-                const int pitch = 60 + static_cast<int>(rng() % 3);
-                if (rng() % 50 == 0)
-                    addVolume(ch, time, static_cast<int>(k % 128), static_cast<int>(k));
-                else
-                    addNote(ch, {.time = time, .pitch = pitch, .duration = static_cast<int>(rng() % 2),
-                                 .delta = static_cast<int>(k), .length = 0, .velocity = 64});
-            }
-        }
-        std::vector<Element> want = ch.elements;
-        std::stable_sort(want.begin(), want.end(), Channel::before);
-        ch.sort();
-        ASSERT_EQ(ch.elements.size(), want.size());
-        for (std::size_t k = 0; k < want.size(); ++k) {
-            const Element& a = ch.elements[k];
-            const Element& b = want[k];
-            ASSERT_TRUE(a.time == b.time && a.kind == b.kind && a.pitch == b.pitch && a.duration == b.duration &&
-                        a.delta == b.delta)
-                << "place " << k << " of " << n;
-        }
-    }
-}
-
 TEST_F(ChannelTest, SortPutsAnEarlierTempoBeforeALaterNote)
 {
     Channel ch;

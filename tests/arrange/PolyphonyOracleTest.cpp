@@ -14,7 +14,7 @@
 #include "core/Element.h"
 #include "core/Message.h"
 #include "core/Settings.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 #include "midi/MidiReader.h"
 #include "support/Capture.h"
 #include "support/MidiWriter.h"

@@ -7,7 +7,7 @@
 #include "midi/Track.h"
 
 #include "core/Message.h"
-#include "core/Wrap.h"
+#include "core/WrappingArithmetic.h"
 #include "midi/ByteReader.h"
 #include "midi/MidiReader.h"
 #include "support/Capture.h"

@@ -1,6 +1,6 @@
 // A departure report against a given text: the MIDI file is converted in
 // memory, and the text's tunes are compared with what that conversion meant.
-#include "convert/Against.h"
+#include "convert/MidiComparison.h"
 
 #include "convert/Conversion.h"
 #include "convert/DepartureReport.h"

@@ -1,5 +1,5 @@
 // Amounts and notes as the departure report writes them.
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(AmountsTest, TimesNotesAndCounts)
+TEST(AmountTextTest, TimesNotesAndCounts)
 {
     const struct {
         std::int64_t twentyFourths;

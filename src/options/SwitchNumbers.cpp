@@ -1,4 +1,4 @@
-#include "options/ChannelList.h"
+#include "options/SwitchNumbers.h"
 
 #include "core/Message.h"
 #include "core/Settings.h"

@@ -1,6 +1,6 @@
 // Amounts of time in sixteenths and note values, and note names, for the
 // departure report's lines and words.
-#include "convert/Amounts.h"
+#include "convert/AmountText.h"
 
 #include <numeric>
 
