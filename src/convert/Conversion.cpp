@@ -154,12 +154,14 @@ std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, std::string& bl
 // the result, and into the tune records when the request keeps them.
 void writeBlocks(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
 {
+    // One block's room serves every channel in turn.
+    std::string block;
     for (int ch = 0; ch < channelCount; ++ch) {
         ChannelTune& channel = tunes[ch];
         if (channel.tune.text.empty())
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
-        std::string block;
+        block.clear();
         std::vector<std::size_t> blocks = writeTune(channel, ch, block);
         if (request.outputName == "-")
             message.macro(block);
@@ -168,12 +170,11 @@ void writeBlocks(Tunes& tunes, const ConversionRequest& request, Message& messag
         else
             result.macroText += block;
         showStatus(channel.tune, ch + 1);
-        if (!request.keepBlocks) {
-            block.clear();
+        if (!request.keepBlocks)
             blocks.clear();
-        }
-        result.tunes.push_back(TuneRecord{ch + 1, std::move(channel.tune.text), channel.tune.status, std::move(block),
-                                          std::move(channel.starts), std::move(blocks)});
+        result.tunes.push_back(TuneRecord{ch + 1, std::move(channel.tune.text), channel.tune.status,
+                                          request.keepBlocks ? block : std::string(), std::move(channel.starts),
+                                          std::move(blocks)});
     }
 }
 

@@ -119,9 +119,6 @@ void Message::emitComplete()
         start = end + 1;
     }
     line_.erase(0, start);
-    // A whole tune may have passed through: give its room back.
-    if (line_.empty() && line_.capacity() > 65536)
-        std::string().swap(line_);
 }
 
 void Message::macro(std::string_view text)

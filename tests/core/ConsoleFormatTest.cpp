@@ -41,12 +41,13 @@ TEST(ConsoleFormatTest, FormatsMakeWhatPrintfMakes)
     const std::string longText(600, 'y');
     const std::vector<std::string> formats = {
         "plain line\n", "two\nlines\n", "no line end", "%d\n", "note %d ch %d note %d.\n",
-        "%d%d%d%d%d%d%d%d%d\n", "%d %s %d%%\n", "%5d|%x|%c\n", std::string(300, 'x') + "%d\n",
+        "%d%d%d%d%d%d%d%d%d\n", "%d %s %d%%\n", "%5d|%x|%c\n", std::string(300, 'x') + "%d\n", "%02x|%hu|%3d+%d/%d|%hd|%u\n",
+        "%03d %5s %08x\n", "%-3d|%+d|% d\n",
     };
     const int v[] = {INT_MIN, -1, 0, 7, INT_MAX, 123456, -99, 1, 42};
     for (const std::string& format : formats) {
         const char* fmt = format.c_str();
-        const bool text = format.find("%s") != std::string::npos;
+        const bool text = format.find("%s") != std::string::npos || format.find("%5s") != std::string::npos;
         for (const char* word : {"word", longText.c_str()}) {
             // The values as the format takes them: a text second where it has one.
             const std::string expected = text ? printed(fmt, v[0], word, v[1])
