@@ -17,7 +17,9 @@
     return node;
   }
 
-  // The lane of `channel` (roll-channel.js) in `roll`, added to its container.
+  // The lane of `channel` (roll-channel.js) in `roll`, added to its
+  // container. Its sizes (rowHeight, cssWidth, cssHeight, ratio) are set by
+  // the roll's resize().
   function Lane(roll, channel) {
     this.roll = roll;
     this.channel = channel;
