@@ -290,5 +290,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = Engine;
   else
-    root.Midi2varnEngine = Engine;
+    root.midi2varn = { Engine: Engine }; // the worker's one global name
 })(this);

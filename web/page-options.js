@@ -4,7 +4,7 @@
 (function (page) {
   'use strict';
 
-  var Switches = window.Midi2varnSwitches;
+  var Switches = window.midi2varn.switches;
   var $ = page.$;
   var element = page.element;
 
@@ -157,4 +157,4 @@
   page.showChannelRows = showChannelRows;
   page.controlsChanged = controlsChanged;
   page.currentSwitches = function () { return Switches.switches(readState()); };
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

@@ -100,13 +100,11 @@
   }
 
   // Each shown conversion gets its score; the table of other settings goes.
-  var showResult = page.showResult;
-  page.showResult = function (run, source) {
-    showResult(run, source);
+  page.onResult(function (run) {
     $('suggest-table').hidden = true;
     $('suggest-progress').textContent = '';
     showScore(run);
-  };
+  });
 
   $('suggest-button').addEventListener('click', suggest);
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

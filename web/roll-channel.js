@@ -6,7 +6,7 @@
 (function (root) {
   'use strict';
 
-  var model = typeof module === 'object' && module.exports ? require('./roll-model.js') : root.Midi2varnRoll;
+  var model = typeof module === 'object' && module.exports ? require('./roll-model.js') : root.midi2varn.roll;
   var TempoMap = model.TempoMap;
   var NoteList = model.NoteList;
   var classes = model.classes;

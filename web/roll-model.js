@@ -172,5 +172,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = api;
   else
-    root.Midi2varnRoll = api;
+    root.midi2varn.roll = api;
 })(this);

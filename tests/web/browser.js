@@ -89,7 +89,7 @@ async function openPage(browser, viewport) {
   const cdp = await page.createCDPSession();
   await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   await page.goto(pageUrl, { waitUntil: 'load' });
-  await page.waitForFunction(() => window.midi2varn && window.Midi2varnSwitches);
+  await page.waitForFunction(() => window.midi2varn && window.midi2varn.switches);
   loaded = true;
   return page;
 }
