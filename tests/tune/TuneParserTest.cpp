@@ -32,7 +32,8 @@ Parsed parse(const std::string& text)
 {
     Parsed parsed;
     parseTune(text, parsed.tune, [&](bool error, std::size_t offset, const std::string& what) {
-        const std::string place = (error ? "e" : "w") + std::to_string(offset);
+        std::string place(error ? "e" : "w");
+        place += std::to_string(offset);
         parsed.places += (parsed.places.empty() ? "" : " ") + place;
         parsed.issues += place + " " + what + "\n";
     });
