@@ -25,7 +25,7 @@ constexpr std::pair<std::string_view, TuneStatus> statusNames[] = {
 constexpr std::pair<std::string_view, DepartureKind> kindNames[] = {
     {"dropped", DepartureKind::Dropped}, {"start", DepartureKind::Start},       {"length", DepartureKind::Length},
     {"pitch", DepartureKind::Pitch},     {"heldLate", DepartureKind::HeldLate}, {"stuck", DepartureKind::Stuck},
-    {"tempo", DepartureKind::Tempo},     {"added", DepartureKind::Added}};
+    {"tempo", DepartureKind::Tempo},     {"added", DepartureKind::Added},       {"drum", DepartureKind::Drum}};
 static_assert(std::size(kindNames) == departureKinds);
 constexpr std::pair<std::string_view, Fate> fateNames[] = {
     {"written", Fate::Written}, {"identical", Fate::Identical}, {"polyphony", Fate::Polyphony}, {"cut", Fate::Cut}};
@@ -97,7 +97,7 @@ void contractLevels(Description& out)
 
 } // namespace
 
-// Constants the page uses: the channels, the notation's range (with and
+// Constants the page uses: the channels and the drum channel, the notation's range (with and
 // without the upper c), the parts a macro plays, the most parts -b takes,
 // the text cap, the tempi and longest note the notation plays, the default
 // verbosity, the names of the tune's status flags, the departure kinds, the
@@ -110,6 +110,8 @@ std::string describeContract()
     out.object([&] {
         out.key("channels");
         out.integer(channelCount);
+        out.key("drumChannel");
+        out.integer(drumChannel);
         out.key("range");
         out.object([&] {
             out.key("lowest");

@@ -276,6 +276,12 @@ void songFigures(Description& out, const SongFidelity& song)
     out.integer(song.parts);
     out.key("playsWhole");
     out.boolean(playsWhole(song));
+    out.key("drums");
+    out.integer(static_cast<std::int64_t>(song.fidelity.drums));
+    out.key("asWrittenShare");
+    out.string(asWrittenShare(song.fidelity));
+    out.key("playedShare");
+    out.string(playedShare(song.fidelity));
 }
 
 std::string describeDepartures(const ChannelDepartures& channel, std::span<const std::uint32_t> indices)

@@ -136,7 +136,9 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
                          std::vector<double>& numbers, ColumnStore& store);
 
 // A song's fidelity figures as the fields of an object: notes, asWritten,
-// played, macros, parts, playsWhole.
+// played, macros, parts, playsWhole, drums (drum notes played as pitches),
+// and the shares as the report shows them, asWrittenShare and playedShare
+// ("96%", or "-" without pitched notes).
 void songFigures(Description& out, const SongFidelity& song);
 
 // The report lines and plain words of departures `indices` of `channel`:

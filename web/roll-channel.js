@@ -13,7 +13,7 @@
 
   // Colour classes by departure kind: a played note takes the first class
   // of this order whose kinds it has.
-  var classOrder = [['pitch', ['pitch']], ['held', ['heldLate', 'stuck']], ['start', ['start']],
+  var classOrder = [['drum', ['drum']], ['pitch', ['pitch']], ['held', ['heldLate', 'stuck']], ['start', ['start']],
                     ['length', ['length']]];
 
   // A channel of the roll's data (describeRoll in describe.cpp) of a

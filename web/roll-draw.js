@@ -199,7 +199,7 @@
   function drawTune(f) {
     var tune = f.c.tune;
     var range = tune.range(f.from, f.to);
-    var boxes = [[], [], [], [], []];
+    var boxes = model.classNames.map(function () { return []; });
     var drawn = 0;
     for (var i = range[0]; i < range[1]; ++i) {
       if (tune.end[i] < f.from)

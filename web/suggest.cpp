@@ -1,5 +1,6 @@
 // The page's suggestions, beside the module's conversion: the switch sets
-// varn2midi --suggest ranks, as a description (JSON) for the page's script.
+// varn2midi --suggest ranks, and the line offering the best of them, as a
+// description (JSON) for the page's script.
 #include "describe.h"
 
 #include "convert/Fidelity.h"
@@ -55,6 +56,8 @@ std::string candidates(const Suggestions& suggestions)
                     out.string(c.words);
                 });
         });
+        out.key("offer");
+        out.string(offerLine(suggestions));
     });
     return std::move(out.json);
 }

@@ -8,6 +8,10 @@
 // MIDI channels a song has, numbered 0..15 inside and 1..16 for the user.
 inline constexpr int channelCount = 16;
 
+// General MIDI's percussion channel (1-based): its key numbers name drums
+// (36 bass drum, 38 snare), not pitches.
+inline constexpr int drumChannel = 10;
+
 // The most parts a macro may be asked to hold when channels are split.
 inline constexpr int maxSplitParts = 10000;
 
