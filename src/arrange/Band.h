@@ -10,8 +10,6 @@
 // whole octaves into the range the notation writes, the voices kept in
 // their order, and the channels grouped by register into the players.
 
-// The drum channel of General MIDI (0-based): its keys name drums, not pitches.
-inline constexpr int drumChannel = 9;
 // The most players a band may have.
 inline constexpr int maxPlayers = channelCount;
 
