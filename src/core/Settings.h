@@ -47,6 +47,10 @@ struct Settings {
     // Under a polyphony limit, each chord keeps its highest and lowest notes
     // and inner voices give way first.
     bool keepOuterVoices = false;
+    // Players the song is arranged for (drums left out, the other channels
+    // moved by octaves and merged by register); 0 keeps the channels as
+    // they are.
+    int players = 0;
     // Each channel is split into macros of at most this many parts, cut at
     // the same places for all channels; 0 writes each channel whole.
     int splitParts = 0;

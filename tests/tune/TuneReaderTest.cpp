@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -115,6 +116,12 @@ TEST(TuneReaderTest, MacrosOfASplitChannelJoin)
         // Not "macro K of M": the line is no channel line, as before.
         {block("Channel 2, macro 3 of 2", "C"), "1:C", "3:3:e 1:1:e"},
         {block("Channel 2, part 1", "C"), "1:C", "3:3:e 1:1:e"},
+        // A band's player plays on its lowest channel, split or whole.
+        {block(blockComment(3, 1, 2, 1, std::vector{3, 5}), "@%=C") + block(blockComment(1, 0, 0, 2, std::vector{1}), "c") +
+             block(blockComment(3, 2, 2, 1, std::vector{3, 5}), "@%=D"),
+         "3:@%=C@%=D 1:c", ""},
+        {block("Player 2: channels 17, 18", "C"), "1:C", "3:3:e 1:1:e"},
+        {block("Player 2 channels 3", "C"), "1:C", "3:3:w 1:1:e"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
