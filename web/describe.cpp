@@ -77,15 +77,15 @@ namespace {
 void metres(Description& out, const DepartureTrace& trace)
 {
     out.key("metres");
-    out.open('[');
     const Bars bars(trace.division, trace.signatures);
-    for (const Bars::Metre& m : bars.metres()) {
-        out.open('[');
-        out.number(static_cast<double>(m.start) / 24);
-        out.raw("," + std::to_string(m.firstBar) + "," + std::to_string(m.numerator) + "," +
-                std::to_string(m.denominator) + "]");
-    }
-    out.raw("]");
+    out.array([&] {
+        for (const Bars::Metre& m : bars.metres())
+            out.array([&] {
+                out.number(static_cast<double>(m.start) / 24);
+                out.raw("," + std::to_string(m.firstBar) + "," + std::to_string(m.numerator) + "," +
+                        std::to_string(m.denominator));
+            });
+    });
 }
 
 constexpr double none = -1;
@@ -125,27 +125,27 @@ void playedNotes(Description& out, const PlayedTune& tune)
 template <typename Marks, typename At> void tempoMarks(Description& out, std::string_view name, const Marks& marks, At at)
 {
     out.key(name);
-    out.open('[');
-    for (const auto& mark : marks) {
-        out.open('[');
-        out.integer(at(mark));
-        out.raw("," + std::to_string(mark.bpm) + "]");
-    }
-    out.raw("]");
+    out.array([&] {
+        for (const auto& mark : marks)
+            out.array([&] {
+                out.integer(at(mark));
+                out.raw("," + std::to_string(mark.bpm));
+            });
+    });
 }
 
 // A note list: {count, and per column its byte offset in the store}.
 void noteList(Description& out, std::string_view name, const NoteListPlace& list)
 {
     out.key(name);
-    out.open('{');
-    out.key("count");
-    out.integer(static_cast<std::int64_t>(list.count));
-    for (std::size_t k = 0; k < std::size(columns::noteList); ++k) {
-        out.key(columns::noteList[k].name);
-        out.integer(static_cast<std::int64_t>(list.offsets[k]));
-    }
-    out.raw("}");
+    out.object([&] {
+        out.key("count");
+        out.integer(static_cast<std::int64_t>(list.count));
+        for (std::size_t k = 0; k < std::size(columns::noteList); ++k) {
+            out.key(columns::noteList[k].name);
+            out.integer(static_cast<std::int64_t>(list.offsets[k]));
+        }
+    });
 }
 
 // One channel of the roll: its notes in the tune and in the file (as note
@@ -154,31 +154,33 @@ void noteList(Description& out, std::string_view name, const NoteListPlace& list
 void rollChannel(Description& out, ColumnStore& store, int division, const ChannelTrace& trace,
                  const PlayedTune& played, const ChannelDepartures& departures)
 {
-    out.open('{');
-    out.key("channel");
-    out.integer(trace.channel);
-    out.key("polyphony");
-    out.integer(trace.polyphony);
-    out.key("summary");
-    out.string(formatSummary(departures));
-    noteList(out, "tune", tuneList(played, division, departures, store));
-    noteList(out, "source", sourceList(trace, departures, store));
-    out.key("end");
-    out.integer(played.end);
-    out.key("counts");
-    std::string counts;
-    for (const std::size_t count : departures.counts)
-        counts += (counts.empty() ? "[" : ",") + std::to_string(count);
-    out.raw(counts + "]");
-    out.key("departures");
-    out.table(layouts::departure);
-    for (const Departure& x : departures.departures)
-        out.row<widthOf(layouts::departure)>({static_cast<double>(x.kind), static_cast<double>(x.position) / 24,
-                                              indexOrNone(x.note), indexOrNone(x.played)});
-    out.tableEnd();
-    tempoMarks(out, "tempos", played.tempos, [](const TempoMark& m) { return m.clock; });
-    tempoMarks(out, "midiTempos", trace.tempos, [](const TempoChange& c) { return std::int64_t{c.tick}; });
-    out.raw("}");
+    out.object([&] {
+        out.key("channel");
+        out.integer(trace.channel);
+        out.key("polyphony");
+        out.integer(trace.polyphony);
+        out.key("summary");
+        out.string(formatSummary(departures));
+        noteList(out, "tune", tuneList(played, division, departures, store));
+        noteList(out, "source", sourceList(trace, departures, store));
+        out.key("end");
+        out.integer(played.end);
+        out.key("counts");
+        out.array([&] {
+            std::string counts;
+            for (const std::size_t count : departures.counts)
+                counts += (counts.empty() ? "" : ",") + std::to_string(count);
+            out.raw(counts);
+        });
+        out.key("departures");
+        out.table(layouts::departure);
+        for (const Departure& x : departures.departures)
+            out.row<widthOf(layouts::departure)>({static_cast<double>(x.kind), static_cast<double>(x.position) / 24,
+                                                  indexOrNone(x.note), indexOrNone(x.played)});
+        out.tableEnd();
+        tempoMarks(out, "tempos", played.tempos, [](const TempoMark& m) { return m.clock; });
+        tempoMarks(out, "midiTempos", trace.tempos, [](const TempoChange& c) { return std::int64_t{c.tick}; });
+    });
 }
 
 // "LINE:COLUMN: error: TEXT" (or "warning:").
@@ -220,18 +222,6 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
 {
     Description out;
     const DepartureTrace& trace = result.trace;
-    out.raw("{");
-    out.key("division");
-    out.integer(trace.division);
-    out.key("upperC");
-    out.boolean(settings.upperC);
-    out.key("previewName");
-    out.string(withExtension(outputName, previewExtension));
-    metres(out, trace);
-    out.key("song");
-    out.open('{');
-    songFigures(out, result.fidelity);
-    out.raw("}");
     // Room for all tables at once: they are most of the description.
     std::size_t numbers = 0;
     for (const ChannelDepartures& d : result.departures)
@@ -243,20 +233,31 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
     for (const PlayedTune& p : result.played.tunes)
         notes += p.notes.size();
     store.reserveNotes(trace.channels.size() + result.played.tunes.size(), notes);
-    out.key("channels");
-    out.open('[');
-    for (const TuneRecord& record : result.tunes) {
-        const int channel = record.channel;
-        const auto t = std::find_if(trace.channels.begin(), trace.channels.end(),
-                                    [&](const ChannelTrace& c) { return c.channel == channel; });
-        const auto p = std::find_if(result.played.tunes.begin(), result.played.tunes.end(),
-                                    [&](const PlayedTune& tune) { return tune.channel == channel; });
-        const auto d = std::find_if(result.departures.begin(), result.departures.end(),
-                                    [&](const ChannelDepartures& c) { return c.channel == channel; });
-        if (t != trace.channels.end() && p != result.played.tunes.end() && d != result.departures.end())
-            rollChannel(out, store, trace.division, *t, *p, *d);
-    }
-    out.raw("]}");
+    out.object([&] {
+        out.key("division");
+        out.integer(trace.division);
+        out.key("upperC");
+        out.boolean(settings.upperC);
+        out.key("previewName");
+        out.string(withExtension(outputName, previewExtension));
+        metres(out, trace);
+        out.key("song");
+        out.object([&] { songFigures(out, result.fidelity); });
+        out.key("channels");
+        out.array([&] {
+            for (const TuneRecord& record : result.tunes) {
+                const int channel = record.channel;
+                const auto t = std::find_if(trace.channels.begin(), trace.channels.end(),
+                                            [&](const ChannelTrace& c) { return c.channel == channel; });
+                const auto p = std::find_if(result.played.tunes.begin(), result.played.tunes.end(),
+                                            [&](const PlayedTune& tune) { return tune.channel == channel; });
+                const auto d = std::find_if(result.departures.begin(), result.departures.end(),
+                                            [&](const ChannelDepartures& c) { return c.channel == channel; });
+                if (t != trace.channels.end() && p != result.played.tunes.end() && d != result.departures.end())
+                    rollChannel(out, store, trace.division, *t, *p, *d);
+            }
+        });
+    });
     tables = std::move(out.numbers);
     return std::move(out.json);
 }
@@ -275,26 +276,35 @@ void songFigures(Description& out, const SongFidelity& song)
     out.integer(song.parts);
     out.key("playsWhole");
     out.boolean(playsWhole(song));
+    out.key("drums");
+    out.integer(static_cast<std::int64_t>(song.fidelity.drums));
+    out.key("asWrittenShare");
+    out.string(asWrittenShare(song.fidelity));
+    out.key("playedShare");
+    out.string(playedShare(song.fidelity));
 }
 
 std::string describeDepartures(const ChannelDepartures& channel, std::span<const std::uint32_t> indices)
 {
     Description out;
     const auto& list = channel.departures;
-    for (const bool words : {false, true}) {
-        out.raw(words ? "],\"words\":[" : "{\"lines\":[");
-        for (std::size_t i = 0; i < indices.size(); ++i) {
-            if (i)
-                out.raw(",");
-            if (indices[i] >= list.size())
-                out.string("");
-            else if (words)
-                out.string(departureWords(channel, list[indices[i]]));
-            else
-                out.string(formatDeparture(channel, list[indices[i]]));
+    out.object([&] {
+        for (const bool words : {false, true}) {
+            out.key(words ? "words" : "lines");
+            out.array([&] {
+                for (std::size_t i = 0; i < indices.size(); ++i) {
+                    if (i)
+                        out.raw(",");
+                    if (indices[i] >= list.size())
+                        out.string("");
+                    else if (words)
+                        out.string(departureWords(channel, list[indices[i]]));
+                    else
+                        out.string(formatDeparture(channel, list[indices[i]]));
+                }
+            });
         }
-    }
-    out.raw("]}");
+    });
     return std::move(out.json);
 }
 
@@ -306,27 +316,27 @@ std::string describePreview(std::string_view text, std::vector<double>& numbers)
     const TuneRead read = readTunes(text);
     const std::vector<std::vector<std::size_t>> messages = messagesByTune(read);
     Description out;
-    out.raw("[");
-    for (std::size_t i = 0; i < read.tunes.size(); ++i) {
-        const PlayedTune& tune = read.tunes[i];
-        out.open('{');
-        out.key("channel");
-        if (read.macro)
-            out.integer(tune.channel);
-        else
-            out.raw("null");
-        out.key("notes");
-        playedNotes(out, tune);
-        out.key("warnings");
-        out.open('[');
-        for (std::size_t k = 0; k < messages[i].size(); ++k) {
-            if (k)
-                out.raw(",");
-            out.string(issueText(read.issues[messages[i][k]]));
-        }
-        out.raw("]}");
-    }
-    out.raw("]");
+    out.array([&] {
+        for (std::size_t i = 0; i < read.tunes.size(); ++i)
+            out.object([&] {
+                const PlayedTune& tune = read.tunes[i];
+                out.key("channel");
+                if (read.macro)
+                    out.integer(tune.channel);
+                else
+                    out.raw("null");
+                out.key("notes");
+                playedNotes(out, tune);
+                out.key("warnings");
+                out.array([&] {
+                    for (std::size_t k = 0; k < messages[i].size(); ++k) {
+                        if (k)
+                            out.raw(",");
+                        out.string(issueText(read.issues[messages[i][k]]));
+                    }
+                });
+            });
+    });
     numbers = std::move(out.numbers);
     return std::move(out.json);
 }
@@ -339,31 +349,30 @@ std::string describePreview(std::string_view text, std::vector<double>& numbers)
 std::string describeDiagnostics(const Diagnostics& diagnostics)
 {
     Description out;
-    out.raw("[");
-    for (const Diagnostic& d : diagnostics.kept()) {
-        out.raw(out.json.back() == '[' ? "{" : ",{");
-        out.key("code");
-        out.string(codeInfo(d.code).name);
-        out.key("level");
-        out.integer(static_cast<int>(d.level));
-        out.key("channel");
-        out.integer(d.channel);
-        out.key("args");
-        out.raw("[");
-        for (const int arg : d.args()) {
-            if (out.json.back() != '[')
-                out.raw(",");
-            out.integer(arg);
-        }
-        out.raw("]");
-        out.key("count");
-        out.integer(diagnostics.count(d.code));
-        out.key("internal");
-        out.boolean(codeInfo(d.code).internal);
-        out.key("text");
-        out.string(d.text);
-        out.raw("}");
-    }
-    out.raw("]");
+    out.array([&] {
+        for (const Diagnostic& d : diagnostics.kept())
+            out.object([&] {
+                out.key("code");
+                out.string(codeInfo(d.code).name);
+                out.key("level");
+                out.integer(static_cast<int>(d.level));
+                out.key("channel");
+                out.integer(d.channel);
+                out.key("args");
+                out.array([&] {
+                    for (const int arg : d.args()) {
+                        if (out.json.back() != '[')
+                            out.raw(",");
+                        out.integer(arg);
+                    }
+                });
+                out.key("count");
+                out.integer(diagnostics.count(d.code));
+                out.key("internal");
+                out.boolean(codeInfo(d.code).internal);
+                out.key("text");
+                out.string(d.text);
+            });
+    });
     return std::move(out.json);
 }

@@ -98,8 +98,20 @@ public:
     void string(std::string_view text);
     // A key of an object, after a comma where one is due.
     void key(std::string_view name);
-    // Opens an array or object, with a comma where one is due.
-    void open(char bracket);
+    // An array, after a comma where one is due: "[", what `items` writes, "]".
+    template <typename Items> void array(Items items)
+    {
+        open('[');
+        items();
+        json += ']';
+    }
+    // An object, after a comma where one is due: "{", what `fields` writes, "}".
+    template <typename Fields> void object(Fields fields)
+    {
+        open('{');
+        fields();
+        json += '}';
+    }
     // Starts a table of rows of `layout`; rows follow with row().
     void table(Layout layout);
     // A row of a table; its width is that of the table's layout.
@@ -114,6 +126,8 @@ public:
 private:
     std::size_t columns_ = 1;
     std::size_t first_ = 0;
+
+    void open(char bracket);
 };
 
 // What the page's piano roll shows of a conversion (see describe.cpp):
@@ -122,7 +136,9 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
                          std::vector<double>& numbers, ColumnStore& store);
 
 // A song's fidelity figures as the fields of an object: notes, asWritten,
-// played, macros, parts, playsWhole.
+// played, macros, parts, playsWhole, drums (drum notes played as pitches),
+// and the shares as the report shows them, asWrittenShare and playedShare
+// ("96%", or "-" without pitched notes).
 void songFigures(Description& out, const SongFidelity& song);
 
 // The report lines and plain words of departures `indices` of `channel`:

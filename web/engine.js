@@ -268,8 +268,10 @@
 
   // Suggestions for `bytes` under switch sets built on `args` (the
   // switches only): { converted, errors, ranked: [{ switches, typed, notes,
-  // asWritten, played, macros, parts, playsWhole, line, given, words }] },
-  // best first, with `progress(done, total)` called as they are tried.
+  // asWritten, played, macros, parts, playsWhole, drums, asWrittenShare,
+  // playedShare, line, given, words }], offer }, best first, with
+  // `progress(done, total)` called as they are tried; offer is the line
+  // offering the best set instead of `args` ("" when it is not worth it).
   Engine.prototype.suggest = function (bytes, args, progress) {
     var module = this.module;
     var line = encodeArgs(args);
@@ -290,5 +292,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = Engine;
   else
-    root.Midi2varnEngine = Engine;
+    root.midi2varn = { Engine: Engine }; // the worker's one global name
 })(this);

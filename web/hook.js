@@ -20,6 +20,9 @@
 //
 // names the converter's constants and the layouts of what it hands over
 // (m2v_contract, read by engine.js).
+//
+// window.midi2varn is the page's one global name: the page's own scripts
+// add their parts to it (switches, roll, Player, page).
 (function () {
   'use strict';
 

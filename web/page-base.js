@@ -89,9 +89,25 @@
   }
 
   // The output file as the Linux program writes it, or with CR LF as the
+  // Windows program does.
+  function outputBytes(run, windows) {
+    if (!windows)
+      return run.text;
+    var lines = 0;
+    for (var i = 0; i < run.text.length; ++i)
+      if (run.text[i] === 10)
+        ++lines;
+    var out = new Uint8Array(run.text.length + lines);
+    for (var from = 0, to = 0; from < run.text.length; ++from) {
+      if (run.text[from] === 10)
+        out[to++] = 13;
+      out[to++] = run.text[from];
+    }
+    return out;
+  }
 
-  root.Midi2varnPage = {
+  root.midi2varn.page = {
     state: state, utf8: utf8, $: $, element: element, plural: plural, showStatus: showStatus, copyText: copyText,
-    save: save
+    save: save, outputBytes: outputBytes
   };
 })(window);

@@ -141,4 +141,4 @@
 
   page.convert = convert;
   page.wireFile = wireFile;
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

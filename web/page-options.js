@@ -4,7 +4,7 @@
 (function (page) {
   'use strict';
 
-  var Switches = window.Midi2varnSwitches;
+  var Switches = window.midi2varn.switches;
   var $ = page.$;
   var element = page.element;
 
@@ -28,6 +28,8 @@
       row.id = 'channel-' + ch;
       var head = element('th', null, String(ch));
       head.scope = 'row';
+      if (ch === window.midi2varn.contract.drumChannel)
+        head.appendChild(drumsTag());
       row.appendChild(head);
       row.appendChild(element('td', 'notes', '–'));
 
@@ -63,6 +65,14 @@
       row.appendChild(cell(output, 'Output channel ' + ch));
       body.appendChild(row);
     }
+  }
+
+  // General MIDI's drum channel, marked, with why in its tooltip.
+  function drumsTag() {
+    var tag = element('span', 'tag drums', 'drums');
+    tag.title = 'General MIDI plays this channel as drums. The game has no drums: it plays each hit as a ' +
+      'pitched note (a bass drum as a low C, a snare as a D), a rattle over the music. Leave it out unless you want that.';
+    return tag;
   }
 
   function cell(control, labelText) {
@@ -157,4 +167,4 @@
   page.showChannelRows = showChannelRows;
   page.controlsChanged = controlsChanged;
   page.currentSwitches = function () { return Switches.switches(readState()); };
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

@@ -195,4 +195,4 @@
   page.departureWords = departureWords;
   page.showConsole = showConsole;
   page.wireReport = wireReport;
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

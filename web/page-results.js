@@ -17,6 +17,10 @@
   // Macro parts the game accepts in one macro.
   var partLimit = contract.partLimit;
 
+  // What other sections show of each conversion once the results are on
+  // show (the fidelity score): functions of (run, source), given to onResult.
+  var resultShown = [];
+
   function showResult(run, source) {
     var state = page.state;
     var sameFile = state.shown !== null && state.shownFile === source;
@@ -43,6 +47,7 @@
     showTunes(run.tunes, run.roll);
     page.showConsole(run);
     page.showRoll(run.roll, sameFile);
+    resultShown.forEach(function (show) { show(run, source); });
   }
 
   // ---- Plain words --------------------------------------------------------
@@ -282,30 +287,12 @@
     return meter;
   }
 
-  // The output file as the Linux program writes it, or with CR LF as the
-  // Windows program does.
-  function outputBytes(run, windows) {
-    if (!windows)
-      return run.text;
-    var lines = 0;
-    for (var i = 0; i < run.text.length; ++i)
-      if (run.text[i] === 10)
-        ++lines;
-    var out = new Uint8Array(run.text.length + lines);
-    for (var from = 0, to = 0; from < run.text.length; ++from) {
-      if (run.text[from] === 10)
-        out[to++] = 13;
-      out[to++] = run.text[from];
-    }
-    return out;
-  }
-
   // Downloads of the output file and of the preview MIDI file.
   function wireDownloads() {
     var state = page.state;
     $('download').addEventListener('click', function () {
       if (state.shown && state.shown.status === 0)
-        page.save(outputBytes(state.shown, $('crlf').checked), state.shown.outputName);
+        page.save(page.outputBytes(state.shown, $('crlf').checked), state.shown.outputName);
     });
     // The preview file varn2midi writes for the macro text on show.
     $('download-preview').addEventListener('click', function () {
@@ -324,5 +311,6 @@
   }
 
   page.showResult = showResult;
+  page.onResult = function (show) { resultShown.push(show); };
   page.wireDownloads = wireDownloads;
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

@@ -11,10 +11,6 @@
   var toggled = ['a', 'c', 'e', 'k', 'n', 'o', 'u'];
   var token = 0; // tells this page's requests from older ones
 
-  function percent(part, whole) {
-    return whole === 0 ? '-' : Math.floor(part * 100 / whole) + '%';
-  }
-
   function request() {
     var file = page.state.file;
     return page.state.converter.request({
@@ -22,13 +18,17 @@
     });
   }
 
-  // The score of the shown conversion, from its roll's song figures.
+  // The score of the shown conversion, from its roll's song figures; drums
+  // played as pitches count against it.
   function showScore(run) {
     var song = run.status === 0 && run.roll ? run.roll.song : null;
+    var notes = song && page.plural(song.notes, 'note', 'notes');
     $('score').textContent = !song ? '' :
-      'Fidelity: ' + percent(song.asWritten, song.notes) + ' of ' + page.plural(song.notes, 'note', 'notes') +
-      ' as written, ' + percent(song.played, song.notes) + ' played; ' + page.plural(song.macros, 'macro', 'macros') +
-      ' of at most ' + page.plural(song.parts, 'part', 'parts') +
+      'Fidelity: ' + (song.drums
+        ? song.asWrittenShare + ' as written, ' + song.playedShare + ' of ' + notes + ' played; ' +
+          page.plural(song.drums, 'drum note', 'drum notes') + ' played as pitches count against it; '
+        : song.asWrittenShare + ' of ' + notes + ' as written, ' + song.playedShare + ' played; ') +
+      page.plural(song.macros, 'macro', 'macros') + ' of at most ' + page.plural(song.parts, 'part', 'parts') +
       (song.playsWhole ? '.' : ': the game plays only ' + window.midi2varn.contract.partLimit + ' parts of a macro.');
   }
 
@@ -39,6 +39,16 @@
     });
     var split = row.switches.indexOf('-b');
     $('opt-b').value = split >= 0 ? row.switches[split + 1] : '';
+    // A row's -d 10 leaves the drums out: the channel's box, or under -d all its Output box.
+    var drums = String(window.midi2varn.contract.drumChannel);
+    row.switches.forEach(function (arg, i) {
+      if (arg === '-d' && row.switches[i + 1] === drums) {
+        if ($('opt-d-all').checked)
+          $('output-' + drums).checked = false;
+        else
+          $('leave-out-' + drums).checked = true;
+      }
+    });
     page.controlsChanged();
   }
 
@@ -52,8 +62,8 @@
     found.ranked.forEach(function (row, i) {
       var tr = element('tr', (i === 0 ? 'best' : '') + (row.playsWhole ? '' : ' too-many'));
       tr.appendChild(cell(row.typed === '' ? '(none)' : row.typed));
-      tr.appendChild(cell(percent(row.asWritten, row.notes), 'number'));
-      tr.appendChild(cell(percent(row.played, row.notes), 'number'));
+      tr.appendChild(cell(row.asWrittenShare, 'number'));
+      tr.appendChild(cell(row.playedShare, 'number'));
       tr.appendChild(cell(String(row.macros), 'number'));
       tr.appendChild(cell(row.parts + (row.playsWhole ? '' : ' (too many)'), 'number'));
       tr.appendChild(cell(row.words, 'words'));
@@ -100,13 +110,12 @@
   }
 
   // Each shown conversion gets its score; the table of other settings goes.
-  var showResult = page.showResult;
-  page.showResult = function (run, source) {
-    showResult(run, source);
+  page.onResult(function (run) {
     $('suggest-table').hidden = true;
     $('suggest-progress').textContent = '';
     showScore(run);
-  };
+  });
 
   $('suggest-button').addEventListener('click', suggest);
-})(window.Midi2varnPage);
+  page.applySuggestion = apply;
+})(window.midi2varn.page);

@@ -97,8 +97,8 @@
   }
 
   function setupRoll() {
-    player = page.state.player = new window.Midi2varnPlayer.Player(showPlaying);
-    roll = page.state.roll = new window.Midi2varnRoll.Roll($('lanes'), $('roll-position'), {
+    player = page.state.player = new window.midi2varn.Player(showPlaying);
+    roll = page.state.roll = new window.midi2varn.roll.Roll($('lanes'), $('roll-position'), {
       contract: window.midi2varn.contract,
       departureWords: page.departureWords,
       onSeek: seek,
@@ -130,4 +130,4 @@
 
   page.showRoll = showRoll;
   page.setupRoll = setupRoll;
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

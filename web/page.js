@@ -27,4 +27,4 @@
   }
 
   wire();
-})(window.Midi2varnPage);
+})(window.midi2varn.page);

@@ -268,5 +268,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = api;
   else
-    root.Midi2varnPlayer = api;
+    root.midi2varn.Player = Player;
 })(this);

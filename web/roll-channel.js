@@ -6,14 +6,14 @@
 (function (root) {
   'use strict';
 
-  var model = typeof module === 'object' && module.exports ? require('./roll-model.js') : root.Midi2varnRoll;
+  var model = typeof module === 'object' && module.exports ? require('./roll-model.js') : root.midi2varn.roll;
   var TempoMap = model.TempoMap;
   var NoteList = model.NoteList;
   var classes = model.classes;
 
   // Colour classes by departure kind: a played note takes the first class
   // of this order whose kinds it has.
-  var classOrder = [['pitch', ['pitch']], ['held', ['heldLate', 'stuck']], ['start', ['start']],
+  var classOrder = [['drum', ['drum']], ['pitch', ['pitch']], ['held', ['heldLate', 'stuck']], ['start', ['start']],
                     ['length', ['length']]];
 
   // A channel of the roll's data (describeRoll in describe.cpp) of a

@@ -1,35 +1,25 @@
 // The piano roll's drawing: each lane's canvas, only what is in view, in
 // layers: the background with the game's range, the bars, the notes, the
-// note in focus, and the pitch names in the gutter.
+// note in focus, and the pitch names in the gutter. Knows the lanes'
+// layout; the roll (roll-view.js) says what is in view.
 (function (root) {
   'use strict';
 
-  var model = root.Midi2varnRoll;
-  var Roll = model.Roll;
-  var gutter = model.layout.gutter;
-  var ruler = model.layout.ruler;
+  var model = root.midi2varn.roll;
+  var gutter = 40;     // pitch names, left of the notes
+  var ruler = 16;      // bar numbers, above the notes
   var DROPPED = model.classes.dropped;
   var SOURCE = model.classes.source;
 
-  Roll.prototype.readColours = function () {
-    var style = getComputedStyle(this.container);
+  // The colours of the page's style sheet for the roll in `container`.
+  function readColours(container) {
+    var style = getComputedStyle(container);
     var get = function (name) { return style.getPropertyValue('--roll-' + name).trim(); };
-    this.colours = {
+    return {
       notes: model.classNames.map(get), back: get('back'), range: get('range'), grid: get('grid'), bar: get('bar'),
       text: get('text'), focus: get('focus'), outline: get('outline')
     };
-  };
-
-  // Draws every lane; the time it took is kept in the container's
-  // data-draw-ms (for the benchmark).
-  Roll.prototype.draw = function () {
-    var began = performance.now();
-    if (!this.colours)
-      this.readColours();
-    for (var i = 0; i < this.lanes.length; ++i)
-      this.drawLane(this.lanes[i]);
-    this.container.dataset.drawMs = (performance.now() - began).toFixed(2);
-  };
+  }
 
   // What one lane's layers draw on: the canvas, the ticks in view and where
   // a tick and a pitch are.
@@ -47,11 +37,13 @@
     };
   }
 
-  Roll.prototype.drawLane = function (lane) {
-    var f = frame(lane, this.view, this.colours);
+  // Draws `lane` as `view` shows it, on the song's `bars` of `division`
+  // ticks to the quarter.
+  function drawLane(lane, view, bars, division, colours) {
+    var f = frame(lane, view, colours);
     f.ctx.setTransform(lane.ratio, 0, 0, lane.ratio, 0, 0);
     drawBackground(f);
-    drawBars(f, this.bars, this.division);
+    drawBars(f, bars, division);
     var drawn = drawNotes(f);
     drawFocus(f, lane);
     drawGutter(f);
@@ -66,8 +58,7 @@
     data.ruler = String(ruler);
     data.topPitch = String(f.c.top);
     data.rowHeight = String(f.rowH);
-    this.placePlayhead(lane);
-  };
+  }
 
   // The game's range, edged, and a line at every c.
   function drawBackground(f) {
@@ -208,7 +199,7 @@
   function drawTune(f) {
     var tune = f.c.tune;
     var range = tune.range(f.from, f.to);
-    var boxes = [[], [], [], [], []];
+    var boxes = model.classNames.map(function () { return []; });
     var drawn = 0;
     for (var i = range[0]; i < range[1]; ++i) {
       if (tune.end[i] < f.from)
@@ -286,4 +277,7 @@
     ctx.fillStyle = f.colours.bar;
     ctx.fillRect(gutter - 1, 0, 1, f.height);
   }
+
+  model.layout = { gutter: gutter, ruler: ruler };
+  model.draw = { colours: readColours, lane: drawLane };
 })(this);

@@ -1,11 +1,10 @@
 // The piano roll's lanes: one per channel, with its buttons, canvas, tip
 // and the pointer, wheel and keys that move through it and tell what
-// happened to the notes.
+// happened to the notes. The roll (roll-view.js) holds the view they share.
 (function (root) {
   'use strict';
 
-  var model = root.Midi2varnRoll;
-  var Roll = model.Roll;
+  var model = root.midi2varn.roll;
   var gutter = model.layout.gutter;
   var ruler = model.layout.ruler;
 
@@ -18,27 +17,38 @@
     return node;
   }
 
-  Roll.prototype.makeLane = function (channel) {
-    var lane = { channel: channel, focused: null, hover: null, hasFocus: false, marker: null, playhead: null };
+  // The lane of `channel` (roll-channel.js) in `roll`, added to its
+  // container. Its sizes (rowHeight, cssWidth, cssHeight, ratio) are set by
+  // the roll's resize().
+  function Lane(roll, channel) {
+    this.roll = roll;
+    this.channel = channel;
+    this.focused = null;   // the note in focus (an item as Channel.steps has them)
+    this.hover = null;     // the note under the pointer
+    this.hasFocus = false;
+    this.marker = null;    // a place marked (a tick)
+    this.playhead = null;  // the playhead's tick
+    this.telling = null;   // the note the tip tells of
     var box = element('div', 'lane');
     box.id = 'lane-' + channel.channel;
     box.dataset.channel = String(channel.channel);
-    box.appendChild(this.laneHead(lane));
-    box.appendChild(laneBody(lane));
+    box.appendChild(this.head());
+    box.appendChild(this.body());
     var live = element('p', 'visually-hidden');
     live.setAttribute('aria-live', 'polite');
     box.appendChild(live);
-    this.container.appendChild(box);
-    lane.box = box;
-    lane.live = live;
-    this.wire(lane);
-    return lane;
-  };
+    roll.container.appendChild(box);
+    this.box = box;
+    this.live = live;
+    this.wirePointer();
+    this.wireWheel();
+    this.wireKeys();
+  }
 
   // The lane's title, its Play and Alone buttons and what it holds.
-  Roll.prototype.laneHead = function (lane) {
-    var self = this;
-    var channel = lane.channel;
+  Lane.prototype.head = function () {
+    var options = this.roll.options;
+    var channel = this.channel;
     var head = element('div', 'lane-head');
     var title = element('h3', null, 'Channel ' + channel.channel);
     title.id = 'lane-title-' + channel.channel;
@@ -65,21 +75,21 @@
       channel.source.count + ' notes in the file, ' + channel.tune.count + ' played' +
       (dropped ? ', ' + dropped + ' dropped' : '')));
     on.addEventListener('change', function () {
-      if (self.options.onToggle)
-        self.options.onToggle(channel.channel, on.checked);
+      if (options.onToggle)
+        options.onToggle(channel.channel, on.checked);
     });
     solo.addEventListener('click', function () {
-      if (self.options.onSolo)
-        self.options.onSolo(channel.channel);
+      if (options.onSolo)
+        options.onSolo(channel.channel);
     });
-    lane.on = on;
-    lane.solo = solo;
+    this.on = on;
+    this.solo = solo;
     return head;
   };
 
   // The lane's canvas, with its playhead and tip over it.
-  function laneBody(lane) {
-    var channel = lane.channel;
+  Lane.prototype.body = function () {
+    var channel = this.channel;
     var body = element('div', 'lane-body');
     var canvas = element('canvas', 'roll-canvas');
     canvas.tabIndex = 0;
@@ -97,118 +107,112 @@
     body.appendChild(canvas);
     body.appendChild(playhead);
     body.appendChild(tip);
-    lane.canvas = canvas;
-    lane.tip = tip;
-    lane.playheadBox = playhead;
+    this.canvas = canvas;
+    this.tip = tip;
+    this.playheadBox = playhead;
     return body;
-  }
-
-  // The lanes' buttons as the player's state has them.
-  Roll.prototype.showAudible = function (on, solo) {
-    this.lanes.forEach(function (lane) {
-      lane.on.checked = on(lane.channel.channel);
-      lane.solo.setAttribute('aria-pressed', solo === lane.channel.channel ? 'true' : 'false');
-      lane.box.classList.toggle('muted', !(solo ? solo === lane.channel.channel : lane.on.checked));
-    });
   };
 
-  // The note under a point of a lane's canvas (an item as Channel.steps
-  // has them), or null.
-  Roll.prototype.noteAt = function (lane, px, py) {
-    var c = lane.channel;
-    var tick = this.view.start + (px - gutter) * this.view.tpp;
-    var pitch = c.top - Math.floor((py - ruler) / lane.rowHeight);
-    return c.noteAt(tick, pitch, 2 * this.view.tpp);
+  // The buttons as the player's state has them.
+  Lane.prototype.showAudible = function (on, solo) {
+    var channel = this.channel.channel;
+    this.on.checked = on(channel);
+    this.solo.setAttribute('aria-pressed', solo === channel ? 'true' : 'false');
+    this.box.classList.toggle('muted', !(solo ? solo === channel : this.on.checked));
+  };
+
+  // The note under a point of the canvas (an item as Channel.steps has
+  // them), or null.
+  Lane.prototype.noteAt = function (px, py) {
+    var c = this.channel;
+    var view = this.roll.view;
+    var tick = view.start + (px - gutter) * view.tpp;
+    var pitch = c.top - Math.floor((py - ruler) / this.rowHeight);
+    return c.noteAt(tick, pitch, 2 * view.tpp);
   };
 
   // Shows what happened to `item` beside it; `announce` also reads it out.
-  Roll.prototype.tell = function (lane, item, announce) {
+  Lane.prototype.tell = function (item, announce) {
     if (item === null) {
-      lane.telling = null;
-      lane.tip.hidden = true;
+      this.telling = null;
+      this.tip.hidden = true;
       return;
     }
-    var c = lane.channel;
-    var said = c.describe(item, this.bars);
-    lane.telling = item;
+    var c = this.channel;
+    var said = c.describe(item, this.roll.bars);
+    this.telling = item;
     if (!said.departures.length) {
-      this.place(lane, item, said.head, [said.none], announce);
+      this.place(item, said.head, [said.none], announce);
       return;
     }
     var self = this;
-    this.options.departureWords(c.channel, said.departures).then(function (found) {
-      if (found && lane.telling === item)
-        self.place(lane, item, said.head, found.words, announce);
+    this.roll.options.departureWords(c.channel, said.departures).then(function (found) {
+      if (found && self.telling === item)
+        self.place(item, said.head, found.words, announce);
     });
   };
 
   // Shows `head` and `lines` beside `item`; `announce` also reads them out.
-  Roll.prototype.place = function (lane, item, head, lines, announce) {
-    var c = lane.channel;
+  Lane.prototype.place = function (item, head, lines, announce) {
+    var c = this.channel;
+    var tip = this.tip;
+    var view = this.roll.view;
     var words = { head: head, lines: lines };
-    lane.tip.textContent = '';
-    lane.tip.appendChild(element('strong', null, words.head));
-    words.lines.forEach(function (line) { lane.tip.appendChild(element('span', null, line)); });
+    tip.textContent = '';
+    tip.appendChild(element('strong', null, words.head));
+    words.lines.forEach(function (line) { tip.appendChild(element('span', null, line)); });
     var note = c.note(item);
-    var left = gutter + (note.list.start[note.at] - this.view.start) / this.view.tpp;
-    var top = ruler + (c.top - note.list.pitch[note.at] + 1) * lane.rowHeight + 4;
-    lane.tip.hidden = false;
-    var room = lane.cssWidth - lane.tip.offsetWidth - 4;
-    lane.tip.style.left = Math.max(0, Math.min(room, left)) + 'px';
-    lane.tip.style.top = (top + lane.tip.offsetHeight > lane.cssHeight
-      ? Math.max(0, top - lane.rowHeight - lane.tip.offsetHeight - 8) : top) + 'px';
+    var left = gutter + (note.list.start[note.at] - view.start) / view.tpp;
+    var top = ruler + (c.top - note.list.pitch[note.at] + 1) * this.rowHeight + 4;
+    tip.hidden = false;
+    var room = this.cssWidth - tip.offsetWidth - 4;
+    tip.style.left = Math.max(0, Math.min(room, left)) + 'px';
+    tip.style.top = (top + tip.offsetHeight > this.cssHeight
+      ? Math.max(0, top - this.rowHeight - tip.offsetHeight - 8) : top) + 'px';
     if (announce)
-      lane.live.textContent = words.head + ': ' + words.lines.join('; ') + '.';
+      this.live.textContent = words.head + ': ' + words.lines.join('; ') + '.';
   };
 
   // The tip tells of the note under the pointer, else of the one in focus.
-  Roll.prototype.showTip = function (lane) {
-    this.tell(lane, lane.hover !== null ? lane.hover : lane.hasFocus ? lane.focused : null, false);
+  Lane.prototype.showTip = function () {
+    this.tell(this.hover !== null ? this.hover : this.hasFocus ? this.focused : null, false);
   };
 
-  Roll.prototype.focusItem = function (lane, item, announce) {
-    lane.focused = item;
-    lane.marker = null;
+  Lane.prototype.focusItem = function (item, announce) {
+    this.focused = item;
+    this.marker = null;
     if (item !== null) {
-      var note = lane.channel.note(item);
-      this.reveal(note.list.start[note.at]);
+      var note = this.channel.note(item);
+      this.roll.reveal(note.list.start[note.at]);
     }
-    this.invalidate();
+    this.roll.invalidate();
     var self = this;
     // Once drawn where the view now is.
     requestAnimationFrame(function () {
       if (announce && item !== null)
-        self.tell(lane, item, true);
-      self.showTip(lane);
+        self.tell(item, true);
+      self.showTip();
     });
   };
 
-  // Shows departure `d` of `channel`: its note in focus, or its place marked.
-  Roll.prototype.showDeparture = function (channel, d) {
-    var lane = this.lanes.filter(function (l) { return l.channel.channel === channel; })[0];
-    if (!lane)
-      return;
-    var c = lane.channel;
+  // Shows departure `d`: its note in focus, or its place marked.
+  Lane.prototype.showDeparture = function (d) {
+    var self = this;
+    var c = this.channel;
     var item = c.itemOf(d);
-    lane.box.scrollIntoView({ block: 'nearest' });
-    lane.canvas.focus({ preventScroll: true });
+    this.box.scrollIntoView({ block: 'nearest' });
+    this.canvas.focus({ preventScroll: true });
     if (item !== null) {
-      this.focusItem(lane, item, true);
+      this.focusItem(item, true);
     } else {
-      lane.focused = null;
-      lane.marker = c.departureTick(d);
-      this.reveal(lane.marker);
-      this.options.departureWords(channel, [d]).then(function (found) {
-        if (found && lane.marker === c.departureTick(d))
-          lane.live.textContent = found.words[0] + '.';
+      this.focused = null;
+      this.marker = c.departureTick(d);
+      this.roll.reveal(this.marker);
+      this.roll.options.departureWords(c.channel, [d]).then(function (found) {
+        if (found && self.marker === c.departureTick(d))
+          self.live.textContent = found.words[0] + '.';
       });
     }
-  };
-
-  Roll.prototype.wire = function (lane) {
-    this.wirePointer(lane);
-    this.wireWheel(lane);
-    this.wireKeys(lane);
   };
 
   // A pointer event's place on the lane's canvas.
@@ -219,24 +223,25 @@
 
   // Without a drag, the pointer tells of the note under it; the cursor
   // says what a click does.
-  Roll.prototype.hoverAt = function (lane, at) {
-    var item = at[0] > gutter && at[1] > ruler ? this.noteAt(lane, at[0], at[1]) : null;
-    if (item !== lane.hover) {
-      lane.hover = item;
-      this.showTip(lane);
+  Lane.prototype.hoverAt = function (at) {
+    var item = at[0] > gutter && at[1] > ruler ? this.noteAt(at[0], at[1]) : null;
+    if (item !== this.hover) {
+      this.hover = item;
+      this.showTip();
     }
-    lane.canvas.style.cursor = at[1] <= ruler && at[0] > gutter ? 'pointer' : item !== null ? 'help' : 'grab';
+    this.canvas.style.cursor = at[1] <= ruler && at[0] > gutter ? 'pointer' : item !== null ? 'help' : 'grab';
   };
 
   // Dragging scrolls; a click on the ruler seeks to its bar.
-  Roll.prototype.wirePointer = function (lane) {
+  Lane.prototype.wirePointer = function () {
     var self = this;
-    var canvas = lane.canvas;
+    var roll = this.roll;
+    var canvas = this.canvas;
     var drag = null;
     canvas.addEventListener('pointerdown', function (event) {
       if (event.button !== 0)
         return;
-      drag = { x: event.clientX, start: self.view.start, moved: false, id: event.pointerId };
+      drag = { x: event.clientX, start: roll.view.start, moved: false, id: event.pointerId };
     });
     canvas.addEventListener('pointermove', function (event) {
       if (drag && drag.id === event.pointerId) {
@@ -244,14 +249,14 @@
         if (Math.abs(dx) > 3 && !drag.moved) {
           drag.moved = true;
           canvas.setPointerCapture(event.pointerId);
-          lane.tip.hidden = true;
+          self.tip.hidden = true;
         }
         if (drag.moved) {
-          self.scrollTo(drag.start - dx * self.view.tpp);
+          roll.scrollTo(drag.start - dx * roll.view.tpp);
           return;
         }
       }
-      self.hoverAt(lane, point(canvas, event));
+      self.hoverAt(point(canvas, event));
     });
     var end = function (event) {
       if (!drag || drag.id !== event.pointerId)
@@ -261,28 +266,29 @@
       if (moved || event.type !== 'pointerup')
         return;
       var at = point(canvas, event);
-      if (at[1] <= ruler && at[0] > gutter && self.options.onSeek)
-        self.options.onSeek(lane.channel, self.view.start + (at[0] - gutter) * self.view.tpp);
+      if (at[1] <= ruler && at[0] > gutter && roll.options.onSeek)
+        roll.options.onSeek(self.channel, roll.view.start + (at[0] - gutter) * roll.view.tpp);
     };
     canvas.addEventListener('pointerup', end);
     canvas.addEventListener('pointercancel', end);
     canvas.addEventListener('pointerleave', function () {
-      lane.hover = null;
-      self.showTip(lane);
+      self.hover = null;
+      self.showTip();
     });
   };
 
   // Ctrl and the wheel zoom; sideways (or with Shift) it scrolls.
-  Roll.prototype.wireWheel = function (lane) {
-    var self = this;
-    lane.canvas.addEventListener('wheel', function (event) {
+  Lane.prototype.wireWheel = function () {
+    var roll = this.roll;
+    var canvas = this.canvas;
+    canvas.addEventListener('wheel', function (event) {
       if (event.ctrlKey) {
         event.preventDefault();
-        self.zoom(Math.exp(-event.deltaY * 0.002), point(lane.canvas, event)[0] - gutter);
+        roll.zoom(Math.exp(-event.deltaY * 0.002), point(canvas, event)[0] - gutter);
       } else if (event.shiftKey || Math.abs(event.deltaX) > Math.abs(event.deltaY)) {
         event.preventDefault();
         var delta = event.deltaX || event.deltaY;
-        self.scrollTo(self.view.start + delta * (event.deltaMode === 1 ? 16 : 1) * self.view.tpp);
+        roll.scrollTo(roll.view.start + delta * (event.deltaMode === 1 ? 16 : 1) * roll.view.tpp);
       }
     }, { passive: false });
   };
@@ -294,42 +300,45 @@
 
   // The item a key of the roll moves the focus to (none: null or
   // undefined); the other keys scroll, zoom or let go of the focus.
-  Roll.prototype.keyStep = function (lane, key) {
-    var items = lane.channel.steps();
-    var at = lane.focused === null ? -1 : items.indexOf(lane.focused);
-    var span = this.width() * this.view.tpp;
+  Lane.prototype.keyStep = function (key) {
+    var roll = this.roll;
+    var items = this.channel.steps();
+    var at = this.focused === null ? -1 : items.indexOf(this.focused);
+    var span = roll.width() * roll.view.tpp;
     switch (key) {
     case 'ArrowRight': return items[Math.min(items.length - 1, at + 1)];
     case 'ArrowLeft': return items[Math.max(0, at - 1)];
     case 'Home': return items[0];
     case 'End': return items[items.length - 1];
-    case 'PageDown': this.scrollTo(this.view.start + span * 0.9); return null;
-    case 'PageUp': this.scrollTo(this.view.start - span * 0.9); return null;
-    case '+': case '=': this.zoom(1.5); return null;
-    case '-': this.zoom(1 / 1.5); return null;
-    case 'Escape': lane.focused = null; this.showTip(lane); this.invalidate(); return null;
+    case 'PageDown': roll.scrollTo(roll.view.start + span * 0.9); return null;
+    case 'PageUp': roll.scrollTo(roll.view.start - span * 0.9); return null;
+    case '+': case '=': roll.zoom(1.5); return null;
+    case '-': roll.zoom(1 / 1.5); return null;
+    case 'Escape': this.focused = null; this.showTip(); roll.invalidate(); return null;
     default: return null;
     }
   };
 
-  Roll.prototype.wireKeys = function (lane) {
+  Lane.prototype.wireKeys = function () {
     var self = this;
-    var canvas = lane.canvas;
+    var canvas = this.canvas;
     canvas.addEventListener('focus', function () {
-      lane.hasFocus = true;
-      self.showTip(lane);
+      self.hasFocus = true;
+      self.showTip();
     });
     canvas.addEventListener('blur', function () {
-      lane.hasFocus = false;
-      self.showTip(lane);
+      self.hasFocus = false;
+      self.showTip();
     });
     canvas.addEventListener('keydown', function (event) {
       if (!Object.prototype.hasOwnProperty.call(keys, event.key))
         return;
-      var next = self.keyStep(lane, event.key);
+      var next = self.keyStep(event.key);
       event.preventDefault();
       if (next !== null && next !== undefined)
-        self.focusItem(lane, next, true);
+        self.focusItem(next, true);
     });
   };
+
+  model.Lane = Lane;
 })(this);

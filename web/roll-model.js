@@ -16,7 +16,7 @@
   }
 
   // Colour classes of the notes.
-  var classNames = ['tune', 'start', 'length', 'pitch', 'held', 'dropped', 'source'];
+  var classNames = ['tune', 'start', 'length', 'pitch', 'held', 'drum', 'dropped', 'source'];
   var classes = {};
   classNames.forEach(function (name, i) { classes[name] = i; });
 
@@ -172,5 +172,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = api;
   else
-    root.Midi2varnRoll = api;
+    root.midi2varn.roll = api;
 })(this);

@@ -8,10 +8,10 @@
 (function (root) {
   'use strict';
 
-  var model = root.Midi2varnRoll;
+  var model = root.midi2varn.roll;
 
-  var gutter = 40;     // pitch names, left of the notes
-  var ruler = 16;      // bar numbers, above the notes
+  var gutter = model.layout.gutter;
+  var ruler = model.layout.ruler;
   var maxZoom = 48;    // pixels of a sixteenth at most
 
   // The roll in `container`, with the position slider `slider`, of data
@@ -80,7 +80,8 @@
     this.total = Math.max(4 * data.division, channels.reduce(function (end, c) { return Math.max(end, c.end); }, 0) +
                           data.division);
     this.container.textContent = '';
-    this.lanes = channels.map(this.makeLane, this);
+    var self = this;
+    this.lanes = channels.map(function (channel) { return new model.Lane(self, channel); });
     if (this.observer && this.lanes.length) {
       this.observer.disconnect();
       this.observer.observe(this.lanes[0].canvas.parentNode);
@@ -164,6 +165,19 @@
       this.scrollTo(tick - span * 0.03);
   };
 
+  // Draws every lane; the time it took is kept in the container's
+  // data-draw-ms (for the benchmark).
+  Roll.prototype.draw = function () {
+    var began = performance.now();
+    if (!this.colours)
+      this.colours = model.draw.colours(this.container);
+    for (var i = 0; i < this.lanes.length; ++i) {
+      model.draw.lane(this.lanes[i], this.view, this.bars, this.division, this.colours);
+      this.placePlayhead(this.lanes[i]);
+    }
+    this.container.dataset.drawMs = (performance.now() - began).toFixed(2);
+  };
+
   Roll.prototype.invalidate = function () {
     if (this.pending)
       return;
@@ -193,6 +207,17 @@
       lane.playheadBox.style.transform = 'translateX(' + (gutter + (lane.playhead - this.view.start) / this.view.tpp) + 'px)';
   };
 
+  // The lanes' buttons as the player's state has them.
+  Roll.prototype.showAudible = function (on, solo) {
+    this.lanes.forEach(function (lane) { lane.showAudible(on, solo); });
+  };
+
+  // Shows departure `d` of `channel`: its note in focus, or its place marked.
+  Roll.prototype.showDeparture = function (channel, d) {
+    var lane = this.lanes.filter(function (l) { return l.channel.channel === channel; })[0];
+    if (lane)
+      lane.showDeparture(d);
+  };
+
   model.Roll = Roll;
-  model.layout = { gutter: gutter, ruler: ruler };
 })(this);

@@ -1,5 +1,6 @@
 // The page's suggestions, beside the module's conversion: the switch sets
-// varn2midi --suggest ranks, as a description (JSON) for the page's script.
+// varn2midi --suggest ranks, and the line offering the best of them, as a
+// description (JSON) for the page's script.
 #include "describe.h"
 
 #include "convert/Fidelity.h"
@@ -27,35 +28,37 @@ std::array<std::uint32_t, widthOf(layouts::description)> answerWords;
 std::string candidates(const Suggestions& suggestions)
 {
     Description out;
-    out.open('{');
-    out.key("converted");
-    out.boolean(suggestions.converted);
-    out.key("errors");
-    out.string(suggestions.errors);
-    out.key("ranked");
-    out.open('[');
-    for (const Candidate& c : suggestions.ranked) {
-        out.open('{');
-        out.key("switches");
-        out.open('[');
-        for (std::size_t i = 0; i < c.switches.size(); ++i) {
-            if (i)
-                out.raw(",");
-            out.string(c.switches[i]);
-        }
-        out.raw("]");
-        out.key("typed");
-        out.string(c.typed);
-        songFigures(out, c.figures);
-        out.key("line");
-        out.string(formatSongLine(c.figures));
-        out.key("given");
-        out.boolean(c.given);
-        out.key("words");
-        out.string(c.words);
-        out.raw("}");
-    }
-    out.raw("]}");
+    out.object([&] {
+        out.key("converted");
+        out.boolean(suggestions.converted);
+        out.key("errors");
+        out.string(suggestions.errors);
+        out.key("ranked");
+        out.array([&] {
+            for (const Candidate& c : suggestions.ranked)
+                out.object([&] {
+                    out.key("switches");
+                    out.array([&] {
+                        for (std::size_t i = 0; i < c.switches.size(); ++i) {
+                            if (i)
+                                out.raw(",");
+                            out.string(c.switches[i]);
+                        }
+                    });
+                    out.key("typed");
+                    out.string(c.typed);
+                    songFigures(out, c.figures);
+                    out.key("line");
+                    out.string(formatSongLine(c.figures));
+                    out.key("given");
+                    out.boolean(c.given);
+                    out.key("words");
+                    out.string(c.words);
+                });
+        });
+        out.key("offer");
+        out.string(offerLine(suggestions));
+    });
     return std::move(out.json);
 }
 

@@ -137,5 +137,5 @@
   if (typeof module === 'object' && module.exports)
     module.exports = forContract;
   else
-    root.Midi2varnSwitches = forContract(root.midi2varn.contract);
+    root.midi2varn.switches = forContract(root.midi2varn.contract);
 })(this);

@@ -1,7 +1,7 @@
 // The worker's side: converts on request, off the page's thread. Its script
 // is the converter module, engine.js and this file, one after the other;
 // midi2varn.js starts it from a Blob URL.
-/* global createMidi2varnModule, Midi2varnEngine */
+/* global createMidi2varnModule, midi2varn */
 (function () {
   'use strict';
 
@@ -11,7 +11,7 @@
   self.fetch = undefined;
 
   var engine = createMidi2varnModule().then(function (module) {
-    return new Midi2varnEngine(module);
+    return new midi2varn.Engine(module);
   });
 
   // The answer to a request, and the buffers it hands over.

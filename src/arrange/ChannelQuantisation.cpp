@@ -5,6 +5,7 @@
 #include "core/Message.h"
 #include "core/WrappingArithmetic.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -26,8 +27,14 @@ int correctLength(int m)
         return addWrap(m, 3);
     }
     if (m % 4 != 0) {
-        report(Code::InternalQuantisation, noChannel, m);
-        return 6;
+        // A length cut between two grid positions (a 32nd next to a triplet
+        // position) is neither: it plays the nearest sixteenth, at least one.
+        // m + 3 is a multiple of 6 only when m is one of 3, so there is no tie.
+        report(Code::LengthOffGrid, noChannel, m);
+        if (m < 0)
+            return 6;
+        const std::int64_t sixths = (static_cast<std::int64_t>(m) + 3) / 6;
+        return static_cast<int>(6 * std::max<std::int64_t>(1, sixths));
     }
     // A triplet length (a multiple of 4 that is not one of 3) is 2 away from
     // exactly one multiple of 6: the nearest sixteenth, never a tie. Widened,

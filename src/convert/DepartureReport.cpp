@@ -104,7 +104,9 @@ Departure& ChannelReport::add(DepartureKind kind, Wording wording, std::int64_t 
 void ChannelReport::run(const ChannelTrace* trace, const std::string* written, const PlayedTune* played)
 {
     out_.notesIn = trace ? trace->notes.size() : 0;
-    out_.fidelity.notes = out_.notesIn;
+    if (trace)
+        out_.fidelity.notes = static_cast<std::size_t>(
+            std::count_if(trace->notes.begin(), trace->notes.end(), [](const TracedNote& n) { return !n.drum; }));
     out_.notesPlayed = played ? played->notes.size() : 0;
     matched_.assign(out_.notesPlayed, false);
     placed_.reserve(out_.notesIn);
@@ -182,15 +184,10 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     const auto depart = [&](DepartureKind kind, Wording wording) -> Departure& {
         return add(kind, wording, at, note.pitch, index, playedIndex);
     };
-    if (p.pitch != note.pitch) {
-        Wording why = Wording::PitchEdited;
-        if (note.writtenPitch != note.pitch)
-            why = note.writtenPitch > note.pitch ? Wording::TooLow : Wording::TooHigh;
-        depart(DepartureKind::Pitch, why).playedPitch = p.pitch;
-    }
 
     // From the note's own place on the grid: its rounding down to a
-    // sixteenth, then the drift carried from the distances before it.
+    // sixteenth, then the drift carried from the distances before it. A
+    // drum's place counts too: the tune plays it where it drifted to.
     const std::int64_t sixteenth = floorDivide(note.snapped, 6);
     const std::int64_t rounding = sixteenth * 6 - note.snapped;
     const std::int64_t drift = p.start - sixteenth;
@@ -199,6 +196,23 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     if (sign != driftSign_)
         driftSince_ = at;
     driftSign_ = sign;
+    if (std::llabs(drift) > std::llabs(out_.largestDrift))
+        out_.largestDrift = drift;
+    if (drift != 0 && bars_.barOrMore(at, drift))
+        out_.driftsABar = true;
+    // A drum has no pitch to keep: playing it at all is its one departure.
+    if (note.drum) {
+        depart(DepartureKind::Drum, Wording::Drum).playedPitch = p.pitch;
+        ++out_.fidelity.drums;
+        return;
+    }
+
+    if (p.pitch != note.pitch) {
+        Wording why = Wording::PitchEdited;
+        if (note.writtenPitch != note.pitch)
+            why = note.writtenPitch > note.pitch ? Wording::TooLow : Wording::TooHigh;
+        depart(DepartureKind::Pitch, why).playedPitch = p.pitch;
+    }
     const std::int64_t offset = rounding + drift * 6;
     if (offset != 0) {
         Departure& d = depart(DepartureKind::Start, Wording::Start);
@@ -206,10 +220,6 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
         d.amount = rounding;
         d.other = driftSince_;
     }
-    if (std::llabs(drift) > std::llabs(out_.largestDrift))
-        out_.largestDrift = drift;
-    if (drift != 0 && bars_.barOrMore(at, drift))
-        out_.driftsABar = true;
 
     bool inLength = true;
     if (p.stuck) {
@@ -314,15 +324,19 @@ std::string formatSummary(const ChannelDepartures& c)
             " (" + c.endDifference + ")";
     if (c.driftsABar && !c.keptInStep)
         text += "; drifts by a bar or more: -k keeps channels in step";
-    if (c.octaveHint != 0) {
+    // Octaves mean nothing to drums.
+    if (c.octaveHint != 0 && c.fidelity.notes > 0) {
         const int size = std::abs(c.octaveHint);
         text += "; -o moves this channel " + std::to_string(size) + (size == 1 ? " octave " : " octaves ") +
                 (c.octaveHint > 0 ? "up: " : "down: ") + std::to_string(c.moreInRange) +
                 (c.moreInRange == 1 ? " more note in range" : " more notes in range");
     }
-    // Kept last, so that what reads the fields before it reads them still.
-    text += "; " + percent(c.fidelity.asWritten, c.fidelity.notes) + " as written, " +
-            percent(c.fidelity.played, c.fidelity.notes) + " played";
+    // Kept last, so that what reads the fields before it reads them still;
+    // drums played as pitches come after it.
+    text += "; " + asWrittenShare(c.fidelity) + " as written, " + playedShare(c.fidelity) + " played";
+    if (c.fidelity.drums > 0)
+        text += "; " + drumWords(c.fidelity.drums) + "; drums: the game plays them as pitched notes, -d " +
+                std::to_string(drumChannel) + " leaves them out";
     return text;
 }
 

@@ -2,11 +2,12 @@
 #include "convert/DepartureText.h"
 
 #include "convert/AmountText.h"
+#include "core/Settings.h"
 
 namespace {
 
-constexpr const char* kindWords[departureKinds] = {"dropped", "start", "length", "pitch",
-                                                   "held-late", "stuck", "tempo", "added"};
+constexpr const char* kindWords[departureKinds] = {"dropped",   "start", "length", "pitch", "held-late",
+                                                   "stuck",     "tempo", "added",  "drum"};
 
 // The bar of a place: "12" of "12:3+1/2".
 std::string barOf(const std::string& place)
@@ -73,7 +74,8 @@ std::string departureDetail(const ChannelDepartures&, const Departure& d)
     case Wording::Tempo: return std::to_string(d.pitch) + " played " + std::to_string(d.playedPitch);
     case Wording::PitchEdited:
     case Wording::TooLow:
-    case Wording::TooHigh: return name + " played " + noteName(d.playedPitch);
+    case Wording::TooHigh:
+    case Wording::Drum: return name + " played " + noteName(d.playedPitch);
     case Wording::Start:
         return name + " " + sixteenths(d.offset) + " (rounding " + sixteenths(d.amount) + ", drift " +
                sixteenths(d.offset - d.amount) + ")";
@@ -104,6 +106,9 @@ std::string departureWords(const ChannelDepartures& channel, const Departure& d)
     case Wording::HeldLate:
         return "held " + noteValue(d.amount) + " longer: a held note ends only where no note sounds alone";
     case Wording::Length: return "lasts " + noteValue(d.other) + " instead of " + noteValue(d.amount);
+    case Wording::Drum:
+        return "drum played as a pitch (" + noteName(d.playedPitch) + "): the game has no drums; -d " +
+               std::to_string(drumChannel) + " leaves them out";
     case Wording::Added: break;
     }
     return "played, but written for no note of the MIDI file";

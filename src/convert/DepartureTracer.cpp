@@ -30,6 +30,8 @@ void DepartureTracer::quantised(int channel, const std::vector<Element>& element
         note.pitch = e.pitch;
         note.grid = grid;
         note.snapped = quantiseTicks(e.time, division_, triplets_);
+        // A merge keeps each element's own channel.
+        note.drum = e.channel == drumChannel - 1;
         f.listed.push_back(static_cast<std::uint32_t>(f.notes.size()));
         f.notes.push_back(note);
         f.keys.push_back(keyOf(e));

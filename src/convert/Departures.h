@@ -40,6 +40,7 @@ struct TracedNote {
     int volume = 0;           // written: 1..10
     bool held = false;        // written: as a held note
     std::size_t letter = 0;   // written: offset of its letter in the tune text
+    bool drum = false;        // from the percussion channel (also when merged into another)
 };
 
 // A tempo change of the MIDI file as a channel has it.
@@ -78,8 +79,8 @@ struct DepartureTrace {
 };
 
 // The kinds of departure, in the order the summary counts them.
-enum class DepartureKind : unsigned char { Dropped, Start, Length, Pitch, HeldLate, Stuck, Tempo, Added };
-inline constexpr std::size_t departureKinds = 8;
+enum class DepartureKind : unsigned char { Dropped, Start, Length, Pitch, HeldLate, Stuck, Tempo, Added, Drum };
+inline constexpr std::size_t departureKinds = 9;
 
 // Index of no note, where a departure concerns none.
 inline constexpr std::size_t noNote = static_cast<std::size_t>(-1);
@@ -101,6 +102,7 @@ enum class Wording : unsigned char {
     HeldLate,  // held longer than written
     Length,    // lasts another length
     Added,     // played, written for no note of the file
+    Drum,      // a drum played as a pitched note
 };
 
 // One departure: where in the MIDI file, of what kind, and the numbers its
@@ -123,17 +125,19 @@ struct Departure {
     std::int64_t other = 0;
 };
 
-// How many of a channel's (or a song's) notes of the MIDI file the tune
-// plays, and how many of them as written: at their pitch (a channel's -o
-// move counts as written), within half a sixteenth of their start, and
-// within a sixteenth of their length or held to their end.
+// How many of a channel's (or a song's) pitched notes of the MIDI file the
+// tune plays, and how many of them as written: at their pitch (a channel's
+// -o move counts as written), within half a sixteenth of their start, and
+// within a sixteenth of their length or held to their end. Drums are not
+// pitched notes: those the tune plays count against it (see Fidelity.h).
 struct Fidelity {
-    std::size_t notes = 0;     // notes of the MIDI file
+    std::size_t notes = 0;     // pitched notes of the MIDI file
     std::size_t played = 0;    // not dropped
     std::size_t inPitch = 0;   // played at their pitch
     std::size_t onTime = 0;    // played within half a sixteenth of their start
     std::size_t inLength = 0;  // played as long as written (or held to their end)
     std::size_t asWritten = 0; // all of these at once
+    std::size_t drums = 0;     // drum notes the tune plays as pitched notes
 };
 
 // One channel's departures and summary.

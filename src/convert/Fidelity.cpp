@@ -6,6 +6,7 @@
 #include "tune/MacroWriter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 void measureMacros(ChannelDepartures& out, const TuneRecord* written, const PlayedTune* played)
@@ -37,6 +38,7 @@ SongFidelity songFidelity(const std::vector<ChannelDepartures>& report)
         song.fidelity.onTime += f.onTime;
         song.fidelity.inLength += f.inLength;
         song.fidelity.asWritten += f.asWritten;
+        song.fidelity.drums += f.drums;
         song.macros = std::max(song.macros, c.macros);
         song.parts = std::max(song.parts, c.parts);
         song.split = song.split || c.split;
@@ -57,13 +59,44 @@ std::string percent(std::size_t part, std::size_t whole)
     return std::to_string(part * 100 / whole) + "%";
 }
 
+std::size_t asWrittenPercent(const Fidelity& f)
+{
+    return f.notes == 0 ? 0 : f.asWritten * 100 / (f.notes + f.drums);
+}
+
+std::string asWrittenShare(const Fidelity& f)
+{
+    return f.notes == 0 ? "-" : std::to_string(asWrittenPercent(f)) + "%";
+}
+
+std::string playedShare(const Fidelity& f)
+{
+    return percent(f.played, f.notes);
+}
+
+bool scoresHigher(const Fidelity& a, const Fidelity& b)
+{
+    // A song without pitched notes scores nothing. Notes stay far below 2^32
+    // (each takes 24 bytes in the conversion), so the products cannot wrap.
+    const std::uint64_t ofA = a.notes == 0 ? 0 : a.asWritten;
+    const std::uint64_t ofB = b.notes == 0 ? 0 : b.asWritten;
+    return ofA * std::max<std::uint64_t>(b.notes + b.drums, 1) > ofB * std::max<std::uint64_t>(a.notes + a.drums, 1);
+}
+
+std::string drumWords(std::size_t drums)
+{
+    return grouped(drums) + (drums == 1 ? " drum note played as a pitch" : " drum notes played as pitches");
+}
+
 std::string formatSongLine(const SongFidelity& song)
 {
     const Fidelity& f = song.fidelity;
-    std::string text = "song: " + grouped(f.notes) + (f.notes == 1 ? " note, " : " notes, ") +
-                       percent(f.asWritten, f.notes) + " as written, " + percent(f.played, f.notes) + " played, ";
+    std::string text = "song: " + grouped(f.notes) + (f.notes == 1 ? " note, " : " notes, ") + asWrittenShare(f) +
+                       " as written, " + playedShare(f) + " played, ";
     const std::string parts = std::to_string(song.parts) + (song.parts == 1 ? " part" : " parts");
     if (song.split)
-        return text + std::to_string(song.macros) + (song.macros == 1 ? " macro" : " macros") + " of at most " + parts;
-    return text + "the longest channel needs " + parts;
+        text += std::to_string(song.macros) + (song.macros == 1 ? " macro" : " macros") + " of at most " + parts;
+    else
+        text += "the longest channel needs " + parts;
+    return f.drums == 0 ? text : text + "; " + drumWords(f.drums);
 }

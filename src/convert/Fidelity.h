@@ -9,7 +9,8 @@
 struct TuneRecord;
 
 // The fidelity score: the share of the MIDI file's notes a tune plays as
-// written, with what the game needs to play it.
+// written, with what the game needs to play it. Drum notes are not notes
+// of a pitch: played as pitches they count against the score.
 
 // A song's figures: its channels' fidelity summed, and its macros.
 struct SongFidelity {
@@ -34,7 +35,21 @@ bool playsWhole(const SongFidelity& song);
 // "100%"; "-" of no notes.
 std::string percent(std::size_t part, std::size_t whole);
 
+// The score: the pitched notes played as written, of the pitched notes and
+// the drum notes played as pitches (drums count against the tune, those
+// left out count nothing), as a percent rounded down; 0 without pitched notes.
+std::size_t asWrittenPercent(const Fidelity& f);
+// The score as the report shows it: "96%", or "-" without pitched notes.
+std::string asWrittenShare(const Fidelity& f);
+// The share of the pitched notes played: "100%", or "-" without them.
+std::string playedShare(const Fidelity& f);
+// Whether `a` scores higher than `b`, counted exactly rather than in whole percents.
+bool scoresHigher(const Fidelity& a, const Fidelity& b);
+// "2,640 drum notes played as pitches" (or "1 drum note played as a pitch").
+std::string drumWords(std::size_t drums);
+
 // The song line of the report, without its line end: "song: 1,200 notes,
 // 97% as written, 99% played, 4 macros of at most 5 parts" or, written whole,
-// "..., the longest channel needs 7 parts".
+// "..., the longest channel needs 7 parts"; then, when the tunes play drums,
+// "; 2,640 drum notes played as pitches".
 std::string formatSongLine(const SongFidelity& song);

@@ -12,6 +12,8 @@ namespace {
 constexpr std::size_t maxPlaces = std::size_t{1} << 20;
 // Steps the choice of cuts may take before it goes the greedy way.
 constexpr std::int64_t maxSteps = 400000;
+// Lanes times places whose measures the choice keeps at most (32 MB).
+constexpr std::size_t maxKept = std::size_t{1} << 21;
 
 } // namespace
 
@@ -109,6 +111,7 @@ public:
     CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
         : lanes_(lanes), nodes_(std::move(nodes)), budget_(budget)
     {
+        keepMeasures();
     }
 
     // Indices of the nodes where pieces start (the first is 0).
@@ -132,12 +135,36 @@ private:
     const std::vector<Lane>& lanes_;
     std::vector<Place> nodes_;
     std::int64_t budget_;
+    // Per lane, then per node: the characters spent before it and the notes
+    // across it. The choice weighs every pair of nearby nodes, and searching
+    // these anew for each pair took most of a split's time. Not kept when
+    // there are too many (a huge rest): then searched for each pair.
+    std::vector<std::int64_t> chars_;
+    std::vector<std::int64_t> across_;
 
+    void keepMeasures()
+    {
+        if (lanes_.size() * nodes_.size() > maxKept)
+            return;
+        chars_.reserve(lanes_.size() * nodes_.size());
+        across_.reserve(lanes_.size() * nodes_.size());
+        for (const Lane& lane : lanes_)
+            for (const Place& node : nodes_) {
+                chars_.push_back(lane.charsBefore(node.at));
+                across_.push_back(lane.across(node.at));
+            }
+    }
     std::int64_t largest(std::size_t i, std::size_t j) const
     {
+        const std::int64_t a = nodes_[i].at;
+        const std::int64_t b = nodes_[j].at;
         std::int64_t most = 0;
-        for (const Lane& lane : lanes_)
-            most = std::max(most, lane.estimate(nodes_[i].at, nodes_[j].at));
+        for (std::size_t k = 0; k < lanes_.size(); ++k) {
+            const std::size_t row = k * nodes_.size();
+            most = std::max(most, chars_.empty() ? lanes_[k].estimate(a, b)
+                                                 : lanes_[k].estimate(a, b, chars_[row + i], chars_[row + j],
+                                                                      across_[row + i]));
+        }
         return most;
     }
     bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }

@@ -47,10 +47,16 @@ struct Lane {
     // The characters a piece [a, b) of this channel is guessed to take.
     std::int64_t estimate(std::int64_t a, std::int64_t b) const
     {
+        return estimate(a, b, charsBefore(a), charsBefore(b), across(a));
+    }
+    // The same from charsBefore(a), charsBefore(b) and across(a), already known.
+    std::int64_t estimate(std::int64_t a, std::int64_t b, std::int64_t charsA, std::int64_t charsB,
+                          std::int64_t acrossA) const
+    {
         if (end <= a)
             return 0;
         const std::int64_t rests = (b - a) / sixteenth / 8 * 2 + 3;
-        return std::max(charsBefore(b) - charsBefore(a), rests) + pieceOverhead + restartCost * across(a);
+        return std::max(charsB - charsA, rests) + pieceOverhead + restartCost * acrossA;
     }
 };
 

@@ -38,6 +38,7 @@ const CodeInfo codeTable[codeCount] = {
     {"ZeroLength", W, "Warning! Setting note length to 0!\n", false, false},
     {"ThirtySecondRaised", W, "Warning! 1/32 not yet supported! Increasing to 1/16!\n", false, false},
     {"TripletsClamped", W, "Warning! Triplets not yet supported! Clamping to nearest 1/16!\n", false, false},
+    {"LengthOffGrid", W, "Warning! Note length %d is off the grid! Rounding to nearest 1/16!\n", false, false},
     {"TripletsNotWritten", W, "Triplets NYI! (found %d)\n", false, false},
     {"TooLow", E, "Some notes were too low!\n", false, false},
     {"TooHigh", E, "Some notes were too high!\n", false, false},
@@ -65,7 +66,6 @@ const CodeInfo codeTable[codeCount] = {
     {"LongChordsWithoutPolyphony", F, "Cannot use long chords without polyphony! Aborting.\n", false, false},
     {"OutputIsInput", F, "Cannot write output to the input file \"%s\"! Aborting.\n", false, false},
     {"InternalTriplet", F, "BUG! Triplet found! (found %d)\n", false, true},
-    {"InternalQuantisation", F, "BUG! Illegal note length quantization %d!\n", false, true},
     {"InternalPolyphony", F, "BUG! Wrong polyphony after pass 1!\n", false, true},
 };
 // The table's size is codeCount: a code without its entry would be left

@@ -66,6 +66,7 @@ enum class Code : std::uint8_t {
     ZeroLength,
     ThirtySecondRaised,
     TripletsClamped,
+    LengthOffGrid,       // args: the length (a cut between grid positions)
     // The tunes
     TripletsNotWritten,  // args: the length
     TooLow,              // channel
@@ -95,7 +96,6 @@ enum class Code : std::uint8_t {
     OutputIsInput,
     // Internal checks: the converter's own invariants failed
     InternalTriplet,      // args: the length
-    InternalQuantisation, // args: the length
     InternalPolyphony,
 };
 

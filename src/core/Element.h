@@ -15,6 +15,8 @@ enum class ElementKind : unsigned char { Tempo, Volume, Note };
 inline constexpr int lowestNote = 48;
 // Highest pitch it writes without the upper c (its high b); the upper c adds one.
 inline constexpr int highestNote = 83;
+// The whole octaves a channel may be moved, either way, to fit that range.
+inline constexpr int maxOctaveShift = 10;
 
 // One event: its kind, its time and place, and the values of its kind.
 struct Element {

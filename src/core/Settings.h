@@ -8,6 +8,10 @@
 // MIDI channels a song has, numbered 0..15 inside and 1..16 for the user.
 inline constexpr int channelCount = 16;
 
+// General MIDI's percussion channel (1-based): its key numbers name drums
+// (36 bass drum, 38 snare), not pitches.
+inline constexpr int drumChannel = 10;
+
 // The most parts a macro may be asked to hold when channels are split.
 inline constexpr int maxSplitParts = 10000;
 
@@ -43,6 +47,10 @@ struct Settings {
     // Under a polyphony limit, each chord keeps its highest and lowest notes
     // and inner voices give way first.
     bool keepOuterVoices = false;
+    // Players the song is arranged for (drums left out, the other channels
+    // moved by octaves and merged by register); 0 keeps the channels as
+    // they are.
+    int players = 0;
     // Each channel is split into macros of at most this many parts, cut at
     // the same places for all channels; 0 writes each channel whole.
     int splitParts = 0;

@@ -69,6 +69,7 @@ private:
     bool transpose(const std::string& arg);
     bool verbosity(const std::string& arg);
     bool split(const std::string& arg);
+    bool players(const std::string& arg);
     bool finish(std::size_t first);
 };
 
@@ -118,6 +119,8 @@ bool Parser::apply(int letter, const std::string& arg)
         return enable(settings_.fitOctaves, true, "Fitting each channel into the range by octaves.\n");
     case 'p':
         return polyphony(arg);
+    case 'P':
+        return players(arg);
     case 's':
         return listDone(activateChannels(settings_, arg));
     case 't':
@@ -226,6 +229,17 @@ bool Parser::split(const std::string& arg)
     return true;
 }
 
+// -P N
+bool Parser::players(const std::string& arg)
+{
+    int players = 0;
+    if (!readWhole(arg, players) || players < 1 || players > channelCount)
+        return refuse();
+    settings_.players = players;
+    Msg(Level::Output, "Arranging the song for %d players.\n", players);
+    return true;
+}
+
 // After the switches: the checks that need all of them, then the file names
 // from the arguments at `first` on.
 bool Parser::finish(std::size_t first)
@@ -238,6 +252,11 @@ bool Parser::finish(std::size_t first)
             }
         }
     }
+
+    // The arrangement makes the merges itself.
+    if (settings_.players != 0 &&
+        std::any_of(settings_.mergeList.begin(), settings_.mergeList.end(), [](const auto& l) { return !l.empty(); }))
+        return refuse();
 
     const std::size_t remaining = args_.size() - first;
     if (remaining < 1 || remaining > 2)

@@ -8,7 +8,7 @@
 #include <vector>
 
 // The switch letters; those followed by ':' take an argument.
-inline constexpr const char* switchLetters = "ab:cd:ehklnm:op:s:t:uv:";
+inline constexpr const char* switchLetters = "ab:cd:ehklnm:op:P:s:t:uv:";
 
 // What the command line asks for: the settings and file names of a
 // conversion, or a finished run (usage text or a refusal) with its status.

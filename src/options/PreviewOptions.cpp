@@ -118,5 +118,6 @@ std::string previewUsage(const std::string& program)
            "                  SONG; no file is written\n"
            "  --suggest SONG  convert SONG under a few sets of switches built on the given ones\n"
            "                  and rank them by the share of notes played as written; the last\n"
-           "                  line is the best set alone; no file is written\n";
+           "                  line is the best set alone (empty: no switches); no file is\n"
+           "                  written\n";
 }

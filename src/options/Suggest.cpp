@@ -1,6 +1,7 @@
 // Suggestions: each candidate switch set is a change of the given command
-// line (switches turned on or off, -b 5 added), converted in memory and
-// scored by the share of the song's notes its tunes play as written.
+// line (switches turned on or off, the drum channel left out, -b 5 added),
+// converted in memory and scored by the share of the song's notes its
+// tunes play as written.
 #include "options/Suggest.h"
 
 #include "convert/AmountText.h"
@@ -23,18 +24,19 @@ struct Switch {
 using Switches = std::vector<Switch>;
 
 // The switches a candidate turns on or off, one bit each in this order;
-// the last bit adds "-b 5".
+// the next bits add "-b 5" and "-d 10".
 constexpr char toggles[] = {'k', 'o', 'e', 'n', 'c', 'a', 'u'};
 constexpr unsigned toggleCount = sizeof toggles;
 constexpr unsigned splitBit = 1u << toggleCount;
+constexpr unsigned drumsBit = splitBit << 1;
 // Bits of the toggles every combination is tried of (-k, -o, -e, -n), of
 // -c (tried both ways when a polyphony limit is given), and of the rest,
 // tried alone and on the best of the combinations (-a, -u).
 constexpr unsigned combined = 0b1111;
 constexpr unsigned outerVoicesBit = 1u << 4;
 constexpr unsigned lateBits[] = {1u << 5, 1u << 6, (1u << 5) | (1u << 6)};
-// The best of the trial without -b measured again with it.
-constexpr std::size_t splitFinalists = 4;
+// The best sets measured again without the drums.
+constexpr std::size_t drumFinalists = 4;
 
 bool has(const Switches& switches, char letter)
 {
@@ -66,6 +68,8 @@ Switches changed(const Switches& given, unsigned bits)
         else
             result.push_back(Switch{toggles[i], ""});
     }
+    if (bits & drumsBit)
+        result.push_back(Switch{'d', std::to_string(drumChannel)});
     if (bits & splitBit) {
         drop('b');
         result.push_back(Switch{'b', std::to_string(gameParts)});
@@ -121,16 +125,19 @@ void difference(std::string& words, std::size_t now, std::size_t before, const c
              (now > before ? " more " : " fewer ") + what;
 }
 
-// What a candidate changes against the given switches, and what that does:
-// "+ -o: 2,431 more notes in their octave".
-std::string changeWords(const Switches& given, const Switches& candidate, const SongFidelity& before,
+// What a candidate (the given switches changed by `bits`) changes against
+// the given switches, and what that does: "+ -o: 2,431 more notes in their
+// octave".
+std::string changeWords(const Switches& given, const Switches& candidate, unsigned bits, const SongFidelity& before,
                         const SongFidelity& now)
 {
     std::string switches;
-    for (const char letter : std::string_view("koencaub")) {
+    for (const char letter : std::string_view("koencau-b")) {
         const bool was = has(given, letter);
         const bool is = has(candidate, letter);
-        if (was != is)
+        if (letter == '-' && (bits & drumsBit))
+            switches += std::string(switches.empty() ? "" : " ") + "+ -d " + std::to_string(drumChannel);
+        else if (letter != '-' && was != is)
             switches += std::string(switches.empty() ? "" : " ") + (is ? "+ -" : "- -") + letter +
                         (letter == 'b' && is ? " " + std::to_string(gameParts) : "");
     }
@@ -147,6 +154,11 @@ std::string changeWords(const Switches& given, const Switches& candidate, const 
     difference(effects, now.fidelity.inPitch, before.fidelity.inPitch, "notes in their octave");
     difference(effects, now.fidelity.onTime, before.fidelity.onTime, "notes on time");
     difference(effects, now.fidelity.inLength, before.fidelity.inLength, "notes at their length");
+    if (now.fidelity.drums < before.fidelity.drums) {
+        const std::size_t drums = before.fidelity.drums - now.fidelity.drums;
+        effects += std::string(effects.empty() ? "" : ", ") + grouped(drums) +
+                   (drums == 1 ? " drum note no longer played as a pitch" : " drum notes no longer played as pitches");
+    }
     if (has(candidate, 'b') && (!has(given, 'b') || splitSwapped))
         effects += std::string(effects.empty() ? "" : ", ") + "played whole in " + std::to_string(now.macros) +
                    (now.macros == 1 ? " macro" : " macros");
@@ -159,23 +171,30 @@ struct Measured {
     Candidate candidate;
 };
 
-bool better(const Candidate& a, const Candidate& b)
+// Whether the game plays a candidate whole; while -b 5 is still to be
+// tried on the sets that need it (`splitLater`), every set counts as whole.
+bool whole(const Candidate& c, bool splitLater)
 {
-    if (a.playsWhole != b.playsWhole)
-        return a.playsWhole;
-    if (a.figures.fidelity.asWritten != b.figures.fidelity.asWritten)
-        return a.figures.fidelity.asWritten > b.figures.fidelity.asWritten;
+    return c.playsWhole || splitLater;
+}
+
+bool better(const Candidate& a, const Candidate& b, bool splitLater)
+{
+    if (whole(a, splitLater) != whole(b, splitLater))
+        return whole(a, splitLater);
+    if (scoresHigher(a.figures.fidelity, b.figures.fidelity) || scoresHigher(b.figures.fidelity, a.figures.fidelity))
+        return scoresHigher(a.figures.fidelity, b.figures.fidelity);
     return a.switches.size() < b.switches.size();
 }
 
 // Whether `q` makes fewer of the changes of `r`, with no more switches, and
 // does as well.
-bool matches(const Measured& q, const Measured& r)
+bool matches(const Measured& q, const Measured& r, bool splitLater)
 {
     return q.bits != r.bits && (q.bits & r.bits) == q.bits &&
            q.candidate.switches.size() <= r.candidate.switches.size() &&
-           (q.candidate.playsWhole || !r.candidate.playsWhole) &&
-           q.candidate.figures.fidelity.asWritten >= r.candidate.figures.fidelity.asWritten;
+           (whole(q.candidate, splitLater) || !whole(r.candidate, splitLater)) &&
+           !scoresHigher(r.candidate.figures.fidelity, q.candidate.figures.fidelity);
 }
 
 // The switch sets to try, as bits of changes of the given ones: every
@@ -194,21 +213,23 @@ std::vector<unsigned> firstCandidates(const Settings& settings)
 }
 
 // The measured candidates ranked, without those matched by fewer changes.
-std::vector<Measured> rankedMeasured(std::vector<Measured> all)
+std::vector<Measured> rankedMeasured(std::vector<Measured> all, bool splitLater)
 {
-    std::stable_sort(all.begin(), all.end(),
-                     [](const Measured& a, const Measured& b) { return better(a.candidate, b.candidate); });
+    std::stable_sort(all.begin(), all.end(), [splitLater](const Measured& a, const Measured& b) {
+        return better(a.candidate, b.candidate, splitLater);
+    });
     std::vector<Measured> result;
     for (const Measured& r : all)
-        if (std::none_of(all.begin(), all.end(), [&r](const Measured& q) { return matches(q, r); }))
+        if (std::none_of(all.begin(), all.end(), [&](const Measured& q) { return matches(q, r, splitLater); }))
             result.push_back(r);
     return result;
 }
 
 // Runs the candidates of suggest(): the given switches first, then the
-// fixed set, then -a and -u on the best of it. When the song needs -b 5,
-// the set is first tried without it (a split costs several times a
-// conversion), and the best few are measured again with it.
+// fixed set, then -a and -u on the best of it; when the given switches play
+// drums, the best few again without them (-d 10). Last, every set the game
+// cannot play whole is measured again with -b 5 and replaced by that (a
+// split costs several times a conversion, so it comes only where needed).
 class Suggester {
 public:
     Suggester(const SuggestRequest& request, Switches given) : request_(request), given_(std::move(given)) {}
@@ -222,17 +243,22 @@ private:
     std::vector<Measured> all_;
     std::size_t done_ = 0;
     std::size_t total_ = 1;
+    bool splitLater_ = false; // -b 5 is still to be tried on the sets that need it
 
-    static bool tried(const std::vector<Measured>& in, unsigned bits)
+    bool tried(unsigned bits) const
     {
-        return std::any_of(in.begin(), in.end(), [bits](const Measured& m) { return m.bits == bits; });
+        return std::any_of(all_.begin(), all_.end(), [bits](const Measured& m) { return m.bits == bits; });
     }
-    void add(std::vector<Measured>& to, unsigned bits);
-    void tryFixedSet(std::vector<Measured>& to, const Settings& settings);
+    void add(unsigned bits);
+    void tryFixedSet(const Settings& settings);
+    void tryWithoutDrums();
+    void splitWhereNeeded();
 };
 
-void Suggester::add(std::vector<Measured>& to, unsigned bits)
+void Suggester::add(unsigned bits)
 {
+    if (tried(bits))
+        return;
     const Switches switches = changed(given_, bits);
     const std::optional<SongFidelity> figures = measureSwitches(typedArguments(switches), request_.midi);
     ++done_;
@@ -247,44 +273,66 @@ void Suggester::add(std::vector<Measured>& to, unsigned bits)
     m.candidate.playsWhole = playsWhole(*figures);
     m.candidate.given = bits == 0;
     const SongFidelity& given = all_.empty() ? *figures : all_.front().candidate.figures;
-    m.candidate.words = changeWords(given_, switches, given, *figures);
-    to.push_back(std::move(m));
+    m.candidate.words = changeWords(given_, switches, bits, given, *figures);
+    all_.push_back(std::move(m));
 }
 
 // The combinations, then -a and -u on the best of them.
-void Suggester::tryFixedSet(std::vector<Measured>& to, const Settings& settings)
+void Suggester::tryFixedSet(const Settings& settings)
 {
     for (const unsigned bits : firstCandidates(settings))
-        if (!tried(to, bits))
-            add(to, bits);
-    const auto best = std::min_element(to.begin(), to.end(), [](const Measured& a, const Measured& b) {
-        return better(a.candidate, b.candidate);
-    });
-    const unsigned base = best == to.end() ? 0u : best->bits;
+        add(bits);
+    const std::vector<Measured> best = rankedMeasured(all_, splitLater_);
+    const unsigned base = best.empty() ? 0u : best.front().bits;
     for (const unsigned late : lateBits)
-        if (!tried(to, base | late))
-            add(to, base | late);
+        add(base | late);
+}
+
+// -d 10 alone and on the best sets so far.
+void Suggester::tryWithoutDrums()
+{
+    const std::vector<Measured> best = rankedMeasured(all_, splitLater_);
+    add(drumsBit);
+    for (std::size_t i = 0; i < best.size() && i < drumFinalists; ++i)
+        add(best[i].bits | drumsBit);
+}
+
+// Each set the game cannot play whole, but the given one, gives way to
+// itself with -b 5.
+void Suggester::splitWhereNeeded()
+{
+    std::vector<unsigned> needing;
+    for (const Measured& m : all_)
+        if (!m.candidate.playsWhole)
+            needing.push_back(m.bits);
+    total_ = done_ + needing.size();
+    std::vector<unsigned> replaced;
+    for (const unsigned bits : needing) {
+        add(bits | splitBit);
+        if (bits != 0 && tried(bits | splitBit))
+            replaced.push_back(bits);
+    }
+    std::erase_if(all_, [&replaced](const Measured& m) {
+        return std::find(replaced.begin(), replaced.end(), m.bits) != replaced.end();
+    });
+    splitLater_ = false;
 }
 
 bool Suggester::run(const Settings& settings)
 {
-    add(all_, 0);
+    add(0);
     if (all_.empty())
         return false;
-    const bool needsSplit =
-        !all_.front().candidate.playsWhole && (settings.splitParts == 0 || settings.splitParts > gameParts);
-    total_ = 1 + firstCandidates(settings).size() + std::size(lateBits) + (needsSplit ? splitFinalists + 1 : 0);
-    if (!needsSplit) {
-        tryFixedSet(all_, settings);
-    } else {
-        std::vector<Measured> trial{all_.front()};
-        tryFixedSet(trial, settings);
-        const std::vector<Measured> best = rankedMeasured(trial);
-        add(all_, splitBit);
-        for (std::size_t i = 0; i < best.size() && i < splitFinalists; ++i)
-            if (!tried(all_, best[i].bits | splitBit))
-                add(all_, best[i].bits | splitBit);
-    }
+    splitLater_ = settings.splitParts == 0 || settings.splitParts > gameParts;
+    const bool drums = all_.front().candidate.figures.fidelity.drums > 0;
+    // The sets without a split are known now; those a split follows only
+    // once measured, so the total grows then when it must.
+    total_ = 1 + firstCandidates(settings).size() + std::size(lateBits) + (drums ? drumFinalists + 1 : 0);
+    tryFixedSet(settings);
+    if (drums)
+        tryWithoutDrums();
+    if (splitLater_)
+        splitWhereNeeded();
     done_ = total_;
     if (request_.progress)
         request_.progress(done_, total_);
@@ -335,9 +383,28 @@ Suggestions suggest(const SuggestRequest& request)
         return result;
     }
     result.converted = true;
-    for (Measured& m : rankedMeasured(suggester.all()))
+    for (Measured& m : rankedMeasured(suggester.all(), false))
         result.ranked.push_back(std::move(m.candidate));
     return result;
+}
+
+std::string offerLine(const Suggestions& suggestions)
+{
+    // Fewer points are not worth a player's changing what they have.
+    constexpr std::size_t worthPoints = 5;
+    const auto given = std::find_if(suggestions.ranked.begin(), suggestions.ranked.end(),
+                                    [](const Candidate& c) { return c.given; });
+    if (suggestions.ranked.empty() || given == suggestions.ranked.end() || given == suggestions.ranked.begin())
+        return "";
+    const Candidate& best = suggestions.ranked.front();
+    const Fidelity& now = given->figures.fidelity;
+    const Fidelity& then = best.figures.fidelity;
+    const bool drumsLeftOut = now.drums > 0 && then.drums == 0;
+    if (asWrittenPercent(then) < asWrittenPercent(now) + worthPoints && !drumsLeftOut)
+        return "";
+    return "Better: " + (best.typed.empty() ? std::string("no switches") : best.typed) + ": " + asWrittenShare(then) +
+           " as written instead of " + asWrittenShare(now) + (drumsLeftOut ? ", drums left out" : "") +
+           (best.playsWhole && !given->playsWhole ? ", played whole" : "");
 }
 
 std::string formatSuggestions(const Suggestions& suggestions)
@@ -346,7 +413,7 @@ std::string formatSuggestions(const Suggestions& suggestions)
     std::vector<std::vector<std::string>> rows{head};
     for (const Candidate& c : suggestions.ranked) {
         const Fidelity& f = c.figures.fidelity;
-        rows.push_back({c.typed.empty() ? "(none)" : c.typed, percent(f.asWritten, f.notes), percent(f.played, f.notes),
+        rows.push_back({c.typed.empty() ? "(none)" : c.typed, asWrittenShare(f), playedShare(f),
                         std::to_string(c.figures.macros),
                         std::to_string(c.figures.parts) + (c.playsWhole ? "" : " (too many)"),
                         c.words});

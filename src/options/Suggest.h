@@ -57,3 +57,9 @@ Suggestions suggest(const SuggestRequest& request);
 // The table, best first, and last the best switch set alone on its line
 // (an empty line for no switches), for scripts to take.
 std::string formatSuggestions(const Suggestions& suggestions);
+
+// What one who converted with the given switches is offered: when the best
+// set scores at least 5 points higher, or leaves out drums the given ones
+// play, "Better: -k -o -d 10 -b 5: 96% as written instead of 52%, drums
+// left out, played whole"; else empty.
+std::string offerLine(const Suggestions& suggestions);

@@ -41,6 +41,21 @@ void appendMacro(std::string& out, TuneEncoder& tune, int channel)
         tune.status |= TuneStatus::MacroTooLong;
 }
 
+std::string blockComment(int channel, int macro, int macros, int player, std::span<const int> channels)
+{
+    const std::string piece =
+        macros == 0 ? std::string() : ", macro " + std::to_string(macro) + " of " + std::to_string(macros);
+    if (player == 0)
+        return "Channel " + std::to_string(channel) + piece;
+    std::string comment = "Player " + std::to_string(player) + piece + (channels.size() == 1 ? ": channel " : ": channels ");
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (i)
+            comment += ", ";
+        comment += std::to_string(channels[i]);
+    }
+    return comment;
+}
+
 int appendBlock(std::string& out, std::string_view text, std::string_view comment)
 {
     out += "\"/playthis\"\n{\n  // ";

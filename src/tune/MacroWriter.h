@@ -3,6 +3,7 @@
 #include "tune/TuneEncoder.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,13 @@ void printTune(const TuneEncoder& tune);
 // Appends the macro block of `tune` for `channel` (0-based) to `out`; marks
 // the tune when the block takes more parts than the game plays.
 void appendMacro(std::string& out, TuneEncoder& tune, int channel);
+// The comment line of a block of channel `channel` (1-based): "Channel 3",
+// or with `macros` (a split tune) "Channel 3, macro 2 of 4". The block of a
+// band's player `player` (from 1; 0 for none), which plays on its lowest
+// channel, names it and its channels (1-based) instead:
+// "Player 2: channels 3, 5", "Player 2, macro 2 of 4: channel 3".
+std::string blockComment(int channel, int macro = 0, int macros = 0, int player = 0,
+                         std::span<const int> channels = {});
 // Appends a macro block of `text` with the comment line "// `comment`" to
 // `out`; returns the parts it takes.
 int appendBlock(std::string& out, std::string_view text, std::string_view comment);

@@ -8,9 +8,6 @@
 // Moving a channel by whole octaves so that most of its notes fall into the
 // range the notation writes, instead of folding each note on its own.
 
-// The octaves a channel may move, either way.
-inline constexpr int maxOctaveShift = 10;
-
 // The move chosen for one channel.
 struct OctaveFit {
     int octaves = 0;            // the channel moves by 12 * octaves semitones

@@ -1,6 +1,7 @@
 // Preview file: read tunes as MIDI tracks, each timed by its tempo marks.
 #include "tune/Preview.h"
 
+#include "core/Settings.h"
 #include "midi/MidiOut.h"
 
 #include <algorithm>
@@ -14,9 +15,6 @@ namespace {
 constexpr double ticksPerSixteenthTimesBpm = 28800.0;
 constexpr double ticksPerSecond = 1920.0;
 constexpr double secondsPerSixteenthTimesBpm = 15.0;
-
-// The drum channel of General MIDI players (1-based).
-constexpr int drumChannel = 10;
 
 struct NoteEvent {
     std::int64_t tick;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -55,6 +56,32 @@ bool readMacroNumber(std::string_view text, int& macro, int& macros)
     text.remove_prefix(of.size());
     macros = takeNumber(text);
     return text.empty() && macro >= 1 && macro <= macros;
+}
+
+// "Player P: channels A, B" or "Player P, macro K of M: channel A", the
+// block of a band's player, which plays on its lowest channel A: the same
+// as "A" or "A, macro K of M" after "Channel"; false when it is neither.
+bool playerAsChannel(std::string_view text, std::string& channel)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    std::string_view player = text.substr(0, colon);
+    std::string_view channels = text.substr(colon + 1);
+    if (takeNumber(player) == 0)
+        return false;
+    int macro = 0;
+    int macros = 0;
+    if (!player.empty() && !readMacroNumber(player, macro, macros))
+        return false;
+    for (std::string_view lead : {" channels ", " channel "}) {
+        if (channels.substr(0, lead.size()) == lead) {
+            channels.remove_prefix(lead.size());
+            channel = std::string(channels.substr(0, channels.find(','))) + std::string(player);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Collects the issues of one input, placed at their line and column.
@@ -173,11 +200,15 @@ void MacroReader::channelLine(std::string_view text, std::size_t offset)
     std::string_view rest = text.substr(2);
     while (!rest.empty() && rest.front() == ' ')
         rest.remove_prefix(1);
-    if (!startsWith(rest, "Channel")) {
+    std::string fromPlayer;
+    if (startsWith(rest, "Player ") && playerAsChannel(rest.substr(7), fromPlayer)) {
+        rest = fromPlayer;
+    } else if (startsWith(rest, "Channel")) {
+        rest.remove_prefix(7);
+    } else {
         issues_.add(false, offset, "comment ignored");
         return;
     }
-    rest.remove_prefix(7);
     while (!rest.empty() && rest.front() == ' ')
         rest.remove_prefix(1);
     // ", macro K of M" names a piece of a split channel (anything else

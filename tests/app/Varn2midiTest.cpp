@@ -93,7 +93,7 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         {{"example.txt", "out.mid"}, 0, "Wrote \"out.mid\"", ""},
         {{"--against", "example.mid", "example.txt"}, 0,
          "channel 1: 30 notes in, 30 played; dropped 0, start 0, length 0, pitch 0, held-late 0, stuck 0, tempo 0, "
-         "added 0; largest drift 0; ends 9:1, MIDI 9:1 (0); 100% as written, 100% played\nchannel 2: 48 notes in",
+         "added 0, drum 0; largest drift 0; ends 9:1, MIDI 9:1 (0); 100% as written, 100% played\nchannel 2: 48 notes in",
          ""},
         {{"--against", "example.mid", "-p", "2@2", "example.txt"}, 0, "  1:1 dropped C3 (polyphony)\n",
          "\"example.txt\" differs from the conversion of \"example.mid\" (channel 2)"},

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -140,12 +141,26 @@ TEST_F(QuantisationTest, CorrectLengthWithItsWarnings)
         {3, 6, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
         {9, 12, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
         {-3, 0, "WARN:   Warning! 1/32 not yet supported! Increasing to 1/16!\n"},
-        {1, 6, "FATAL:  BUG! Illegal note length quantization 1!\n"},
     };
     for (const Case& c : cases) {
         ConsoleCapture capture;
         EXPECT_EQ(correctLength(c.in), c.out) << c.in;
         EXPECT_EQ(capture.take(), c.messages) << c.in;
+    }
+}
+
+// A length cut between grid positions is neither a sixteenth, a 32nd nor a
+// triplet: it plays the nearest sixteenth, at least one, with one warning.
+TEST_F(QuantisationTest, OffGridLengthsRoundToTheNearestSixteenth)
+{
+    const int cases[][2] = {{1, 6},   {2, 6},   {5, 6},   {7, 6},   {10, 12},         {11, 12},
+                            {14, 12}, {26, 24}, {46, 48}, {50, 48}, {INT_MAX, INT_MAX - 1}, {-7, 6}};
+    for (const auto& c : cases) {
+        ConsoleCapture capture;
+        EXPECT_EQ(correctLength(c[0]), c[1]) << c[0];
+        EXPECT_EQ(capture.take(),
+                  "WARN:   Warning! Note length " + std::to_string(c[0]) + " is off the grid! Rounding to nearest 1/16!\n")
+            << c[0];
     }
 }
 

@@ -558,3 +558,21 @@ TEST(TripletLengthTest, PlaysAsTheNearestSixteenth)
     EXPECT_EQ(result.tunes[0].text, "c5"); // middle C, 5 sixteenths
     EXPECT_EQ(result.diagnostics.codes(), std::vector<Code>{Code::TripletsClamped}) << console;
 }
+
+// The polyphony limit cuts a note where the next one starts. Kept in step,
+// a note on a 32nd (24ths 3) cut at a triplet position (24ths 16) lasts 13
+// 24ths, off the grid: it plays the nearest sixteenth, with a warning.
+TEST(OffGridCutTest, PlaysTheNearestSixteenth)
+{
+    const std::string file = midi::header(1, 2, 24) +
+                             midi::TrackBody().noteOn(3, 0, 60, 100).noteOff(48, 0, 60).endOfTrack(0).chunk() +
+                             midi::TrackBody().noteOn(16, 1, 64, 100).noteOff(24, 1, 64).endOfTrack(0).chunk();
+    const Outcome outcome = inProcess(Case{{"-k", "-p", "1", "-m", "1,2", "song.mid", "-"}, &file});
+    ASSERT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.diagnostics.first(Code::LengthOffGrid)->args()[0], 13) << outcome.console;
+    EXPECT_NE(outcome.console.find("WARN:   Warning! Note length 13 is off the grid! Rounding to nearest 1/16!\n"),
+              std::string::npos);
+    EXPECT_EQ(outcome.console.find("BUG"), std::string::npos) << outcome.console;
+    // The c lasts two sixteenths (12 24ths), up to the E; not one and a rest.
+    EXPECT_NE(outcome.console.find("\"/use cE\\r\""), std::string::npos) << outcome.console;
+}

@@ -23,12 +23,13 @@ const std::string threeFour = midi::bytes({0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0
 const std::string tempo200 = midi::bytes({0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0}); // 300000 us
 
 // The summary line's fixed middle, with the counts given.
-std::string counts(int dropped, int start, int length, int pitch, int heldLate, int stuck, int tempo, int added)
+std::string counts(int dropped, int start, int length, int pitch, int heldLate, int stuck, int tempo, int added,
+                   int drum = 0)
 {
     return "dropped " + std::to_string(dropped) + ", start " + std::to_string(start) + ", length " +
            std::to_string(length) + ", pitch " + std::to_string(pitch) + ", held-late " + std::to_string(heldLate) +
            ", stuck " + std::to_string(stuck) + ", tempo " + std::to_string(tempo) + ", added " +
-           std::to_string(added);
+           std::to_string(added) + ", drum " + std::to_string(drum);
 }
 
 TEST(DepartureReportTest, EachKindAtItsPlace)
@@ -105,6 +106,27 @@ TEST(DepartureReportTest, EachKindAtItsPlace)
              "; largest drift 0; ends 2:2, MIDI 2:2 (0); 100% as written, 100% played\n"
              "  2:1+1/3 start C4 -1/3 (rounding -1/3, drift 0)\n"
              "song: 2 notes, 100% as written, 100% played, the longest channel needs 1 part\n"},
+        {"drums: one departure each, whatever their pitch and start", song({{0, 96, 60}, {0, 32, 36, 9}, {32, 96, 38, 9}}),
+         {},
+         "channel 1: 1 notes in, 1 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0) +
+             "; largest drift 0; ends 1:2, MIDI 1:2 (0); 100% as written, 100% played\n"
+             "channel 10: 2 notes in, 2 played; " + counts(0, 0, 0, 0, 0, 0, 0, 0, 2) +
+             "; largest drift 0; ends 1:2+1/4, MIDI 1:2+1/3 (-1/3); - as written, - played; 2 drum notes played as "
+             "pitches; drums: the game plays them as pitched notes, -d 10 leaves them out\n"
+             "  1:1 drum C2 played C3\n"
+             "  1:1+1/3 drum D2 played D3\n"
+             "song: 1 note, 33% as written, 100% played, the longest channel needs 1 part; 2 drum notes played as "
+             "pitches\n"},
+        {"drums merged into channel 1, one dropped", song({{0, 96, 60}, {0, 24, 36, 9}, {96, 96, 62}}),
+         {"-m", "1,10", "-p", "1"},
+         "channel 1: 3 notes in, 2 played; " + counts(1, 0, 0, 0, 0, 0, 0, 0, 1) +
+             "; largest drift 0; ends 1:3, MIDI 1:3 (0); -o moves this channel 1 octave up: 1 more note in range; "
+             "33% as written, 50% played; 1 drum note played as a pitch; drums: the game plays them as pitched "
+             "notes, -d 10 leaves them out\n"
+             "  1:1 dropped C4 (polyphony)\n"
+             "  1:1 drum C2 played C3\n"
+             "song: 2 notes, 33% as written, 50% played, the longest channel needs 1 part; 1 drum note played as a "
+             "pitch\n"},
     };
     for (const auto& c : cases) {
         const Conversion conversion = convertSong(c.midi, c.options);
@@ -177,6 +199,8 @@ TEST(DepartureReportTest, EachDepartureInWordsWithItsNotes)
          "1:1 held-late C4 +1", "held 1/16 longer: a held note ends only where no note sounds alone"},
         {song({{0, 96, 60}}, tempo200), {}, "1:1 tempo 200 played 180",
          "tempo 200 is played at 180: the game plays 60 to 180"},
+        {song({{0, 96, 38, 9}}), {}, "1:1 drum D2 played D3",
+         "drum played as a pitch (D3): the game has no drums; -d 10 leaves them out"},
     };
     for (const auto& c : cases) {
         const Conversion conversion = convertSong(c.midi, c.options);
@@ -199,7 +223,7 @@ TEST(DepartureReportTest, EachDepartureInWordsWithItsNotes)
             EXPECT_EQ(d.note != noNote, d.kind != DepartureKind::Tempo) << formatDeparture(channel, d);
             if (d.played != noNote) {
                 ASSERT_LT(d.played, played.size());
-                if (d.kind == DepartureKind::Pitch) {
+                if (d.kind == DepartureKind::Pitch || d.kind == DepartureKind::Drum) {
                     EXPECT_NE(departureDetail(channel, d).find("played " + noteName(played[d.played].pitch)),
                               std::string::npos);
                 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -31,13 +32,23 @@ std::vector<ChannelDepartures> reportOf(const Conversion& conversion, const std:
 
 // The oracle: a note of the file is played unless a departure drops it, and
 // played as written unless one moves its pitch, its start by more than half
-// a sixteenth (3 24ths of a quarter), or its length, or leaves it stuck.
-Fidelity counted(const ChannelDepartures& channel)
+// a sixteenth (3 24ths of a quarter), or its length, or leaves it stuck. A
+// note of channel 10 (`trace` tells) is a drum, counted only when played.
+Fidelity counted(const ChannelDepartures& channel, const ChannelTrace* trace = nullptr)
 {
-    std::set<std::size_t> dropped, pitch, late, length;
+    std::set<std::size_t> dropped, pitch, late, length, drums;
+    if (trace)
+        for (std::size_t i = 0; i < trace->notes.size(); ++i)
+            if (trace->notes[i].drum)
+                drums.insert(i);
+    Fidelity f;
     for (const Departure& d : channel.departures) {
         if (d.note == noNote)
             continue;
+        if (drums.count(d.note)) {
+            f.drums += d.kind == DepartureKind::Drum ? 1 : 0;
+            continue;
+        }
         switch (d.kind) {
         case DepartureKind::Dropped: dropped.insert(d.note); break;
         case DepartureKind::Pitch: pitch.insert(d.note); break;
@@ -50,8 +61,7 @@ Fidelity counted(const ChannelDepartures& channel)
         default: break;
         }
     }
-    Fidelity f;
-    f.notes = channel.notesIn;
+    f.notes = channel.notesIn - drums.size();
     f.played = f.notes - dropped.size();
     f.inPitch = f.played - pitch.size();
     f.onTime = f.played - late.size();
@@ -71,6 +81,7 @@ void expectSame(const Fidelity& a, const Fidelity& b, const std::string& name)
     EXPECT_EQ(a.onTime, b.onTime) << name;
     EXPECT_EQ(a.inLength, b.inLength) << name;
     EXPECT_EQ(a.asWritten, b.asWritten) << name;
+    EXPECT_EQ(a.drums, b.drums) << name;
 }
 
 const std::string tempo200 = midi::bytes({0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0}); // 300000 us
@@ -150,6 +161,51 @@ TEST(FidelityTest, ScoreIsTheShareOfTheDepartureList)
         EXPECT_EQ(song.fidelity.played, sum.played);
         EXPECT_EQ(song.fidelity.asWritten, sum.asWritten);
         EXPECT_LT(song.fidelity.asWritten, song.fidelity.notes); // each case departs somewhere
+    }
+}
+
+// Drums are the notes of channel 10, also when merged into another: those
+// played count against the score, those left out count nothing.
+TEST(FidelityTest, DrumsPlayedCountAgainstTheScore)
+{
+    std::vector<N> band;
+    for (int i = 0; i < 6; ++i)
+        band.push_back(N{96 * i, 96, 60 + 2 * i});
+    std::vector<N> drums; // bass drum and hi-hat together, three times
+    for (int i = 0; i < 6; ++i)
+        drums.push_back(N{48 + 192 * (i / 2), 24, 36 + 6 * (i % 2), 9});
+    std::vector<N> both = band;
+    both.insert(both.end(), drums.begin(), drums.end());
+    const std::string line = "song: 6 notes, ";
+    const std::string whole = " played, the longest channel needs 1 part";
+    const struct {
+        const char* name;
+        std::string midi;
+        std::vector<std::string> options;
+        std::string song; // the song line
+    } cases[] = {
+        {"no drums", midi::song(band), {}, line + "100% as written, 100%" + whole},
+        {"drums played", midi::song(both), {}, line + "50% as written, 100%" + whole + "; 6 drum notes played as pitches"},
+        {"-d 10", midi::song(both), {"-d", "10"}, line + "100% as written, 100%" + whole},
+        {"-s without 10", midi::song(both), {"-d", "all", "-s", "1"}, line + "100% as written, 100%" + whole},
+        {"-m merging 10 into 1", midi::song(both), {"-m", "1,10"},
+         line + "50% as written, 100%" + whole + "; 6 drum notes played as pitches"},
+        {"-m merging 1 into 10: the band stays pitched", midi::song(both), {"-m", "10,1"},
+         line + "50% as written, 100%" + whole + "; 6 drum notes played as pitches"},
+        {"half the drums dropped", midi::song(both), {"-p", "10@1"},
+         line + "66% as written, 100%" + whole + "; 3 drum notes played as pitches"},
+        {"only drums", midi::song(drums), {}, "song: 0 notes, - as written, -" + whole + "; 6 drum notes played as pitches"},
+    };
+    for (const auto& c : cases) {
+        const Conversion conversion = convertSong(c.midi, c.options);
+        ASSERT_EQ(conversion.status, 0) << c.name;
+        EXPECT_EQ(formatSongLine(songFidelity(conversion.departures)), c.song) << c.name;
+        for (const ChannelDepartures& channel : conversion.departures) {
+            const auto trace = std::find_if(conversion.trace.channels.begin(), conversion.trace.channels.end(),
+                                            [&](const ChannelTrace& t) { return t.channel == channel.channel; });
+            ASSERT_NE(trace, conversion.trace.channels.end()) << c.name;
+            expectSame(channel.fidelity, counted(channel, &*trace), c.name);
+        }
     }
 }
 

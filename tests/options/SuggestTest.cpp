@@ -46,6 +46,42 @@ std::string lowAndLong()
     return midi::song(notes);
 }
 
+// A bass line two octaves too low under bass drum and hi-hat on channel 10.
+std::string lowWithDrums()
+{
+    std::vector<midi::SongNote> notes;
+    for (int i = 0; i < 8; ++i)
+        notes.push_back({96 * i, 96, 36 + (i * 5) % 12});
+    for (int i = 0; i < 4; ++i)
+        notes.push_back({48 + 192 * (i / 2), 24, 36 + 6 * (i % 2), 9});
+    return midi::song(notes);
+}
+
+// lowAndLong() with a hi-hat on every off-beat.
+std::string lowLongWithDrums()
+{
+    std::vector<midi::SongNote> notes;
+    for (int i = 0; i < 1500; ++i)
+        notes.push_back({24 * i, 24, 24 + (i * 5) % 12});
+    for (int i = 0; i < 20; ++i)
+        notes.push_back({96 * i, 96, 79 + i % 5, 1});
+    for (int i = 0; i < 300; ++i)
+        notes.push_back({48 + 96 * i, 24, 42, 9});
+    return midi::song(notes);
+}
+
+// Each note of channel 1 doubled on channel 2: merged with -e, the song
+// fits a macro; without -e it needs more than the game's 5 parts.
+std::string doubled()
+{
+    std::vector<midi::SongNote> notes;
+    for (int i = 0; i < 600; ++i) {
+        notes.push_back({48 * i, 48, 60 + (i * 7) % 12});
+        notes.push_back({48 * i, 48, 60 + (i * 7) % 12, 1});
+    }
+    return midi::song(notes);
+}
+
 TEST(SuggestTest, RankingAndWords)
 {
     const struct {
@@ -63,6 +99,16 @@ TEST(SuggestTest, RankingAndWords)
          "+ -o + -b 5: 1,500 more notes in their octave, played whole in 2 macros"},
         {"a given -b above 5 is swapped, and says so", lowAndLong(), {"-b", "8"}, {"-o -b 5", "-a -b 5", "-b 5", "-b 8"},
          "+ -o -b 5 instead of -b 8: 1,500 more notes in their octave, played whole in 2 macros"},
+        {"drums: -d 10 on the best sets", lowWithDrums(), {}, {"-o -d 10", "-a -d 10", "-o", "-a", ""},
+         "+ -o + -d 10: 8 more notes in their octave, 4 drum notes no longer played as pitches"},
+        {"drums, too long: -d 10 and -b 5", lowLongWithDrums(), {},
+         {"-o -d 10 -b 5", "-a -d 10 -b 5", "-o -b 5", "-a -b 5", "-d 10 -b 5", "-b 5", ""},
+         "+ -o + -d 10 + -b 5: 1,500 more notes in their octave, 300 drum notes no longer played as pitches, played "
+         "whole in 2 macros"},
+        {"a better set needs -b 5 though the given ones fit", doubled(), {"-m", "1,2", "-e"},
+         {"-m 1,2 -b 5", "-m 1,2 -e"},
+         "- -e + -b 5: 600 more notes played, 600 more notes in their octave, 600 more notes on time, 600 more notes "
+         "at their length, played whole in 2 macros"},
     };
     for (const auto& c : cases) {
         const Suggestions s = suggestFor(c.midi, c.switches);
@@ -96,6 +142,34 @@ TEST(SuggestTest, TheTable)
               "-b 5      1%          100%    2       4             + -b 5: played whole in 2 macros\n"
               "(none)    1%          100%    1       8 (too many)  the switches as given\n"
               "-o -b 5\n");
+}
+
+// The page offers the best set when it scores 5 points more, or leaves out
+// drums the given switches play.
+TEST(SuggestTest, OfferLine)
+{
+    std::vector<midi::SongNote> tune;
+    for (int i = 0; i < 60; ++i)
+        tune.push_back({96 * i, 96, 60 + i % 12});
+    tune.push_back({0, 24, 49, 9}); // one crash cymbal
+    const auto oneDrum = [&tune] { return midi::song(tune); };
+    const struct {
+        std::string midi;
+        std::vector<std::string> switches;
+        std::string offer;
+    } cases[] = {
+        {lowWithDrums(), {}, "Better: -o -d 10: 100% as written instead of 0%, drums left out"},
+        {lowLongWithDrums(), {}, "Better: -o -d 10 -b 5: 100% as written instead of 1%, drums left out, played whole"},
+        {oneDrum(), {}, "Better: -d 10: 100% as written instead of 98%, drums left out"},
+        {example(), {"-t", "30", "-p", "1"}, "Better: -t 30 -p 1 -o: 58% as written instead of 0%"},
+        {example(), {}, ""},     // the given switches are best
+        {example(), {"-e"}, ""}, // no switches are as good: not worth a change
+    };
+    for (const auto& c : cases) {
+        const Suggestions s = suggestFor(c.midi, c.switches);
+        ASSERT_TRUE(s.converted) << c.offer;
+        EXPECT_EQ(offerLine(s), c.offer) << formatSuggestions(s);
+    }
 }
 
 TEST(SuggestTest, RefusedSwitchesAndUnreadableSongs)

@@ -29,6 +29,7 @@ inline std::string expectedUsage(const std::string& program)
            "  -p N | C@N      set number of allowed simultaneous notes to N\n"
            "                  (for all channels/for channel C)\n"
            "                  N=0: unlimited (default: unlimited for all channels)\n"
+           "  -P N            arrange the song for N players (drums left out, channels merged by range)\n"
            "  -s C1[,C2...]   output channels C1..CN only (default: all)\n"
            "  -t N            transpose input by N (can be combined with -a)\n"
            "  -u              allow upper c (as /b#)\n"

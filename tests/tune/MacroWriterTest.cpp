@@ -41,6 +41,15 @@ std::string plain(std::size_t n)
     return s;
 }
 
+TEST_F(MacroWriterTest, BlockComments)
+{
+    const std::vector<int> two{3, 5}, one{3};
+    EXPECT_EQ(blockComment(3), "Channel 3");
+    EXPECT_EQ(blockComment(3, 2, 4), "Channel 3, macro 2 of 4");
+    EXPECT_EQ(blockComment(3, 0, 0, 2, two), "Player 2: channels 3, 5");
+    EXPECT_EQ(blockComment(3, 2, 4, 2, one), "Player 2, macro 2 of 4: channel 3");
+}
+
 TEST_F(MacroWriterTest, SingleLine)
 {
     TuneEncoder encoder;

@@ -89,7 +89,7 @@ async function openPage(browser, viewport) {
   const cdp = await page.createCDPSession();
   await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   await page.goto(pageUrl, { waitUntil: 'load' });
-  await page.waitForFunction(() => window.midi2varn && window.Midi2varnSwitches);
+  await page.waitForFunction(() => window.midi2varn && window.midi2varn.switches);
   loaded = true;
   return page;
 }
@@ -612,34 +612,48 @@ async function downloaded(name, before) {
     await fresh.close();
   });
 
-  test('Suggest ranks switch sets in the worker, and Use on the best gives the program\'s blocks with them', async () => {
+  test('drums: the tag, the better settings offered on their own, Suggest, and Use gives the program\'s blocks', async () => {
     const fresh = await openPage(browser, { width: 1280, height: 900 });
     await pick(fresh, files.dense);
     await resultFor(fresh, 'midi2varn dense.mid');
-    await fresh.waitForFunction(() => /^Fidelity: \d+% of 10,0\d\d notes as written, 100% played; 1 macro of at most \d+ parts: the game plays only 5/
+    // Channel 10 is marked as the drums, with why.
+    const tag = await fresh.$eval('#channel-10 th .tag', (node) => ({ text: node.textContent, title: node.title }));
+    assert.strictEqual(tag.text, 'drums');
+    assert.match(tag.title, /no drums/);
+    await fresh.waitForFunction(() => /^Fidelity: \d+% as written, 100% of [\d,]+ notes played; 2,640 drum notes played as pitches count against it; 1 macro of at most \d+ parts: the game plays only 5/
       .test(document.getElementById('score').textContent), { timeout: wait });
+    // The offer comes without a click.
+    await fresh.waitForFunction(() => document.getElementById('offer').dataset.state !== 'trying', { timeout: wait });
+    const offer = await text(fresh, '#offer-words');
+    assert.match(offer, /^Better: (-\w )*-d 10 -b 5: \d+% as written instead of \d+%, drums left out, played whole$/);
+    assert.ok(!(await fresh.$eval('#offer', (node) => node.hidden)));
+    await fresh.screenshot({ path: path.join(shotsDir, 'offer.png') });
     await fresh.click('#suggest-button');
     await fresh.waitForFunction(() => !document.getElementById('suggest-table').hidden, { timeout: wait });
     const rows = await fresh.$$eval('#suggest-table tbody tr', (trs) => trs.map((tr) => Array.from(tr.cells,
       (cell) => cell.textContent)));
     assert.ok(rows.length >= 2, JSON.stringify(rows));
-    assert.match(rows[0][5], /^\+ .*-b 5: .*played whole in \d+ macros$/);
+    assert.strictEqual(offer.slice('Better: '.length, offer.indexOf(': ', 8)), rows[0][0]);
+    assert.match(rows[0][5], /^\+ .*-d 10 \+ -b 5: .*2,640 drum notes no longer played as pitches, played whole in \d+ macros$/);
     assert.deepStrictEqual(rows[rows.length - 1].slice(0, 1).concat(rows[rows.length - 1].slice(5)),
       ['(none)', 'the switches as given', 'In use']);
     await fresh.screenshot({ path: path.join(shotsDir, 'suggest.png') });
     const best = rows[0][0].split(' ');
-    await fresh.click('#suggest-table tbody tr:first-child button.apply');
+    await fresh.click('#offer-use');
     // The command line names the switches in the controls' order.
-    const order = ['-a', '-b', '-c', '-e', '-k', '-n', '-o', '-u'];
+    const order = ['-a', '-b', '-c', '-d', '-e', '-k', '-n', '-o', '-u'];
     const typed = [];
     for (const letter of order) {
       const at = best.indexOf(letter);
       if (at >= 0)
-        typed.push(...(letter === '-b' ? [letter, best[at + 1]] : [letter]));
+        typed.push(...(letter === '-b' || letter === '-d' ? [letter, best[at + 1]] : [letter]));
     }
     await resultFor(fresh, ['midi2varn', ...typed, 'dense.mid'].join(' '));
     const expected = blocksOf(native([...best, 'dense.mid'], 'dense.mid', files.dense).text);
     assert.deepStrictEqual((await blocksShown(fresh)).map((tune) => tune.block), expected);
+    // Nothing better is left to offer.
+    await fresh.waitForFunction(() => document.getElementById('offer').dataset.state === 'none', { timeout: wait });
+    assert.ok(await fresh.$eval('#offer', (node) => node.hidden));
     await fresh.close();
   });
 

@@ -131,11 +131,12 @@ test('a channel colours and counts its notes, and steps through them', () => {
   const c = channel();
   assert.deepStrictEqual([...c.tune.cls], [classes.start, classes.tune]);
   assert.deepStrictEqual([...c.source.cls], [classes.source, classes.dropped, classes.source]);
-  // A note of several kinds takes the class that comes first: pitch, held, start, length.
+  // A note of several kinds takes the class that comes first: drum, pitch, held, start, length.
   const bit = (kind) => 1 << kinds[kind];
   assert.deepStrictEqual([...c.tuneClasses(Uint16Array.of(bit('start') | bit('pitch'), bit('length') | bit('stuck'),
-                                                          bit('length') | bit('start'), bit('added'), 0))],
-                         [classes.pitch, classes.held, classes.start, classes.tune, classes.tune]);
+                                                          bit('length') | bit('start'), bit('added'), 0,
+                                                          bit('drum')))],
+                         [classes.pitch, classes.held, classes.start, classes.tune, classes.tune, classes.drum]);
   assert.deepStrictEqual([c.bottom, c.rangeTop, c.top, c.end], [47, 83, 84, 120]);
   assert.deepStrictEqual(c.steps(), [0, -2, 1]);
   assert.strictEqual(c.tuneSeconds, 0.625);

@@ -17,10 +17,10 @@ if (!moduleFile) {
 }
 const budget = 1000000; // bytes, the whole site uncompressed
 // What index.html loads, in its order: the page's sections after what they build on.
-const pageFiles = ['style.css', 'midi2varn.js', 'switches.js', 'roll-model.js', 'roll-channel.js', 'roll-view.js',
-                   'roll-draw.js', 'roll-lane.js', 'player.js', 'page-base.js', 'page-options.js', 'page-file.js',
+const pageFiles = ['style.css', 'midi2varn.js', 'switches.js', 'roll-model.js', 'roll-channel.js', 'roll-draw.js',
+                   'roll-lane.js', 'roll-view.js', 'player.js', 'page-base.js', 'page-options.js', 'page-file.js',
                    'page-results.js', 'page-report.js', 'page-transport.js', 'page-suggest.js',
-                   'page.js'];
+                   'page-offer.js', 'page.js'];
 
 // The switches for the converter's contract, once read.
 let Switches;

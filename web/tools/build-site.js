@@ -54,6 +54,7 @@ function writeSite(hook) {
     'page-report.js': read('page-report.js'),
     'page-transport.js': read('page-transport.js'),
     'page-suggest.js': read('page-suggest.js'),
+    'page-offer.js': read('page-offer.js'),
     'page.js': read('page.js'),
     'midi2varn.js': hook.replace(marker, () => JSON.stringify(workerSource)),
   };

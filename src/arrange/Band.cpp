@@ -1,0 +1,398 @@
+// Arranging a song's channels for a band of players.
+#include "arrange/Band.h"
+
+#include "core/Element.h"
+
+#include <algorithm>
+#include <bit>
+#include <functional>
+#include <memory>
+#include <numeric>
+#include <queue>
+#include <tuple>
+
+namespace {
+
+constexpr int keys = 128;                       // MIDI key numbers
+constexpr int moveCount = 2 * maxOctaveShift + 1; // -maxOctaveShift..maxOctaveShift
+
+using Notes = std::array<std::vector<BandNote>, channelCount>;
+using Moves = std::array<int, channelCount>;
+
+int clampKey(int pitch)
+{
+    return std::clamp(pitch, 0, keys - 1);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+int sign(int v)
+{
+    return (v > 0) - (v < 0);
+}
+
+// How often two keys of two channels sound together.
+struct PairCount {
+    int first;  // key of the lower-numbered channel
+    int second; // key of the other
+    std::uint64_t times;
+};
+
+// What the search weighs, gathered once from the notes: per channel and
+// move the notes in range, and per pair of channels the keys sounding
+// together (at different keys).
+class Weights {
+public:
+    Weights(const Notes& notes, int transpose, bool upperC) : transpose_(transpose), upperC_(upperC)
+    {
+        for (int c = 0; c < channelCount; ++c)
+            countInside(c, notes[static_cast<std::size_t>(c)]);
+        countTogether(notes);
+    }
+
+    std::uint64_t notes() const { return notes_; }
+    std::uint64_t pairs() const { return pairs_; }
+    std::uint64_t inside(int c, int k) const { return inside_[idx(c)][static_cast<std::size_t>(k + maxOctaveShift)]; }
+    bool hasNotes(int c) const { return channelNotes_[idx(c)] != 0; }
+    std::uint64_t channelNotes(int c) const { return channelNotes_[idx(c)]; }
+
+    // Pairs of channels `a` and `b` (a < b) kept in order under their moves.
+    std::uint64_t inOrder(int a, int ka, int b, int kb) const
+    {
+        std::uint64_t kept = 0;
+        for (const PairCount& pair : together_[idx(a)][idx(b)]) {
+            const int before = sign(pair.first - pair.second);
+            const int after = sign(played(pair.first, ka) - played(pair.second, kb));
+            if (before == after)
+                kept += pair.times;
+        }
+        return kept;
+    }
+
+    // The move of channel `c` that puts the most of its notes in range; of
+    // equal moves the smallest, then the upward.
+    int fit(int c) const { return bestOf([&](int k) { return inside(c, k); }); }
+
+private:
+    static std::size_t idx(int c) { return static_cast<std::size_t>(c); }
+
+    int played(int key, int k) const
+    {
+        return playedPitch(static_cast<int>(std::clamp<std::int64_t>(
+                               std::int64_t{key} + transpose_ + 12 * std::int64_t{k}, -1000000, 1000000)),
+                           upperC_);
+    }
+
+    template <typename Count>
+    static int bestOf(Count count)
+    {
+        int best = 0;
+        for (int size = 1; size <= maxOctaveShift; ++size)
+            for (const int k : {size, -size})
+                if (count(k) > count(best))
+                    best = k;
+        return best;
+    }
+
+    void countInside(int c, const std::vector<BandNote>& notes)
+    {
+        const std::int64_t top = highestNote + (upperC_ ? 1 : 0);
+        for (const BandNote& note : notes) {
+            const std::int64_t pitch = std::int64_t{clampKey(note.pitch)} + transpose_;
+            const std::int64_t first = std::max<std::int64_t>(-floorDiv(pitch - lowestNote, 12), -maxOctaveShift);
+            const std::int64_t last = std::min<std::int64_t>(floorDiv(top - pitch, 12), maxOctaveShift);
+            for (std::int64_t k = first; k <= last; ++k)
+                ++inside_[idx(c)][static_cast<std::size_t>(k + maxOctaveShift)];
+        }
+        channelNotes_[idx(c)] = notes.size();
+        notes_ += notes.size();
+    }
+
+    // Walks all notes by start time, keeping the keys sounding per channel;
+    // each note starting meets the notes of other channels still sounding.
+    void countTogether(const Notes& notes)
+    {
+        struct Start {
+            std::int64_t start, end;
+            int channel, key;
+        };
+        std::vector<Start> starts;
+        for (int c = 0; c < channelCount; ++c)
+            for (const BandNote& note : notes[idx(c)])
+                starts.push_back(Start{note.start, note.end, c, clampKey(note.pitch)});
+        std::stable_sort(starts.begin(), starts.end(), [](const Start& x, const Start& y) { return x.start < y.start; });
+
+        using Ending = std::tuple<std::int64_t, int, int>; // end, channel, key
+        std::priority_queue<Ending, std::vector<Ending>, std::greater<>> sounding;
+        std::array<std::array<std::uint32_t, keys>, channelCount> count{};
+        std::array<std::array<std::uint64_t, 2>, channelCount> keySet{};
+        std::array<std::array<std::unique_ptr<std::uint64_t[]>, channelCount>, channelCount> table;
+        for (const Start& note : starts) {
+            while (!sounding.empty() && std::get<0>(sounding.top()) <= note.start) {
+                const auto [end, c, key] = sounding.top();
+                sounding.pop();
+                if (--count[idx(c)][idx(key)] == 0)
+                    keySet[idx(c)][idx(key) / 64] &= ~(std::uint64_t{1} << (key % 64));
+            }
+            for (int other = 0; other < channelCount; ++other) {
+                if (other == note.channel)
+                    continue;
+                for (int word = 0; word < 2; ++word) {
+                    for (std::uint64_t bits = keySet[idx(other)][idx(word)]; bits != 0; bits &= bits - 1) {
+                        const int key = word * 64 + std::countr_zero(bits);
+                        if (key == note.key)
+                            continue;
+                        const bool lowerFirst = note.channel < other;
+                        const int a = lowerFirst ? note.channel : other;
+                        const int b = lowerFirst ? other : note.channel;
+                        auto& cells = table[idx(a)][idx(b)];
+                        if (!cells)
+                            cells = std::make_unique<std::uint64_t[]>(keys * keys);
+                        const int first = lowerFirst ? note.key : key;
+                        const int second = lowerFirst ? key : note.key;
+                        cells[idx(first * keys + second)] += count[idx(other)][idx(key)];
+                        pairs_ += count[idx(other)][idx(key)];
+                    }
+                }
+            }
+            if (note.end > note.start) {
+                sounding.emplace(note.end, note.channel, note.key);
+                if (count[idx(note.channel)][idx(note.key)]++ == 0)
+                    keySet[idx(note.channel)][idx(note.key) / 64] |= std::uint64_t{1} << (note.key % 64);
+            }
+        }
+        for (int a = 0; a < channelCount; ++a)
+            for (int b = a + 1; b < channelCount; ++b)
+                if (const auto& cells = table[idx(a)][idx(b)])
+                    for (int cell = 0; cell < keys * keys; ++cell)
+                        if (cells[idx(cell)] != 0)
+                            together_[idx(a)][idx(b)].push_back(PairCount{cell / keys, cell % keys, cells[idx(cell)]});
+    }
+
+    int transpose_;
+    bool upperC_;
+    std::uint64_t notes_ = 0;
+    std::uint64_t pairs_ = 0;
+    std::array<std::uint64_t, channelCount> channelNotes_{};
+    std::array<std::array<std::uint64_t, moveCount>, channelCount> inside_{};
+    std::array<std::array<std::vector<PairCount>, channelCount>, channelCount> together_;
+};
+
+struct Counts {
+    std::uint64_t inPlace = 0;
+    std::uint64_t inOrder = 0;
+};
+
+Counts countAll(const Weights& weights, const Moves& moves)
+{
+    Counts counts;
+    for (int a = 0; a < channelCount; ++a) {
+        counts.inPlace += weights.inside(a, moves[static_cast<std::size_t>(a)]);
+        for (int b = a + 1; b < channelCount; ++b)
+            counts.inOrder +=
+                weights.inOrder(a, moves[static_cast<std::size_t>(a)], b, moves[static_cast<std::size_t>(b)]);
+    }
+    return counts;
+}
+
+double score(const Weights& weights, const Counts& counts)
+{
+    return bandScore(counts.inPlace, weights.notes(), counts.inOrder, weights.pairs());
+}
+
+// Pairs of channel `c` with every other channel kept in order, with `c`
+// moved by `k` and the others as `moves` say.
+std::uint64_t inOrderWith(const Weights& weights, int c, int k, const Moves& moves)
+{
+    std::uint64_t kept = 0;
+    for (int other = 0; other < channelCount; ++other) {
+        const int ko = moves[static_cast<std::size_t>(other)];
+        if (other < c)
+            kept += weights.inOrder(other, ko, c, k);
+        else if (other > c)
+            kept += weights.inOrder(c, k, other, ko);
+    }
+    return kept;
+}
+
+// From `moves`, changes one channel's move at a time while that raises the
+// score, until none does.
+Moves climb(const Weights& weights, Moves moves)
+{
+    Counts counts = countAll(weights, moves);
+    for (int round = 0; round < 64; ++round) {
+        bool moved = false;
+        for (int c = 0; c < channelCount; ++c) {
+            const std::size_t ci = static_cast<std::size_t>(c);
+            if (!weights.hasNotes(c))
+                continue;
+            for (int k = -maxOctaveShift; k <= maxOctaveShift; ++k) {
+                if (k == moves[ci])
+                    continue;
+                Counts trial = counts;
+                trial.inPlace = trial.inPlace - weights.inside(c, moves[ci]) + weights.inside(c, k);
+                trial.inOrder =
+                    trial.inOrder - inOrderWith(weights, c, moves[ci], moves) + inOrderWith(weights, c, k, moves);
+                if (score(weights, trial) > score(weights, counts) + 1e-12) {
+                    moves[ci] = k;
+                    counts = trial;
+                    moved = true;
+                }
+            }
+        }
+        if (!moved)
+            break;
+    }
+    return moves;
+}
+
+// The channels of the band ordered by register (median pitch after their
+// moves, then by number), cut into `players` groups: of all cuts, the one
+// whose groups span the fewest semitones in all, then the one whose largest
+// group has the fewest notes.
+std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights& weights, int players)
+{
+    struct Voice {
+        int channel;
+        std::int64_t median;
+    };
+    std::vector<Voice> voices;
+    for (int c = 0; c < channelCount; ++c) {
+        const std::vector<BandNote>& list = notes[static_cast<std::size_t>(c)];
+        if (list.empty())
+            continue;
+        std::vector<int> pitches;
+        for (const BandNote& note : list)
+            pitches.push_back(clampKey(note.pitch));
+        std::nth_element(pitches.begin(), pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2),
+                         pitches.end());
+        voices.push_back(Voice{c, pitches[pitches.size() / 2] + 12 * std::int64_t{moves[static_cast<std::size_t>(c)]}});
+    }
+    std::stable_sort(voices.begin(), voices.end(),
+                     [](const Voice& x, const Voice& y) { return x.median < y.median; });
+    const std::size_t groups = std::min(voices.size(), static_cast<std::size_t>(std::max(players, 1)));
+
+    // Every way to cut the ordered voices into `groups` runs: `ends` holds
+    // where each run ends.
+    std::vector<std::size_t> ends(groups), best;
+    std::pair<std::int64_t, std::uint64_t> bestCost{0, 0};
+    const std::function<void(std::size_t, std::size_t)> cut = [&](std::size_t run, std::size_t from) {
+        if (run + 1 == groups) {
+            ends[run] = voices.size();
+            std::int64_t span = 0;
+            std::uint64_t largest = 0;
+            std::size_t begin = 0;
+            for (std::size_t end : ends) {
+                span += voices[end - 1].median - voices[begin].median;
+                std::uint64_t size = 0;
+                for (std::size_t v = begin; v < end; ++v)
+                    size += weights.channelNotes(voices[v].channel);
+                largest = std::max(largest, size);
+                begin = end;
+            }
+            if (best.empty() || std::make_pair(span, largest) < bestCost) {
+                best = ends;
+                bestCost = {span, largest};
+            }
+            return;
+        }
+        // Leave at least one voice for each run still to come.
+        for (std::size_t end = from + 1; end + (groups - run - 1) <= voices.size(); ++end) {
+            ends[run] = end;
+            cut(run + 1, end);
+        }
+    };
+    if (groups > 0)
+        cut(0, 0);
+
+    std::vector<Player> band;
+    std::size_t begin = 0;
+    for (std::size_t end : best) {
+        Player player;
+        for (std::size_t v = begin; v < end; ++v)
+            player.channels.push_back(voices[v].channel);
+        std::sort(player.channels.begin(), player.channels.end());
+        band.push_back(std::move(player));
+        begin = end;
+    }
+    std::sort(band.begin(), band.end(),
+              [](const Player& x, const Player& y) { return x.channels.front() < y.channels.front(); });
+    return band;
+}
+
+BandPlan planOf(const Weights& weights, const Moves& moves)
+{
+    BandPlan plan;
+    for (int c = 0; c < channelCount; ++c)
+        if (weights.hasNotes(c))
+            plan.octaves[static_cast<std::size_t>(c)] = moves[static_cast<std::size_t>(c)];
+    plan.playerOf.fill(-1);
+    const Counts counts = countAll(weights, plan.octaves);
+    plan.notes = weights.notes();
+    plan.inPlace = counts.inPlace;
+    plan.pairs = weights.pairs();
+    plan.pairsInOrder = counts.inOrder;
+    return plan;
+}
+
+} // namespace
+
+int playedPitch(int pitch, bool upperC)
+{
+    if (upperC && pitch == highestNote + 1)
+        return pitch;
+    const int letter = ((pitch % 12) + 12) % 12;
+    const int octave = pitch <= lowestNote + 11 ? 0 : (pitch <= lowestNote + 23 ? 1 : 2);
+    return lowestNote + 12 * octave + letter;
+}
+
+double bandScore(std::uint64_t inPlace, std::uint64_t notes, std::uint64_t inOrder, std::uint64_t pairs)
+{
+    const double placed = notes == 0 ? 1.0 : static_cast<double>(inPlace) / static_cast<double>(notes);
+    const double ordered = pairs == 0 ? 1.0 : static_cast<double>(inOrder) / static_cast<double>(pairs);
+    return placed + ordered;
+}
+
+BandPlan countMoves(const Notes& notes, const Moves& octaves, int transpose, bool upperC)
+{
+    return planOf(Weights(notes, transpose, upperC), octaves);
+}
+
+BandPlan arrangeBand(const Notes& notes, int players, int transpose, bool upperC)
+{
+    const Weights weights(notes, transpose, upperC);
+    // Two starts: each channel at its own best move (voices may cross), and
+    // all at the one move of the whole song that scores best (voices in
+    // order, lines folded).
+    Moves own{}, common{};
+    double commonScore = -1;
+    // Smaller moves first, the upward before the downward: only a strictly
+    // better move replaces the one found.
+    for (int size = 0; size <= maxOctaveShift; ++size) {
+        for (const int k : {size, -size}) {
+            Moves all{};
+            for (int c = 0; c < channelCount; ++c)
+                all[static_cast<std::size_t>(c)] = weights.hasNotes(c) ? k : 0;
+            const double tried = score(weights, countAll(weights, all));
+            if (tried > commonScore + 1e-12) {
+                common = all;
+                commonScore = tried;
+            }
+        }
+    }
+    for (int c = 0; c < channelCount; ++c)
+        own[static_cast<std::size_t>(c)] = weights.hasNotes(c) ? weights.fit(c) : 0;
+    const Moves fromOwn = climb(weights, own);
+    const Moves fromCommon = climb(weights, common);
+    const bool ownBetter =
+        score(weights, countAll(weights, fromOwn)) >= score(weights, countAll(weights, fromCommon)) - 1e-12;
+    BandPlan plan = planOf(weights, ownBetter ? fromOwn : fromCommon);
+    plan.players = group(notes, plan.octaves, weights, players);
+    for (std::size_t p = 0; p < plan.players.size(); ++p)
+        for (int c : plan.players[p].channels)
+            plan.playerOf[static_cast<std::size_t>(c)] = static_cast<int>(p);
+    return plan;
+}
