@@ -33,7 +33,11 @@ struct BandPlan {
     // Per channel, the whole octaves its notes move (0 outside the band).
     std::array<int, channelCount> octaves{};
     // Per channel, the index of its player, or -1 outside the band.
-    std::array<int, channelCount> playerOf{};
+    std::array<int, channelCount> playerOf = [] {
+        std::array<int, channelCount> none{};
+        none.fill(-1);
+        return none;
+    }();
     // Notes of the band, and those that sound in the range where they are
     // after their channel's move.
     std::uint64_t notes = 0;

@@ -6,6 +6,8 @@
 #include "core/WrappingArithmetic.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 Song::Song(const Settings& settings, MidiFile file)
@@ -32,21 +34,54 @@ int mergeTarget(const std::array<std::vector<int>, channelCount>& mergeList, int
 
 } // namespace
 
+void Song::arrangeBand(std::array<bool, channelCount>& inBand, std::array<int, channelCount>& targets)
+{
+    std::array<std::vector<BandNote>, channelCount> notes;
+    int lowest = 127;
+    for (const Track& track : tracks) {
+        for (const Element& e : track.elements()) {
+            if (!e.isNote() || e.channel < 0 || e.channel >= channelCount)
+                continue;
+            hasNotes[e.channel] = true;
+            if (!settings.active[e.channel] || e.channel == drumChannel - 1)
+                continue;
+            notes[e.channel].push_back(BandNote{e.time, std::int64_t{e.time} + e.duration, e.pitch});
+            lowest = std::min(lowest, e.pitch);
+        }
+    }
+    // -a brings the band's lowest note as written to the lowest of the range;
+    // the moves follow from there.
+    if (settings.autoTranspose)
+        transpose = subWrap(transpose, subWrap(lowest, lowestNote));
+    band = ::arrangeBand(notes, settings.players, transpose, settings.upperC);
+    for (int ch = 0; ch < channelCount; ++ch) {
+        const int player = band.playerOf[ch];
+        inBand[ch] = player >= 0;
+        targets[ch] = inBand[ch] ? band.players[static_cast<std::size_t>(player)].channels.front() : ch;
+    }
+}
+
 void Song::sortToChannels()
 {
     std::array<int, channelCount> targets;
     std::array<bool, channelCount> getsTempos;
-    for (int ch = 0; ch < channelCount; ++ch) {
-        targets[ch] = mergeTarget(settings.mergeList, ch);
-        // An inactive merge target still gets its sources' notes, so it
-        // needs the tempo changes as well.
-        getsTempos[ch] = settings.active[ch] || !settings.mergeList[ch].empty();
+    std::array<bool, channelCount> active = settings.active;
+    if (settings.players != 0) {
+        arrangeBand(active, targets);
+        getsTempos = active;
+    } else {
+        for (int ch = 0; ch < channelCount; ++ch) {
+            targets[ch] = mergeTarget(settings.mergeList, ch);
+            // An inactive merge target still gets its sources' notes, so it
+            // needs the tempo changes as well.
+            getsTempos[ch] = active[ch] || !settings.mergeList[ch].empty();
+        }
     }
     // Each channel's list is sized once, to what it will receive.
     std::array<std::size_t, channelCount> sizes{};
     for (const Track& track : tracks) {
         for (int ch = 0; ch < channelCount; ++ch) {
-            if (settings.active[ch])
+            if (active[ch])
                 sizes[targets[ch]] += track.channelCounts()[static_cast<std::size_t>(ch)];
             if (getsTempos[ch])
                 sizes[ch] += track.tempoCount();
@@ -67,13 +102,16 @@ void Song::sortToChannels()
                 for (int target = 0; target < channelCount; ++target)
                     if (getsTempos[target])
                         channels[target].copyTempo(element, target);
-            } else if (ch >= 0 && ch < channelCount && settings.active[ch]) {
+            } else if (ch >= 0 && ch < channelCount && active[ch]) {
                 Channel& channel = channels[targets[ch]];
-                if (element.isNote()) {
-                    channel.used = true;
-                    lowest[targets[ch]] = std::min(lowest[targets[ch]], element.pitch);
-                }
                 channel.elements.push_back(element);
+                if (element.isNote()) {
+                    // With -P the channel's notes move by its octaves.
+                    Element& note = channel.elements.back();
+                    note.pitch = addWrap(note.pitch, 12 * band.octaves[ch]);
+                    channel.used = true;
+                    lowest[targets[ch]] = std::min(lowest[targets[ch]], note.pitch);
+                }
             }
         }
     }
@@ -83,7 +121,7 @@ void Song::sortToChannels()
         channels[ch].sort();
         lowestPitch = std::min(lowestPitch, lowest[ch]);
     }
-    if (settings.autoTranspose)
+    if (settings.autoTranspose && settings.players == 0)
         transpose = subWrap(transpose, subWrap(lowestPitch, lowestNote));
 }
 
@@ -134,6 +172,8 @@ void Song::print() const
         if (channel.used)
             ++usedChannels;
     Msg(Level::Output, "%d channels.\n", usedChannels);
+    if (settings.players != 0)
+        printBand();
 
     for (int ch = 0; ch < channelCount; ++ch) {
         if (!channels[ch].used)
@@ -143,6 +183,49 @@ void Song::print() const
     }
 }
 
+
+namespace {
+
+// "channel 3" or "channels 1, 4", the 0-based `channels` shown from 1; the
+// drum channel marked.
+std::string channelList(const std::vector<int>& channels)
+{
+    std::string text = channels.size() == 1 ? "channel " : "channels ";
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (i)
+            text += ", ";
+        text += std::to_string(channels[i] + 1);
+        if (channels[i] == drumChannel - 1)
+            text += " (drums)";
+    }
+    return text;
+}
+
+} // namespace
+
+void Song::printBand() const
+{
+    for (std::size_t p = 0; p < band.players.size(); ++p) {
+        const std::vector<int>& members = band.players[p].channels;
+        std::string moves;
+        for (int ch : members) {
+            const int octaves = band.octaves[static_cast<std::size_t>(ch)];
+            if (octaves == 0)
+                continue;
+            moves += moves.empty() ? " (" : ", ";
+            moves += std::to_string(ch + 1) + (octaves > 0 ? " up " : " down ") + std::to_string(12 * std::abs(octaves));
+        }
+        if (!moves.empty())
+            moves += ")";
+        Msg(Level::Output, "Player %d: %s%s.\n", static_cast<int>(p) + 1, channelList(members).c_str(), moves.c_str());
+    }
+    std::vector<int> leftOut;
+    for (int ch = 0; ch < channelCount; ++ch)
+        if (hasNotes[ch] && band.playerOf[static_cast<std::size_t>(ch)] < 0)
+            leftOut.push_back(ch);
+    if (!leftOut.empty())
+        Msg(Level::Output, "Left out: %s.\n", channelList(leftOut).c_str());
+}
 
 void Song::releaseChannels()
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arrange/Band.h"
 #include "arrange/Channel.h"
 #include "core/Settings.h"
 #include "midi/MidiReader.h"
@@ -48,6 +49,10 @@ public:
     int lowestPitch = 127;
     // The transposition the tunes use: the setting, plus the auto-transposition.
     int transpose;
+    // With -P, the players the channels are arranged for (none without).
+    BandPlan band;
+    // The channels that have notes in the file, converted or not.
+    std::array<bool, channelCount> hasNotes{};
 
     // The song report at verbosity 4 and the element dump at 5.
     void print() const;
@@ -59,6 +64,11 @@ private:
     // Moves the tracks' elements into the channels and sorts them (the
     // constructor's work).
     void sortToChannels();
+    // With -P: arranges the channels for the players, filling `band`, and
+    // gives the channels that take part and where each one's notes go.
+    void arrangeBand(std::array<bool, channelCount>& inBand, std::array<int, channelCount>& targets);
+    // The report's lines of the players and of the channels left out.
+    void printBand() const;
 };
 
 // The stages that follow the arranging, each on the used channel `ch`

@@ -60,7 +60,8 @@ TuneOptions fitToRange(const Song& song, int ch, DepartureTracer* tracer)
     const OctaveFit fit = fitOctaves(song.channels[ch].elements, song.transpose, settings.upperC);
     if (tracer)
         tracer->fitted(ch, fit);
-    if (settings.fitOctaves && fit.octaves != 0) {
+    // With -P the arrangement has moved each channel already.
+    if (settings.fitOctaves && settings.players == 0 && fit.octaves != 0) {
         Msg(Level::Output, "Transposing channel %d by %d to fit the range.\n", ch + 1, 12 * fit.octaves);
         options.transpose = addWrap(song.transpose, 12 * fit.octaves);
     }
@@ -122,17 +123,25 @@ std::string_view macroText(const std::string& text, const std::vector<std::size_
 }
 
 // The tune line of the report and the macro block of channel `ch`, into
-// `block`: one of each per macro when the tune is split. Returns where
-// each macro's block begins (none for a whole tune).
-std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, std::string& block)
+// `block`: one of each per macro when the tune is split. With -P the block
+// is its player's. Returns where each macro's block begins (none for a
+// whole tune).
+std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, const BandPlan& band, std::string& block)
 {
     TuneEncoder& tune = channel.tune;
     const std::vector<std::size_t>& starts = channel.starts;
+    std::vector<int> members;
+    int player = 0;
+    if (band.playerOf[static_cast<std::size_t>(ch)] >= 0) {
+        player = band.playerOf[static_cast<std::size_t>(ch)] + 1;
+        for (int member : band.players[static_cast<std::size_t>(player - 1)].channels)
+            members.push_back(member + 1);
+    }
     std::vector<std::size_t> blocks;
     if (starts.empty()) {
         printTune(tune);
         Msg(Level::Output, "Macro version:\n");
-        appendMacro(block, tune, ch);
+        appendMacro(block, tune, blockComment(ch + 1, 0, 0, player, members));
         return blocks;
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -140,11 +149,11 @@ std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, std::string& bl
         MsgText(Level::Output, "\n");
     }
     Msg(Level::Output, "Macro version:\n");
-    const std::string channelName = "Channel " + std::to_string(ch + 1) + ", macro ";
-    const std::string of = " of " + std::to_string(starts.size());
+    const int macros = static_cast<int>(starts.size());
     for (std::size_t k = 0; k < starts.size(); ++k) {
         blocks.push_back(block.size());
-        appendBlock(block, macroText(tune.text, starts, k), channelName + std::to_string(k + 1) + of);
+        appendBlock(block, macroText(tune.text, starts, k),
+                    blockComment(ch + 1, static_cast<int>(k) + 1, macros, player, members));
     }
     return blocks;
 }
@@ -152,7 +161,8 @@ std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, std::string& bl
 // Each tune's report and macro block, in channel order; the blocks go into
 // the console stream for the output "-", else to the request's writer or
 // the result, and into the tune records when the request keeps them.
-void writeBlocks(Tunes& tunes, const ConversionRequest& request, Message& message, Conversion& result)
+void writeBlocks(Tunes& tunes, const BandPlan& band, const ConversionRequest& request, Message& message,
+                 Conversion& result)
 {
     // One block's room serves every channel in turn.
     std::string block;
@@ -162,7 +172,7 @@ void writeBlocks(Tunes& tunes, const ConversionRequest& request, Message& messag
             continue;
         Msg(Level::Output, "VARN channel %d:\n", ch + 1);
         block.clear();
-        std::vector<std::size_t> blocks = writeTune(channel, ch, block);
+        std::vector<std::size_t> blocks = writeTune(channel, ch, band, block);
         if (request.outputName == "-")
             message.macro(block);
         else if (request.writeOutput)
@@ -215,7 +225,8 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
         report(Code::CannotOpenOutput, noChannel, request.outputName.c_str());
         return 1;
     }
-    writeBlocks(tunes, request, message, result);
+    writeBlocks(tunes, song.band, request, message, result);
+    result.band = song.band;
     if (tracer) {
         result.trace = tracer->finish(song);
         result.played = readBack(result.tunes);

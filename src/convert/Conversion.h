@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arrange/Band.h"
 #include "convert/Departures.h"
 #include "convert/Fidelity.h"
 #include "core/Message.h"
@@ -76,6 +77,8 @@ struct Conversion {
     std::vector<ChannelDepartures> departures;
     // With wantDepartures: the song's fidelity figures, from `departures`.
     SongFidelity fidelity;
+    // With -P: the players the song was arranged for.
+    BandPlan band;
     // What the run reported, shown at its verbosity or not.
     Diagnostics diagnostics;
 };

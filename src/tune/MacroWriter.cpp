@@ -35,9 +35,14 @@ void printTune(const TuneEncoder& tune)
 
 void appendMacro(std::string& out, TuneEncoder& tune, int channel)
 {
+    appendMacro(out, tune, blockComment(addWrap(channel, 1)));
+}
+
+void appendMacro(std::string& out, TuneEncoder& tune, std::string_view comment)
+{
     if (tune.text.empty())
         return;
-    if (appendBlock(out, tune.text, "Channel " + std::to_string(addWrap(channel, 1))) > gameParts)
+    if (appendBlock(out, tune.text, comment) > gameParts)
         tune.status |= TuneStatus::MacroTooLong;
 }
 

@@ -19,6 +19,8 @@ void printTune(const TuneEncoder& tune);
 // Appends the macro block of `tune` for `channel` (0-based) to `out`; marks
 // the tune when the block takes more parts than the game plays.
 void appendMacro(std::string& out, TuneEncoder& tune, int channel);
+// The same with the comment line "// `comment`".
+void appendMacro(std::string& out, TuneEncoder& tune, std::string_view comment);
 // The comment line of a block of channel `channel` (1-based): "Channel 3",
 // or with `macros` (a split tune) "Channel 3, macro 2 of 4". The block of a
 // band's player `player` (from 1; 0 for none), which plays on its lowest

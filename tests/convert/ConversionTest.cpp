@@ -576,3 +576,92 @@ TEST(OffGridCutTest, PlaysTheNearestSixteenth)
     // The c lasts two sixteenths (12 24ths), up to the E; not one and a rest.
     EXPECT_NE(outcome.console.find("\"/use cE\\r\""), std::string::npos) << outcome.console;
 }
+
+// A band's song: a bass an octave low (channel 1), a tenor (2) and a middle
+// voice (4) in range, a melody an octave high (6), and drums (10).
+std::string bandSong(int bars)
+{
+    const struct {
+        int channel;
+        std::vector<int> keys;
+    } voices[] = {{0, {36, 38, 40, 41, 43}}, {1, {55, 57, 59, 60, 62}}, {3, {60, 62, 64, 65, 67}},
+                  {5, {84, 86, 88, 89, 91}}, {9, {36, 38, 42, 38, 42}}};
+    std::vector<midi::SongNote> notes;
+    for (const auto& voice : voices)
+        for (int bar = 0; bar < bars; ++bar)
+            for (std::size_t i = 0; i < voice.keys.size(); ++i)
+                notes.push_back({static_cast<int>((bar * voice.keys.size() + i) * 96), 96, voice.keys[i], voice.channel});
+    return midi::song(notes);
+}
+
+// The notes the blocks play, per channel "channel:start+length:pitch".
+std::vector<std::string> playedNotes(const std::string& blocks)
+{
+    std::vector<std::string> notes;
+    for (const PlayedTune& tune : readTunes(blocks).tunes)
+        for (const PlayedNote& note : tune.notes)
+            notes.push_back(std::to_string(tune.channel) + ":" + std::to_string(note.start) + "+" +
+                            std::to_string(note.length) + ":" + std::to_string(note.pitch));
+    std::sort(notes.begin(), notes.end());
+    return notes;
+}
+
+// -P: the players, their moves and what was left out, every pitched note
+// played once, and refusals; a split arrangement plays as the whole one.
+TEST(PlayersTest, ArrangesTheChannelsForTheBand)
+{
+    const std::string file = bandSong(4);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> lines; // the report's player lines, then what was left out
+        std::size_t notes;              // notes played
+    } cases[] = {
+        {{"-P", "1"},
+         {"Player 1: channels 1, 2, 4, 6 (1 up 12, 6 down 12).", "Left out: channel 10 (drums)."},
+         80},
+        {{"-P2"},
+         {"Player 1: channels 1, 2, 4 (1 up 12).", "Player 2: channel 6 (6 down 12).",
+          "Left out: channel 10 (drums)."},
+         80},
+        {{"-P", "16", "-d", "4"},
+         {"Player 1: channel 1 (1 up 12).", "Player 2: channel 2.", "Player 3: channel 6 (6 down 12).",
+          "Left out: channels 4, 10 (drums)."},
+         60},
+        {{"-d", "all", "-s", "2,10", "-P", "3", "-o"}, {"Player 1: channel 2.", "Left out: channels 1, 4, 6, 10 (drums)."}, 20},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"song.mid", "-"});
+        const Outcome outcome = inProcess(Case{args, &file});
+        ASSERT_EQ(outcome.status, 0) << outcome.console;
+        std::vector<std::string> lines;
+        std::size_t from = 0;
+        for (std::size_t at; (at = outcome.console.find("Output: ", from)) != std::string::npos; from = at + 1) {
+            const std::string line = outcome.console.substr(at + 8, outcome.console.find('\n', at) - at - 8);
+            if (line.rfind("Player ", 0) == 0 || line.rfind("Left out: ", 0) == 0)
+                lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.lines) << testing::PrintToString(c.args);
+        EXPECT_EQ(playedNotes(outcome.console).size(), c.notes) << testing::PrintToString(c.args);
+        // The moves bring every note into the range.
+        EXPECT_FALSE(outcome.diagnostics.has(Code::TooLow) || outcome.diagnostics.has(Code::TooHigh)) << outcome.console;
+    }
+    for (const std::vector<std::string>& refused : {std::vector<std::string>{"-P", "2", "-m", "1,2"},
+                                                  {"-m", "all", "-P", "1"}, {"-P", "0"}, {"-P", "17"}}) {
+        std::vector<std::string> args = refused;
+        args.insert(args.end(), {"song.mid", "-"});
+        const Outcome outcome = inProcess(Case{args, &file});
+        EXPECT_EQ(outcome.status, 1) << testing::PrintToString(refused);
+        EXPECT_NE(outcome.console.find("Usage: "), std::string::npos) << testing::PrintToString(refused);
+    }
+
+    // Split into macros of one part, three players play what they play whole.
+    const std::string longer = bandSong(60);
+    const Outcome whole = inProcess(Case{{"-k", "-P", "3", "song.mid", "-"}, &longer});
+    const Outcome split = inProcess(Case{{"-k", "-P", "3", "-b", "1", "song.mid", "-"}, &longer});
+    ASSERT_EQ(split.status, 0);
+    EXPECT_NE(split.console.find("// Player 2, macro 2 of "), std::string::npos);
+    EXPECT_NE(split.console.find(": channels 2, 4\n"), std::string::npos);
+    EXPECT_EQ(playedNotes(split.console), playedNotes(whole.console));
+    EXPECT_EQ(playedNotes(whole.console).size(), 1200u);
+}
