@@ -131,7 +131,8 @@ DepartureTrace DepartureTracer::finish(const Song& song)
     DepartureTrace trace;
     trace.division = song.division;
     trace.keepInStep = keepInStep_;
-    trace.fitOctaves = fitOctaves_;
+    // Arranged channels have their moves: no hint of -o for them.
+    trace.fitOctaves = fitOctaves_ || arranged_;
     trace.splitParts = splitParts_;
     for (const Track& track : song.tracks)
         trace.signatures.insert(trace.signatures.end(), track.timeSignatures.begin(), track.timeSignatures.end());

@@ -18,7 +18,7 @@ public:
     // (its grid, how its gaps are measured, whether channels move by octaves).
     DepartureTracer(int division, const Settings& settings)
         : division_(division), triplets_(settings.triplets), keepInStep_(settings.keepInStep),
-          fitOctaves_(settings.fitOctaves), splitParts_(settings.splitParts)
+          fitOctaves_(settings.fitOctaves && settings.players == 0), arranged_(settings.players != 0), splitParts_(settings.splitParts)
     {
     }
 
@@ -63,7 +63,8 @@ private:
     int division_;
     bool triplets_;
     bool keepInStep_;
-    bool fitOctaves_;
+    bool fitOctaves_; // -o moved the channels
+    bool arranged_;   // -P moved them (each note is at its moved pitch)
     int splitParts_;
     std::array<Followed, channelCount> channels_;
 

@@ -74,7 +74,7 @@ struct DepartureTrace {
     std::vector<TimeSignature> signatures;       // of all tracks
     std::vector<ChannelTrace> channels;          // channels with a tune, in order
     bool keepInStep = false;                     // converted with -k
-    bool fitOctaves = false;                     // converted with -o
+    bool fitOctaves = false;                     // converted with -o (or arranged with -P)
     int splitParts = 0;                          // -b N: the most parts of a macro (0: written whole)
 };
 

@@ -655,6 +655,26 @@ TEST(PlayersTest, ArrangesTheChannelsForTheBand)
         EXPECT_NE(outcome.console.find("Usage: "), std::string::npos) << testing::PrintToString(refused);
     }
 
+    // Followed through the conversion, every moved note counts as at its
+    // pitch, with or without -o, and the drums left out count nothing.
+    for (const bool fit : {false, true}) {
+        ConversionRequest request;
+        request.settings.players = 2;
+        request.settings.fitOctaves = fit;
+        request.settings.verbosity = Level::Fatal;
+        request.inputName = "song.mid";
+        request.outputName = "song.txt";
+        request.midi = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+        request.wantDepartures = true;
+        const Conversion result = convert(request, nullptr);
+        ASSERT_EQ(result.status, 0);
+        EXPECT_EQ(result.fidelity.fidelity.notes, 80u);
+        EXPECT_EQ(result.fidelity.fidelity.asWritten, 80u) << fit;
+        EXPECT_EQ(result.fidelity.fidelity.drums, 0u);
+        for (const ChannelDepartures& channel : result.departures)
+            EXPECT_EQ(channel.octaveHint, 0) << channel.channel;
+    }
+
     // Split into macros of one part, three players play what they play whole.
     const std::string longer = bandSong(60);
     const Outcome whole = inProcess(Case{{"-k", "-P", "3", "song.mid", "-"}, &longer});
