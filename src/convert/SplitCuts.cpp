@@ -133,11 +133,20 @@ private:
     std::vector<Place> nodes_;
     std::int64_t budget_;
 
-    std::int64_t largest(std::size_t i, std::size_t j) const
+    // Each lane's start at node `i`, for the pieces weighed from there.
+    std::vector<Lane::Start> startsAt(std::size_t i) const
+    {
+        std::vector<Lane::Start> starts;
+        for (const Lane& lane : lanes_)
+            starts.push_back(lane.startAt(nodes_[i].at));
+        return starts;
+    }
+    // The largest estimate of the lanes for a piece from `starts` to node `j`.
+    std::int64_t largest(const std::vector<Lane::Start>& starts, std::size_t j) const
     {
         std::int64_t most = 0;
-        for (const Lane& lane : lanes_)
-            most = std::max(most, lane.estimate(nodes_[i].at, nodes_[j].at));
+        for (std::size_t k = 0; k < lanes_.size(); ++k)
+            most = std::max(most, lanes_[k].estimate(starts[k], nodes_[j].at));
         return most;
     }
     bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
@@ -152,7 +161,8 @@ std::vector<std::size_t> CutChooser::farthest() const
     std::size_t j = 1;
     for (std::size_t i = 0; i + 1 < nodes_.size(); ++i) {
         j = std::max(j, i + 1);
-        while (j + 1 < nodes_.size() && largest(i, j + 1) <= budget_)
+        const std::vector<Lane::Start> starts = startsAt(i);
+        while (j + 1 < nodes_.size() && largest(starts, j + 1) <= budget_)
             ++j;
         far[i] = j;
     }
@@ -178,8 +188,9 @@ std::vector<std::size_t> CutChooser::choose()
     for (std::size_t i = 0; i < last; ++i) {
         if (best[i].beats == std::numeric_limits<std::int64_t>::max())
             continue;
+        const std::vector<Lane::Start> from = startsAt(i);
         for (std::size_t j = i + 1; j <= far[i]; ++j) {
-            const std::int64_t size = largest(i, j);
+            const std::int64_t size = largest(from, j);
             const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
                             best[i].unevenness + size * size, i};
             if (next < best[j])
