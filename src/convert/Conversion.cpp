@@ -49,19 +49,20 @@ bool readMidi(const ConversionRequest& request, MidiFile& file)
 }
 
 // The encoder's options of channel `ch`: the song's transposition, with -o
-// moved by the octaves that fit the channel into the range. A tracer learns
-// the fit either way, for the report's hint.
+// moved by the octaves that fit the channel into the range. A tracer is
+// told the fit either way, for the report's hint.
 TuneOptions fitToRange(const Song& song, int ch, DepartureTracer* tracer)
 {
     const Settings& settings = song.settings;
-    TuneOptions options{song.transpose, settings.triplets, settings.longChords, settings.upperC, settings.keepInStep};
-    if (!settings.fitOctaves && !tracer)
-        return options;
-    const OctaveFit fit = fitOctaves(song.channels[ch].elements, song.transpose, settings.upperC);
+    const std::vector<Element>& elements = song.channels[ch].elements;
     if (tracer)
-        tracer->fitted(ch, fit);
+        tracer->fitted(ch, fitOctaves(elements, song.transpose, settings.upperC));
+    TuneOptions options{song.transpose, settings.triplets, settings.longChords, settings.upperC, settings.keepInStep};
     // With -P the arrangement has moved each channel already.
-    if (settings.fitOctaves && settings.players == 0 && fit.octaves != 0) {
+    if (!settings.fitOctaves || settings.players != 0)
+        return options;
+    const OctaveFit fit = fitOctaves(elements, song.transpose, settings.upperC);
+    if (fit.octaves != 0) {
         Msg(Level::Output, "Transposing channel %d by %d to fit the range.\n", ch + 1, 12 * fit.octaves);
         options.transpose = addWrap(song.transpose, 12 * fit.octaves);
     }
@@ -203,7 +204,8 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
     MidiFile file;
     if (!readMidi(request, file))
         return 1;
-    // The departure tracer only watches each stage's result.
+    // The departure tracer only watches each stage's result: the work is
+    // the same with it or without.
     std::optional<DepartureTracer> tracer;
     if (request.wantDepartures)
         tracer.emplace(file.division, request.settings);

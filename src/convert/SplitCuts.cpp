@@ -12,8 +12,6 @@ namespace {
 constexpr std::size_t maxPlaces = std::size_t{1} << 20;
 // Steps the choice of cuts may take before it goes the greedy way.
 constexpr std::int64_t maxSteps = 400000;
-// Lanes times places whose measures the choice keeps at most (32 MB).
-constexpr std::size_t maxKept = std::size_t{1} << 21;
 
 } // namespace
 
@@ -111,7 +109,6 @@ public:
     CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
         : lanes_(lanes), nodes_(std::move(nodes)), budget_(budget)
     {
-        keepMeasures();
     }
 
     // Indices of the nodes where pieces start (the first is 0).
@@ -135,36 +132,21 @@ private:
     const std::vector<Lane>& lanes_;
     std::vector<Place> nodes_;
     std::int64_t budget_;
-    // Per lane, then per node: the characters spent before it and the notes
-    // across it. The choice weighs every pair of nearby nodes, and searching
-    // these anew for each pair took most of a split's time. Not kept when
-    // there are too many (a huge rest): then searched for each pair.
-    std::vector<std::int64_t> chars_;
-    std::vector<std::int64_t> across_;
 
-    void keepMeasures()
+    // Each lane's start at node `i`, for the pieces weighed from there.
+    std::vector<Lane::Start> startsAt(std::size_t i) const
     {
-        if (lanes_.size() * nodes_.size() > maxKept)
-            return;
-        chars_.reserve(lanes_.size() * nodes_.size());
-        across_.reserve(lanes_.size() * nodes_.size());
+        std::vector<Lane::Start> starts;
         for (const Lane& lane : lanes_)
-            for (const Place& node : nodes_) {
-                chars_.push_back(lane.charsBefore(node.at));
-                across_.push_back(lane.across(node.at));
-            }
+            starts.push_back(lane.startAt(nodes_[i].at));
+        return starts;
     }
-    std::int64_t largest(std::size_t i, std::size_t j) const
+    // The largest estimate of the lanes for a piece from `starts` to node `j`.
+    std::int64_t largest(const std::vector<Lane::Start>& starts, std::size_t j) const
     {
-        const std::int64_t a = nodes_[i].at;
-        const std::int64_t b = nodes_[j].at;
         std::int64_t most = 0;
-        for (std::size_t k = 0; k < lanes_.size(); ++k) {
-            const std::size_t row = k * nodes_.size();
-            most = std::max(most, chars_.empty() ? lanes_[k].estimate(a, b)
-                                                 : lanes_[k].estimate(a, b, chars_[row + i], chars_[row + j],
-                                                                      across_[row + i]));
-        }
+        for (std::size_t k = 0; k < lanes_.size(); ++k)
+            most = std::max(most, lanes_[k].estimate(starts[k], nodes_[j].at));
         return most;
     }
     bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
@@ -179,7 +161,8 @@ std::vector<std::size_t> CutChooser::farthest() const
     std::size_t j = 1;
     for (std::size_t i = 0; i + 1 < nodes_.size(); ++i) {
         j = std::max(j, i + 1);
-        while (j + 1 < nodes_.size() && largest(i, j + 1) <= budget_)
+        const std::vector<Lane::Start> starts = startsAt(i);
+        while (j + 1 < nodes_.size() && largest(starts, j + 1) <= budget_)
             ++j;
         far[i] = j;
     }
@@ -205,8 +188,9 @@ std::vector<std::size_t> CutChooser::choose()
     for (std::size_t i = 0; i < last; ++i) {
         if (best[i].beats == std::numeric_limits<std::int64_t>::max())
             continue;
+        const std::vector<Lane::Start> from = startsAt(i);
         for (std::size_t j = i + 1; j <= far[i]; ++j) {
-            const std::int64_t size = largest(i, j);
+            const std::int64_t size = largest(from, j);
             const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
                             best[i].unevenness + size * size, i};
             if (next < best[j])

@@ -44,20 +44,25 @@ struct Lane {
         const auto i = std::lower_bound(starts.begin(), starts.end(), place) - starts.begin();
         return static_cast<std::int64_t>(static_cast<std::size_t>(i) < letters.size() ? letters[i] : textSize);
     }
-    // The characters a piece [a, b) of this channel is guessed to take.
-    std::int64_t estimate(std::int64_t a, std::int64_t b) const
+    // What the estimate of a piece needs of its start `at`, worked out once
+    // for the many ends a piece from there is weighed with.
+    struct Start {
+        std::int64_t at;
+        bool ended;            // the channel's notes are over by then
+        std::int64_t chars;    // charsBefore(at)
+        std::int64_t restarts; // the cost of the notes sounding across it
+    };
+    Start startAt(std::int64_t at) const { return Start{at, end <= at, charsBefore(at), restartCost * across(at)}; }
+    // The characters a piece from `start` to `b` of this channel is guessed to take.
+    std::int64_t estimate(const Start& start, std::int64_t b) const
     {
-        return estimate(a, b, charsBefore(a), charsBefore(b), across(a));
-    }
-    // The same from charsBefore(a), charsBefore(b) and across(a), already known.
-    std::int64_t estimate(std::int64_t a, std::int64_t b, std::int64_t charsA, std::int64_t charsB,
-                          std::int64_t acrossA) const
-    {
-        if (end <= a)
+        if (start.ended)
             return 0;
-        const std::int64_t rests = (b - a) / sixteenth / 8 * 2 + 3;
-        return std::max(charsB - charsA, rests) + pieceOverhead + restartCost * acrossA;
+        const std::int64_t rests = (b - start.at) / sixteenth / 8 * 2 + 3;
+        return std::max(charsBefore(b) - start.chars, rests) + pieceOverhead + start.restarts;
     }
+    // The characters a piece [a, b) of this channel is guessed to take.
+    std::int64_t estimate(std::int64_t a, std::int64_t b) const { return estimate(startAt(a), b); }
 };
 
 // A place a cut may fall: a bar line or a beat, and the notes across it.
