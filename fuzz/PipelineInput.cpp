@@ -78,11 +78,14 @@ Settings configure(const std::uint8_t* data, std::size_t size)
         static const int parts[4] = {1, 2, 5, maxSplitParts};
         song.splitParts = parts[(merge >> 4) & 3];
     }
-    if ((merge & 3) == 1) {
+    if ((merge & 3) == 3) {
+        // Arranged for 1..16 players instead of merged.
+        song.players = 1 + (merge >> 4);
+    } else if ((merge & 3) == 1) {
         for (int ch = 1; ch < channelCount; ++ch)
             song.mergeList[0].push_back(ch);
         song.active[0] = true;
-    } else if ((merge & 3) >= 2) {
+    } else if ((merge & 3) == 2) {
         const int target = merge >> 4;
         const unsigned sources = at(data, size, 4) | (at(data, size, 5) << 8);
         for (int ch = 0; ch < channelCount; ++ch)

@@ -12,7 +12,8 @@
 //      voices of chords (-c)
 //   2  transposition (signed byte; -128 and 127 stand for the int limits)
 //   3  merges: bits 0..1 none / all into channel 1 / one target (bits 4..7)
-//      with the sources of bytes 4 and 5; bit 2 sends the macro blocks into
+//      with the sources of bytes 4 and 5 / an arrangement for 1 + bits 4..7
+//      players (-P); bit 2 sends the macro blocks into
 //      the console stream (output "-") and splits into macros (-b: bits 4..5
 //      pick 1, 2, 5 or the most parts); bit 3 keeps channels in step; both
 //      bits set let a long song of a short file through

@@ -18,7 +18,8 @@ public:
     // (its grid, how its gaps are measured, whether channels move by octaves).
     DepartureTracer(int division, const Settings& settings)
         : division_(division), triplets_(settings.triplets), keepInStep_(settings.keepInStep),
-          fitOctaves_(settings.fitOctaves && settings.players == 0), arranged_(settings.players != 0), splitParts_(settings.splitParts)
+          fitOctaves_(settings.fitOctaves && settings.players == 0), arranged_(settings.players != 0),
+          splitParts_(settings.splitParts)
     {
     }
 
