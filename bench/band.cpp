@@ -60,6 +60,8 @@ struct Row {
     // Sums of each song's shares, for the mean over songs (that have pairs).
     double songInPlace = 0, songInOrder = 0;
     long long songsWithPairs = 0;
+    // The arrangement's own counts (with -P), beside the measured ones.
+    unsigned long long ownNotes = 0, ownInPlace = 0, ownPairs = 0, ownInOrder = 0;
     long long overPlayers = 0, overParts = 0;
     std::vector<std::string> skippedFiles;
     std::vector<int> players;
@@ -163,20 +165,26 @@ int largestBlock(std::string_view text)
 using Starts = std::multimap<std::int64_t, const PlayedNote*>;
 
 // The played note of `n`'s pitch class starting within a sixteenth of it,
-// nearest in time, then nearest `want` in pitch; null when there is none.
-const PlayedNote* match(const Starts& starts, const SourceNote& n, int want)
+// nearest `want` in pitch, then nearest in time; null when there is none.
+// With `votes`, also the distinct octave offsets of all such notes.
+const PlayedNote* match(const Starts& starts, const SourceNote& n, int want, std::map<int, long long>* votes = nullptr)
 {
     const PlayedNote* best = nullptr;
     double bestTime = 0;
     int bestPitch = 0;
+    std::vector<int> seen;
     const auto lo = static_cast<std::int64_t>(n.clock) - 1;
     for (auto it = starts.lower_bound(lo); it != starts.end() && it->first <= lo + 3; ++it) {
         const PlayedNote* p = it->second;
         const double dt = std::abs(static_cast<double>(p->start) - n.clock);
         if (dt > 1.0 || (p->pitch - n.pitch) % 12 != 0)
             continue;
+        if (votes && std::find(seen.begin(), seen.end(), p->pitch) == seen.end()) {
+            seen.push_back(p->pitch);
+            ++(*votes)[p->pitch - n.pitch];
+        }
         const int dp = std::abs(p->pitch - want);
-        if (!best || dt < bestTime || (dt == bestTime && dp < bestPitch)) {
+        if (!best || dp < bestPitch || (dp == bestPitch && dt < bestTime)) {
             best = p;
             bestTime = dt;
             bestPitch = dp;
@@ -244,15 +252,16 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
         return read.tunes.size() == 1 && read.tunes[0].channel >= 1 ? starts[read.tunes[0].channel] : starts[0];
     };
 
-    // First the nearest pitch; then, per channel, the most common octave
-    // offset, and the match again preferring it.
+    // A channel's shift is the octave offset most of its notes could be
+    // played at (each note votes once for every offset its tune has for
+    // it, so that another channel's note of its pitch class sways no
+    // count); then each note takes the played note nearest its shifted
+    // pitch.
     std::array<std::map<int, long long>, 16> offsets;
     for (SourceNote& n : notes)
         if (n.channel != drumChannel)
-            if (const PlayedNote* p = match(startsOf(n.channel), n, n.pitch)) {
-                n.played = p->pitch;
-                ++offsets[n.channel][p->pitch - n.pitch];
-            }
+            if (match(startsOf(n.channel), n, n.pitch, &offsets[static_cast<std::size_t>(n.channel)]))
+                n.played = 0;
     std::array<int, 16> shift{};
     for (int c = 0; c < 16; ++c) {
         long long most = 0;
@@ -320,6 +329,10 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
         if (n->end > n->start)
             sounding.push_back(n);
     }
+    row.ownNotes += result.band.notes;
+    row.ownInPlace += result.band.inPlace;
+    row.ownPairs += result.band.pairs;
+    row.ownInOrder += result.band.pairsInOrder;
     row.songInPlace += share(row.inPlace - before.inPlace, row.notes - before.notes);
     if (row.pairs > before.pairs) {
         row.songInOrder += share(row.inOrder - before.inOrder, row.pairs - before.pairs);
@@ -331,6 +344,12 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
                     file.c_str(), row.players.back(), row.kept - before.kept, row.notes - before.notes,
                     row.inPlace - before.inPlace, row.inOrder - before.inOrder, row.pairs - before.pairs,
                     row.drumsPlayed - before.drumsPlayed, largest);
+    if (each && commandLine.settings.players > 0)
+        std::printf("    as the arrangement counts: %llu of %llu in place, %llu of %llu pairs in order\n",
+                    static_cast<unsigned long long>(result.band.inPlace),
+                    static_cast<unsigned long long>(result.band.notes),
+                    static_cast<unsigned long long>(result.band.pairsInOrder),
+                    static_cast<unsigned long long>(result.band.pairs));
 }
 
 std::string joined(const std::vector<std::string>& switches)
@@ -403,6 +422,10 @@ int main(int argc, char** argv)
         for (const std::string& file : files)
             measure(switches, file, row);
         print(row);
+        if (row.ownNotes)
+            std::printf("  (as the arrangement counts: %.1f%% in place, %.1f%% in order)\n",
+                        share(static_cast<long long>(row.ownInPlace), static_cast<long long>(row.ownNotes)),
+                        share(static_cast<long long>(row.ownInOrder), static_cast<long long>(row.ownPairs)));
         if (row.skipped)
             for (const std::string& file : row.skippedFiles)
                 std::printf("  (skipped %s)\n", file.c_str());
