@@ -1,25 +1,29 @@
 // How well the song is kept when it is arranged for a band of players,
-// measured from outside the converter:
+// measured from outside the arrangement:
 //
-//   band [--each] FILE...                  the table: -P 1..4 and two baselines
-//   band [--each] [SWITCHES...] -- FILE... one row, for those switches
+//   band [--each] FILE|FOLDER...                  the table below
+//   band [--each] [SWITCHES...] -- FILE|FOLDER... one row, for the switches
 //
-// The table's rows convert with "-P N -k -b 5" for N = 1..4, and, for
-// comparison, "-d 10 -k -o -b 5" (every channel its own player) and
+// The table's rows convert with "-P N -k -b 5" for N = 1..4 and, to compare,
+// with "-d 10 -k -o -b 5" (every channel its own player) and
 // "-d 10 -m all -k -o -b 5" (everything in one). Each file is converted as
-// midi2varn would (writing nothing); its macro blocks are read back with the
-// tune reader and matched against the MIDI file's own notes:
-// - a pitched note (not channel 10, the drums) is played when its player's
-//   tune has a note of its pitch class starting within a sixteenth of it;
-// - it is in place when it is played in the octave of its channel's line:
-//   its pitch plus the channel's most common octave offset;
+// midi2varn would (writing nothing), its macro blocks are read back with the
+// tune reader, and the MIDI file's own notes are matched against them:
+// - a pitched note (not on channel 10, the drums) is played when the tune
+//   its channel's block comment names has a note of its pitch class starting
+//   within a sixteenth of it;
+// - a channel's shift is the octave offset most of its notes could be
+//   played at, and a note is in place when it is played at its pitch plus
+//   that shift;
 // - of two notes of different channels sounding together at different
 //   pitches, the pair is in order when the lower still sounds lower;
 // - a drum is played as a pitch when a played note of its pitch class at
-//   its time matches no pitched note.
-// Players are the tunes read back, parts the "/use" lines of a block, the
-// time the CPU time of the conversions. Files that do not convert are
-// skipped.
+//   its time belongs to no pitched note.
+// Players are the tunes read back, parts the "/use" lines of one block, the
+// time the CPU time of the conversions. Shares are over all notes (pairs),
+// and in brackets the mean of the songs' shares. Files without notes, or
+// that do not convert, are skipped. --each adds every file's figures and,
+// with -P, the arrangement's own counts.
 #include "convert/Conversion.h"
 #include "midi/MidiReader.h"
 #include "options/Options.h"
@@ -290,8 +294,8 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
     for (const SourceNote& n : notes)
         if (n.channel != drumChannel) {
             const auto lo = static_cast<std::int64_t>(n.clock) - 1;
-            const double end = 4.0 * static_cast<double>(n.end) / division;
-            for (auto it = starts[0].lower_bound(lo); it != starts[0].end() && static_cast<double>(it->first) <= end + 1;
+            const double end = 4.0 * static_cast<double>(n.end) / division + 1;
+            for (auto it = starts[0].lower_bound(lo); it != starts[0].end() && static_cast<double>(it->first) <= end;
                  ++it)
                 if (static_cast<double>(it->first) >= n.clock - 1 && (it->second->pitch - n.pitch) % 12 == 0)
                     explained[it->second] = true;
@@ -314,7 +318,8 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
     for (const SourceNote& n : notes)
         if (n.channel != drumChannel)
             order.push_back(&n);
-    std::stable_sort(order.begin(), order.end(), [](const SourceNote* a, const SourceNote* b) { return a->start < b->start; });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const SourceNote* a, const SourceNote* b) { return a->start < b->start; });
     std::vector<const SourceNote*> sounding;
     for (const SourceNote* n : order) {
         std::erase_if(sounding, [&](const SourceNote* s) { return s->end <= n->start; });
@@ -360,20 +365,21 @@ std::string joined(const std::vector<std::string>& switches)
     return text;
 }
 
-void print(Row& row)
+void print(const Row& row)
 {
     std::vector<int> players = row.players;
     std::sort(players.begin(), players.end());
-    const double median = players.empty() ? 0
-                          : players.size() % 2 ? players[players.size() / 2]
-                                               : (players[players.size() / 2 - 1] + players[players.size() / 2]) / 2.0;
-    std::printf("| %s | %lld | %.4g (up to %d) | %lld | %.2f%% (%lld of %lld) | %.1f%% (songs %.1f%%) | %.1f%% (songs %.1f%%; %lld pairs) | %lld | %d "
-                "(%lld over 5) | %.2f s |\n",
+    const std::size_t half = players.size() / 2;
+    const double median = players.empty()       ? 0
+                          : players.size() % 2 ? players[half]
+                                               : (players[half - 1] + players[half]) / 2.0;
+    std::printf("| %s | %lld | %.4g (up to %d) | %lld | %.2f%% (%lld of %lld) | %.1f%% (songs %.1f%%) ",
                 row.name.c_str(), row.files, median, players.empty() ? 0 : players.back(), row.overPlayers,
                 share(row.kept, row.notes), row.kept, row.notes, share(row.inPlace, row.notes),
-                row.files ? row.songInPlace / row.files : 100.0, share(row.inOrder, row.pairs),
-                row.songsWithPairs ? row.songInOrder / row.songsWithPairs : 100.0, row.pairs, row.drumsPlayed, row.largestMacro, row.overParts,
-                row.seconds);
+                row.files ? row.songInPlace / row.files : 100.0);
+    std::printf("| %.1f%% (songs %.1f%%; %lld pairs) | %lld of %lld | %d (%lld over 5) | %.2f s |\n",
+                share(row.inOrder, row.pairs), row.songsWithPairs ? row.songInOrder / row.songsWithPairs : 100.0,
+                row.pairs, row.drumsPlayed, row.drums, row.largestMacro, row.overParts, row.seconds);
 }
 
 } // namespace
