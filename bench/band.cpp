@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -168,32 +169,33 @@ int largestBlock(std::string_view text)
 // Played notes of one tune by their start.
 using Starts = std::multimap<std::int64_t, const PlayedNote*>;
 
-// The played note of `n`'s pitch class starting within a sixteenth of it,
-// nearest `want` in pitch, then nearest in time; null when there is none.
-// With `votes`, also the distinct octave offsets of all such notes.
-const PlayedNote* match(const Starts& starts, const SourceNote& n, int want, std::map<int, long long>* votes = nullptr)
+// Calls `visit` with every played note of `n`'s pitch class starting
+// within a sixteenth of it.
+template <typename Visit>
+void forCandidates(const Starts& starts, const SourceNote& n, Visit visit)
+{
+    const auto lo = static_cast<std::int64_t>(n.clock) - 1;
+    for (auto it = starts.lower_bound(lo); it != starts.end() && it->first <= lo + 3; ++it)
+        if (std::abs(static_cast<double>(it->first) - n.clock) <= 1.0 && (it->second->pitch - n.pitch) % 12 == 0)
+            visit(*it->second);
+}
+
+// Of those, the one nearest `want` in pitch, then nearest in time; null
+// when there is none.
+const PlayedNote* match(const Starts& starts, const SourceNote& n, int want)
 {
     const PlayedNote* best = nullptr;
     double bestTime = 0;
     int bestPitch = 0;
-    std::vector<int> seen;
-    const auto lo = static_cast<std::int64_t>(n.clock) - 1;
-    for (auto it = starts.lower_bound(lo); it != starts.end() && it->first <= lo + 3; ++it) {
-        const PlayedNote* p = it->second;
-        const double dt = std::abs(static_cast<double>(p->start) - n.clock);
-        if (dt > 1.0 || (p->pitch - n.pitch) % 12 != 0)
-            continue;
-        if (votes && std::find(seen.begin(), seen.end(), p->pitch) == seen.end()) {
-            seen.push_back(p->pitch);
-            ++(*votes)[p->pitch - n.pitch];
-        }
-        const int dp = std::abs(p->pitch - want);
+    forCandidates(starts, n, [&](const PlayedNote& p) {
+        const double dt = std::abs(static_cast<double>(p.start) - n.clock);
+        const int dp = std::abs(p.pitch - want);
         if (!best || dp < bestPitch || (dp == bestPitch && dt < bestTime)) {
-            best = p;
+            best = &p;
             bestTime = dt;
             bestPitch = dp;
         }
-    }
+    });
     return best;
 }
 
@@ -257,18 +259,33 @@ void measure(const std::vector<std::string>& switches, const std::string& file, 
     };
 
     // A channel's shift is the octave offset most of its notes could be
-    // played at (each note votes once for every offset its tune has for
-    // it, so that another channel's note of its pitch class sways no
-    // count); then each note takes the played note nearest its shifted
-    // pitch.
-    std::array<std::map<int, long long>, 16> offsets;
-    for (SourceNote& n : notes)
+    // played at. Each note votes for every offset its tune has a note at;
+    // a played note that could be the note of k channels (a line doubled
+    // in octaves) gives each 1/k of a vote, so that one channel's notes do
+    // not pull another's shift to them. Then each note takes the played
+    // note nearest its shifted pitch.
+    std::map<const PlayedNote*, std::uint16_t> claims; // channel bits
+    for (const SourceNote& n : notes)
         if (n.channel != drumChannel)
-            if (match(startsOf(n.channel), n, n.pitch, &offsets[static_cast<std::size_t>(n.channel)]))
-                n.played = 0;
+            forCandidates(startsOf(n.channel), n,
+                          [&](const PlayedNote& p) { claims[&p] |= static_cast<std::uint16_t>(1u << n.channel); });
+    std::array<std::map<int, double>, 16> offsets;
+    for (SourceNote& n : notes) {
+        if (n.channel == drumChannel)
+            continue;
+        std::map<int, double> votes; // the best vote per offset
+        forCandidates(startsOf(n.channel), n, [&](const PlayedNote& p) {
+            double& vote = votes[p.pitch - n.pitch];
+            vote = std::max(vote, 1.0 / std::popcount(claims[&p]));
+        });
+        for (const auto& [offset, vote] : votes)
+            offsets[static_cast<std::size_t>(n.channel)][offset] += vote;
+        if (!votes.empty())
+            n.played = 0;
+    }
     std::array<int, 16> shift{};
     for (int c = 0; c < 16; ++c) {
-        long long most = 0;
+        double most = 0;
         for (const auto& [offset, count] : offsets[c])
             if (count > most) {
                 most = count;
