@@ -22,8 +22,8 @@
 // Players are the tunes read back, parts the "/use" lines of one block, the
 // time the CPU time of the conversions. Shares are over all notes (pairs),
 // and in brackets the mean of the songs' shares. Files without notes, or
-// that do not convert, are skipped. --each adds every file's figures and,
-// with -P, the arrangement's own counts.
+// that do not convert, are skipped. With -P, the arrangement's own counts
+// follow the row; --each adds every file's figures.
 #include "convert/Conversion.h"
 #include "midi/MidiReader.h"
 #include "options/Options.h"
