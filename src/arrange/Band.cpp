@@ -7,7 +7,6 @@
 #include <bit>
 #include <functional>
 #include <memory>
-#include <numeric>
 #include <queue>
 #include <tuple>
 
@@ -19,20 +18,8 @@ constexpr int moveCount = 2 * maxOctaveShift + 1; // -maxOctaveShift..maxOctaveS
 using Notes = std::array<std::vector<BandNote>, channelCount>;
 using Moves = std::array<int, channelCount>;
 
-int clampKey(int pitch)
-{
-    return std::clamp(pitch, 0, keys - 1);
-}
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-int sign(int v)
-{
-    return (v > 0) - (v < 0);
-}
+int clampKey(int pitch) { return std::clamp(pitch, 0, keys - 1); }
+int sign(int v) { return (v > 0) - (v < 0); }
 
 // How often two keys of two channels sound together.
 struct PairCount {
@@ -99,12 +86,9 @@ private:
 
     void countInside(int c, const std::vector<BandNote>& notes)
     {
-        const std::int64_t top = highestNote + (upperC_ ? 1 : 0);
         for (const BandNote& note : notes) {
-            const std::int64_t pitch = std::int64_t{clampKey(note.pitch)} + transpose_;
-            const std::int64_t first = std::max<std::int64_t>(-floorDiv(pitch - lowestNote, 12), -maxOctaveShift);
-            const std::int64_t last = std::min<std::int64_t>(floorDiv(top - pitch, 12), maxOctaveShift);
-            for (std::int64_t k = first; k <= last; ++k)
+            const OctaveMoves fits = movesIntoRange(std::int64_t{clampKey(note.pitch)} + transpose_, upperC_);
+            for (int k = fits.first; k <= fits.last; ++k)
                 ++inside_[idx(c)][static_cast<std::size_t>(k + maxOctaveShift)];
         }
         channelNotes_[idx(c)] = notes.size();
@@ -249,16 +233,16 @@ Moves climb(const Weights& weights, Moves moves)
     return moves;
 }
 
-// The channels of the band ordered by register (median pitch after their
-// moves, then by number), cut into `players` groups: of all cuts, the one
-// whose groups span the fewest semitones in all, then the one whose largest
-// group has the fewest notes.
-std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights& weights, int players)
+// A channel of the band at its place in the register: the median of its
+// keys after its move.
+struct Voice {
+    int channel;
+    std::int64_t median;
+};
+
+// The channels with notes, ordered by register, then by number.
+std::vector<Voice> registerOrder(const Notes& notes, const Moves& moves)
 {
-    struct Voice {
-        int channel;
-        std::int64_t median;
-    };
     std::vector<Voice> voices;
     for (int c = 0; c < channelCount; ++c) {
         const std::vector<BandNote>& list = notes[static_cast<std::size_t>(c)];
@@ -267,36 +251,42 @@ std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights&
         std::vector<int> pitches;
         for (const BandNote& note : list)
             pitches.push_back(clampKey(note.pitch));
-        std::nth_element(pitches.begin(), pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2),
-                         pitches.end());
-        voices.push_back(Voice{c, pitches[pitches.size() / 2] + 12 * std::int64_t{moves[static_cast<std::size_t>(c)]}});
+        const auto middle = pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2);
+        std::nth_element(pitches.begin(), middle, pitches.end());
+        voices.push_back(Voice{c, *middle + 12 * std::int64_t{moves[static_cast<std::size_t>(c)]}});
     }
-    std::stable_sort(voices.begin(), voices.end(),
-                     [](const Voice& x, const Voice& y) { return x.median < y.median; });
-    const std::size_t groups = std::min(voices.size(), static_cast<std::size_t>(std::max(players, 1)));
+    std::stable_sort(voices.begin(), voices.end(), [](const Voice& x, const Voice& y) { return x.median < y.median; });
+    return voices;
+}
 
-    // Every way to cut the ordered voices into `groups` runs: `ends` holds
-    // where each run ends.
+// Of every way to cut `voices` into `groups` runs, the one whose runs span
+// the fewest semitones in all, then the one whose largest run has the
+// fewest notes: where each run ends.
+std::vector<std::size_t> bestCut(const std::vector<Voice>& voices, const Weights& weights, std::size_t groups)
+{
     std::vector<std::size_t> ends(groups), best;
     std::pair<std::int64_t, std::uint64_t> bestCost{0, 0};
+    const auto weigh = [&] {
+        std::int64_t span = 0;
+        std::uint64_t largest = 0;
+        std::size_t begin = 0;
+        for (std::size_t end : ends) {
+            span += voices[end - 1].median - voices[begin].median;
+            std::uint64_t size = 0;
+            for (std::size_t v = begin; v < end; ++v)
+                size += weights.channelNotes(voices[v].channel);
+            largest = std::max(largest, size);
+            begin = end;
+        }
+        if (best.empty() || std::make_pair(span, largest) < bestCost) {
+            best = ends;
+            bestCost = {span, largest};
+        }
+    };
     const std::function<void(std::size_t, std::size_t)> cut = [&](std::size_t run, std::size_t from) {
         if (run + 1 == groups) {
             ends[run] = voices.size();
-            std::int64_t span = 0;
-            std::uint64_t largest = 0;
-            std::size_t begin = 0;
-            for (std::size_t end : ends) {
-                span += voices[end - 1].median - voices[begin].median;
-                std::uint64_t size = 0;
-                for (std::size_t v = begin; v < end; ++v)
-                    size += weights.channelNotes(voices[v].channel);
-                largest = std::max(largest, size);
-                begin = end;
-            }
-            if (best.empty() || std::make_pair(span, largest) < bestCost) {
-                best = ends;
-                bestCost = {span, largest};
-            }
+            weigh();
             return;
         }
         // Leave at least one voice for each run still to come.
@@ -307,10 +297,18 @@ std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights&
     };
     if (groups > 0)
         cut(0, 0);
+    return best;
+}
 
+// The channels of the band cut by register into `players` players, in the
+// order of their lowest channel.
+std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights& weights, int players)
+{
+    const std::vector<Voice> voices = registerOrder(notes, moves);
+    const std::size_t groups = std::min(voices.size(), static_cast<std::size_t>(std::max(players, 1)));
     std::vector<Player> band;
     std::size_t begin = 0;
-    for (std::size_t end : best) {
+    for (std::size_t end : bestCut(voices, weights, groups)) {
         Player player;
         for (std::size_t v = begin; v < end; ++v)
             player.channels.push_back(voices[v].channel);

@@ -61,22 +61,27 @@ void Song::arrangeBand(std::array<bool, channelCount>& inBand, std::array<int, c
     }
 }
 
+Song::Routes Song::routes()
+{
+    Routes r;
+    r.active = settings.active;
+    if (settings.players != 0) {
+        arrangeBand(r.active, r.targets);
+        r.getsTempos = r.active;
+        return r;
+    }
+    for (int ch = 0; ch < channelCount; ++ch) {
+        r.targets[ch] = mergeTarget(settings.mergeList, ch);
+        // An inactive merge target still gets its sources' notes, so it
+        // needs the tempo changes as well.
+        r.getsTempos[ch] = r.active[ch] || !settings.mergeList[ch].empty();
+    }
+    return r;
+}
+
 void Song::sortToChannels()
 {
-    std::array<int, channelCount> targets;
-    std::array<bool, channelCount> getsTempos;
-    std::array<bool, channelCount> active = settings.active;
-    if (settings.players != 0) {
-        arrangeBand(active, targets);
-        getsTempos = active;
-    } else {
-        for (int ch = 0; ch < channelCount; ++ch) {
-            targets[ch] = mergeTarget(settings.mergeList, ch);
-            // An inactive merge target still gets its sources' notes, so it
-            // needs the tempo changes as well.
-            getsTempos[ch] = active[ch] || !settings.mergeList[ch].empty();
-        }
-    }
+    const auto [active, targets, getsTempos] = routes();
     // Each channel's list is sized once, to what it will receive.
     std::array<std::size_t, channelCount> sizes{};
     for (const Track& track : tracks) {

@@ -61,6 +61,14 @@ public:
     void releaseChannels();
 
 private:
+    // Where each channel's elements go: whether they are converted, the
+    // channel that receives them, and whether it gets the tempo changes.
+    struct Routes {
+        std::array<bool, channelCount> active;
+        std::array<int, channelCount> targets;
+        std::array<bool, channelCount> getsTempos;
+    };
+    Routes routes();
     // Moves the tracks' elements into the channels and sorts them (the
     // constructor's work).
     void sortToChannels();

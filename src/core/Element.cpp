@@ -40,3 +40,21 @@ void Element::print(int division) const
         break;
     }
 }
+
+namespace {
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+} // namespace
+
+OctaveMoves movesIntoRange(std::int64_t pitch, bool upperC)
+{
+    const std::int64_t top = highestNote + (upperC ? 1 : 0);
+    const std::int64_t first = std::max<std::int64_t>(-floorDiv(pitch - lowestNote, 12), -maxOctaveShift);
+    const std::int64_t last = std::min<std::int64_t>(floorDiv(top - pitch, 12), maxOctaveShift);
+    return OctaveMoves{static_cast<int>(std::min<std::int64_t>(first, maxOctaveShift + 1)),
+                       static_cast<int>(std::max<std::int64_t>(last, -maxOctaveShift - 1))};
+}

@@ -18,6 +18,15 @@ inline constexpr int highestNote = 83;
 // The whole octaves a channel may be moved, either way, to fit that range.
 inline constexpr int maxOctaveShift = 10;
 
+// The moves first..last of whole octaves (within maxOctaveShift either way)
+// that put `pitch` in that range (48..83, 48..84 with `upperC`); none when
+// first > last.
+struct OctaveMoves {
+    int first;
+    int last;
+};
+OctaveMoves movesIntoRange(std::int64_t pitch, bool upperC);
+
 // One event: its kind, its time and place, and the values of its kind.
 struct Element {
     // A note-on of `pitch` with `velocity`; its duration is set when it ends.

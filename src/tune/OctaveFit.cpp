@@ -7,19 +7,10 @@
 #include <array>
 #include <cstdint>
 
-namespace {
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-} // namespace
 
 OctaveFit fitOctaves(std::span<const Element> elements, int transpose, bool upperC)
 {
     constexpr int moves = 2 * maxOctaveShift + 1;
-    const std::int64_t top = highestNote + (upperC ? 1 : 0);
     // Per move, the notes it puts in range: each note is in range for a run
     // of at most four moves, found by division rather than by trying all.
     std::array<std::size_t, moves> inside{};
@@ -28,10 +19,8 @@ OctaveFit fitOctaves(std::span<const Element> elements, int transpose, bool uppe
         if (!e.isNote())
             continue;
         ++notes;
-        const std::int64_t pitch = addWrap(e.pitch, transpose);
-        const std::int64_t first = std::max<std::int64_t>(-floorDiv(pitch - lowestNote, 12), -maxOctaveShift);
-        const std::int64_t last = std::min<std::int64_t>(floorDiv(top - pitch, 12), maxOctaveShift);
-        for (std::int64_t k = first; k <= last; ++k)
+        const OctaveMoves fits = movesIntoRange(addWrap(e.pitch, transpose), upperC);
+        for (int k = fits.first; k <= fits.last; ++k)
             ++inside[static_cast<std::size_t>(k + maxOctaveShift)];
     }
     const auto outside = [&](int k) { return notes - inside[static_cast<std::size_t>(k + maxOctaveShift)]; };
