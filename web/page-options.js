@@ -111,23 +111,29 @@
     return Switches.switches(readState()).indexOf('-P') >= 0;
   }
 
-  // Each channel's player in the shown conversion (with -P): "1", "2 (up
-  // 12)" for a channel moved by octaves, "left out" for a channel with
-  // notes outside the band; the column shows only for an arrangement.
+  // Each channel's player in the shown conversion (with -P): "1", "2
+  // (+12)" for a channel moved by octaves, "left out" for a channel with
+  // notes outside the band (drums or -d/-s); the column shows only for an
+  // arrangement.
   function showPlayers(run) {
     var band = run && run.status === 0 && run.roll ? run.roll.band : null;
     $('channel-table').classList.toggle('band', Boolean(band));
     var summary = page.state.summary;
     for (var ch = 1; ch <= Switches.channelCount; ++ch) {
       var text = '–';
+      var words = '';
       if (band && band.playerOf[ch - 1] > 0) {
         var octaves = band.octaves[ch - 1];
+        var moved = (octaves > 0 ? 'up ' : 'down ') + Math.abs(12 * octaves);
         text = String(band.playerOf[ch - 1]) +
-               (octaves ? ' (' + (octaves > 0 ? 'up ' : 'down ') + Math.abs(12 * octaves) + ')' : '');
+               (octaves ? ' (' + (octaves > 0 ? '+' : '−') + Math.abs(12 * octaves) + ')' : '');
+        words = 'Player ' + band.playerOf[ch - 1] + (octaves ? ', moved ' + moved + ' semitones' : '');
       } else if (band && summary && summary.notes[ch - 1] > 0) {
-        text = ch === window.midi2varn.contract.drumChannel ? 'left out (drums)' : 'left out';
+        text = 'left out';
       }
-      $('channel-' + ch).querySelector('.player').textContent = text;
+      var cell = $('channel-' + ch).querySelector('.player');
+      cell.textContent = text;
+      cell.title = words;
     }
   }
 
