@@ -30,7 +30,7 @@ constexpr unsigned toggleCount = sizeof toggles;
 constexpr unsigned splitBit = 1u << toggleCount;
 constexpr unsigned drumsBit = splitBit << 1;
 constexpr unsigned bandBit = drumsBit << 1;
-constexpr unsigned octavesBit = 1u << 1;
+constexpr unsigned octavesBit = 1u << 1; // -o's, second of the toggles
 // Bits of the toggles every combination is tried of (-k, -o, -e, -n), of
 // -c (tried both ways when a polyphony limit is given), and of the rest,
 // tried alone and on the best of the combinations (-a, -u).
@@ -381,15 +381,22 @@ bool Suggester::run(const Settings& settings)
     if (all_.empty())
         return false;
     splitLater_ = settings.splitParts == 0 || settings.splitParts > gameParts;
-    const bool drums = all_.front().candidate.figures.fidelity.drums > 0;
+    const Candidate& given = all_.front().candidate;
+    const bool drums = given.figures.fidelity.drums > 0;
+    // The toggles keep the channels written, so a set built on the given
+    // ones needs as many players, one fewer with the drums left out: when
+    // that is more than asked for, only the band's sets are worth a try.
+    const bool fewEnough = request_.players <= 0 || given.players - (drums ? 1 : 0) <= request_.players;
     // The sets without a split are known now; those a split follows only
     // once measured, so the total grows then when it must.
     const std::size_t band = bandCandidates(settings).size();
-    total_ = 1 + firstCandidates(settings).size() + std::size(lateBits) + (drums ? drumFinalists + 1 : 0) +
-             (band > 0 ? band + std::size(lateBits) : 0);
-    tryFixedSet(settings);
-    if (drums)
-        tryWithoutDrums();
+    total_ = 1 + (fewEnough ? firstCandidates(settings).size() + std::size(lateBits) : 0) +
+             (fewEnough && drums ? drumFinalists + 1 : 0) + (band > 0 ? band + std::size(lateBits) : 0);
+    if (fewEnough) {
+        tryFixedSet(settings);
+        if (drums)
+            tryWithoutDrums();
+    }
     tryBand(settings);
     if (splitLater_)
         splitWhereNeeded();
