@@ -148,15 +148,17 @@ void noteList(Description& out, std::string_view name, const NoteListPlace& list
     });
 }
 
-// One channel of the roll: its notes in the tune and in the file (as note
-// lists in `store`), its departures (as a table; their lines come with
+// One channel of the roll (with -P, its player's: `player` from 1, else 0):
+// its notes in the tune and in the file (as note lists in `store`), its departures (as a table; their lines come with
 // describeDepartures) with their count by kind, and both tempo maps.
 void rollChannel(Description& out, ColumnStore& store, int division, const ChannelTrace& trace,
-                 const PlayedTune& played, const ChannelDepartures& departures)
+                 const PlayedTune& played, const ChannelDepartures& departures, int player)
 {
     out.object([&] {
         out.key("channel");
         out.integer(trace.channel);
+        out.key("player");
+        out.integer(player);
         out.key("polyphony");
         out.integer(trace.polyphony);
         out.key("summary");
@@ -212,10 +214,41 @@ std::vector<std::vector<std::size_t>> messagesByTune(const TuneRead& read)
     return messages;
 }
 
+// With -P, the band: {"players": [the channels of each player], "playerOf":
+// per channel its player from 1 (0: left out), "octaves": per channel its
+// move in octaves}; null without.
+void band(Description& out, const BandPlan& plan, bool arranged)
+{
+    out.key("band");
+    if (!arranged) {
+        out.raw("null");
+        return;
+    }
+    const auto numbers = [&out](const auto& values, int add) {
+        out.array([&] {
+            std::string text;
+            for (const int value : values)
+                text += (text.empty() ? "" : ",") + std::to_string(value + add);
+            out.raw(text);
+        });
+    };
+    out.object([&] {
+        out.key("players");
+        out.array([&] {
+            for (const Player& player : plan.players)
+                numbers(player.channels, 1);
+        });
+        out.key("playerOf");
+        numbers(plan.playerOf, 1);
+        out.key("octaves");
+        numbers(plan.octaves, 0);
+    });
+}
+
 } // namespace
 
-// Of a conversion: the file's division and bars, the song's fidelity figures, whether the upper c was
-// allowed, the preview file's name, and per channel with a tune the
+// Of a conversion: the file's division and bars, the song's fidelity figures, the band (with -P),
+// whether the upper c was allowed, the preview file's name, and per channel with a tune the
 // channel's roll (rollChannel).
 std::string describeRoll(const Conversion& result, const Settings& settings, const std::string& outputName,
                          std::vector<double>& tables, ColumnStore& store)
@@ -243,6 +276,7 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
         metres(out, trace);
         out.key("song");
         out.object([&] { songFigures(out, result.fidelity); });
+        band(out, result.band, settings.players > 0);
         out.key("channels");
         out.array([&] {
             for (const TuneRecord& record : result.tunes) {
@@ -253,8 +287,9 @@ std::string describeRoll(const Conversion& result, const Settings& settings, con
                                             [&](const PlayedTune& tune) { return tune.channel == channel; });
                 const auto d = std::find_if(result.departures.begin(), result.departures.end(),
                                             [&](const ChannelDepartures& c) { return c.channel == channel; });
+                const int player = channel >= 1 && channel <= channelCount ? result.band.playerOf[channel - 1] : -1;
                 if (t != trace.channels.end() && p != result.played.tunes.end() && d != result.departures.end())
-                    rollChannel(out, store, trace.division, *t, *p, *d);
+                    rollChannel(out, store, trace.division, *t, *p, *d, settings.players > 0 ? player + 1 : 0);
             }
         });
     });

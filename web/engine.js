@@ -267,12 +267,14 @@
   };
 
   // Suggestions for `bytes` under switch sets built on `args` (the
-  // switches only): { converted, errors, ranked: [{ switches, typed, notes,
-  // asWritten, played, macros, parts, playsWhole, drums, asWrittenShare,
-  // playedShare, line, given, words }], offer }, best first, with
+  // switches only), for at most `players` players when above 0 (with -P
+  // for them among the sets): { converted, errors, players, ranked: [{
+  // switches, typed, notes, asWritten, played, macros, parts, playsWhole,
+  // drums, asWrittenShare, playedShare, line, players, given, words }],
+  // offer }, best first, with
   // `progress(done, total)` called as they are tried; offer is the line
   // offering the best set instead of `args` ("" when it is not worth it).
-  Engine.prototype.suggest = function (bytes, args, progress) {
+  Engine.prototype.suggest = function (bytes, args, progress, players) {
     var module = this.module;
     var line = encodeArgs(args);
     var midiAt = copyIn(module, bytes);
@@ -280,7 +282,7 @@
     var lengthsAt = copyIn(module, line.lengths);
     module.onSuggestProgress = progress || null;
     try {
-      return this.description(module._m2v_suggest(midiAt, bytes.length, textAt, lengthsAt, line.count)).value;
+      return this.description(module._m2v_suggest(midiAt, bytes.length, textAt, lengthsAt, line.count, players || 0)).value;
     } finally {
       module.onSuggestProgress = null;
       module._free(midiAt);

@@ -32,6 +32,7 @@
         head.appendChild(drumsTag());
       row.appendChild(head);
       row.appendChild(element('td', 'notes', '–'));
+      row.appendChild(element('td', 'player', '–'));
 
       var leaveOut = element('input');
       leaveOut.type = 'checkbox';
@@ -100,7 +101,39 @@
       row.querySelector('.notes').textContent = summary ? notes.toLocaleString('en') : '–';
       row.classList.toggle('silent', summary !== null && notes === 0);
       $('leave-out-' + ch).disabled = $('opt-d-all').checked;
-      $('merge-' + ch).disabled = $('opt-m-all').checked;
+      $('merge-' + ch).disabled = $('opt-m-all').checked || arranged();
+    }
+    $('opt-m-all').disabled = arranged();
+  }
+
+  // Whether Players is set: the arrangement makes the merges then.
+  function arranged() {
+    return Switches.switches(readState()).indexOf('-P') >= 0;
+  }
+
+  // Each channel's player in the shown conversion (with -P): "1", "2
+  // (+12)" for a channel moved by octaves, "left out" for a channel with
+  // notes outside the band (drums or -d/-s); the column shows only for an
+  // arrangement.
+  function showPlayers(run) {
+    var band = run && run.status === 0 && run.roll ? run.roll.band : null;
+    $('channel-table').classList.toggle('band', Boolean(band));
+    var summary = page.state.summary;
+    for (var ch = 1; ch <= Switches.channelCount; ++ch) {
+      var text = '–';
+      var words = '';
+      if (band && band.playerOf[ch - 1] > 0) {
+        var octaves = band.octaves[ch - 1];
+        var moved = (octaves > 0 ? 'up ' : 'down ') + Math.abs(12 * octaves);
+        text = String(band.playerOf[ch - 1]) +
+               (octaves ? ' (' + (octaves > 0 ? '+' : '−') + Math.abs(12 * octaves) + ')' : '');
+        words = 'Player ' + band.playerOf[ch - 1] + (octaves ? ', moved ' + moved + ' semitones' : '');
+      } else if (band && summary && summary.notes[ch - 1] > 0) {
+        text = 'left out';
+      }
+      var cell = $('channel-' + ch).querySelector('.player');
+      cell.textContent = text;
+      cell.title = words;
     }
   }
 
@@ -119,6 +152,7 @@
     state.mergeAll = $('opt-m-all').checked;
     state.fitOctaves = $('opt-o').checked;
     state.polyphony = numberText($('opt-p'));
+    state.players = numberText($('opt-P'));
     state.transpose = numberText($('opt-t'));
     state.upperC = $('opt-u').checked;
     state.verbosity = Number($('opt-v').value);
@@ -165,6 +199,7 @@
   page.showContract = showContract;
   page.buildChannelRows = buildChannelRows;
   page.showChannelRows = showChannelRows;
+  page.showPlayers = showPlayers;
   page.controlsChanged = controlsChanged;
   page.currentSwitches = function () { return Switches.switches(readState()); };
 })(window.midi2varn.page);

@@ -206,15 +206,21 @@
   // channel's last macro, its departure report.
   function tuneArticle(tune, rollData) {
     // A split channel comes as its macros, in order, each a block of its own.
-    var name = 'channel ' + tune.channel;
+    // With -P, the block is its player's, written as its lowest channel.
+    var player = rollData && rollData.band ? rollData.band.playerOf[tune.channel - 1] : 0;
+    var members = player ? rollData.band.players[player - 1] : [];
+    var owner = player
+      ? 'player ' + player + ' (' + (members.length === 1 ? 'channel ' : 'channels ') + members.join(', ') + ')'
+      : 'channel ' + tune.channel;
+    var name = owner;
     var key = String(tune.channel);
     if (tune.macro) {
-      name = 'macro ' + tune.macro + ' of ' + tune.macros + ' of channel ' + tune.channel;
+      name = 'macro ' + tune.macro + ' of ' + tune.macros + ' of ' + owner;
       key += '-' + tune.macro;
     }
     var article = element('article', 'tune');
     article.id = 'tune-' + key;
-    article.appendChild(tuneHead(tune, name, key, article));
+    article.appendChild(tuneHead(tune, owner, name, key, article));
     if (tune.macro)
       article.appendChild(element('p', 'muted', tune.macro === 1
         ? 'Press it together with the band\'s macro 1.'
@@ -238,9 +244,9 @@
     return article;
   }
 
-  function tuneHead(tune, name, key, article) {
+  function tuneHead(tune, owner, name, key, article) {
     var head = element('div', 'tune-head');
-    var title = element('h3', null, 'Channel ' + tune.channel +
+    var title = element('h3', null, owner.charAt(0).toUpperCase() + owner.slice(1) +
                         (tune.macro ? ', macro ' + tune.macro + ' of ' + tune.macros : ''));
     title.id = 'tune-title-' + key;
     article.setAttribute('aria-labelledby', title.id);

@@ -11,10 +11,17 @@
   var toggled = ['a', 'c', 'e', 'k', 'n', 'o', 'u'];
   var token = 0; // tells this page's requests from older ones
 
+  // The band size the suggestions are for (0: any number of players).
+  function players() {
+    var value = Number($('suggest-players').value);
+    var most = Number($('suggest-players').max);
+    return Number.isInteger(value) && value > 0 ? Math.min(value, most) : 0;
+  }
+
   function request() {
     var file = page.state.file;
     return page.state.converter.request({
-      kind: 'suggest', bytes: file.bytes, args: page.currentSwitches(), token: ++token
+      kind: 'suggest', bytes: file.bytes, args: page.currentSwitches(), players: players(), token: ++token
     });
   }
 
@@ -39,6 +46,9 @@
     });
     var split = row.switches.indexOf('-b');
     $('opt-b').value = split >= 0 ? row.switches[split + 1] : '';
+    // A row's -P (the band it is for) takes the place of the merges.
+    var band = row.switches.indexOf('-P');
+    $('opt-P').value = band >= 0 ? row.switches[band + 1] : '';
     // A row's -d 10 leaves the drums out: the channel's box, or under -d all its Output box.
     var drums = String(window.midi2varn.contract.drumChannel);
     row.switches.forEach(function (arg, i) {
@@ -66,6 +76,8 @@
       tr.appendChild(cell(row.playedShare, 'number'));
       tr.appendChild(cell(String(row.macros), 'number'));
       tr.appendChild(cell(row.parts + (row.playsWhole ? '' : ' (too many)'), 'number'));
+      if (found.players)
+        tr.appendChild(cell(String(row.players), 'number'));
       tr.appendChild(cell(row.words, 'words'));
       var use = element('button', 'apply', row.given ? 'In use' : 'Use');
       use.type = 'button';
@@ -76,6 +88,7 @@
       tr.appendChild(last);
       body.appendChild(tr);
     });
+    $('suggest-players-head').hidden = !found.players;
     $('suggest-table').hidden = found.ranked.length === 0;
   }
 

@@ -13,6 +13,7 @@
     page.buildChannelRows();
     page.setupRoll();
     page.wireFile();
+    page.onResult(page.showPlayers);
     $('options').addEventListener('change', page.controlsChanged);
     $('options').addEventListener('input', function (event) {
       if (event.target.type === 'number')

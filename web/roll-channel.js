@@ -22,6 +22,9 @@
     this.contract = contract;
     this.layouts = contract.layouts;
     this.channel = data.channel;
+    // With -P, the player whose tune this is (from 1) and its channels.
+    this.player = data.player || 0;
+    this.members = this.player && roll.band ? roll.band.players[this.player - 1] : [this.channel];
     this.noteName = model.noteNamer(contract.pitchClassNames);
     this.data = data;
     this.tuneClock = new TempoMap(data.tempos, 15, contract.tempo.plain);
@@ -40,6 +43,14 @@
 
   // The colour class of each of the tune's notes from the departure kinds
   // that concern it: the first class of classOrder whose kinds it has.
+  // What the lane is called: "channel 3", or "player 1 (channels 1, 4)".
+  Channel.prototype.name = function () {
+    if (!this.player)
+      return 'channel ' + this.channel;
+    return 'player ' + this.player + ' (' + (this.members.length === 1 ? 'channel ' : 'channels ') +
+           this.members.join(', ') + ')';
+  };
+
   Channel.prototype.tuneClasses = function (kinds) {
     var byName = this.contract.departureKinds;
     var bits = Object.keys(byName).length;

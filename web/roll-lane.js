@@ -50,7 +50,8 @@
     var options = this.roll.options;
     var channel = this.channel;
     var head = element('div', 'lane-head');
-    var title = element('h3', null, 'Channel ' + channel.channel);
+    var name = channel.name();
+    var title = element('h3', null, name.charAt(0).toUpperCase() + name.slice(1));
     title.id = 'lane-title-' + channel.channel;
     head.appendChild(title);
     var on = element('input');
@@ -63,12 +64,12 @@
     var onBox = element('span', 'check-inline');
     onBox.appendChild(on);
     onBox.appendChild(onLabel);
-    on.setAttribute('aria-label', 'Play channel ' + channel.channel);
+    on.setAttribute('aria-label', 'Play ' + name);
     head.appendChild(onBox);
     var solo = element('button', 'lane-solo', 'Alone');
     solo.type = 'button';
     solo.setAttribute('aria-pressed', 'false');
-    solo.setAttribute('aria-label', 'Play channel ' + channel.channel + ' alone');
+    solo.setAttribute('aria-label', 'Play ' + name + ' alone');
     head.appendChild(solo);
     var dropped = channel.counts[channel.contract.departureKinds.dropped];
     head.appendChild(element('span', 'lane-facts',
@@ -94,7 +95,7 @@
     var canvas = element('canvas', 'roll-canvas');
     canvas.tabIndex = 0;
     canvas.setAttribute('role', 'img');
-    canvas.setAttribute('aria-label', 'Piano roll of channel ' + channel.channel + ': ' +
+    canvas.setAttribute('aria-label', 'Piano roll of ' + channel.name() + ': ' +
       channel.source.count + ' notes in the MIDI file, ' + channel.tune.count +
       ' played by the tune. Arrow keys step through the notes and tell what happened to each.');
     var tip = element('div', 'roll-tip');

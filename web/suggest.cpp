@@ -8,6 +8,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -33,6 +34,8 @@ std::string candidates(const Suggestions& suggestions)
         out.boolean(suggestions.converted);
         out.key("errors");
         out.string(suggestions.errors);
+        out.key("players");
+        out.integer(suggestions.players);
         out.key("ranked");
         out.array([&] {
             for (const Candidate& c : suggestions.ranked)
@@ -50,6 +53,8 @@ std::string candidates(const Suggestions& suggestions)
                     songFigures(out, c.figures);
                     out.key("line");
                     out.string(formatSongLine(c.figures));
+                    out.key("players");
+                    out.integer(c.players);
                     out.key("given");
                     out.boolean(c.given);
                     out.key("words");
@@ -67,13 +72,15 @@ std::string candidates(const Suggestions& suggestions)
 extern "C" {
 
 // The switches are `count` arguments, their bytes one after another in
-// `text`, their lengths in `lengths`. Gives the ranked switch sets as a
-// description without numbers.
+// `text`, their lengths in `lengths`; `players` above 0 ranks only the
+// sets that many players can play (varn2midi --suggest --players). Gives
+// the ranked switch sets as a description without numbers.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* m2v_suggest(const unsigned char* midi, std::uint32_t midiSize,
                                                      const char* text, const std::uint32_t* lengths,
-                                                     std::uint32_t count)
+                                                     std::uint32_t count, std::uint32_t players)
 {
     SuggestRequest request;
+    request.players = static_cast<int>(std::min<std::uint32_t>(players, maxPlayers));
     std::size_t at = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         request.switches.emplace_back(text + at, lengths[i]);

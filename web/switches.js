@@ -23,6 +23,7 @@
       mergeAll: false,       // -m all
       fitOctaves: false,     // -o
       polyphony: '',         // -p N
+      players: '',           // -P N
       transpose: '',         // -t N
       upperC: false,         // -u
       verbosity: limits.verbosity // -v N
@@ -45,7 +46,8 @@
     return numbers;
   }
 
-  // The switches for `state`: -a -b -c -d -e -k -l -n -m -o -p -s -t -u -v.
+  // The switches for `state`: -a -b -c -d -e -k -l -n -m -o -p -P -s -t -u -v.
+  // With players, the arrangement makes the merges: -m is left out.
   function switches(state, limits) {
     var args = [];
     if (state.autoTranspose)
@@ -69,7 +71,10 @@
       args.push('-l');
     if (state.noTriplets)
       args.push('-n');
-    if (state.mergeAll) {
+    var band = given(state.players);
+    if (band) {
+      // no -m: the program refuses it with -P
+    } else if (state.mergeAll) {
       args.push('-m', 'all');
     } else {
       for (var target = 1; target <= limits.channels; ++target) {
@@ -88,6 +93,8 @@
       if (limit !== '')
         args.push('-p', (i + 1) + '@' + limit);
     });
+    if (band)
+      args.push('-P', band);
     var outputs = channelsWhere(state, function (c) { return c.output; });
     if (outputs.length)
       args.push('-s', outputs.join(','));

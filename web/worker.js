@@ -25,7 +25,7 @@
       // Progress goes out as messages of its own, which carry no id.
       return { value: converter.suggest(request.bytes, request.args, function (done, total) {
         self.postMessage({ suggestProgress: request.token, done: done, total: total });
-      }), transfer: [] };
+      }, request.players), transfer: [] };
     case 'departures':
       return { value: converter.departures(request.serial, request.channel, request.indices), transfer: [] };
     case 'previewFile':

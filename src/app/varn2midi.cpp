@@ -106,6 +106,7 @@ int suggestSwitches(const PreviewCommandLine& line)
         return 1;
     SuggestRequest request;
     request.switches = line.switches;
+    request.players = line.players;
     request.midi = *song;
     const Suggestions suggestions = suggest(request);
     if (!suggestions.converted) {

@@ -2,7 +2,9 @@
 // converter's own switches.
 #include "options/PreviewOptions.h"
 
+#include "arrange/Band.h"
 #include "options/FileNames.h"
+#include "options/SwitchNumbers.h"
 
 #include <cstddef>
 
@@ -61,7 +63,15 @@ PreviewCommandLine suggestLine(const std::vector<std::string>& args, const std::
     PreviewCommandLine result;
     result.suggest = true;
     result.songName = args[2];
-    result.switches.assign(args.begin() + 3, args.end());
+    std::size_t first = 3;
+    if (args.size() > first && args[first] == "--players") {
+        int players = 0;
+        if (args.size() <= first + 1 || !readWhole(args[first + 1], players) || players < 1 || players > maxPlayers)
+            return refused(program, "--players needs a number of players from 1 to " + std::to_string(maxPlayers));
+        result.players = players;
+        first += 2;
+    }
+    result.switches.assign(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
     return readSwitches(result, result.switches, program, "--suggest");
 }
 
@@ -107,7 +117,7 @@ std::string previewUsage(const std::string& program)
 {
     return "Usage: " + program + " [-h] <INPUT.TXT> [OUTPUT.MID]\n" +
            "       " + program + " --against <SONG.MID> [CONVERTER OPTIONS] <INPUT.TXT>\n" +
-           "       " + program + " --suggest <SONG.MID> [CONVERTER OPTIONS]\n"
+           "       " + program + " --suggest <SONG.MID> [--players N] [CONVERTER OPTIONS]\n"
            "Writes what the tunes of a macro file (or a bare tune text) play as a MIDI file.\n"
            "If the output file is missing, the input name with a .preview.mid extension is used.\n"
            "\n"
@@ -119,5 +129,8 @@ std::string previewUsage(const std::string& program)
            "  --suggest SONG  convert SONG under a few sets of switches built on the given ones\n"
            "                  and rank them by the share of notes played as written; the last\n"
            "                  line is the best set alone (empty: no switches); no file is\n"
-           "                  written\n";
+           "                  written\n"
+           "  --players N     with --suggest: rank only sets that need at most N players, and\n"
+           "                  add sets with -P N; a set without -P needs one player per\n"
+           "                  channel it writes\n";
 }

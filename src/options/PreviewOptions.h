@@ -31,12 +31,14 @@ struct PreviewCommandLine {
     bool suggest = false;
     // With --suggest: the converter's switches as given, one argument each.
     std::vector<std::string> switches;
+    // With --suggest --players N: the most players the sets may need (0: any number).
+    int players = 0;
 };
 
 // Reads varn2midi's command line (args[0] is the program's name):
 //   varn2midi [-h] INPUT.txt [OUTPUT.mid]
 //   varn2midi --against SONG.mid [the converter's switches] INPUT.txt
-//   varn2midi --suggest SONG.mid [the converter's switches]
+//   varn2midi --suggest SONG.mid [--players N] [the converter's switches]
 // Keeps no state; refusals come back in `errors`.
 PreviewCommandLine parsePreviewOptions(const std::vector<std::string>& args, const SameFileCheck& sameFile = sameName);
 

@@ -24,11 +24,13 @@ struct Switch {
 using Switches = std::vector<Switch>;
 
 // The switches a candidate turns on or off, one bit each in this order;
-// the next bits add "-b 5" and "-d 10".
+// the next bits add "-b 5", "-d 10" and "-P N" (for the players asked).
 constexpr char toggles[] = {'k', 'o', 'e', 'n', 'c', 'a', 'u'};
 constexpr unsigned toggleCount = sizeof toggles;
 constexpr unsigned splitBit = 1u << toggleCount;
 constexpr unsigned drumsBit = splitBit << 1;
+constexpr unsigned bandBit = drumsBit << 1;
+constexpr unsigned octavesBit = 1u << 1; // -o's, second of the toggles
 // Bits of the toggles every combination is tried of (-k, -o, -e, -n), of
 // -c (tried both ways when a polyphony limit is given), and of the rest,
 // tried alone and on the best of the combinations (-a, -u).
@@ -52,8 +54,9 @@ std::string argumentOf(const Switches& switches, char letter)
     return "";
 }
 
-// The given switches with the toggles of `bits` flipped.
-Switches changed(const Switches& given, unsigned bits)
+// The given switches with the toggles of `bits` flipped; the band bit
+// arranges for `players` players in place of any given -P and -m.
+Switches changed(const Switches& given, unsigned bits, int players)
 {
     Switches result = given;
     const auto drop = [&result](char letter) {
@@ -70,6 +73,11 @@ Switches changed(const Switches& given, unsigned bits)
     }
     if (bits & drumsBit)
         result.push_back(Switch{'d', std::to_string(drumChannel)});
+    if (bits & bandBit) {
+        drop('m');
+        drop('P');
+        result.push_back(Switch{'P', std::to_string(players)});
+    }
     if (bits & splitBit) {
         drop('b');
         result.push_back(Switch{'b', std::to_string(gameParts)});
@@ -132,12 +140,17 @@ std::string changeWords(const Switches& given, const Switches& candidate, unsign
                         const SongFidelity& now)
 {
     std::string switches;
-    for (const char letter : std::string_view("koencau-b")) {
+    for (const char letter : std::string_view("koencaum-Pb")) {
         const bool was = has(given, letter);
         const bool is = has(candidate, letter);
         if (letter == '-' && (bits & drumsBit))
             switches += std::string(switches.empty() ? "" : " ") + "+ -d " + std::to_string(drumChannel);
-        else if (letter != '-' && was != is)
+        else if (letter == 'P' && (bits & bandBit) && was)
+            switches += std::string(switches.empty() ? "" : " ") + "-P " + argumentOf(candidate, 'P') +
+                        " instead of -P " + argumentOf(given, 'P');
+        else if (letter == 'P' && (bits & bandBit))
+            switches += std::string(switches.empty() ? "" : " ") + "+ -P " + argumentOf(candidate, 'P');
+        else if (letter != '-' && letter != 'P' && was != is)
             switches += std::string(switches.empty() ? "" : " ") + (is ? "+ -" : "- -") + letter +
                         (letter == 'b' && is ? " " + std::to_string(gameParts) : "");
     }
@@ -164,6 +177,10 @@ std::string changeWords(const Switches& given, const Switches& candidate, unsign
                    (now.macros == 1 ? " macro" : " macros");
     return switches + ": " + (effects.empty() ? "no change" : effects);
 }
+
+// The song's figures under `args`, and the tunes it writes in `tunes`.
+std::optional<SongFidelity> measure(const std::vector<std::string>& args, std::span<const unsigned char> midi,
+                                    int& tunes);
 
 // One candidate as measured, with the bits of its changes.
 struct Measured {
@@ -212,9 +229,12 @@ std::vector<unsigned> firstCandidates(const Settings& settings)
     return bits;
 }
 
-// The measured candidates ranked, without those matched by fewer changes.
-std::vector<Measured> rankedMeasured(std::vector<Measured> all, bool splitLater)
+// The measured candidates that need at most `players` players (0: any
+// number) ranked, without those matched by fewer changes.
+std::vector<Measured> rankedMeasured(std::vector<Measured> all, bool splitLater, int players)
 {
+    if (players > 0)
+        std::erase_if(all, [players](const Measured& m) { return m.candidate.players > players; });
     std::stable_sort(all.begin(), all.end(), [splitLater](const Measured& a, const Measured& b) {
         return better(a.candidate, b.candidate, splitLater);
     });
@@ -252,6 +272,8 @@ private:
     void add(unsigned bits);
     void tryFixedSet(const Settings& settings);
     void tryWithoutDrums();
+    std::vector<unsigned> bandCandidates(const Settings& settings) const;
+    void tryBand(const Settings& settings);
     void splitWhereNeeded();
 };
 
@@ -259,8 +281,9 @@ void Suggester::add(unsigned bits)
 {
     if (tried(bits))
         return;
-    const Switches switches = changed(given_, bits);
-    const std::optional<SongFidelity> figures = measureSwitches(typedArguments(switches), request_.midi);
+    const Switches switches = changed(given_, bits, request_.players);
+    int players = 0;
+    const std::optional<SongFidelity> figures = measure(typedArguments(switches), request_.midi, players);
     ++done_;
     if (request_.progress)
         request_.progress(std::min(done_, total_), total_);
@@ -270,6 +293,7 @@ void Suggester::add(unsigned bits)
     m.candidate.switches = typedArguments(switches);
     m.candidate.typed = joined(m.candidate.switches);
     m.candidate.figures = *figures;
+    m.candidate.players = players;
     m.candidate.playsWhole = playsWhole(*figures);
     m.candidate.given = bits == 0;
     const SongFidelity& given = all_.empty() ? *figures : all_.front().candidate.figures;
@@ -282,7 +306,7 @@ void Suggester::tryFixedSet(const Settings& settings)
 {
     for (const unsigned bits : firstCandidates(settings))
         add(bits);
-    const std::vector<Measured> best = rankedMeasured(all_, splitLater_);
+    const std::vector<Measured> best = rankedMeasured(all_, splitLater_, request_.players);
     const unsigned base = best.empty() ? 0u : best.front().bits;
     for (const unsigned late : lateBits)
         add(base | late);
@@ -291,19 +315,52 @@ void Suggester::tryFixedSet(const Settings& settings)
 // -d 10 alone and on the best sets so far.
 void Suggester::tryWithoutDrums()
 {
-    const std::vector<Measured> best = rankedMeasured(all_, splitLater_);
+    const std::vector<Measured> best = rankedMeasured(all_, splitLater_, request_.players);
     add(drumsBit);
     for (std::size_t i = 0; i < best.size() && i < drumFinalists; ++i)
         add(best[i].bits | drumsBit);
 }
 
+// With players asked for, the band's sets: -P for them on each
+// combination but those that turn -o (it adds nothing to -P) or leave out
+// the drums (-P does); none when the given switches have that -P already.
+std::vector<unsigned> Suggester::bandCandidates(const Settings& settings) const
+{
+    std::vector<unsigned> bits;
+    if (request_.players <= 0 || argumentOf(given_, 'P') == std::to_string(request_.players))
+        return bits;
+    for (const unsigned b : firstCandidates(settings))
+        if ((b & octavesBit) == 0)
+            bits.push_back(b | bandBit);
+    return bits;
+}
+
+// The band's sets, then -a and -u on the best of them.
+void Suggester::tryBand(const Settings& settings)
+{
+    const std::vector<unsigned> band = bandCandidates(settings);
+    for (const unsigned bits : band)
+        add(bits);
+    if (band.empty())
+        return;
+    std::vector<Measured> banded;
+    for (const Measured& m : all_)
+        if (m.bits & bandBit)
+            banded.push_back(m);
+    const std::vector<Measured> best = rankedMeasured(banded, splitLater_, request_.players);
+    const unsigned base = best.empty() ? bandBit : best.front().bits;
+    for (const unsigned late : lateBits)
+        add(base | late);
+}
+
 // Each set the game cannot play whole, but the given one, gives way to
-// itself with -b 5.
+// itself with -b 5; those needing more players than asked for are not
+// worth it.
 void Suggester::splitWhereNeeded()
 {
     std::vector<unsigned> needing;
     for (const Measured& m : all_)
-        if (!m.candidate.playsWhole)
+        if (!m.candidate.playsWhole && (request_.players <= 0 || m.candidate.players <= request_.players))
             needing.push_back(m.bits);
     total_ = done_ + needing.size();
     std::vector<unsigned> replaced;
@@ -324,13 +381,23 @@ bool Suggester::run(const Settings& settings)
     if (all_.empty())
         return false;
     splitLater_ = settings.splitParts == 0 || settings.splitParts > gameParts;
-    const bool drums = all_.front().candidate.figures.fidelity.drums > 0;
+    const Candidate& given = all_.front().candidate;
+    const bool drums = given.figures.fidelity.drums > 0;
+    // The toggles keep the channels written, so a set built on the given
+    // ones needs as many players, one fewer with the drums left out: when
+    // that is more than asked for, only the band's sets are worth a try.
+    const bool fewEnough = request_.players <= 0 || given.players - (drums ? 1 : 0) <= request_.players;
     // The sets without a split are known now; those a split follows only
     // once measured, so the total grows then when it must.
-    total_ = 1 + firstCandidates(settings).size() + std::size(lateBits) + (drums ? drumFinalists + 1 : 0);
-    tryFixedSet(settings);
-    if (drums)
-        tryWithoutDrums();
+    const std::size_t band = bandCandidates(settings).size();
+    total_ = 1 + (fewEnough ? firstCandidates(settings).size() + std::size(lateBits) : 0) +
+             (fewEnough && drums ? drumFinalists + 1 : 0) + (band > 0 ? band + std::size(lateBits) : 0);
+    if (fewEnough) {
+        tryFixedSet(settings);
+        if (drums)
+            tryWithoutDrums();
+    }
+    tryBand(settings);
     if (splitLater_)
         splitWhereNeeded();
     done_ = total_;
@@ -341,7 +408,10 @@ bool Suggester::run(const Settings& settings)
 
 } // namespace
 
-std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
+namespace {
+
+std::optional<SongFidelity> measure(const std::vector<std::string>& args, std::span<const unsigned char> midi,
+                                    int& tunes)
 {
     std::vector<std::string> line{"midi2varn"};
     line.insert(line.end(), args.begin(), args.end());
@@ -359,7 +429,16 @@ std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args
     const Conversion conversion = convert(request, nullptr);
     if (conversion.status != 0)
         return std::nullopt;
+    tunes = static_cast<int>(conversion.tunes.size());
     return conversion.fidelity;
+}
+
+} // namespace
+
+std::optional<SongFidelity> measureSwitches(const std::vector<std::string>& args, std::span<const unsigned char> midi)
+{
+    int tunes = 0;
+    return measure(args, midi, tunes);
 }
 
 Suggestions suggest(const SuggestRequest& request)
@@ -383,7 +462,8 @@ Suggestions suggest(const SuggestRequest& request)
         return result;
     }
     result.converted = true;
-    for (Measured& m : rankedMeasured(suggester.all(), false))
+    result.players = request.players;
+    for (Measured& m : rankedMeasured(suggester.all(), false, request.players))
         result.ranked.push_back(std::move(m.candidate));
     return result;
 }
@@ -409,7 +489,10 @@ std::string offerLine(const Suggestions& suggestions)
 
 std::string formatSuggestions(const Suggestions& suggestions)
 {
-    const std::vector<std::string> head = {"switches", "as written", "played", "macros", "parts", "what changes"};
+    const bool band = suggestions.players > 0;
+    std::vector<std::string> head = {"switches", "as written", "played", "macros", "parts", "what changes"};
+    if (band)
+        head.insert(head.end() - 1, "players");
     std::vector<std::vector<std::string>> rows{head};
     for (const Candidate& c : suggestions.ranked) {
         const Fidelity& f = c.figures.fidelity;
@@ -417,6 +500,8 @@ std::string formatSuggestions(const Suggestions& suggestions)
                         std::to_string(c.figures.macros),
                         std::to_string(c.figures.parts) + (c.playsWhole ? "" : " (too many)"),
                         c.words});
+        if (band)
+            rows.back().insert(rows.back().end() - 1, std::to_string(c.players));
     }
     std::vector<std::size_t> widths(head.size(), 0);
     for (const auto& row : rows)

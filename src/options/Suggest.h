@@ -20,6 +20,11 @@ struct SuggestRequest {
     std::vector<std::string> switches;
     // The MIDI file's bytes (they must outlive the call).
     std::span<const unsigned char> midi;
+    // When above 0, the most players the sets may need: a set with -P needs
+    // its players, one without as many as it writes tunes (a tune's macros
+    // after -b are played one after another), and sets with -P for this
+    // many players are tried too.
+    int players = 0;
     // Called after each conversion with the conversions done and planned, when given.
     std::function<void(std::size_t done, std::size_t total)> progress;
 };
@@ -29,6 +34,7 @@ struct Candidate {
     std::vector<std::string> switches; // as typed, one argument each
     std::string typed;                 // the switches joined by spaces ("" for none)
     SongFidelity figures;              // the song's score, notes played, macros and parts
+    int players = 0;                   // the players it needs: the tunes it writes
     bool playsWhole = false;           // every macro within the parts the game plays
     bool given = false;                // the switches as given
     std::string words;                 // what changed against the given switches
@@ -40,6 +46,9 @@ struct Suggestions {
     bool converted = false;
     // Why not, one line each.
     std::string errors;
+    // The most players asked for (0: any number); above 0 the table shows
+    // each set's players.
+    int players = 0;
     // Best first: those played whole, then the higher score, then fewer
     // switches. A candidate that another with fewer of its changes matches
     // (as high a score, played whole as well) is left out.

@@ -103,13 +103,20 @@ TEST_F(Varn2midiTest, StatusAndMessages)
         {{"--against", "example.txt", "example.txt"}, 1, "", "could not convert \"example.txt\""},
         {{"--against", "example.mid", "-p", "x", "example.txt"}, 1, "", "switches after --against were refused"},
         {{"--against", "example.mid"}, 1, "", "--against needs a MIDI file and then the macro file"},
-        {{"-h"}, 0, "--suggest <SONG.MID> [CONVERTER OPTIONS]\n", ""},
+        {{"-h"}, 0, "--suggest <SONG.MID> [--players N] [CONVERTER OPTIONS]\n", ""},
         {{"--suggest", "example.mid", "-e"}, 0,
          "switches  as written  played  macros  parts  what changes\n"
          "(none)    100%        100%    1       1      - -e: no change\n"
          "-e        100%        100%    1       1      the switches as given\n"
          "\n",
          ""},
+        {{"--suggest", "example.mid", "--players", "1", "-e"}, 0,
+         "switches  as written  played  macros  parts  players  what changes\n"
+         "-P 1      100%        100%    1       1      1        - -e + -P 1: no change\n"
+         "-e -P 1   100%        100%    1       1      1        + -P 1: no change\n"
+         "-P 1\n",
+         ""},
+        {{"--suggest", "example.mid", "--players", "17"}, 1, "", "--players needs a number of players from 1 to 16"},
         {{"--suggest"}, 1, "", "--suggest needs a MIDI file"},
         {{"--suggest", "missing.mid"}, 1, "", "could not read \"missing.mid\""},
         {{"--suggest", "example.txt"}, 1, "", "could not convert \"example.txt\""},

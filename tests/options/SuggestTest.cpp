@@ -144,6 +144,49 @@ TEST(SuggestTest, TheTable)
               "-o -b 5\n");
 }
 
+// With players asked for: sets with -P for them are tried, and no set
+// ranked needs more players than asked.
+TEST(SuggestTest, AtMostTheirPlayers)
+{
+    // A bass, a middle voice and a melody, with drums.
+    std::vector<midi::SongNote> notes;
+    for (int i = 0; i < 32; ++i) {
+        notes.push_back({96 * i, 96, 36 + (i * 5) % 12});
+        notes.push_back({96 * i, 48, 60 + (i * 7) % 12, 1});
+        notes.push_back({48 * i, 48, 79 + i % 5, 2});
+        notes.push_back({96 * i, 24, 42, 9});
+    }
+    const std::string band = midi::song(notes);
+    const struct {
+        int players;
+        std::vector<std::string> switches;
+        const char* banded; // a row that must be there
+    } cases[] = {
+        {1, {}, "-P 1"},
+        {2, {"-k"}, "-k -P 2"},
+        {2, {"-m", "1,2", "-o"}, "-o -P 2"},
+        {3, {"-P", "1"}, "-P 1"},
+        {4, {"-d", "10"}, "-d 10 -P 4"},
+    };
+    for (const auto& c : cases) {
+        SuggestRequest request;
+        request.switches = c.switches;
+        request.players = c.players;
+        request.midi = std::span(reinterpret_cast<const unsigned char*>(band.data()), band.size());
+        const Suggestions s = suggest(request);
+        ASSERT_TRUE(s.converted) << c.banded << s.errors;
+        const std::string table = formatSuggestions(s);
+        EXPECT_EQ(table.substr(0, table.find('\n')).find("players"), table.find("players")) << table;
+        bool banded = false;
+        for (const Candidate& candidate : s.ranked) {
+            banded = banded || candidate.typed == c.banded;
+            EXPECT_GE(candidate.players, 1) << candidate.typed;
+            EXPECT_LE(candidate.players, c.players) << candidate.typed << "\n" << table;
+        }
+        EXPECT_TRUE(banded) << c.banded << "\n" << table;
+    }
+}
+
 // The page offers the best set when it scores 5 points more, or leaves out
 // drums the given switches play.
 TEST(SuggestTest, OfferLine)

@@ -58,12 +58,15 @@ const files = {
   truncated: path.join(work, 'truncated.mid'),
   large: path.join(work, 'large.mid'),
   dense: path.join(work, 'dense.mid'),
+  band: path.join(work, 'band.mid'),
 };
 fs.writeFileSync(files.broken, 'Not a MIDI file at all.\n');
 fs.writeFileSync(files.empty, '');
 fs.writeFileSync(files.truncated, example.subarray(0, example.length - 40));
 childProcess.execFileSync(benchGenerator, ['100000', '1', files.large]);
 childProcess.execFileSync(benchGenerator, ['10000', '1', files.dense]);
+// Six channels: five pitched parts and the drums.
+childProcess.execFileSync(benchGenerator, ['3000', '1', files.band, '6']);
 
 const native = (args, name, file) => runNative(nativeExe, args, name, file === undefined ? examplePath : file);
 // The macro blocks of an output file, one per channel.
@@ -236,7 +239,7 @@ async function downloaded(name, before) {
 
   test('every switch of the usage text has a control, and every control a label', async () => {
     const usage = (await page.evaluate(() => window.midi2varn.convert(new Uint8Array(0), ['-h']))).console;
-    const letters = [...new Set([...usage.matchAll(/^ {2}-([a-z])\b/gm)].map((m) => m[1]))];
+    const letters = [...new Set([...usage.matchAll(/^ {2}-([A-Za-z])\b/gm)].map((m) => m[1]))];
     const controls = await page.$$eval('[data-switch]', (nodes) => nodes.map((node) => node.dataset.switch));
     assert.ok(letters.length >= 12);
     assert.deepStrictEqual(letters.filter((letter) => !controls.includes(letter)), []);
@@ -579,7 +582,7 @@ async function downloaded(name, before) {
       reached.push(await fresh.evaluate(() => document.activeElement.id));
     }
     // Under the file's summary, Suggest comes first; then the options.
-    assert.deepStrictEqual(reached.slice(0, 5), ['suggest-button', 'opt-a', 'opt-b', 'opt-c', 'opt-e']);
+    assert.deepStrictEqual(reached.slice(0, 5), ['suggest-button', 'suggest-players', 'opt-a', 'opt-b', 'opt-c']);
     assert.ok(reached.includes('opt-p'), reached.join(' '));
     await fresh.focus('#opt-a');
     await fresh.keyboard.press('Space');
@@ -609,6 +612,43 @@ async function downloaded(name, before) {
     });
     const copies = await fresh.$$('#tunes .tune .copy');
     assert.strictEqual(copies.length, shown.length);
+    await fresh.close();
+  });
+
+  test('Players 2 gives the native program\'s 2 blocks, each channel\'s player, and Suggest for 2 players', async () => {
+    const fresh = await openPage(browser, { width: 1280, height: 1400 });
+    await pick(fresh, files.band);
+    await resultFor(fresh, 'midi2varn band.mid');
+    assert.strictEqual((await blocksShown(fresh)).length, 6);
+    await fresh.type('#opt-P', '2');
+    await resultFor(fresh, 'midi2varn -P 2 band.mid');
+    const expected = blocksOf(native(['-P', '2', 'band.mid'], 'band.mid', files.band).text);
+    const shown = await blocksShown(fresh);
+    assert.strictEqual(expected.length, 2);
+    assert.deepStrictEqual(shown.map((tune) => tune.block), expected);
+    // Each block is its player's, and the table names each channel's player.
+    const players = await fresh.$$eval('#channel-rows tr:not([hidden])', (rows) => rows.map((row) =>
+      [Number(row.querySelector('th').firstChild.textContent), row.querySelector('.player').textContent]));
+    assert.strictEqual(players.length, 6);
+    shown.forEach((tune, i) => {
+      const members = /^Player (\d+) \(channels? ([\d, ]+)\)$/.exec(tune.title);
+      assert.ok(members && Number(members[1]) === i + 1, tune.title);
+      assert.ok(tune.block.includes('// Player ' + (i + 1) + ': channel'), tune.title);
+      const inTable = players.filter(([, player]) => player.split(' ')[0] === String(i + 1)).map(([ch]) => ch);
+      assert.deepStrictEqual(inTable.join(', '), members[2]);
+    });
+    assert.deepStrictEqual(players.filter(([ch]) => ch === 10), [[10, 'left out']]);
+    assert.strictEqual((await rollShown(fresh)).length, 2);
+    assert.ok(await fresh.$eval('#merge-1', (node) => node.disabled));
+    await (await fresh.$('#options')).screenshot({ path: path.join(shotsDir, 'players.png') });
+    // Suggest for 2 players: every row needs at most 2, and -P 2 is among them.
+    await fresh.type('#suggest-players', '2');
+    await fresh.click('#suggest-button');
+    await fresh.waitForFunction(() => !document.getElementById('suggest-table').hidden, { timeout: wait });
+    const rows = await fresh.$$eval('#suggest-table tbody tr', (trs) => trs.map((tr) => Array.from(tr.cells,
+      (cell) => cell.textContent)));
+    assert.ok(rows.some((row) => / -P 2|^-P 2/.test(row[0])), JSON.stringify(rows));
+    assert.ok(rows.every((row) => Number(row[5]) >= 1 && Number(row[5]) <= 2), JSON.stringify(rows));
     await fresh.close();
   });
 

@@ -70,8 +70,12 @@ test('controls become switches as a table of cases says', () => {
     [Object.assign(everything(), { leaveOutAll: true, mergeAll: true }),
      ['-a', '-b', '5', '-c', '-d', 'all', '-e', '-k', '-l', '-n', '-m', 'all', '-o', '-p', '3', '-p', '1@0', '-p', '6@2', '-s', '3', '-t', '-5',
       '-u', '-v', '6']],
+    // Players make the merges: -m is left out, -P follows the -p switches.
+    [Object.assign(everything(), { players: '3' }),
+     ['-a', '-b', '5', '-c', '-d', '3,5', '-e', '-k', '-l', '-n', '-o', '-p', '3', '-p', '1@0', '-p', '6@2', '-P', '3', '-s', '3',
+      '-t', '-5', '-u', '-v', '6']],
     // Defaults typed out leave the switch out; anything else goes to the program as typed.
-    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', split: '0', verbosity: 4 }), []],
+    [Object.assign(Switches.defaults(), { polyphony: '0', transpose: ' 0 ', split: '0', players: '0', verbosity: 4 }), []],
     [Object.assign(Switches.defaults(), { polyphony: '2.5', transpose: '+7', verbosity: 0 }),
      ['-p', '2.5', '-t', '+7', '-v', '0']],
   ];
@@ -86,18 +90,21 @@ test('switches follow the usage text, cover all of it and are accepted', async (
   const engine = new Engine(await require(path.resolve(moduleFile))());
   assert.strictEqual(Switches.channelCount, engine.contract.channels);
   const usage = Buffer.from(engine.convert(new Uint8Array(0), ['-h']).console).toString();
-  const letters = [...new Set([...usage.matchAll(/^ {2}-([a-z])\b/gm)].map((m) => m[1]))];
+  const letters = [...new Set([...usage.matchAll(/^ {2}-([A-Za-z])\b/gm)].map((m) => m[1]))];
   assert.ok(letters.length >= 12, usage);
-  const args = Switches.switches(everything());
-  const used = args.filter((arg) => /^-[a-z]$/.test(arg)).map((arg) => arg[1]);
-  const order = used.map((letter) => letters.indexOf(letter));
-  assert.ok(order.every((place, i) => place >= 0 && (i === 0 || place >= order[i - 1])), used.join(' '));
+  const states = [everything(), Object.assign(everything(), { leaveOutAll: true, mergeAll: true }),
+                  Object.assign(everything(), { players: '2' })];
+  const lettersOf = (state) => Switches.switches(state).filter((arg) => /^-[A-Za-z]$/.test(arg)).map((arg) => arg[1]);
+  for (const state of states) {
+    const used = lettersOf(state);
+    const order = used.map((letter) => letters.indexOf(letter));
+    assert.ok(order.every((place, i) => place >= 0 && (i === 0 || place >= order[i - 1])), used.join(' '));
+  }
   // Every listed switch but -h (a button of its own) comes from the controls.
-  const all = new Set([...used, ...Switches.switches(Object.assign(everything(), { leaveOutAll: true, mergeAll: true }))
-    .filter((arg) => /^-[a-z]$/.test(arg)).map((arg) => arg[1])]);
+  const all = new Set(states.flatMap(lettersOf));
   assert.deepStrictEqual(letters.filter((letter) => letter !== 'h' && !all.has(letter)), []);
   const example = new Uint8Array(fs.readFileSync(path.join(__dirname, '..', '..', 'examples', 'example.mid')));
-  for (const state of [everything(), Object.assign(everything(), { leaveOutAll: true, mergeAll: true })]) {
+  for (const state of states) {
     const run = engine.convert(example, Switches.commandLine(state, 'example.mid'));
     const console = Buffer.from(run.console).toString();
     assert.strictEqual(run.errors.length, 0);
