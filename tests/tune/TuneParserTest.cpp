@@ -1,24 +1,12 @@
 #include "tune/TuneParser.h"
 
+#include "support/PlayedText.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-// A tune's notes as "start+length:pitch@volume", with "h" for held and "s"
-// for stuck, separated by blanks.
-std::string describe(const PlayedTune& tune)
-{
-    std::string out;
-    for (const PlayedNote& n : tune.notes) {
-        if (!out.empty())
-            out += ' ';
-        out += std::to_string(n.start) + "+" + std::to_string(n.length) + ":" + std::to_string(n.pitch) + "@" +
-               std::to_string(n.volume) + (n.held ? "h" : "") + (n.stuck ? "s" : "");
-    }
-    return out;
-}
 
 // One text parsed: the tune, its issues as "e" or "w" and their offset
 // separated by blanks, and the same with what each says, one a line.

@@ -2,26 +2,14 @@
 
 #include "tune/MacroWriter.h"
 
+#include "support/PlayedText.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-// A tune's notes as "start+length:pitch@volume", with "h" for held and "s"
-// for stuck, separated by blanks.
-std::string describe(const PlayedTune& tune)
-{
-    std::string out;
-    for (const PlayedNote& n : tune.notes) {
-        if (!out.empty())
-            out += ' ';
-        out += std::to_string(n.start) + "+" + std::to_string(n.length) + ":" + std::to_string(n.pitch) + "@" +
-               std::to_string(n.volume) + (n.held ? "h" : "") + (n.stuck ? "s" : "");
-    }
-    return out;
-}
 
 // The issues as "line:column:e" or ":w", separated by blanks.
 std::string places(const TuneRead& read)
