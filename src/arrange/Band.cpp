@@ -35,6 +35,9 @@ class Weights {
 public:
     Weights(const Notes& notes, int transpose, bool upperC) : transpose_(transpose), upperC_(upperC)
     {
+        for (int k = -maxOctaveShift; k <= maxOctaveShift; ++k)
+            for (int key = 0; key < keys; ++key)
+                played_[static_cast<std::size_t>(k + maxOctaveShift)][idx(key)] = played(key, k);
         for (int c = 0; c < channelCount; ++c)
             countInside(c, notes[static_cast<std::size_t>(c)]);
         countTogether(notes);
@@ -50,9 +53,11 @@ public:
     std::uint64_t inOrder(int a, int ka, int b, int kb) const
     {
         std::uint64_t kept = 0;
+        const auto& playedA = played_[static_cast<std::size_t>(ka + maxOctaveShift)];
+        const auto& playedB = played_[static_cast<std::size_t>(kb + maxOctaveShift)];
         for (const PairCount& pair : together_[idx(a)][idx(b)]) {
             const int before = sign(pair.first - pair.second);
-            const int after = sign(played(pair.first, ka) - played(pair.second, kb));
+            const int after = sign(playedA[idx(pair.first)] - playedB[idx(pair.second)]);
             if (before == after)
                 kept += pair.times;
         }
@@ -114,6 +119,7 @@ private:
         std::array<std::array<std::uint32_t, keys>, channelCount> count{};
         std::array<std::array<std::uint64_t, 2>, channelCount> keySet{};
         std::array<std::array<std::unique_ptr<std::uint64_t[]>, channelCount>, channelCount> table;
+        std::array<std::array<std::vector<int>, channelCount>, channelCount> touched; // cells in use, per table
         for (const Start& note : starts) {
             while (!sounding.empty() && std::get<0>(sounding.top()) <= note.start) {
                 const auto [end, c, key] = sounding.top();
@@ -137,7 +143,10 @@ private:
                             cells = std::make_unique<std::uint64_t[]>(keys * keys);
                         const int first = lowerFirst ? note.key : key;
                         const int second = lowerFirst ? key : note.key;
-                        cells[idx(first * keys + second)] += count[idx(other)][idx(key)];
+                        const int cell = first * keys + second;
+                        if (cells[idx(cell)] == 0)
+                            touched[idx(a)][idx(b)].push_back(cell);
+                        cells[idx(cell)] += count[idx(other)][idx(key)];
                         pairs_ += count[idx(other)][idx(key)];
                     }
                 }
@@ -149,11 +158,13 @@ private:
             }
         }
         for (int a = 0; a < channelCount; ++a)
-            for (int b = a + 1; b < channelCount; ++b)
-                if (const auto& cells = table[idx(a)][idx(b)])
-                    for (int cell = 0; cell < keys * keys; ++cell)
-                        if (cells[idx(cell)] != 0)
-                            together_[idx(a)][idx(b)].push_back(PairCount{cell / keys, cell % keys, cells[idx(cell)]});
+            for (int b = a + 1; b < channelCount; ++b) {
+                auto& cellsUsed = touched[idx(a)][idx(b)];
+                std::sort(cellsUsed.begin(), cellsUsed.end());
+                for (const int cell : cellsUsed)
+                    together_[idx(a)][idx(b)].push_back(
+                        PairCount{cell / keys, cell % keys, table[idx(a)][idx(b)][idx(cell)]});
+            }
     }
 
     int transpose_;
@@ -163,6 +174,7 @@ private:
     std::array<std::uint64_t, channelCount> channelNotes_{};
     std::array<std::array<std::uint64_t, moveCount>, channelCount> inside_{};
     std::array<std::array<std::vector<PairCount>, channelCount>, channelCount> together_;
+    std::array<std::array<int, keys>, moveCount> played_{}; // per move, the key each key is played at
 };
 
 struct Counts {
@@ -213,16 +225,18 @@ Moves climb(const Weights& weights, Moves moves)
             const std::size_t ci = static_cast<std::size_t>(c);
             if (!weights.hasNotes(c))
                 continue;
+            std::uint64_t ordered = inOrderWith(weights, c, moves[ci], moves);
             for (int k = -maxOctaveShift; k <= maxOctaveShift; ++k) {
                 if (k == moves[ci])
                     continue;
+                const std::uint64_t orderedAtK = inOrderWith(weights, c, k, moves);
                 Counts trial = counts;
                 trial.inPlace = trial.inPlace - weights.inside(c, moves[ci]) + weights.inside(c, k);
-                trial.inOrder =
-                    trial.inOrder - inOrderWith(weights, c, moves[ci], moves) + inOrderWith(weights, c, k, moves);
+                trial.inOrder = trial.inOrder - ordered + orderedAtK;
                 if (score(weights, trial) > score(weights, counts) + 1e-12) {
                     moves[ci] = k;
                     counts = trial;
+                    ordered = orderedAtK;
                     moved = true;
                 }
             }

@@ -1,5 +1,6 @@
 #include "convert/SplitCuts.h"
 
+#include "tune/TuneText.h"
 #include "tune/TuneWriter.h"
 
 #include <limits>
@@ -109,6 +110,7 @@ public:
     CutChooser(const std::vector<Lane>& lanes, std::vector<Place> nodes, std::int64_t budget)
         : lanes_(lanes), nodes_(std::move(nodes)), budget_(budget)
     {
+        tabulate();
     }
 
     // Indices of the nodes where pieces start (the first is 0).
@@ -132,26 +134,75 @@ private:
     const std::vector<Lane>& lanes_;
     std::vector<Place> nodes_;
     std::int64_t budget_;
+    // Per node, then per lane: the characters the lane's tune spent before
+    // its first note at or after the node, and the notes sounding across it.
+    // The pieces weighed reach each node many times. A tune's text is
+    // capped far below 2^32 characters, and its notes with it.
+    struct AtNode {
+        std::uint32_t chars;
+        std::int32_t across;
+    };
+    std::vector<AtNode> table_;
 
-    // Each lane's start at node `i`, for the pieces weighed from there.
-    std::vector<Lane::Start> startsAt(std::size_t i) const
+    void tabulate();
+    const AtNode& atNode(std::size_t node, std::size_t lane) const { return table_[node * lanes_.size() + lane]; }
+
+    // What the estimate of a piece from a node needs, worked out once for
+    // the many ends it is weighed with. A lane's piece is guessed to take
+    // the characters its tune spent in between, or its rests when more,
+    // plus the overhead and the restarts of the notes sounding across the
+    // start; a lane whose notes are over takes nothing.
+    struct From {
+        std::int64_t at = 0;
+        std::vector<std::size_t> lanes;    // the lanes with notes at or after `at`
+        std::vector<std::int64_t> offsets; // per such lane: overhead and restarts, less the characters spent
+        std::int64_t restMost = 0;         // overhead and the most restarts among them
+    };
+    // Sets `from` to node `i` (reusing its lists).
+    void setFrom(std::size_t i, From& from) const
     {
-        std::vector<Lane::Start> starts;
-        for (const Lane& lane : lanes_)
-            starts.push_back(lane.startAt(nodes_[i].at));
-        return starts;
+        from.at = nodes_[i].at;
+        from.lanes.clear();
+        from.offsets.clear();
+        from.restMost = 0;
+        for (std::size_t k = 0; k < lanes_.size(); ++k) {
+            if (lanes_[k].end <= from.at)
+                continue;
+            const AtNode& here = atNode(i, k);
+            const std::int64_t extra = pieceOverhead + restartCost * std::int64_t{here.across};
+            from.lanes.push_back(k);
+            from.offsets.push_back(extra - std::int64_t{here.chars});
+            from.restMost = std::max(from.restMost, extra);
+        }
     }
-    // The largest estimate of the lanes for a piece from `starts` to node `j`.
-    std::int64_t largest(const std::vector<Lane::Start>& starts, std::size_t j) const
+    // The largest guess among the lanes for a piece from `from` to node `j`.
+    std::int64_t largest(const From& from, std::size_t j) const
     {
-        std::int64_t most = 0;
-        for (std::size_t k = 0; k < lanes_.size(); ++k)
-            most = std::max(most, lanes_[k].estimate(starts[k], nodes_[j].at));
+        if (from.lanes.empty())
+            return 0;
+        const std::int64_t rests = (nodes_[j].at - from.at) / sixteenth / 8 * 2 + 3;
+        std::int64_t most = rests + from.restMost;
+        for (std::size_t n = 0; n < from.lanes.size(); ++n)
+            most = std::max(most, std::int64_t{atNode(j, from.lanes[n]).chars} + from.offsets[n]);
         return most;
     }
     bool atBeat(std::size_t j) const { return j + 1 < nodes_.size() && !nodes_[j].bar; }
     std::vector<std::size_t> farthest() const;
 };
+
+void CutChooser::tabulate()
+{
+    static_assert(TuneText::maxText < std::numeric_limits<std::uint32_t>::max());
+    const std::size_t count = lanes_.size();
+    table_.resize(nodes_.size() * count);
+    for (std::size_t k = 0; k < count; ++k) {
+        Lane::Cursor cursor(lanes_[k]);
+        for (std::size_t j = 0; j < nodes_.size(); ++j) {
+            cursor.moveTo(nodes_[j].at);
+            table_[j * count + k] = AtNode{static_cast<std::uint32_t>(cursor.chars()), static_cast<std::int32_t>(cursor.across())};
+        }
+    }
+}
 
 // Per node, the farthest node a piece from it may reach and still fit (the
 // next one when none fits).
@@ -159,10 +210,11 @@ std::vector<std::size_t> CutChooser::farthest() const
 {
     std::vector<std::size_t> far(nodes_.size(), 0);
     std::size_t j = 1;
+    From start;
     for (std::size_t i = 0; i + 1 < nodes_.size(); ++i) {
         j = std::max(j, i + 1);
-        const std::vector<Lane::Start> starts = startsAt(i);
-        while (j + 1 < nodes_.size() && largest(starts, j + 1) <= budget_)
+        setFrom(i, start);
+        while (j + 1 < nodes_.size() && largest(start, j + 1) <= budget_)
             ++j;
         far[i] = j;
     }
@@ -185,14 +237,18 @@ std::vector<std::size_t> CutChooser::choose()
     }
     std::vector<Best> best(nodes_.size());
     best[0].beats = 0;
+    From start;
     for (std::size_t i = 0; i < last; ++i) {
         if (best[i].beats == std::numeric_limits<std::int64_t>::max())
             continue;
-        const std::vector<Lane::Start> from = startsAt(i);
+        setFrom(i, start);
         for (std::size_t j = i + 1; j <= far[i]; ++j) {
-            const std::int64_t size = largest(from, j);
-            const Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across,
-                            best[i].unevenness + size * size, i};
+            Best next{best[i].beats + (atBeat(j) ? 1 : 0), best[i].pieces + 1, best[i].across + nodes_[j].across, 0, i};
+            // The piece's size only decides between ways equal before it.
+            if (std::tie(best[j].beats, best[j].pieces, best[j].across) < std::tie(next.beats, next.pieces, next.across))
+                continue;
+            const std::int64_t size = largest(start, j);
+            next.unevenness = best[i].unevenness + size * size;
             if (next < best[j])
                 best[j] = next;
         }
@@ -208,10 +264,14 @@ std::vector<std::size_t> CutChooser::choose()
 std::vector<Place> cutPlaces(const std::vector<Lane>& lanes, const Bars& bars, int division, std::int64_t end)
 {
     std::vector<Place> nodes{Place{0, true, 0}};
-    for (Place place : places(bars, division, end)) {
-        for (const Lane& lane : lanes)
-            place.across += lane.across(place.at);
+    for (const Place& place : places(bars, division, end))
         nodes.push_back(place);
+    for (const Lane& lane : lanes) {
+        Lane::Cursor cursor(lane);
+        for (std::size_t j = 1; j < nodes.size(); ++j) {
+            cursor.moveTo(nodes[j].at);
+            nodes[j].across += cursor.across();
+        }
     }
     nodes.push_back(Place{end, true, 0});
     return nodes;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // Where a split song is cut: the places a cut may fall (bar lines and
@@ -31,38 +32,34 @@ struct Lane {
     std::size_t textSize = 0;
     std::int64_t end = 0; // where its last written note ends
 
-    // Notes sounding across `place`.
-    std::int64_t across(std::int64_t place) const
-    {
-        const auto begun = std::lower_bound(spanStarts.begin(), spanStarts.end(), place) - spanStarts.begin();
-        const auto ended = std::upper_bound(spanEnds.begin(), spanEnds.end(), place) - spanEnds.begin();
-        return begun - ended;
-    }
-    // Characters the whole tune spent before its first note at or after `place`.
-    std::int64_t charsBefore(std::int64_t place) const
-    {
-        const auto i = std::lower_bound(starts.begin(), starts.end(), place) - starts.begin();
-        return static_cast<std::int64_t>(static_cast<std::size_t>(i) < letters.size() ? letters[i] : textSize);
-    }
-    // What the estimate of a piece needs of its start `at`, worked out once
-    // for the many ends a piece from there is weighed with.
-    struct Start {
-        std::int64_t at;
-        bool ended;            // the channel's notes are over by then
-        std::int64_t chars;    // charsBefore(at)
-        std::int64_t restarts; // the cost of the notes sounding across it
+
+    // Walks the lane forward through places, in order.
+    class Cursor {
+    public:
+        explicit Cursor(const Lane& lane) : lane_(&lane) {}
+        // Moves to `place`; a place before the last one starts over.
+        void moveTo(std::int64_t place)
+        {
+            if (place < place_)
+                note_ = begun_ = ended_ = 0;
+            place_ = place;
+            while (note_ < lane_->starts.size() && lane_->starts[note_] < place)
+                ++note_;
+            while (begun_ < lane_->spanStarts.size() && lane_->spanStarts[begun_] < place)
+                ++begun_;
+            while (ended_ < lane_->spanEnds.size() && lane_->spanEnds[ended_] <= place)
+                ++ended_;
+        }
+        // Characters the whole tune spent before its first note at or after the place.
+        std::size_t chars() const { return note_ < lane_->letters.size() ? lane_->letters[note_] : lane_->textSize; }
+        // Notes sounding across the place.
+        std::int64_t across() const { return static_cast<std::int64_t>(begun_) - static_cast<std::int64_t>(ended_); }
+
+    private:
+        const Lane* lane_;
+        std::int64_t place_ = std::numeric_limits<std::int64_t>::min();
+        std::size_t note_ = 0, begun_ = 0, ended_ = 0;
     };
-    Start startAt(std::int64_t at) const { return Start{at, end <= at, charsBefore(at), restartCost * across(at)}; }
-    // The characters a piece from `start` to `b` of this channel is guessed to take.
-    std::int64_t estimate(const Start& start, std::int64_t b) const
-    {
-        if (start.ended)
-            return 0;
-        const std::int64_t rests = (b - start.at) / sixteenth / 8 * 2 + 3;
-        return std::max(charsBefore(b) - start.chars, rests) + pieceOverhead + start.restarts;
-    }
-    // The characters a piece [a, b) of this channel is guessed to take.
-    std::int64_t estimate(std::int64_t a, std::int64_t b) const { return estimate(startAt(a), b); }
 };
 
 // A place a cut may fall: a bar line or a beat, and the notes across it.
