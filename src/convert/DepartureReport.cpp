@@ -83,6 +83,7 @@ private:
     void traced(std::size_t index, const TracedNote& note, const std::optional<LetterMap>& map,
                 const PlayedTune* played);
     void compare(std::size_t index, const TracedNote& note, std::size_t playedIndex, const PlayedNote& p);
+    void followDrift(std::int64_t at, std::int64_t drift);
     void count(bool inPitch, bool onTime, bool inLength);
     void ends(const ChannelTrace* trace, const PlayedTune* played);
 };
@@ -191,15 +192,7 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
     const std::int64_t sixteenth = floorDivide(note.snapped, 6);
     const std::int64_t rounding = sixteenth * 6 - note.snapped;
     const std::int64_t drift = p.start - sixteenth;
-    // A drift of one sign is told from the note where that sign began.
-    const int sign = drift > 0 ? 1 : drift < 0 ? -1 : 0;
-    if (sign != driftSign_)
-        driftSince_ = at;
-    driftSign_ = sign;
-    if (std::llabs(drift) > std::llabs(out_.largestDrift))
-        out_.largestDrift = drift;
-    if (drift != 0 && bars_.barOrMore(at, drift))
-        out_.driftsABar = true;
+    followDrift(at, drift);
     // A drum has no pitch to keep: playing it at all is its one departure.
     if (note.drum) {
         depart(DepartureKind::Drum, Wording::Drum).playedPitch = p.pitch;
@@ -238,6 +231,20 @@ void ChannelReport::compare(std::size_t index, const TracedNote& note, std::size
         }
     }
     count(p.pitch == note.pitch, std::llabs(offset) <= halfSixteenth, inLength);
+}
+
+// The drift of the note at `at`, in sixteenths, into the channel's largest
+// drift; a drift of one sign is told from the note where that sign began.
+void ChannelReport::followDrift(std::int64_t at, std::int64_t drift)
+{
+    const int sign = drift > 0 ? 1 : drift < 0 ? -1 : 0;
+    if (sign != driftSign_)
+        driftSince_ = at;
+    driftSign_ = sign;
+    if (std::llabs(drift) > std::llabs(out_.largestDrift))
+        out_.largestDrift = drift;
+    if (drift != 0 && bars_.barOrMore(at, drift))
+        out_.driftsABar = true;
 }
 
 // A played note of the file in the channel's fidelity.
