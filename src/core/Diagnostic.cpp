@@ -199,6 +199,8 @@ void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args)
             ++p;
         if (*p == 's') {
             va_arg(args, const char*);
+        } else if (*p == 'g') {
+            va_arg(args, double);
         } else if (*p == 'd' || *p == 'u' || *p == 'x') {
             const int value = va_arg(args, int);
             if (diagnostic.argCount < Diagnostic::maxArgs)

@@ -174,7 +174,7 @@ struct Diagnostic {
 
 // Adds the integers among `args`, the values of the printf format `fmt`
 // (%d, %u, %x and their widths), to the diagnostic's arguments, in order;
-// texts (%s) are passed over.
+// texts (%s) and doubles (%g) are passed over.
 void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args);
 
 // The diagnostics of a run: how often each code occurred, and the first few

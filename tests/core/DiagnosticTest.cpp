@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Every code has a name of its own that leads back to it, and the internal
-// checks are exactly the codes whose text says so.
+// Every code has a name of its own that leads back to it, the internal
+// checks are exactly the codes whose text says so, and every format is one
+// the console formatter makes.
 TEST(DiagnosticTest, EveryCodeHasItsOwnNameAndDescription)
 {
     std::set<std::string_view> names;
@@ -24,6 +26,10 @@ TEST(DiagnosticTest, EveryCodeHasItsOwnNameAndDescription)
         ASSERT_TRUE(codeNamed(info.name, named)) << info.name;
         EXPECT_EQ(named, code) << info.name;
         EXPECT_EQ(info.internal, std::string(info.format).starts_with("BUG!")) << info.name;
+        // The formatter makes these conversions only; any other would be
+        // printed as it stands.
+        const std::regex made("%(0?[0-9]*h?[dux]|[0-9]*s|g|%)");
+        EXPECT_EQ(std::regex_replace(info.format, made, "").find('%'), std::string::npos) << info.name;
         if (isProblem(code)) {
             EXPECT_LE(static_cast<int>(info.level), static_cast<int>(Level::Warn)) << info.name;
         }
