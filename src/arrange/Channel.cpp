@@ -105,7 +105,7 @@ void Channel::print(int division) const
 {
     // Every element's dump line is printed at level 5; below it the lines
     // (and their time strings) are not built at all.
-    if (!shown(Level::Info))
+    if (!shown(Code::ElementTime))
         return;
     for (const Element& e : elements)
         e.print(division);

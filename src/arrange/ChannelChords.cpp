@@ -177,7 +177,7 @@ void OuterVoices::settle(std::int64_t now)
     }
     const int count = static_cast<int>(candidates_.size());
     for (int c = peak_ + 1; c <= count; ++c)
-        Msg(Level::Debug, "polyphonyA %d @ %g\n", c, static_cast<double>(now / 24) / 3.0 + 1.0);
+        tell(Code::PolyphonyA, c, static_cast<double>(now / 24) / 3.0 + 1.0);
     peak_ = std::max(peak_, count);
     sounding_.clear();
     for (const Candidate& c : candidates_)

@@ -116,5 +116,5 @@ int walkPolyphony(std::vector<Element>& elements, int limit, const PolyphonyWalk
 // Out of line: the one-walk passes keep their registers for the common case.
 [[gnu::noinline]] void printPeak(bool joined, int count, int position)
 {
-    Msg(Level::Debug, joined ? "polyphonyB %d @ %g\n" : "polyphonyA %d @ %g\n", count, shownPosition(position));
+    tell(joined ? Code::PolyphonyB : Code::PolyphonyA, count, shownPosition(position));
 }

@@ -155,35 +155,35 @@ void limitPolyphony(Song& song, int ch, StageObserver* observer)
     const int peak = fixPolyphony(channel, limit, song.settings.keepOuterVoices);
     if (observer)
         observer->polyphonyLimited(ch, channel.elements);
-    Msg(Level::Output, "Current polyphony on channel %d: %d\n", ch + 1, peak);
+    tell(Code::PolyphonyPeak, ch + 1, peak);
     if (limit != 0 && limit < peak)
         report(Code::InternalPolyphony, ch + 1);
 }
 
 void Song::print() const
 {
-    Msg(Level::Info, "\n");
-    Msg(Level::Info, "Song!\n");
-    Msg(Level::Output, "Tempo %d\n", tempo);
+    tell(Code::BlankLine);
+    tell(Code::Song);
+    tell(Code::SongTempo, tempo);
 
     int usedTracks = 0;
     for (const Track& track : tracks)
         if (track.used)
             ++usedTracks;
-    Msg(Level::Output, "%d/%d tracks:\n", usedTracks, static_cast<int>(tracks.size()));
+    tell(Code::SongTracks, usedTracks, static_cast<int>(tracks.size()));
 
     int usedChannels = 0;
     for (const Channel& channel : channels)
         if (channel.used)
             ++usedChannels;
-    Msg(Level::Output, "%d channels.\n", usedChannels);
+    tell(Code::SongChannels, usedChannels);
     if (settings.players != 0)
         printBand();
 
     for (int ch = 0; ch < channelCount; ++ch) {
         if (!channels[ch].used)
             continue;
-        Msg(Level::Info, "Channel %d:\n", ch + 1);
+        tell(Code::SongChannel, ch + 1);
         channels[ch].print(division);
     }
 }
@@ -222,14 +222,14 @@ void Song::printBand() const
         }
         if (!moves.empty())
             moves += ")";
-        Msg(Level::Output, "Player %d: %s%s.\n", static_cast<int>(p) + 1, channelList(members).c_str(), moves.c_str());
+        tell(Code::Player, static_cast<int>(p) + 1, channelList(members).c_str(), moves.c_str());
     }
     std::vector<int> leftOut;
     for (int ch = 0; ch < channelCount; ++ch)
         if (hasNotes[ch] && band.playerOf[static_cast<std::size_t>(ch)] < 0)
             leftOut.push_back(ch);
     if (!leftOut.empty())
-        Msg(Level::Output, "Left out: %s.\n", channelList(leftOut).c_str());
+        tell(Code::LeftOut, channelList(leftOut).c_str());
 }
 
 void Song::releaseChannels()

@@ -63,7 +63,7 @@ TuneOptions fitToRange(const Song& song, int ch, DepartureTracer* tracer)
         return options;
     const OctaveFit fit = fitOctaves(elements, song.transpose, settings.upperC);
     if (fit.octaves != 0) {
-        Msg(Level::Output, "Transposing channel %d by %d to fit the range.\n", ch + 1, 12 * fit.octaves);
+        tell(Code::OctaveFit, ch + 1, 12 * fit.octaves);
         options.transpose = addWrap(song.transpose, 12 * fit.octaves);
     }
     return options;
@@ -141,7 +141,7 @@ std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, const BandPlan&
     std::vector<std::size_t> blocks;
     if (starts.empty()) {
         printTune(tune);
-        Msg(Level::Output, "Macro version:\n");
+        tell(Code::MacroVersion);
         appendMacro(block, tune, blockComment(ch + 1, 0, 0, player, members));
         return blocks;
     }
@@ -149,7 +149,7 @@ std::vector<std::size_t> writeTune(ChannelTune& channel, int ch, const BandPlan&
         MsgText(Level::Output, macroText(tune.text, starts, k));
         MsgText(Level::Output, "\n");
     }
-    Msg(Level::Output, "Macro version:\n");
+    tell(Code::MacroVersion);
     const int macros = static_cast<int>(starts.size());
     for (std::size_t k = 0; k < starts.size(); ++k) {
         blocks.push_back(block.size());
@@ -171,7 +171,7 @@ void writeBlocks(Tunes& tunes, const BandPlan& band, const ConversionRequest& re
         ChannelTune& channel = tunes[ch];
         if (channel.tune.text.empty())
             continue;
-        Msg(Level::Output, "VARN channel %d:\n", ch + 1);
+        tell(Code::VarnChannel, ch + 1);
         block.clear();
         std::vector<std::size_t> blocks = writeTune(channel, ch, band, block);
         if (request.outputName == "-")

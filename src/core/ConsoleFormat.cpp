@@ -1,5 +1,6 @@
 #include "core/ConsoleFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdio>
@@ -7,36 +8,14 @@
 
 namespace {
 
-// Appends what vsnprintf makes of `fmt`.
-void formatPrintf(std::string& out, const char* fmt, va_list args)
-{
-    char small[256];
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(small, sizeof small, fmt, copy);
-    va_end(copy);
-    if (n < 0)
-        return;
-    if (static_cast<std::size_t>(n) < sizeof small) {
-        out.append(small, static_cast<std::size_t>(n));
-        return;
-    }
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(n) + 1);
-    va_copy(copy, args);
-    std::vsnprintf(out.data() + start, static_cast<std::size_t>(n) + 1, fmt, copy);
-    va_end(copy);
-    out.resize(start + static_cast<std::size_t>(n));
-}
-
 // One conversion of the kinds the converter's formats use: %d, %u and %x
-// with a width (blanks, or zeros with a leading 0) and the h length, %s
-// and %%.
+// with a width (blanks, or zeros with a leading 0) and the h length, %s,
+// %g and %%.
 struct Conversion {
     bool zeros = false;
     int width = 0;
     bool half = false; // h: the value is a short
-    char kind = 0;     // d, u, x, s or %; 0 for any other
+    char kind = 0;     // d, u, x, s, g or %; 0 for any other
     const char* end = nullptr;
 };
 
@@ -55,21 +34,18 @@ Conversion parse(const char* p)
         ++p;
     }
     if (*p == 'd' || *p == 'u' || *p == 'x' || (*p == 's' && !c.zeros && !c.half) ||
-        (*p == '%' && c.width == 0 && !c.zeros && !c.half))
+        ((*p == '%' || *p == 'g') && c.width == 0 && !c.zeros && !c.half))
         c.kind = *p;
-    c.end = p + 1;
+    c.end = *p != '\0' ? p + 1 : p;
     return c;
 }
 
 } // namespace
 
 // The conversions the converter's own formats use are made here, as printf
-// makes them, and any other text goes whole to vsnprintf: a real song
-// prints tens of thousands of warnings, and vsnprintf took close to half
-// of the instructions of converting one (a 47,000-note symphony).
+// makes them; any other is copied as it stands, and takes no value.
 void appendFormatted(std::string& out, const char* fmt, va_list args)
 {
-    const std::size_t start = out.size();
     va_list copy;
     va_copy(copy, args);
     for (const char* p = fmt;;) {
@@ -81,11 +57,8 @@ void appendFormatted(std::string& out, const char* fmt, va_list args)
         out.append(p, static_cast<std::size_t>(percent - p));
         const Conversion c = parse(percent);
         if (c.kind == 0) {
-            out.resize(start);
-            formatPrintf(out, fmt, args);
-            break;
-        }
-        if (c.kind == '%') {
+            out.append(percent, c.end);
+        } else if (c.kind == '%') {
             out += '%';
         } else if (c.kind == 's') {
             const char* text = va_arg(copy, const char*);
@@ -93,6 +66,11 @@ void appendFormatted(std::string& out, const char* fmt, va_list args)
             if (static_cast<std::size_t>(c.width) > length)
                 out.append(static_cast<std::size_t>(c.width) - length, ' ');
             out.append(text != nullptr ? text : "(null)");
+        } else if (c.kind == 'g') {
+            // printf's own: not every standard library here makes %g with to_chars.
+            char digits[32];
+            const int length = std::snprintf(digits, sizeof digits, "%g", va_arg(copy, double));
+            out.append(digits, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof digits) - 1)));
         } else {
             const int value = va_arg(copy, int);
             char digits[16];

@@ -35,8 +35,9 @@ inline constexpr std::size_t levelCount = std::size(levelTable);
 // The width a line's label is padded to with blanks.
 inline constexpr std::size_t labelWidth = 8;
 
-// Everything a run can report as a problem. The names are published to the
-// web page as they stand here.
+// Everything a run prints: first the problems, which are also kept as
+// values, then the informational lines (from Parsing on), which are only
+// printed. The names are published to the web page as they stand here.
 enum class Code : std::uint8_t {
     // Reading the file
     CannotOpenInput,  // the input could not be opened or read
@@ -97,20 +98,48 @@ enum class Code : std::uint8_t {
     // Internal checks: the converter's own invariants failed
     InternalTriplet,      // args: the length
     InternalPolyphony,
+    // Informational lines, by the unit that prints them; the formats say
+    // what they tell. Reading the file:
+    Parsing, MidiType, TrackCount, TimeDivision, TrackUsesNoChannels, TrackUsesChannels, TrackChannel,
+    TrackChannelsEnd,
+    // Events of a track
+    NoteAftertouch, ProgramChange, ChannelAftertouch, PitchBend, NoteOff, NoteOn, BankSelect, ChannelVolume,
+    Panning, Sustain, AllSoundOff, ResetControllers, AllNotesOff, PolyModeOn, PortPrefix, TextEvent,
+    TrackComplete, Tempo, TimeSignature, Key,
+    // The element dump: a begin, then its continuations
+    ElementTime, ElementDelta, ElementChannel, ElementNote, ElementTempo, ElementVolume,
+    // The song
+    PolyphonyA, PolyphonyB, PolyphonyPeak, BlankLine, Song, SongTempo, SongTracks, SongChannels, SongChannel,
+    Player, LeftOut,
+    // The tunes
+    Converted, OctaveFit, VarnChannel, MacroVersion,
+    // The switches' confirmations
+    MergingChannels, MergeSource, MergeSourceInactive, MergeSeparator, MergeTarget, AllDeactivated, Deactivating,
+    AlreadyDeactivated, Activating, AlreadyActive, ReactivatingFirst, MergingAll, Reactivating, AutoTranspose,
+    KeepOuterVoices, EliminateIdentical, KeepInStep, LongChords, NoTriplets, FitOctaves, UpperC, PolyphonyOfAll,
+    PolyphonyOfChannel, PolyphonyUnlimited, PolyphonyLimit, Transposing, VerbositySet, Splitting, Players,
 };
 
 // The number of codes.
-inline constexpr std::size_t codeCount = static_cast<std::size_t>(Code::InternalPolyphony) + 1;
+inline constexpr std::size_t codeCount = static_cast<std::size_t>(Code::Players) + 1;
+
+// Whether `code` is a problem, counted and kept as a diagnostic; the
+// informational lines are only printed.
+inline constexpr bool isProblem(Code code)
+{
+    return code < Code::Parsing;
+}
 
 // What a code is: its name, level and console format. The format is a
 // printf format over the arguments the reporting site passes, in order:
-// integers (kept as the diagnostic's arguments) and texts (console only).
+// integers (a problem's are kept as the diagnostic's arguments), texts and,
+// for a tempo or a position, doubles (these two for the console only).
 struct CodeInfo {
     std::string_view name;  // the enumerator's name
     Level level;            // the level it is reported at
     const char* format;     // its console text, after the level's label
-    bool continuesLine;     // printed without a label, continuing the line
-    bool internal;          // an internal check, not a problem of the input
+    bool continuesLine = false; // printed without a label, continuing the line
+    bool internal = false;      // an internal check, not a problem of the input
 };
 
 // The descriptions, one per code in the order of the enumeration.
@@ -145,7 +174,7 @@ struct Diagnostic {
 
 // Adds the integers among `args`, the values of the printf format `fmt`
 // (%d, %u, %x and their widths), to the diagnostic's arguments, in order;
-// texts (%s) are passed over.
+// texts (%s) and doubles (%g) are passed over.
 void takeIntegers(Diagnostic& diagnostic, const char* fmt, va_list args);
 
 // The diagnostics of a run: how often each code occurred, and the first few

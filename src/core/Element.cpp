@@ -21,22 +21,21 @@ Element Element::makeVolume(int time, int channel, int volume)
 
 void Element::print(int division) const
 {
-    Msg(Level::Info, "Time %s", timeString(time, division).c_str());
+    tell(Code::ElementTime, timeString(time, division).c_str());
     // Distances that make no whole tick at this division are not shown.
     if (mulWrap(delta, division) / 24 != 0)
-        MsgContinue(Level::Info, " (%s)", timeString(delta, 24).c_str());
-    MsgContinue(Level::Info, "Channel %d: ", addWrap(channel, 1));
+        tell(Code::ElementDelta, timeString(delta, 24).c_str());
+    tell(Code::ElementChannel, addWrap(channel, 1));
     switch (kind) {
     case ElementKind::Note:
-        MsgContinue(Level::Info, "Note %d, Velocity %d, Duration %s ", pitch, velocity,
-                  timeString(duration, division).c_str());
-        MsgContinue(Level::Info, "(%s)\n", timeString(length, 24).c_str());
+        tell(Code::ElementNote, pitch, velocity, timeString(duration, division).c_str(),
+             timeString(length, 24).c_str());
         break;
     case ElementKind::Tempo:
-        MsgContinue(Level::Info, "Tempo %d\n", bpm);
+        tell(Code::ElementTempo, bpm);
         break;
     case ElementKind::Volume:
-        MsgContinue(Level::Info, "Volume %d\n", volume);
+        tell(Code::ElementVolume, volume);
         break;
     }
 }

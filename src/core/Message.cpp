@@ -52,15 +52,6 @@ bool Message::shown(Level level) const
     return inRange(level) && static_cast<int>(msgLevel) >= static_cast<int>(level);
 }
 
-void Message::begin(Level level, std::string_view text)
-{
-    flush();
-    lineLevel_ = level;
-    appendLabel(line_, level);
-    line_.append(text);
-    emitComplete();
-}
-
 void Message::append(Level level, std::string_view text)
 {
     if (line_.empty())
@@ -74,7 +65,7 @@ void Message::report(Code code, int channel, va_list args)
     // A warning repeated a million times costs a count and, when shown,
     // its line: only the first few are kept as values.
     const CodeInfo& info = codeInfo(code);
-    const bool keep = diagnostics.tally(code);
+    const bool keep = isProblem(code) && diagnostics.tally(code);
     const bool show = shown(info.level);
     if (!keep && !show)
         return;
@@ -162,30 +153,6 @@ bool shown(Level level)
     if (current != nullptr)
         return current->shown(level);
     return inRange(level) && static_cast<int>(Message::msgLevelDefault) >= static_cast<int>(level);
-}
-
-void Msg(Level level, const char* fmt, ...)
-{
-    if (!shown(level))
-        return;
-    std::string text;
-    va_list args;
-    va_start(args, fmt);
-    appendFormatted(text, fmt, args);
-    va_end(args);
-    withRecord([&](Message& record) { record.begin(level, text); });
-}
-
-void MsgContinue(Level level, const char* fmt, ...)
-{
-    if (!shown(level))
-        return;
-    std::string text;
-    va_list args;
-    va_start(args, fmt);
-    appendFormatted(text, fmt, args);
-    va_end(args);
-    withRecord([&](Message& record) { record.append(level, text); });
 }
 
 void MsgText(Level level, std::string_view text)

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <type_traits>
 
-// Console diagnostics. Every line the converter prints goes through Msg,
-// MsgContinue or report to the Message record installed for the current
-// run, which filters by its verbosity level and hands whole lines to the
-// run's sink. What report tells is also kept as values (Diagnostics): the
-// problems callers read by code.
+// Console diagnostics. Every line the converter prints is made from a code
+// and its values (report, tell), or is a long text passed whole (MsgText),
+// through the Message record installed for the current run, which filters
+// by its verbosity level and hands whole lines to the run's sink. The
+// problems are also kept as values (Diagnostics) that callers read by code.
 
 // One piece of the console stream as it reaches a sink: a diagnostic line
 // with its line end and the level of the message that began it, or, when
@@ -56,12 +56,11 @@ public:
 
     // Whether a message of `level` is shown now (never for a level outside 0..9).
     bool shown(Level level) const;
-    // Starts a line at `level`: its padded label, then `text`.
-    void begin(Level level, std::string_view text);
     // Continues the current line with `text`.
     void append(Level level, std::string_view text);
-    // Counts `code` with the values `args` of its format, keeps the first
-    // few occurrences as diagnostics and prints its line when shown.
+    // Prints the line of `code` made from the values `args` of its format
+    // when shown; a problem is also counted, and its first few occurrences
+    // kept as diagnostics.
     void report(Code code, int channel, va_list args);
     // Passes macro text through, after any pending partial line.
     void macro(std::string_view text);
@@ -77,7 +76,7 @@ private:
     void emit(const ConsoleText& piece);
 };
 
-// Makes `message` the record that Msg and MsgContinue write to until the scope ends; the record in place before comes back then.
+// Makes `message` the record that lines go to until the scope ends; the record in place before comes back then.
 class MessageScope {
 public:
     // Installs `message`.
@@ -96,32 +95,33 @@ private:
 // straight to standard output at the default level.
 Message* currentMessage();
 
-// Whether Msg would print a message of `level` now.
+// Whether a line of `level` is printed now.
 bool shown(Level level);
 
-#if defined(__GNUC__)
-#define MIDI2VARN_PRINTF(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
-#else
-#define MIDI2VARN_PRINTF(fmtIndex, argIndex)
-#endif
+// Whether the line of `code` is printed now.
+inline bool shown(Code code)
+{
+    return shown(codeInfo(code).level);
+}
 
-// Prints the level's label padded to 8 characters, then the formatted text,
-// when the current level is at least `level`.
-void Msg(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
-
-// The same filter, without the label: continues a line begun by Msg.
-void MsgContinue(Level level, const char* fmt, ...) MIDI2VARN_PRINTF(2, 3);
-
-// Continues the current line with `text` as it stands (no formatting), at
-// the same filter as MsgContinue: for long texts such as a whole tune.
+// Continues the current line with `text` as it stands (no formatting), when
+// `level` is shown: for long texts such as a whole tune.
 void MsgText(Level level, std::string_view text);
 
 // Reports `code` through the installed record: `args` are the values its
-// format takes, in order (ints and C strings); the ints are kept as the
-// diagnostic's arguments. `channel` is the channel it concerns (1..16), or
-// noChannel.
+// format takes, in order (ints, C strings and doubles); a problem's ints
+// are kept as the diagnostic's arguments. `channel` is the channel it
+// concerns (1..16), or noChannel.
 template <typename... Args>
 void report(Code code, int channel, Args... args);
+
+// Prints the line of the informational code `code` from `args`, the values
+// its format takes.
+template <typename... Args>
+void tell(Code code, Args... args)
+{
+    report(code, noChannel, args...);
+}
 
 // Hands the pending partial line of the installed record to its sink.
 void flushMessages();
@@ -137,7 +137,11 @@ void report(int code, int channel, ...);
 template <typename... Args>
 void report(Code code, int channel, Args... args)
 {
-    static_assert(((std::is_convertible_v<Args, int> || std::is_same_v<Args, const char*>) && ...),
-                  "a code's values are integers and texts");
+    // What a format reads: an int (a narrower integer is widened to one), a
+    // double or a text.
+    static_assert((((std::is_integral_v<Args> && sizeof(Args) <= sizeof(int)) || std::is_same_v<Args, double> ||
+                    std::is_same_v<Args, const char*>) &&
+                   ...),
+                  "a code's values are ints, doubles and texts");
     detail::report(static_cast<int>(code), channel, args...);
 }

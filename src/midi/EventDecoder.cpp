@@ -144,28 +144,27 @@ void EventDecoder::channelEvent(int status)
     case 0x9: noteOn(channel); break;
     case 0xA: {
         int key = 0, value = 0;
-        if (reader.byte(key) && reader.byte(value) && shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Note aftertouch on channel %d ignored.\n", ts(), channel + 1);
+        if (reader.byte(key) && reader.byte(value) && shown(Code::NoteAftertouch))
+            tell(Code::NoteAftertouch, ts(), channel + 1);
         break;
     }
     case 0xB: controller(channel); break;
     case 0xC: {
         int program = 0;
-        if (reader.byte(program) && shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Program change %d on channel %d ignored.\n", ts(), program, channel + 1);
+        if (reader.byte(program) && shown(Code::ProgramChange))
+            tell(Code::ProgramChange, ts(), program, channel + 1);
         break;
     }
     case 0xD: {
         int value = 0;
-        if (reader.byte(value) && shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Channel aftertouch on channel %d ignored.\n", ts(), channel + 1);
+        if (reader.byte(value) && shown(Code::ChannelAftertouch))
+            tell(Code::ChannelAftertouch, ts(), channel + 1);
         break;
     }
     case 0xE: {
         int low = 0, high = 0;
-        if (reader.byte(low) && reader.byte(high) && shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Pitch bend %d on channel %d ignored.\n", ts(), low + 128 * high - 8192,
-                channel + 1);
+        if (reader.byte(low) && reader.byte(high) && shown(Code::PitchBend))
+            tell(Code::PitchBend, ts(), low + 128 * high - 8192, channel + 1);
         break;
     }
     default:
@@ -195,8 +194,8 @@ void EventDecoder::noteOff(int channel)
 
 void EventDecoder::endNote(int channel, int key, int velocity)
 {
-    if (showNotes_ && shown(Level::Debug))
-        Msg(Level::Debug, "Time %s: Note %d(%d) off on channel %d.\n", ts(), key, velocity, channel + 1);
+    if (showNotes_ && shown(Code::NoteOff))
+        tell(Code::NoteOff, ts(), key, velocity, channel + 1);
     track_.setNoteOff(time_, channel, key, true);
 }
 
@@ -210,7 +209,7 @@ void EventDecoder::noteOn(int channel)
 void EventDecoder::startNote(int channel, int key, int velocity)
 {
     if (showNotes_)
-        Msg(Level::Notice, "Time %s: Note %d(%d) on on channel %d.\n", ts(), key, velocity, channel + 1);
+        tell(Code::NoteOn, ts(), key, velocity, channel + 1);
     track_.addNote(time_, channel, key, velocity);
     ++channelUse[static_cast<std::size_t>(channel)];
 }
@@ -225,35 +224,35 @@ void EventDecoder::controller(int channel)
     switch (number) {
     case 0:
     case 32:
-        if (shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Bank select to %d on channel %d ignored.\n", ts(), value, channel + 1);
+        if (shown(Code::BankSelect))
+            tell(Code::BankSelect, ts(), value, channel + 1);
         break;
     case 7:
-        if (shown(Level::Notice))
-            Msg(Level::Notice, "Time %s: Channel volume to %d%% on channel %d.\n", ts(), value, channel + 1);
+        if (shown(Code::ChannelVolume))
+            tell(Code::ChannelVolume, ts(), value, channel + 1);
         track_.addVolume(time_, channel, value);
         break;
     case 10:
-        if (shown(Level::Ignore))
-            Msg(Level::Ignore, "Time %s: Panning to %d on channel %d ignored.\n", ts(), value, channel + 1);
+        if (shown(Code::Panning))
+            tell(Code::Panning, ts(), value, channel + 1);
         break;
     case 64:
-        if (shown(Level::Debug))
-            Msg(Level::Debug, "Time %s: Sustain ignored on channel %d ignored.\n", ts(), channel + 1);
+        if (shown(Code::Sustain))
+            tell(Code::Sustain, ts(), channel + 1);
         break;
     case 120:
-        Msg(Level::Info, "Time %s: All sound off on channel %d.\n", ts(), channel + 1);
+        tell(Code::AllSoundOff, ts(), channel + 1);
         track_.allNotesOff(time_, channel);
         break;
     case 121:
-        Msg(Level::Debug, "Time %s: Reset controllers on channel %d ignored.\n", ts(), channel + 1);
+        tell(Code::ResetControllers, ts(), channel + 1);
         break;
     case 123:
-        Msg(Level::Info, "Time %s: All notes off on channel %d.\n", ts(), channel + 1);
+        tell(Code::AllNotesOff, ts(), channel + 1);
         track_.allNotesOff(time_, channel);
         break;
     case 127:
-        Msg(Level::Info, "Time %s: Poly mode on (and all notes off) on channel %d.\n", ts(), channel + 1);
+        tell(Code::PolyModeOn, ts(), channel + 1);
         track_.allNotesOff(time_, channel);
         break;
     default:
@@ -300,7 +299,7 @@ void EventDecoder::meta()
     case 0x21: {
         int port = 0;
         if (fixedLength(1) && reader.byte(port))
-            Msg(Level::Ignore, "Time %s: Port prefix %02x ignored.\n", ts(), port);
+            tell(Code::PortPrefix, ts(), port);
         break;
     }
     case 0x2F: endOfTrack(); break;
@@ -323,9 +322,7 @@ void EventDecoder::textEvent(int type)
     std::string text;
     if (!reader.vlq(length) || !reader.text(length, text))
         return;
-    Msg(Level::Info, "Time %s: ", ts());
-    MsgContinue(Level::Info, "%s", textKinds[type]);
-    MsgContinue(Level::Info, "\"%s\".\n", text.c_str());
+    tell(Code::TextEvent, ts(), textKinds[type], text.c_str());
 }
 
 void EventDecoder::endOfTrack()
@@ -336,7 +333,7 @@ void EventDecoder::endOfTrack()
     if (length != 0)
         report(Code::InvalidByte, noChannel, ts());
     track_.allNotesOff(time_);
-    Msg(Level::Info, "Time %s: Track complete.\n", ts());
+    tell(Code::TrackComplete, ts());
 }
 
 void EventDecoder::tempo()
@@ -350,7 +347,7 @@ void EventDecoder::tempo()
         return;
     }
     const double bpm = 60000000.0 / micros;
-    Msg(Level::Notice, "Time %s: Tempo is %g.\n", ts(), bpm);
+    tell(Code::Tempo, ts(), bpm);
     track_.addTempo(time_, 15, static_cast<int>(bpm + 0.5));
 }
 
@@ -361,7 +358,7 @@ void EventDecoder::timeSignature()
         return;
     // 2 to the power dd in 32 bits: 1 << 31 is the lowest int, beyond that 0.
     const int denominator = dd < 32 ? static_cast<int>(std::uint32_t{1} << dd) : 0;
-    Msg(Level::Info, "Time %s: Time signature %d %d %d %d ignored.\n", ts(), nn, denominator, cc, bb);
+    tell(Code::TimeSignature, ts(), nn, denominator, cc, bb);
     track_.timeSignatures.push_back(TimeSignature{time_, nn, denominator});
 }
 
@@ -374,7 +371,7 @@ void EventDecoder::keySignature()
     if (sf < -7 || sf > 7)
         report(Code::InvalidKey, noChannel, ts(), sf);
     else if (mi == 0)
-        Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), majorKeys[sf + 7], "major");
+        tell(Code::Key, ts(), majorKeys[sf + 7], "major");
     else
-        Msg(Level::Info, "Time %s: Key is %s %s.\n", ts(), minorKeys[sf + 7], "minor");
+        tell(Code::Key, ts(), minorKeys[sf + 7], "minor");
 }

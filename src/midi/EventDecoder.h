@@ -15,7 +15,7 @@ class EventDecoder {
 public:
     // Reads from `in`; times its lines with `division` (above 0).
     EventDecoder(ByteReader& in, int division, Track& track)
-        : reader(in), division_(division), track_(track), showNotes_(shown(Level::Notice))
+        : reader(in), division_(division), track_(track), showNotes_(shown(Code::NoteOn))
     {
     }
 

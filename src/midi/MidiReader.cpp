@@ -25,7 +25,7 @@ int divisionOf(unsigned short word)
         return division;
     }
     if (word % 24 == 0)
-        Msg(Level::Info, "Time division is %hu.\n", word);
+        tell(Code::TimeDivision, int{word});
     else
         report(Code::UnsupportedDivision, noChannel, int{word});
     return word;
@@ -35,7 +35,7 @@ int divisionOf(unsigned short word)
 
 bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::string& fileName, MidiFile& file)
 {
-    Msg(Level::Output, "Parsing \"%s\"...\n", fileName.c_str());
+    tell(Code::Parsing, fileName.c_str());
     ByteReader in(bytes);
 
     unsigned char id[4];
@@ -59,12 +59,12 @@ bool MidiReader::loadSong(std::span<const unsigned char> bytes, const std::strin
     const auto trackCount = static_cast<unsigned short>((data[2] << 8) | data[3]);
     const auto word = static_cast<unsigned short>((data[4] << 8) | data[5]);
 
-    Msg(Level::Info, "Found MIDI Type %hu.\n", type);
+    tell(Code::MidiType, int{type});
     if (type > 2)
         report(Code::InvalidMidiType, noChannel, int{type});
     if (type == 2)
         report(Code::MidiType2, noChannel);
-    Msg(Level::Info, "Found %hu Track%s.\n", trackCount, trackCount == 1 ? "" : "s");
+    tell(Code::TrackCount, int{trackCount}, trackCount == 1 ? "" : "s");
 
     const int division = divisionOf(word);
     if (division == 0) {
@@ -111,13 +111,13 @@ std::optional<Track> MidiReader::loadTrack(ByteReader& in, int division)
     for (int use : decoder.channelUse)
         anyChannel = anyChannel || use > 0;
     if (!anyChannel) {
-        Msg(Level::Info, "Track uses no channels.\n");
+        tell(Code::TrackUsesNoChannels);
     } else {
-        Msg(Level::Info, "Track uses channel");
+        tell(Code::TrackUsesChannels);
         for (std::size_t c = 0; c < decoder.channelUse.size(); ++c)
             if (decoder.channelUse[c] > 0)
-                MsgContinue(Level::Info, " %d", static_cast<int>(c) + 1);
-        MsgContinue(Level::Info, ".\n");
+                tell(Code::TrackChannel, static_cast<int>(c) + 1);
+        tell(Code::TrackChannelsEnd);
     }
     return track;
 }

@@ -44,14 +44,14 @@ bool addSource(Settings& settings, int& target, int number)
 void confirmMerge(const Settings& settings, int target)
 {
     const std::vector<int>& sources = settings.mergeList[target - 1];
-    Msg(Level::Output, "Merging channel%s ", sources.size() > 1 ? "s" : "");
+    tell(Code::MergingChannels, sources.size() > 1 ? "s" : "");
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const int source = sources[i];
-        MsgContinue(Level::Output, settings.active[source] ? "%d" : "(%d)", source + 1);
+        tell(settings.active[source] ? Code::MergeSource : Code::MergeSourceInactive, source + 1);
         if (i + 1 < sources.size())
-            MsgContinue(Level::Output, ",");
+            tell(Code::MergeSeparator);
     }
-    MsgContinue(Level::Output, " into channel %d.\n", target);
+    tell(Code::MergeTarget, target);
 }
 
 } // namespace
@@ -62,16 +62,16 @@ void deactivateAll(Settings& settings)
         if (!settings.mergeList[ch].empty())
             report(Code::MergeTargetDeactivated, ch + 1, ch + 1);
     settings.active.fill(false);
-    Msg(Level::Output, "Deactivating all channels.\n");
+    tell(Code::AllDeactivated);
 }
 
 ListEnd deactivateChannels(Settings& settings, const std::string& arg)
 {
     return readChannels(arg, [&settings](int n) {
         if (settings.active[n - 1])
-            Msg(Level::Output, "Deactivating channel %d.\n", n);
+            tell(Code::Deactivating, n);
         else
-            Msg(Level::Notice, "Deactivating already disabled channel %d.\n", n);
+            tell(Code::AlreadyDeactivated, n);
         if (!settings.mergeList[n - 1].empty())
             report(Code::MergeTargetDeactivated, n, n);
         settings.active[n - 1] = false;
@@ -83,9 +83,9 @@ ListEnd activateChannels(Settings& settings, const std::string& arg)
 {
     return readChannels(arg, [&settings](int n) {
         if (settings.active[n - 1])
-            Msg(Level::Notice, "Activating already active channel %d.\n", n);
+            tell(Code::AlreadyActive, n);
         else
-            Msg(Level::Output, "Activating channel %d.\n", n);
+            tell(Code::Activating, n);
         settings.active[n - 1] = true;
         return true;
     });
@@ -102,9 +102,9 @@ bool mergeAll(Settings& settings)
     for (int ch = 1; ch < channelCount; ++ch)
         settings.mergeList[0].push_back(ch);
     if (!settings.active[0])
-        Msg(Level::Output, "Reactivating channel 1 as merge target.\n");
+        tell(Code::ReactivatingFirst);
     settings.active[0] = true;
-    Msg(Level::Output, "Merging all channels into channel 1.\n");
+    tell(Code::MergingAll);
     return true;
 }
 
@@ -119,7 +119,7 @@ ListEnd mergeChannels(Settings& settings, const std::string& arg)
     if (target == 0 || settings.mergeList[target - 1].empty())
         return ListEnd::Malformed;
     if (!settings.active[target - 1])
-        Msg(Level::Output, "Reactivating channel %d as merge target.\n", target);
+        tell(Code::Reactivating, target);
     settings.active[target - 1] = true;
     confirmMerge(settings, target);
     return ListEnd::Done;

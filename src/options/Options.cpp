@@ -64,7 +64,7 @@ private:
     bool refuse();
     bool listDone(ListEnd end);
 
-    bool enable(bool& setting, bool value, const char* confirmation);
+    bool enable(bool& setting, bool value, Code confirmation);
     bool polyphony(const std::string& arg);
     bool transpose(const std::string& arg);
     bool verbosity(const std::string& arg);
@@ -92,11 +92,11 @@ bool Parser::apply(int letter, const std::string& arg)
 {
     switch (letter) {
     case 'a':
-        return enable(settings_.autoTranspose, true, "Auto-transposing enabled.\n");
+        return enable(settings_.autoTranspose, true, Code::AutoTranspose);
     case 'b':
         return split(arg);
     case 'c':
-        return enable(settings_.keepOuterVoices, true, "Keeping the highest and lowest notes of chords.\n");
+        return enable(settings_.keepOuterVoices, true, Code::KeepOuterVoices);
     case 'd':
         if (arg == "all") {
             deactivateAll(settings_);
@@ -104,19 +104,19 @@ bool Parser::apply(int letter, const std::string& arg)
         }
         return listDone(deactivateChannels(settings_, arg));
     case 'e':
-        return enable(settings_.eliminateIdentical, true, "Eliminating all but one instance of identical notes.\n");
+        return enable(settings_.eliminateIdentical, true, Code::EliminateIdentical);
     case 'h':
         return refuse();
     case 'k':
-        return enable(settings_.keepInStep, true, "Keeping channels in step.\n");
+        return enable(settings_.keepInStep, true, Code::KeepInStep);
     case 'l':
-        return enable(settings_.longChords, true, "Enabling [...]$.\n");
+        return enable(settings_.longChords, true, Code::LongChords);
     case 'm':
         return arg == "all" ? mergeAll(settings_) : listDone(mergeChannels(settings_, arg));
     case 'n':
-        return enable(settings_.triplets, false, "Triplet detection disabled.\n");
+        return enable(settings_.triplets, false, Code::NoTriplets);
     case 'o':
-        return enable(settings_.fitOctaves, true, "Fitting each channel into the range by octaves.\n");
+        return enable(settings_.fitOctaves, true, Code::FitOctaves);
     case 'p':
         return polyphony(arg);
     case 'P':
@@ -126,7 +126,7 @@ bool Parser::apply(int letter, const std::string& arg)
     case 't':
         return transpose(arg);
     case 'u':
-        return enable(settings_.upperC, true, "Enabling /b#.\n");
+        return enable(settings_.upperC, true, Code::UpperC);
     case 'v':
         return verbosity(arg);
     default: // an unknown letter or a missing argument; the scanner has complained
@@ -149,10 +149,10 @@ bool Parser::listDone(ListEnd end)
 }
 
 // -a, -c, -e, -l, -n, -u
-bool Parser::enable(bool& setting, bool value, const char* confirmation)
+bool Parser::enable(bool& setting, bool value, Code confirmation)
 {
     setting = value;
-    Msg(Level::Output, "%s", confirmation);
+    tell(confirmation);
     return true;
 }
 
@@ -179,15 +179,15 @@ bool Parser::polyphony(const std::string& arg)
         return refuse();
     if (channel == 0) {
         settings_.polyphony.fill(limit);
-        Msg(Level::Output, "Setting polyphony of all channels to ");
+        tell(Code::PolyphonyOfAll);
     } else {
         settings_.polyphony[channel - 1] = limit;
-        Msg(Level::Output, "Setting polyphony of channel %d to ", channel);
+        tell(Code::PolyphonyOfChannel, channel);
     }
     if (limit == 0)
-        MsgContinue(Level::Output, "unlimited.\n");
+        tell(Code::PolyphonyUnlimited);
     else
-        MsgContinue(Level::Output, "%d.\n", limit);
+        tell(Code::PolyphonyLimit, limit);
     return true;
 }
 
@@ -198,7 +198,7 @@ bool Parser::transpose(const std::string& arg)
     if (!readWhole(arg, value))
         return refuse();
     settings_.transpose = value;
-    Msg(Level::Output, "Transposing input by %d.\n", value);
+    tell(Code::Transposing, value);
     return true;
 }
 
@@ -212,7 +212,7 @@ bool Parser::verbosity(const std::string& arg)
     std::string name(levelTable[level].label);
     name.pop_back();
     const std::string output(levelTable[static_cast<int>(Level::Output)].label);
-    MsgContinue(Level::Error, "%s Setting verbosity to \"%s\".\n", output.c_str(), name.c_str());
+    tell(Code::VerbositySet, output.c_str(), name.c_str());
     recorder_.msgLevel = static_cast<Level>(level);
     settings_.verbosity = recorder_.msgLevel;
     return true;
@@ -225,7 +225,7 @@ bool Parser::split(const std::string& arg)
     if (!readWhole(arg, parts) || parts < 1 || parts > maxSplitParts)
         return refuse();
     settings_.splitParts = parts;
-    Msg(Level::Output, "Splitting channels into macros of at most %d parts.\n", parts);
+    tell(Code::Splitting, parts);
     return true;
 }
 
@@ -236,7 +236,7 @@ bool Parser::players(const std::string& arg)
     if (!readWhole(arg, players) || players < 1 || players > channelCount)
         return refuse();
     settings_.players = players;
-    Msg(Level::Output, "Arranging the song for %d players.\n", players);
+    tell(Code::Players, players);
     return true;
 }
 
@@ -292,7 +292,7 @@ CommandLine parseOptions(const std::vector<std::string>& args, const SameFileChe
             },
             Level::Output);
         MessageScope scope(recorder);
-        MsgContinue(Level::Fatal, "%s", banner);
+        MsgText(Level::Fatal, banner);
         result.proceed = Parser(arguments, sameFile, recorder, result).run();
         recorder.flush();
         result.diagnostics = std::move(recorder.diagnostics);

@@ -111,7 +111,7 @@ void showStatus(const TuneEncoder& tune, int channel)
 {
     if (tune.status == TuneStatus::None) {
         if (!tune.text.empty())
-            Msg(Level::Info, "VARN conversion was successful!\n");
+            tell(Code::Converted);
         return;
     }
     // The flags in the order they are reported.

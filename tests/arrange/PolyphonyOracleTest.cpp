@@ -121,7 +121,7 @@ int oracleFixPolyphony(List& list, int limit)
                     ++count;
                 if (count > peak) {
                     peak = count;
-                    Msg(Level::Debug, "polyphonyA %d @ %g\n", count, (pos / 24) / 3.0 + 1.0);
+                    tell(Code::PolyphonyA, count, (pos / 24) / 3.0 + 1.0);
                 }
             }
             groupStart = now;
@@ -147,7 +147,7 @@ int oracleFixPolyphony(List& list, int limit)
             }
             if (count > peak) {
                 peak = count;
-                Msg(Level::Debug, "polyphonyB %d @ %g\n", count, (now / 24) / 3.0 + 1.0);
+                tell(Code::PolyphonyB, count, (now / 24) / 3.0 + 1.0);
             }
         }
     }
@@ -253,7 +253,7 @@ int oracleOuterVoices(List& list, int limit)
                 list[c.id].length = correctLength(static_cast<int>(now - pos[c.id]));
         }
         for (int count = peak + 1; count <= static_cast<int>(chosen.size()); ++count)
-            Msg(Level::Debug, "polyphonyA %d @ %g\n", count, static_cast<double>(now / 24) / 3.0 + 1.0);
+            tell(Code::PolyphonyA, count, static_cast<double>(now / 24) / 3.0 + 1.0);
         peak = std::max(peak, static_cast<int>(chosen.size()));
         kept.clear();
         for (const OracleCandidate& c : chosen)

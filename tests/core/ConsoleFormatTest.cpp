@@ -41,8 +41,8 @@ TEST(ConsoleFormatTest, FormatsMakeWhatPrintfMakes)
     const std::string longText(600, 'y');
     const std::vector<std::string> formats = {
         "plain line\n", "two\nlines\n", "no line end", "%d\n", "note %d ch %d note %d.\n",
-        "%d%d%d%d%d%d%d%d%d\n", "%d %s %d%%\n", "%5d|%x|%c\n", std::string(300, 'x') + "%d\n", "%02x|%hu|%3d+%d/%d|%hd|%u\n",
-        "%03d %5s %08x\n", "%-3d|%+d|% d\n",
+        "%d%d%d%d%d%d%d%d%d\n", "%d %s %d%%\n", "%5d|%x\n", std::string(300, 'x') + "%d\n", "%02x|%hu|%3d+%d/%d|%hd|%u\n",
+        "%03d %5s %08x\n",
     };
     const int v[] = {INT_MIN, -1, 0, 7, INT_MAX, 123456, -99, 1, 42};
     for (const std::string& format : formats) {
@@ -57,6 +57,15 @@ TEST(ConsoleFormatTest, FormatsMakeWhatPrintfMakes)
             EXPECT_EQ(made, "before|" + expected) << format;
         }
     }
+}
+
+// A tempo or a position as %g prints it: six significant digits, then the
+// exponent form.
+TEST(ConsoleFormatTest, DoublesAsPrintfMakesThem)
+{
+    for (const double value : {0.0, 1.0, 80.0, 125.5, 1.0 / 3, 60000000.0 / 7, 123456.5, 1234567.0, 1e-4, 1e-5,
+                               -2.5, 6e7})
+        EXPECT_EQ(appended("x %g @ %d\n", value, 3), "before|" + printed("x %g @ %d\n", value, 3)) << value;
 }
 
 } // namespace

@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Every code has a name of its own that leads back to it, and the internal
-// checks are exactly the codes whose text says so.
+// Every code has a name of its own that leads back to it, the internal
+// checks are exactly the codes whose text says so, and every format is one
+// the console formatter makes.
 TEST(DiagnosticTest, EveryCodeHasItsOwnNameAndDescription)
 {
     std::set<std::string_view> names;
@@ -24,7 +26,13 @@ TEST(DiagnosticTest, EveryCodeHasItsOwnNameAndDescription)
         ASSERT_TRUE(codeNamed(info.name, named)) << info.name;
         EXPECT_EQ(named, code) << info.name;
         EXPECT_EQ(info.internal, std::string(info.format).starts_with("BUG!")) << info.name;
-        EXPECT_LE(static_cast<int>(info.level), static_cast<int>(Level::Warn)) << info.name;
+        // The formatter makes these conversions only; any other would be
+        // printed as it stands.
+        const std::regex made("%(0?[0-9]*h?[dux]|[0-9]*s|g|%)");
+        EXPECT_EQ(std::regex_replace(info.format, made, "").find('%'), std::string::npos) << info.name;
+        if (isProblem(code)) {
+            EXPECT_LE(static_cast<int>(info.level), static_cast<int>(Level::Warn)) << info.name;
+        }
     }
     Code unchanged = Code::Empty;
     EXPECT_FALSE(codeNamed("NoSuchCode", unchanged));
@@ -32,8 +40,8 @@ TEST(DiagnosticTest, EveryCodeHasItsOwnNameAndDescription)
 }
 
 // The console line made from a code and its values is the line the program
-// has always printed; the record keeps the values and the line, whether the
-// verbosity shows it or not.
+// has always printed; the record keeps a problem's values and line, whether
+// the verbosity shows it or not, and never an informational line.
 TEST(DiagnosticTest, LinesAreMadeFromTheValues)
 {
     const struct {
@@ -46,6 +54,8 @@ TEST(DiagnosticTest, LinesAreMadeFromTheValues)
          "WARN:   Time 1:1:1: Unknown controller event 0a on channel 5 ignored.\n"
          "WARN:   Warning! SMPTE time division found (25 fps, 40 tps), using 1000.\n"
          "FATAL:  Could not open \"a b.mid\".\n"
+         "Output: Setting polyphony of channel 3 to 2.\n"
+         "Notice: Time 1:1:1: Tempo is 125.5.\n"
          "Usage: x [options]\nmore\n"
          "FATAL:  BUG! Triplet found! (found 7)\n"},
         {Level::Fatal,
@@ -64,6 +74,9 @@ TEST(DiagnosticTest, LinesAreMadeFromTheValues)
             report(Code::UnknownController, 5, "1:1:1", 10, 5);
             report(Code::SmpteDivision, noChannel, 25, 40, 1000);
             report(Code::CannotOpenInput, noChannel, "a b.mid");
+            tell(Code::PolyphonyOfChannel, 3);
+            tell(Code::PolyphonyLimit, 2);
+            tell(Code::Tempo, "1:1:1", 125.5);
             report(Code::Usage, noChannel, "Usage: x [options]\nmore\n");
             report(Code::InternalTriplet, noChannel, 7);
         }
@@ -84,6 +97,7 @@ TEST(DiagnosticTest, LinesAreMadeFromTheValues)
         EXPECT_EQ(kept[5].text, "Usage: x [options]");
         EXPECT_TRUE(codeInfo(kept[6].code).internal);
         EXPECT_EQ(kept[6].text, "FATAL:  BUG! Triplet found! (found 7)");
+        EXPECT_EQ(message.diagnostics.count(Code::Tempo), 0u);
     }
 }
 

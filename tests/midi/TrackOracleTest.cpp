@@ -49,8 +49,7 @@ public:
             if (Element* n = findActiveNote(time, channel, pitch))
                 n->duration = subWrap(time, n->time);
             else
-                Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel,
-                    pitch);
+                ::report(Code::NoActiveNote, channel + 1, time, channel, pitch);
             return;
         }
         const Element note = Element::makeNote(time, channel, pitch, velocity);
@@ -63,9 +62,9 @@ public:
         if (Element* n = findActiveNote(time, channel, pitch)) {
             n->duration = subWrap(time, n->time);
             if (!report)
-                Msg(Level::Format, "Warning, note %d hasn't been released yet!\n", pitch);
+                ::report(Code::NoteNotReleased, channel + 1, pitch);
         } else if (report) {
-            Msg(Level::Format, "Warning, did not find an active note for %d ch %d note %d.\n", time, channel, pitch);
+            ::report(Code::NoActiveNote, channel + 1, time, channel, pitch);
         }
     }
     void allNotesOff(int time, int channel) { allNotesOff(time, &channel); }
