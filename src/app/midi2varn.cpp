@@ -115,7 +115,7 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    const InputBytes input = readInputFile(commandLine.inputName);
+    InputBytes input = readInputFile(commandLine.inputName);
     const std::string& outputName = commandLine.outputName;
     const bool toConsole = outputName == "-";
     OutputFile file("midi2varn");
@@ -126,7 +126,7 @@ int run(int argc, char* argv[])
     request.inputName = commandLine.inputName;
     request.outputName = outputName;
     request.inputRead = input.opened;
-    request.midi = input.bytes;
+    request.midiBytes = std::move(input.bytes);
     request.preamble = commandLine.lines;
     request.openOutput = [&] {
         out = toConsole ? stdout : file.open(outputName, "wt") ? file.stream() : nullptr;
@@ -135,7 +135,7 @@ int run(int argc, char* argv[])
     // Write errors are found when the file is flushed and closed.
     request.writeOutput = [&](std::string_view block) { std::fwrite(block.data(), 1, block.size(), out); };
     ConsoleOut consoleOut;
-    const Conversion result = convert(request, [&](const ConsoleText& piece) { consoleOut.put(piece); });
+    const Conversion result = convert(std::move(request), [&](const ConsoleText& piece) { consoleOut.put(piece); });
     consoleOut.flush();
     // A failed conversion leaves the output as it was.
     if (result.status != 0)

@@ -199,10 +199,13 @@ TuneRead readBack(const std::vector<TuneRecord>& tunes)
     return played;
 }
 
-int run(const ConversionRequest& request, Message& message, Conversion& result)
+int run(ConversionRequest& request, Message& message, Conversion& result)
 {
     MidiFile file;
-    if (!readMidi(request, file))
+    const bool read = readMidi(request, file);
+    request.midi = {};
+    request.midiBytes = std::vector<unsigned char>();
+    if (!read)
         return 1;
     // The departure tracer only watches each stage's result: the work is
     // the same with it or without.
@@ -240,8 +243,10 @@ int run(const ConversionRequest& request, Message& message, Conversion& result)
 
 } // namespace
 
-Conversion convert(const ConversionRequest& request, const ConsoleSink& sink)
+Conversion convert(ConversionRequest request, const ConsoleSink& sink)
 {
+    if (!request.midiBytes.empty())
+        request.midi = request.midiBytes;
     Conversion result;
     Message message(sink, request.settings.verbosity);
     MessageScope scope(message);

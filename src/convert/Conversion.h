@@ -25,6 +25,10 @@ struct ConversionRequest {
     std::string outputName;
     // The MIDI file's bytes (they must outlive the call).
     std::span<const unsigned char> midi;
+    // Or the bytes themselves, handed to the conversion: read instead of
+    // `midi` when not empty, and freed once read, so that a large file's
+    // bytes are not held through the rest of the conversion.
+    std::vector<unsigned char> midiBytes;
     // False when the input could not be read: the run fails with "Could not open".
     bool inputRead = true;
     // Console lines that come first (the banner and the switches' confirmations).
@@ -85,5 +89,6 @@ struct Conversion {
 
 // Converts one MIDI file. Every console line goes to `sink` as it is
 // produced, filtered by the settings' verbosity. Keeps no state between
-// calls and lets no exception escape.
-Conversion convert(const ConversionRequest& request, const ConsoleSink& sink);
+// calls and lets no exception escape. A request moved in gives up its
+// `midiBytes` once they are read.
+Conversion convert(ConversionRequest request, const ConsoleSink& sink);
