@@ -1,6 +1,7 @@
 // Arranging a song's channels for a band of players.
 #include "arrange/Band.h"
 
+#include "arrange/BandGroups.h"
 #include "core/Element.h"
 
 #include <algorithm>
@@ -12,12 +13,13 @@
 
 namespace {
 
-constexpr int keys = 128;                       // MIDI key numbers
+constexpr int keys = midiKeys;
 constexpr int moveCount = 2 * maxOctaveShift + 1; // -maxOctaveShift..maxOctaveShift
 
 using Notes = std::array<std::vector<BandNote>, channelCount>;
 using Moves = std::array<int, channelCount>;
 
+std::size_t idx(int i) { return static_cast<std::size_t>(i); }
 int clampKey(int pitch) { return std::clamp(pitch, 0, keys - 1); }
 int sign(int v) { return (v > 0) - (v < 0); }
 
@@ -26,6 +28,34 @@ struct PairCount {
     int first;  // key of the lower-numbered channel
     int second; // key of the other
     std::uint64_t times;
+};
+
+// How often each pair of keys of two channels sounded together: a count
+// per pair, the table made on first use, and the pairs in use.
+class KeyPairs {
+public:
+    void add(int first, int second, std::uint64_t times)
+    {
+        if (!cells_)
+            cells_ = std::make_unique<std::uint64_t[]>(keys * keys);
+        const auto cell = static_cast<std::size_t>(first * keys + second);
+        if (cells_[cell] == 0)
+            used_.push_back(cell);
+        cells_[cell] += times;
+    }
+    // The pairs in use, in key order.
+    std::vector<PairCount> counts()
+    {
+        std::sort(used_.begin(), used_.end());
+        std::vector<PairCount> pairs;
+        for (const std::size_t cell : used_)
+            pairs.push_back(PairCount{static_cast<int>(cell / keys), static_cast<int>(cell % keys), cells_[cell]});
+        return pairs;
+    }
+
+private:
+    std::unique_ptr<std::uint64_t[]> cells_;
+    std::vector<std::size_t> used_;
 };
 
 // What the search weighs, gathered once from the notes: per channel and
@@ -37,24 +67,26 @@ public:
     {
         for (int k = -maxOctaveShift; k <= maxOctaveShift; ++k)
             for (int key = 0; key < keys; ++key)
-                played_[static_cast<std::size_t>(k + maxOctaveShift)][idx(key)] = played(key, k);
+                played_[idx(k + maxOctaveShift)][idx(key)] =
+                    playedPitch(static_cast<int>(std::clamp<std::int64_t>(key + std::int64_t{transpose} + 12 * k,
+                                                                          -1000000, 1000000)),
+                                upperC);
         for (int c = 0; c < channelCount; ++c)
-            countInside(c, notes[static_cast<std::size_t>(c)]);
+            countInside(c, notes[idx(c)]);
         countTogether(notes);
     }
 
     std::uint64_t notes() const { return notes_; }
     std::uint64_t pairs() const { return pairs_; }
-    std::uint64_t inside(int c, int k) const { return inside_[idx(c)][static_cast<std::size_t>(k + maxOctaveShift)]; }
+    std::uint64_t inside(int c, int k) const { return inside_[idx(c)][idx(k + maxOctaveShift)]; }
     bool hasNotes(int c) const { return channelNotes_[idx(c)] != 0; }
-    std::uint64_t channelNotes(int c) const { return channelNotes_[idx(c)]; }
 
     // Pairs of channels `a` and `b` (a < b) kept in order under their moves.
     std::uint64_t inOrder(int a, int ka, int b, int kb) const
     {
         std::uint64_t kept = 0;
-        const auto& playedA = played_[static_cast<std::size_t>(ka + maxOctaveShift)];
-        const auto& playedB = played_[static_cast<std::size_t>(kb + maxOctaveShift)];
+        const auto& playedA = played_[idx(ka + maxOctaveShift)];
+        const auto& playedB = played_[idx(kb + maxOctaveShift)];
         for (const PairCount& pair : together_[idx(a)][idx(b)]) {
             const int before = sign(pair.first - pair.second);
             const int after = sign(playedA[idx(pair.first)] - playedB[idx(pair.second)]);
@@ -69,15 +101,6 @@ public:
     int fit(int c) const { return bestOf([&](int k) { return inside(c, k); }); }
 
 private:
-    static std::size_t idx(int c) { return static_cast<std::size_t>(c); }
-
-    int played(int key, int k) const
-    {
-        return playedPitch(static_cast<int>(std::clamp<std::int64_t>(
-                               std::int64_t{key} + transpose_ + 12 * std::int64_t{k}, -1000000, 1000000)),
-                           upperC_);
-    }
-
     template <typename Count>
     static int bestOf(Count count)
     {
@@ -94,7 +117,7 @@ private:
         for (const BandNote& note : notes) {
             const OctaveMoves fits = movesIntoRange(std::int64_t{clampKey(note.pitch)} + transpose_, upperC_);
             for (int k = fits.first; k <= fits.last; ++k)
-                ++inside_[idx(c)][static_cast<std::size_t>(k + maxOctaveShift)];
+                ++inside_[idx(c)][idx(k + maxOctaveShift)];
         }
         channelNotes_[idx(c)] = notes.size();
         notes_ += notes.size();
@@ -112,14 +135,14 @@ private:
         for (int c = 0; c < channelCount; ++c)
             for (const BandNote& note : notes[idx(c)])
                 starts.push_back(Start{note.start, note.end, c, clampKey(note.pitch)});
-        std::stable_sort(starts.begin(), starts.end(), [](const Start& x, const Start& y) { return x.start < y.start; });
+        std::stable_sort(starts.begin(), starts.end(),
+                         [](const Start& x, const Start& y) { return x.start < y.start; });
 
         using Ending = std::tuple<std::int64_t, int, int>; // end, channel, key
         std::priority_queue<Ending, std::vector<Ending>, std::greater<>> sounding;
         std::array<std::array<std::uint32_t, keys>, channelCount> count{};
         std::array<std::array<std::uint64_t, 2>, channelCount> keySet{};
-        std::array<std::array<std::unique_ptr<std::uint64_t[]>, channelCount>, channelCount> table;
-        std::array<std::array<std::vector<int>, channelCount>, channelCount> touched; // cells in use, per table
+        std::array<std::array<KeyPairs, channelCount>, channelCount> table;
         for (const Start& note : starts) {
             while (!sounding.empty() && std::get<0>(sounding.top()) <= note.start) {
                 const auto [end, c, key] = sounding.top();
@@ -135,19 +158,12 @@ private:
                         const int key = word * 64 + std::countr_zero(bits);
                         if (key == note.key)
                             continue;
-                        const bool lowerFirst = note.channel < other;
-                        const int a = lowerFirst ? note.channel : other;
-                        const int b = lowerFirst ? other : note.channel;
-                        auto& cells = table[idx(a)][idx(b)];
-                        if (!cells)
-                            cells = std::make_unique<std::uint64_t[]>(keys * keys);
-                        const int first = lowerFirst ? note.key : key;
-                        const int second = lowerFirst ? key : note.key;
-                        const int cell = first * keys + second;
-                        if (cells[idx(cell)] == 0)
-                            touched[idx(a)][idx(b)].push_back(cell);
-                        cells[idx(cell)] += count[idx(other)][idx(key)];
-                        pairs_ += count[idx(other)][idx(key)];
+                        const std::uint64_t times = count[idx(other)][idx(key)];
+                        if (note.channel < other)
+                            table[idx(note.channel)][idx(other)].add(note.key, key, times);
+                        else
+                            table[idx(other)][idx(note.channel)].add(key, note.key, times);
+                        pairs_ += times;
                     }
                 }
             }
@@ -158,13 +174,8 @@ private:
             }
         }
         for (int a = 0; a < channelCount; ++a)
-            for (int b = a + 1; b < channelCount; ++b) {
-                auto& cellsUsed = touched[idx(a)][idx(b)];
-                std::sort(cellsUsed.begin(), cellsUsed.end());
-                for (const int cell : cellsUsed)
-                    together_[idx(a)][idx(b)].push_back(
-                        PairCount{cell / keys, cell % keys, table[idx(a)][idx(b)][idx(cell)]});
-            }
+            for (int b = a + 1; b < channelCount; ++b)
+                together_[idx(a)][idx(b)] = table[idx(a)][idx(b)].counts();
     }
 
     int transpose_;
@@ -186,10 +197,9 @@ Counts countAll(const Weights& weights, const Moves& moves)
 {
     Counts counts;
     for (int a = 0; a < channelCount; ++a) {
-        counts.inPlace += weights.inside(a, moves[static_cast<std::size_t>(a)]);
+        counts.inPlace += weights.inside(a, moves[idx(a)]);
         for (int b = a + 1; b < channelCount; ++b)
-            counts.inOrder +=
-                weights.inOrder(a, moves[static_cast<std::size_t>(a)], b, moves[static_cast<std::size_t>(b)]);
+            counts.inOrder += weights.inOrder(a, moves[idx(a)], b, moves[idx(b)]);
     }
     return counts;
 }
@@ -205,7 +215,7 @@ std::uint64_t inOrderWith(const Weights& weights, int c, int k, const Moves& mov
 {
     std::uint64_t kept = 0;
     for (int other = 0; other < channelCount; ++other) {
-        const int ko = moves[static_cast<std::size_t>(other)];
+        const int ko = moves[idx(other)];
         if (other < c)
             kept += weights.inOrder(other, ko, c, k);
         else if (other > c)
@@ -222,7 +232,7 @@ Moves climb(const Weights& weights, Moves moves)
     for (int round = 0; round < 64; ++round) {
         bool moved = false;
         for (int c = 0; c < channelCount; ++c) {
-            const std::size_t ci = static_cast<std::size_t>(c);
+            const std::size_t ci = idx(c);
             if (!weights.hasNotes(c))
                 continue;
             std::uint64_t ordered = inOrderWith(weights, c, moves[ci], moves);
@@ -247,100 +257,12 @@ Moves climb(const Weights& weights, Moves moves)
     return moves;
 }
 
-// A channel of the band at its place in the register: the median of its
-// keys after its move.
-struct Voice {
-    int channel;
-    std::int64_t median;
-};
-
-// The channels with notes, ordered by register, then by number.
-std::vector<Voice> registerOrder(const Notes& notes, const Moves& moves)
-{
-    std::vector<Voice> voices;
-    for (int c = 0; c < channelCount; ++c) {
-        const std::vector<BandNote>& list = notes[static_cast<std::size_t>(c)];
-        if (list.empty())
-            continue;
-        std::vector<int> pitches;
-        for (const BandNote& note : list)
-            pitches.push_back(clampKey(note.pitch));
-        const auto middle = pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2);
-        std::nth_element(pitches.begin(), middle, pitches.end());
-        voices.push_back(Voice{c, *middle + 12 * std::int64_t{moves[static_cast<std::size_t>(c)]}});
-    }
-    std::stable_sort(voices.begin(), voices.end(), [](const Voice& x, const Voice& y) { return x.median < y.median; });
-    return voices;
-}
-
-// Of every way to cut `voices` into `groups` runs, the one whose runs span
-// the fewest semitones in all, then the one whose largest run has the
-// fewest notes: where each run ends.
-std::vector<std::size_t> bestCut(const std::vector<Voice>& voices, const Weights& weights, std::size_t groups)
-{
-    std::vector<std::size_t> ends(groups), best;
-    std::pair<std::int64_t, std::uint64_t> bestCost{0, 0};
-    const auto weigh = [&] {
-        std::int64_t span = 0;
-        std::uint64_t largest = 0;
-        std::size_t begin = 0;
-        for (std::size_t end : ends) {
-            span += voices[end - 1].median - voices[begin].median;
-            std::uint64_t size = 0;
-            for (std::size_t v = begin; v < end; ++v)
-                size += weights.channelNotes(voices[v].channel);
-            largest = std::max(largest, size);
-            begin = end;
-        }
-        if (best.empty() || std::make_pair(span, largest) < bestCost) {
-            best = ends;
-            bestCost = {span, largest};
-        }
-    };
-    const std::function<void(std::size_t, std::size_t)> cut = [&](std::size_t run, std::size_t from) {
-        if (run + 1 == groups) {
-            ends[run] = voices.size();
-            weigh();
-            return;
-        }
-        // Leave at least one voice for each run still to come.
-        for (std::size_t end = from + 1; end + (groups - run - 1) <= voices.size(); ++end) {
-            ends[run] = end;
-            cut(run + 1, end);
-        }
-    };
-    if (groups > 0)
-        cut(0, 0);
-    return best;
-}
-
-// The channels of the band cut by register into `players` players, in the
-// order of their lowest channel.
-std::vector<Player> group(const Notes& notes, const Moves& moves, const Weights& weights, int players)
-{
-    const std::vector<Voice> voices = registerOrder(notes, moves);
-    const std::size_t groups = std::min(voices.size(), static_cast<std::size_t>(std::max(players, 1)));
-    std::vector<Player> band;
-    std::size_t begin = 0;
-    for (std::size_t end : bestCut(voices, weights, groups)) {
-        Player player;
-        for (std::size_t v = begin; v < end; ++v)
-            player.channels.push_back(voices[v].channel);
-        std::sort(player.channels.begin(), player.channels.end());
-        band.push_back(std::move(player));
-        begin = end;
-    }
-    std::sort(band.begin(), band.end(),
-              [](const Player& x, const Player& y) { return x.channels.front() < y.channels.front(); });
-    return band;
-}
-
 BandPlan planOf(const Weights& weights, const Moves& moves)
 {
     BandPlan plan;
     for (int c = 0; c < channelCount; ++c)
         if (weights.hasNotes(c))
-            plan.octaves[static_cast<std::size_t>(c)] = moves[static_cast<std::size_t>(c)];
+            plan.octaves[idx(c)] = moves[idx(c)];
     plan.playerOf.fill(-1);
     const Counts counts = countAll(weights, plan.octaves);
     plan.notes = weights.notes();
@@ -387,7 +309,7 @@ BandPlan arrangeBand(const Notes& notes, int players, int transpose, bool upperC
         for (const int k : {size, -size}) {
             Moves all{};
             for (int c = 0; c < channelCount; ++c)
-                all[static_cast<std::size_t>(c)] = weights.hasNotes(c) ? k : 0;
+                all[idx(c)] = weights.hasNotes(c) ? k : 0;
             const double tried = score(weights, countAll(weights, all));
             if (tried > commonScore + 1e-12) {
                 common = all;
@@ -396,15 +318,15 @@ BandPlan arrangeBand(const Notes& notes, int players, int transpose, bool upperC
         }
     }
     for (int c = 0; c < channelCount; ++c)
-        own[static_cast<std::size_t>(c)] = weights.hasNotes(c) ? weights.fit(c) : 0;
+        own[idx(c)] = weights.hasNotes(c) ? weights.fit(c) : 0;
     const Moves fromOwn = climb(weights, own);
     const Moves fromCommon = climb(weights, common);
     const bool ownBetter =
         score(weights, countAll(weights, fromOwn)) >= score(weights, countAll(weights, fromCommon)) - 1e-12;
     BandPlan plan = planOf(weights, ownBetter ? fromOwn : fromCommon);
-    plan.players = group(notes, plan.octaves, weights, players);
+    plan.players = groupByRegister(notes, plan.octaves, players);
     for (std::size_t p = 0; p < plan.players.size(); ++p)
         for (int c : plan.players[p].channels)
-            plan.playerOf[static_cast<std::size_t>(c)] = static_cast<int>(p);
+            plan.playerOf[idx(c)] = static_cast<int>(p);
     return plan;
 }

@@ -13,6 +13,9 @@
 // The most players a band may have.
 inline constexpr int maxPlayers = channelCount;
 
+// MIDI key numbers run from 0 to midiKeys - 1.
+inline constexpr int midiKeys = 128;
+
 // One note as the arrangement weighs it: when it sounds, in ticks, and its
 // MIDI key.
 struct BandNote {
