@@ -99,13 +99,10 @@ std::vector<SourceNote> readNotes(const std::vector<unsigned char>& bytes, const
     return notes;
 }
 
-// The channels (0-based) of each block comment, by the tune they play on:
-// "Player P[, macro K of M]: channels A, B" plays on A's tune; "Channel A"
-// on A's own.
-std::array<int, 16> tuneOfChannels(std::string_view text)
+// Calls `visit` with each line of `text`, its leading blanks removed.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit)
 {
-    std::array<int, 16> tuneOf{};
-    tuneOf.fill(-1);
     for (std::size_t p = 0; p < text.size();) {
         std::size_t e = text.find('\n', p);
         if (e == std::string_view::npos)
@@ -113,10 +110,22 @@ std::array<int, 16> tuneOfChannels(std::string_view text)
         std::string_view line = text.substr(p, e - p);
         p = e + 1;
         line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
+        visit(line);
+    }
+}
+
+// The channels (0-based) of each block comment, by the tune they play on:
+// "Player P[, macro K of M]: channels A, B" plays on A's tune; "Channel A"
+// on A's own.
+std::array<int, 16> tuneOfChannels(std::string_view text)
+{
+    std::array<int, 16> tuneOf{};
+    tuneOf.fill(-1);
+    forEachLine(text, [&](std::string_view line) {
         if (line.starts_with("// Player ")) {
             const std::size_t colon = line.find(':');
             if (colon == std::string_view::npos)
-                continue;
+                return;
             std::vector<int> channels;
             int value = 0;
             bool digits = false;
@@ -133,7 +142,7 @@ std::array<int, 16> tuneOfChannels(std::string_view text)
             if (digits)
                 channels.push_back(value);
             if (channels.empty())
-                continue;
+                return;
             const int lowest = *std::min_element(channels.begin(), channels.end());
             for (int c : channels)
                 if (c >= 1 && c <= 16)
@@ -143,7 +152,7 @@ std::array<int, 16> tuneOfChannels(std::string_view text)
             if (c >= 1 && c <= 16 && tuneOf[c - 1] < 0)
                 tuneOf[c - 1] = c;
         }
-    }
+    });
     return tuneOf;
 }
 
@@ -151,18 +160,12 @@ std::array<int, 16> tuneOfChannels(std::string_view text)
 int largestBlock(std::string_view text)
 {
     int largest = 0, parts = 0;
-    for (std::size_t p = 0; p < text.size();) {
-        std::size_t e = text.find('\n', p);
-        if (e == std::string_view::npos)
-            e = text.size();
-        std::string_view line = text.substr(p, e - p);
-        p = e + 1;
-        line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
+    forEachLine(text, [&](std::string_view line) {
         if (line.starts_with("//"))
             parts = 0;
         else if (line.starts_with("\"/use"))
             largest = std::max(largest, ++parts);
-    }
+    });
     return largest;
 }
 
